@@ -1,0 +1,150 @@
+#include "app/frm_copy.h"
+
+#include <algorithm>
+#include <array>
+
+#include "common/text.h"
+#include "process/mod_process.h"
+
+namespace movrix {
+namespace {
+
+// The system languages the installer accepts: English and French variants.
+constexpr std::array<uint16_t, 19> kAcceptedLanguages = {
+    0x0409, 0x0809, 0x0C09, 0x1009, 0x1409, 0x1809, 0x1C09, 0x2009, 0x2409, 0x2809,
+    0x2C09, 0x3009, 0x3409, 0x040C, 0x080C, 0x0C0C, 0x100C, 0x140C, 0x180C};
+
+constexpr const char* kMailProcess = "WinMail.exe";
+
+// Shown in the caption when the executable's date cannot be read.
+constexpr const char* kUnknownDate = "date inconnue";
+
+std::string RemoveAll(std::string text, const std::string& part) {
+  for (size_t at = text.find(part); at != std::string::npos; at = text.find(part, at))
+    text.erase(at, part.size());
+  return text;
+}
+
+// The folder of a full path, without its final backslash except for a drive root ("D:\").
+std::string FolderOf(const std::string& path) {
+  size_t slash = path.find_last_of('\\');
+  if (slash == std::string::npos) return "";
+  return slash == 2 ? path.substr(0, 3) : path.substr(0, slash);
+}
+
+// The file name of a full path without its extension.
+std::string BaseNameOf(const std::string& path) {
+  std::string name = path.substr(path.find_last_of('\\') + 1);
+  size_t dot = name.find_last_of('.');
+  return dot == std::string::npos ? name : name.substr(0, dot);
+}
+
+}  // namespace
+
+bool IsAcceptedLanguage(uint16_t lang_id) {
+  return std::find(kAcceptedLanguages.begin(), kAcceptedLanguages.end(), lang_id) !=
+         kAcceptedLanguages.end();
+}
+
+std::string BuildCaption(const std::string& date_text) {
+  return std::string(kTitle) + " (" + "version " + std::to_string(kVersionMajor) + "." +
+         std::to_string(kVersionMinor) + ".0." + std::to_string(kVersionRevision) + " du " +
+         date_text + ")";
+}
+
+FrmCopy::FrmCopy(System& system) : system_(system) {
+  content_.layout = &kFrmCopyLayout;
+  for (size_t i = 0; i < kFrmCopyLayout.control_count; ++i)
+    content_.texts.push_back(kFrmCopyLayout.controls[i].text);
+}
+
+void FrmCopy::Form_Load() {
+  int32_t mail_process = FindProcess(system_, kMailProcess);
+  if (mail_process > 0) {
+    Answer answer = system_.ShowMessage(
+        "Cliquer sur OUI pour arrêter Windows Mail\r\n"
+        "ou sur NON si vous désirez le fermer vous-même\r\n"
+        "afin de terminer les travaux en cours.",
+        "Windows Mail est en service", Buttons::kYesNo, Icon::kQuestion);
+    if (answer == Answer::kNo) return Unload();
+    KillProcess(system_, mail_process);
+  }
+
+  FixAppFolder();
+
+  if (!CheckLanguage()) {
+    system_.ShowMessage("Movrix non compatible avec la langue de Windows ou Système corrompu",
+                        "Form_Load", Buttons::kOk, Icon::kCritical);
+    return Unload();
+  }
+
+  std::string exe_path = system_.ExecutablePath();
+  std::string date_text = kUnknownDate;
+  try {
+    date_text = system_.FileDateShortText(state_.AppFolder + BaseNameOf(exe_path) + ".exe");
+  } catch (const SystemError&) {
+    // The date only decorates the caption; the installation does not depend on it.
+  }
+  content_.caption = BuildCaption(date_text);
+
+  ComputeFolderValues();
+
+  SetText(kTxtOK, "Les fichiers programmes de Windows Mail ont été correctement installés." +
+                      std::string(kCrLf));
+  SetText(kTxtOK,
+          text(kTxtOK) + "Il vous suffit, si vous ne l'avez pas déjà fait, de lancer Quillset");
+
+  RunInstall();
+}
+
+void FrmCopy::FixAppFolder() {
+  std::string folder = FolderOf(system_.ExecutablePath());
+  try {
+    if (folder.size() == 3) {
+      state_.AppFolder = folder;
+      system_.SetCurrentDrive(folder);
+    } else {
+      state_.AppFolder = folder + "\\";
+      system_.SetCurrentFolderOfDrive(state_.AppFolder);
+    }
+  } catch (const SystemError&) {
+    // Every path the installer uses is absolute; the current folder is a courtesy only.
+  }
+}
+
+bool FrmCopy::CheckLanguage() {
+  return IsAcceptedLanguage(system_.SystemDefaultLangId());
+}
+
+void FrmCopy::ComputeFolderValues() {
+  std::string program_files = RemoveAll(system_.GetEnv("ProgramFiles"), " (x86)");
+  state_.ProgramFilesX86Folder = program_files + " (x86)\\";
+  state_.ProgramFilesFolder = program_files + "\\";
+  std::string windows = system_.GetEnv("windir");
+  state_.System32Folder = windows + "\\system32\\";
+  state_.SysWow64Folder = windows + "\\syswow64\\";
+}
+
+void FrmCopy::Command1_Click() {
+  Unload();
+}
+
+void FrmCopy::Unload() {
+  if (!loaded_) return;
+  loaded_ = false;
+  int cancel = 0;
+  Form_Unload(cancel);
+}
+
+void FrmCopy::Form_Unload(int& /*cancel*/) {
+  UnLoads();
+}
+
+void FrmCopy::UnLoads() {}
+
+void FrmCopy::Show() {
+  if (loaded_) system_.RunWindow(content_);
+  Unload();
+}
+
+}  // namespace movrix

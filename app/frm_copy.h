@@ -1,0 +1,82 @@
+// The installer's only window, frmCopy: its start-up does the whole installation before the window
+// is first shown. The window is kept here as a model (caption, texts, whether it is still loaded);
+// the system renders it once start-up has finished.
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+#include "app/frm_copy_layout.h"
+#include "app/win_ver.h"
+#include "common/run_state.h"
+#include "platform/system.h"
+
+namespace movrix {
+
+// Program identity, fixed in the executable.
+inline constexpr const char* kTitle = "Movrix18";
+inline constexpr int kVersionMajor = 2;
+inline constexpr int kVersionMinor = 18;
+inline constexpr int kVersionRevision = 1;
+
+// True when `lang_id` is one of the English and French system languages the installer accepts.
+bool IsAcceptedLanguage(uint16_t lang_id);
+
+// "Movrix18 (version 2.18.0.1 du <date>)".
+std::string BuildCaption(const std::string& date_text);
+
+class FrmCopy {
+ public:
+  explicit FrmCopy(System& system);
+
+  // The load handler: the Windows Mail guard, the program folder, the language check, the
+  // caption, the folder values, the closing lines, then the installation. Closes the window on
+  // every stop.
+  void Form_Load();
+  // True when the system default language is accepted.
+  bool CheckLanguage();
+  // The OK button: closes the window.
+  void Command1_Click();
+  // The unload handler; leaves `cancel` untouched.
+  void Form_Unload(int& cancel);
+  // Shutdown routine: nothing is saved or cleaned up at exit.
+  void UnLoads();
+
+  // The installation: rights, system, sources, then the three phases; fills txtOutput on
+  // success, closes the window on every stop.
+  void RunInstall();
+  // Identifies the system: the flags and txtSys.
+  void Win_Ver();
+
+  // Shows the window, when start-up left it loaded, until the user closes it.
+  void Show();
+
+  bool loaded() const { return loaded_; }
+  const std::string& caption() const { return content_.caption; }
+  const std::string& text(FrmCopyControl control) const { return content_.texts[control]; }
+  const RunState& state() const { return state_; }
+  bool IsWindows7() const { return identity_.IsWindows7; }
+  bool Is64Bit() const { return identity_.Is64Bit; }
+
+ private:
+  void Unload();
+  void RunInstallSteps();
+  void SetText(FrmCopyControl control, std::string text) {
+    content_.texts[control] = std::move(text);
+  }
+  void FixAppFolder();
+  void ComputeFolderValues();
+  bool SourcesPresent();
+  bool SourcesPresent64();
+  bool SourcesPresent32();
+  void Stop(const std::string& message, Icon icon = Icon::kNone, const std::string& title = kTitle);
+
+  System& system_;
+  RunState state_;
+  FormContent content_;
+  bool loaded_ = true;
+  // The window's own flags (IsWindows7, Is64Bit) and ProcessorBits.
+  WinVerResult identity_;
+};
+
+}  // namespace movrix

@@ -1,0 +1,35 @@
+#include "app/get_key_value.h"
+
+#include "app/frm_copy.h"
+#include "common/guard.h"
+
+namespace movrix {
+namespace {
+
+std::string ReadValueText(System& system, KeyHandle hKey, const std::string& sValueName) {
+  uint32_t type = 0;
+  uint32_t size = 0;
+  if (system.QueryRegValue(hKey, sValueName, type, nullptr, size) != kErrorSuccess) return "";
+  std::string buffer(size, '\0');
+  if (system.QueryRegValue(hKey, sValueName, type, &buffer, size) != kErrorSuccess) return "";
+  // A value with no data has no terminator to drop.
+  if (size == 0) return "";
+  buffer.resize(size);
+  // The last byte goes whatever the type: for a string it is the terminator.
+  buffer.pop_back();
+  return system.FromAnsi(buffer);
+}
+
+}  // namespace
+
+std::string GetKeyValue(System& system, KeyHandle& hKey, const std::string& sValueName,
+                        const std::function<void()>& close_window) {
+  return Guarded([&] { return ReadValueText(system, hKey, sValueName); },
+                 [&](const std::string& description) {
+                   system.ShowMessage(description, kTitle, Buttons::kOk, Icon::kNone);
+                   close_window();
+                   return std::string();
+                 });
+}
+
+}  // namespace movrix

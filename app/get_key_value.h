@@ -1,0 +1,19 @@
+// Reading one registry value as text, for the window's system identification.
+#pragma once
+
+#include <functional>
+#include <string>
+
+#include "platform/system.h"
+
+namespace movrix {
+
+// Reads the value `sValueName` (empty name: the default value) of the open key `hKey` and returns
+// its data as text less its last byte (the terminator of a string value). A missing value, an
+// unusable handle or a value with no data gives empty text without a message. An unexpected
+// fault shows its description in a box titled "Movrix18", calls `close_window` and gives empty
+// text.
+std::string GetKeyValue(System& system, KeyHandle& hKey, const std::string& sValueName,
+                        const std::function<void()>& close_window);
+
+}  // namespace movrix

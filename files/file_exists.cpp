@@ -1,0 +1,27 @@
+// The two existence tests of modFileMngr.
+#include "common/guard.h"
+#include "common/text.h"
+#include "files/mod_file_mngr.h"
+
+namespace movrix {
+
+bool FileExists(System& system, const std::string& path, bool show_message) {
+  auto report = [&](const std::string& description) {
+    if (show_message) system.ShowMessage(description, kProgramTitle, Buttons::kOk, Icon::kNone);
+    return false;
+  };
+  return Guarded(
+      [&] {
+        // An empty file raised no error: its box has no text.
+        if (system.FileLength(path) > 0) return true;
+        return report("");
+      },
+      report);
+}
+
+bool FolderExists(System& system, const std::string& path) {
+  const int64_t attributes = system.PathAttributes(path);
+  return attributes >= 0 && (attributes & kAttributeDirectory) != 0;
+}
+
+}  // namespace movrix

@@ -1,0 +1,184 @@
+// The program-file copy phase: the program trees, then on Windows 8 and 10 the system files.
+#include "files/launch_copy.h"
+
+#include "common/guard.h"
+#include "common/text.h"
+#include "files/copy_add.h"
+#include "files/mod_file_mngr.h"
+#include "files/wow64_redirection_off.h"
+
+namespace movrix {
+namespace {
+
+enum class Bits { k64, k32 };
+enum class SystemFolder { kSystem32, kSysWow64 };
+enum class How {
+  kCopyAdd,           // rights step, one-time backup, copy; failures reported by CopyAdd
+  kBackUpAndCopyOver  // one-time backup and copy; failures end the phase
+};
+
+struct SystemFileRow {
+  int row;
+  Bits system;
+  const char* step;
+  const char* source;  // relative to AppFolder
+  SystemFolder folder;
+  const char* destination;  // relative to `folder`
+  How how;
+};
+
+// The system files, in the order they are replaced. Row 12 keeps no rights step and ends the
+// phase on failure, but keeps a backup like the others: the original is never lost.
+constexpr SystemFileRow kSystemFileRows[] = {
+    {1, Bits::k64, "4", "system32\\msoeacct.dll", SystemFolder::kSystem32, "msoeacct.dll",
+     How::kCopyAdd},
+    {2, Bits::k64, "4", "system32\\msidcrl30.dll", SystemFolder::kSystem32, "msidcrl30.dll",
+     How::kCopyAdd},
+    {3, Bits::k64, "4", "system32\\acctres.dll", SystemFolder::kSystem32, "acctres.dll",
+     How::kCopyAdd},
+    {4, Bits::k64, "4", "system32\\inetres.dll", SystemFolder::kSystem32, "inetres.dll",
+     How::kCopyAdd},
+    {5, Bits::k64, "4", "system32\\fr-FR\\acctres.dll.mui", SystemFolder::kSystem32,
+     "fr-FR\\acctres.dll.mui", How::kCopyAdd},
+    {6, Bits::k64, "4", "system32\\fr-FR\\inetres.dll.mui", SystemFolder::kSystem32,
+     "fr-FR\\inetres.dll.mui", How::kCopyAdd},
+    {7, Bits::k64, "5", "syswow64\\msoeacct.dll", SystemFolder::kSysWow64, "msoeacct.dll",
+     How::kCopyAdd},
+    {8, Bits::k64, "5", "syswow64\\msidcrl30.dll", SystemFolder::kSysWow64, "msidcrl30.dll",
+     How::kCopyAdd},
+    {9, Bits::k64, "5", "syswow64\\acctres.dll", SystemFolder::kSysWow64, "acctres.dll",
+     How::kCopyAdd},
+    {10, Bits::k64, "5", "syswow64\\inetres.dll", SystemFolder::kSysWow64, "inetres.dll",
+     How::kCopyAdd},
+    {11, Bits::k64, "5", "syswow64\\fr-FR\\acctres.dll.mui", SystemFolder::kSysWow64,
+     "fr-FR\\acctres.dll.mui", How::kCopyAdd},
+    {12, Bits::k64, "5", "syswow64\\fr-FR\\inetres.dll.mui", SystemFolder::kSysWow64,
+     "fr-FR\\inetres.dll.mui", How::kBackUpAndCopyOver},
+    {13, Bits::k32, "9", "syswow64\\msoeacct.dll", SystemFolder::kSystem32, "msoeacct.dll",
+     How::kCopyAdd},
+    {14, Bits::k32, "9", "syswow64\\msidcrl30.dll", SystemFolder::kSystem32, "msidcrl30.dll",
+     How::kCopyAdd},
+    {15, Bits::k32, "9", "syswow64\\acctres.dll", SystemFolder::kSystem32, "acctres.dll",
+     How::kCopyAdd},
+    {16, Bits::k32, "9", "syswow64\\inetres.dll", SystemFolder::kSystem32, "inetres.dll",
+     How::kCopyAdd},
+    {17, Bits::k32, "9", "syswow64\\fr-FR\\acctres.dll.mui", SystemFolder::kSystem32,
+     "fr-FR\\acctres.dll.mui", How::kCopyAdd},
+    {18, Bits::k32, "9", "syswow64\\fr-FR\\inetres.dll.mui", SystemFolder::kSystem32,
+     "fr-FR\\inetres.dll.mui", How::kCopyAdd},
+};
+
+constexpr const char* kSystemFileLines64[] = {
+    "copie de msoeacct.dll sous System32 et SysWOW64",
+    "copie de msidcrl30.dll sous System32 et SysWOW64",
+    "copie de acctres.dll sous System32 et SysWOW64",
+    "copie de inetres.dll sous System32 et SysWOW64",
+    "copie de acctres.dll.mui sous System32\\fr-FR\\ et SysWOW64\\fr-FR\\",
+    "copie de inetres.dll.mui sous System32\\fr-FR\\ et SysWOW64\\fr-FR\\",
+};
+
+constexpr const char* kSystemFileLines32[] = {
+    "copie de msoeacct.dll sous System32",       "copie de msidcrl30.dll sous System32",
+    "copie de acctres.dll sous System32",        "copie de inetres.dll sous System32",
+    "copie de acctres.dll sous System32\\fr-FR", "copie de inetres.dll sous System32\\fr-FR\\",
+};
+
+// A log header: its title over a line of `rule_length` dashes.
+std::string Header(const char* title, size_t rule_length) {
+  return std::string(title) + kCrLf + Repeat('-', rule_length) + kCrLf;
+}
+
+template <size_t N>
+std::string Lines(const char* const (&lines)[N]) {
+  std::string text;
+  for (const char* line : lines) text += std::string(line) + kCrLf;
+  return text;
+}
+
+// Copies the tree below `source_root` under `destination_root`.
+bool CopyTree(System& system, CopyContext& copy, const std::string& source_root,
+              const std::string& destination_root) {
+  copy.SourceRootLen = static_cast<int16_t>(source_root.size());
+  copy.DestRoot = destination_root;
+  return CopyFolder(system, copy, source_root);
+}
+
+const std::string& FolderOf(const RunState& state, SystemFolder folder) {
+  return folder == SystemFolder::kSystem32 ? state.System32Folder : state.SysWow64Folder;
+}
+
+// Replaces the system files of the rows for `bits`, in table order, advancing the step marker.
+void CopySystemFiles(System& system, const RunState& state, Bits bits, std::string& step) {
+  for (const SystemFileRow& row : kSystemFileRows) {
+    if (row.system != bits) continue;
+    step = row.step;
+    const std::string source = state.AppFolder + row.source;
+    const std::string destination = FolderOf(state, row.folder) + row.destination;
+    if (row.how == How::kCopyAdd) {
+      CopyAdd(system, source, destination);  // reports its own failure; the phase goes on
+    } else {
+      BackUpOnce(system, destination);
+      system.CopyFileOver(source, destination);
+    }
+  }
+}
+
+bool ReplacesSystemFiles(const RunState& state) {
+  return state.IsWindows8 || state.IsWindows10;
+}
+
+void CopyPhase64(System& system, RunState& state, std::string& step) {
+  CopyContext& copy = state.Copy;
+  copy.CopyLog = Header("Copier les fichiers dans Program Files (x86)", 67);
+  step = "1";
+  if (!CopyTree(system, copy, state.AppFolder + "WM_32\\", state.ProgramFilesX86Folder))
+    FailWithoutDescription();
+  copy.CopyLog += kCrLf + Header("Copier les fichiers dans Program Files", 58);
+  step = "2";
+  CopyTree(system, copy, state.AppFolder + "WM_64\\", state.ProgramFilesFolder);
+  if (!ReplacesSystemFiles(state)) return;
+  step = "3";
+  // While the redirection is off, System32Folder names the native 64-bit system folder.
+  Wow64RedirectionOff redirection(system);
+  CopySystemFiles(system, state, Bits::k64, step);
+  step = "6";
+  redirection.Restore();
+  step = "7";
+  copy.CopyLog += kCrLf + Repeat('=', 12) + kCrLf + Header("Copier les DLL et DLL.MUI", 24) +
+                  Lines(kSystemFileLines64);
+}
+
+void CopyPhase32(System& system, RunState& state, std::string& step) {
+  CopyContext& copy = state.Copy;
+  copy.CopyLog = Header("Copier les fichiers dans Program Files", 58);
+  step = "8";
+  CopyTree(system, copy, state.AppFolder + "WM_32\\", state.ProgramFilesFolder);
+  step = "9";
+  if (!ReplacesSystemFiles(state)) return;
+  CopySystemFiles(system, state, Bits::k32, step);
+  step = "10";
+  copy.CopyLog += kCrLf + Repeat('=', 27) + kCrLf + Header("Copie des DLL et DLL.MUI", 27) +
+                  Lines(kSystemFileLines32);
+}
+
+}  // namespace
+
+bool Launch_Copy(System& system, RunState& state, const bool& Is64Bit) {
+  std::string step;
+  return Guarded(
+      [&] {
+        state.ReportText.clear();
+        if (Is64Bit)
+          CopyPhase64(system, state, step);
+        else
+          CopyPhase32(system, state, step);
+        state.ReportText = state.Copy.CopyLog;
+        return true;
+      },
+      [&](const std::string& description) {
+        system.ShowMessage(description, "Launch_Copy " + step, Buttons::kOk, Icon::kCritical);
+        return false;
+      });
+}
+
+}  // namespace movrix

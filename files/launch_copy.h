@@ -1,0 +1,20 @@
+// The program-file copy phase: the program trees into Program Files, and on Windows 8 and 10 the
+// system files, each backed up once.
+#pragma once
+
+#include <string>
+
+#include "common/run_state.h"
+#include "platform/system.h"
+
+namespace movrix {
+
+// Copies the trees and system files; on success `state.ReportText` holds the copy log.
+// False after its failure box, with `state.ReportText` empty.
+bool Launch_Copy(System& system, RunState& state, const bool& Is64Bit);
+
+// Replaces the system file `destination` with `source`, backing the original up once as
+// `destination` + ".orlo". True when the copy was made.
+bool CopyAdd(System& system, const std::string& source, const std::string& destination);
+
+}  // namespace movrix

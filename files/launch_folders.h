@@ -1,0 +1,13 @@
+// The folder renaming phase: the system's "Windows Mail" program folders are set aside once.
+#pragma once
+
+#include "common/run_state.h"
+#include "platform/system.h"
+
+namespace movrix {
+
+// Renames each "Windows Mail" program folder to "Windows Mail.orlo" unless that backup exists,
+// leaving the report in `state.ReportText`. False after its failure box.
+bool Launch_Folders(System& system, RunState& state, const bool& Is64Bit);
+
+}  // namespace movrix

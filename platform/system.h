@@ -1,0 +1,191 @@
+// The operating-system services the installer uses, and nothing more.
+//
+// The installer's logic is written once against this interface. Win32System calls the real ANSI
+// functions; HostSystem is an in-memory stand-in for fast tests on Linux. Both pass the same
+// contract tests.
+//
+// Conventions shared by every implementation:
+// - Texts (paths, key paths, value names, messages) are UTF-8. The Win32 side converts them to the
+//   ANSI code page at its boundary. Registry value data are raw bytes, exactly as stored.
+// - A failure that the real program would meet as a runtime error is thrown as SystemError, whose
+//   description is the system's own text for it. Calls that report a status return it instead.
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <stdexcept>
+#include <string>
+
+#include "platform/window_layout.h"
+
+namespace movrix {
+
+// A failure carrying the description the user sees in the message box.
+class SystemError : public std::runtime_error {
+ public:
+  explicit SystemError(const std::string& description, uint32_t code = 0)
+      : std::runtime_error(description), code_(code) {}
+  uint32_t code() const { return code_; }
+
+ private:
+  uint32_t code_;
+};
+
+// ---- Message boxes ---------------------------------------------------------------------------
+enum class Buttons { kOk, kYesNo };
+enum class Icon { kNone, kCritical, kQuestion, kInformation };
+enum class Answer { kOk, kYes, kNo };
+
+// ---- Registry --------------------------------------------------------------------------------
+// Key handles are 32-bit values, as the program holds them.
+using KeyHandle = uint32_t;
+inline constexpr KeyHandle kClassesRoot = 0x80000000u;
+inline constexpr KeyHandle kCurrentUser = 0x80000001u;
+inline constexpr KeyHandle kLocalMachine = 0x80000002u;
+
+// Value type codes.
+inline constexpr uint32_t kRegNone = 0;
+inline constexpr uint32_t kRegSz = 1;
+inline constexpr uint32_t kRegExpandSz = 2;
+inline constexpr uint32_t kRegBinary = 3;
+inline constexpr uint32_t kRegDword = 4;
+
+// Access rights.
+inline constexpr uint32_t kKeyWow64_64Key = 0x100;
+// Query, set, create sub key, enumerate, notify, create link, plus the 64-bit view.
+inline constexpr uint32_t kKeyAccess = 0x13F;
+
+// Registry status codes.
+inline constexpr int32_t kErrorSuccess = 0;
+inline constexpr int32_t kErrorFileNotFound = 2;
+inline constexpr int32_t kErrorAccessDenied = 5;
+inline constexpr int32_t kErrorInvalidHandle = 6;
+inline constexpr int32_t kErrorMoreData = 234;
+
+// ---- Files -----------------------------------------------------------------------------------
+inline constexpr uint32_t kAttributeDirectory = 0x10;
+
+// One entry of a folder listing, as FindFirstFile/FindNextFile fill it.
+struct FindData {
+  uint32_t attributes = 0;
+  // The fixed name field of the record: the name followed by NULs up to kFindNameLength.
+  std::string name;
+};
+inline constexpr size_t kFindNameLength = 260;
+
+// An open folder listing. Closing happens when the object is destroyed.
+class FileSearch {
+ public:
+  virtual ~FileSearch() = default;
+  // Fills `data` with the next entry; false when no entry is left.
+  virtual bool Next(FindData& data) = 0;
+};
+
+// ---- Processes -------------------------------------------------------------------------------
+struct ProcessEntry {
+  int32_t id = 0;
+  std::string exe_name;
+};
+
+// A snapshot of the running processes. Closed when destroyed.
+class ProcessSnapshot {
+ public:
+  virtual ~ProcessSnapshot() = default;
+  // First and next entry of the snapshot; false when there is none.
+  virtual bool First(ProcessEntry& entry) = 0;
+  virtual bool Next(ProcessEntry& entry) = 0;
+};
+
+// A process opened for termination. Closed when destroyed.
+class ProcessHandle {
+ public:
+  virtual ~ProcessHandle() = default;
+  virtual void Terminate(uint32_t exit_code) = 0;
+};
+
+// The redirection value that switching WOW64 file-system redirection off hands back.
+using Wow64Value = uintptr_t;
+
+class System {
+ public:
+  virtual ~System() = default;
+
+  // ---- Environment, identity, language ----
+  // Value of an environment variable; empty text when it is not set.
+  virtual std::string GetEnv(const std::string& name) = 0;
+  virtual uint16_t SystemDefaultLangId() = 0;
+  // Non-zero when the process has administrator rights (advpack's IsNTAdmin).
+  virtual bool IsNTAdmin() = 0;
+  // Full path of the running executable.
+  virtual std::string ExecutablePath() = 0;
+  // The last-modification date of a file in the system's short date format. Throws SystemError
+  // when the file cannot be read.
+  virtual std::string FileDateShortText(const std::string& path) = 0;
+  // Makes `drive_root` (such as "E:\") the current drive.
+  virtual void SetCurrentDrive(const std::string& drive_root) = 0;
+  // Makes `folder` the current folder of its drive; the current drive itself is unchanged.
+  virtual void SetCurrentFolderOfDrive(const std::string& folder) = 0;
+
+  // ---- Files and folders ----
+  // Length in bytes of a file. Throws SystemError when the file cannot be queried.
+  virtual int64_t FileLength(const std::string& path) = 0;
+  // Attributes of a path (a final backslash is allowed); -1 when the path does not exist.
+  // Throws SystemError on other failures, such as an unreachable drive.
+  virtual int64_t PathAttributes(const std::string& path) = 0;
+  // Starts a listing of `pattern` (a folder followed by a wildcard) and fills `first`.
+  // Null when the search cannot start.
+  virtual std::unique_ptr<FileSearch> FindFirst(const std::string& pattern, FindData& first) = 0;
+  // Renames a file or folder within its parent. Throws SystemError on failure.
+  virtual void Rename(const std::string& from, const std::string& to) = 0;
+  // Copies a file over any existing one. Throws SystemError on failure.
+  virtual void CopyFileOver(const std::string& from, const std::string& to) = 0;
+  // The shell's copy of one file (FO_COPY, silent, no confirmation); creates every missing folder
+  // of the destination. Returns the shell's result, 0 for success.
+  virtual int ShellCopyFile(const std::string& from, const std::string& to) = 0;
+  // Switches WOW64 file-system redirection off for this thread and hands back the value that
+  // restores it.
+  virtual Wow64Value DisableWow64Redirection() = 0;
+  virtual void RevertWow64Redirection(Wow64Value value) = 0;
+
+  // ---- Commands and messages ----
+  // Starts a command line in a minimised window with the focus, without waiting for it.
+  // Throws SystemError when it cannot be started.
+  virtual void StartCommand(const std::string& command_line) = 0;
+  // Lets the window system process the pending messages once.
+  virtual void ProcessPendingMessages() = 0;
+
+  // ---- Registry (statuses as the system returns them) ----
+  // RegOpenKeyEx and RegCreateKeyEx (options 0, no class, no security attributes): every
+  // missing key of the path is created.
+  virtual int32_t OpenRegKey(KeyHandle root, const std::string& path, uint32_t access,
+                             KeyHandle& result) = 0;
+  virtual int32_t CreateRegKey(KeyHandle root, const std::string& path, uint32_t access,
+                               KeyHandle& result) = 0;
+  // With `data` null, asks for the size only. Otherwise reads at most `size` bytes into `data`.
+  // `size` receives the byte count of the value.
+  virtual int32_t QueryRegValue(KeyHandle key, const std::string& name, uint32_t& type,
+                                std::string* data, uint32_t& size) = 0;
+  // Writes the first `size` bytes of `data` (which holds at least that many).
+  virtual int32_t SetRegValue(KeyHandle key, const std::string& name, uint32_t type,
+                              const std::string& data, uint32_t size) = 0;
+  virtual int32_t CloseRegKey(KeyHandle key) = 0;
+
+  // ---- Processes ----
+  // Null when no snapshot can be taken.
+  virtual std::unique_ptr<ProcessSnapshot> SnapshotProcesses() = 0;
+  // Null when the process cannot be opened for termination.
+  virtual std::unique_ptr<ProcessHandle> OpenProcessToTerminate(int32_t id) = 0;
+
+  // ---- Text conversion ----
+  // UTF-8 text to and from the ANSI code page, as the "A" functions see it.
+  virtual std::string ToAnsi(const std::string& text) = 0;
+  virtual std::string FromAnsi(const std::string& bytes) = 0;
+
+  // ---- Window system ----
+  virtual Answer ShowMessage(const std::string& text, const std::string& title, Buttons buttons,
+                             Icon icon) = 0;
+  // Shows the window described by `form` and runs it until the user closes it.
+  virtual void RunWindow(const FormContent& form) = 0;
+};
+
+}  // namespace movrix

@@ -1,0 +1,174 @@
+// Files, folders, the WOW64 switch, command starts and the message pump on the real system.
+#include <windows.h>
+// shellapi.h needs the types of windows.h.
+#include <shellapi.h>
+
+#include <cstring>
+
+#include "platform/win32/win32_system.h"
+
+namespace movrix {
+namespace {
+
+// The shell's flags for one silent copy: FOF_SILENT | FOF_NOCONFIRMATION.
+constexpr FILEOP_FLAGS kShellCopyFlags = 0x14;
+
+// Closes a kernel handle when it goes out of scope.
+class OwnedHandle {
+ public:
+  explicit OwnedHandle(HANDLE handle) : handle_(handle) {}
+  ~OwnedHandle() {
+    if (handle_ && handle_ != INVALID_HANDLE_VALUE) CloseHandle(handle_);
+  }
+  OwnedHandle(const OwnedHandle&) = delete;
+  OwnedHandle& operator=(const OwnedHandle&) = delete;
+
+ private:
+  HANDLE handle_;
+};
+
+// The fixed name field of a search record: the name, then NULs to the record's length.
+std::string NameField(Win32System& system, const char* ansi_name) {
+  const size_t length = strnlen(ansi_name, MAX_PATH);
+  const size_t padding = length < kFindNameLength ? kFindNameLength - length : 1;
+  return system.FromAnsi(std::string(ansi_name, length)) + std::string(padding, '\0');
+}
+
+void Fill(Win32System& system, const WIN32_FIND_DATAA& record, FindData& data) {
+  data.attributes = record.dwFileAttributes;
+  data.name = NameField(system, record.cFileName);
+}
+
+// One FindFirstFileA listing; FindClose when destroyed.
+class Win32Search : public FileSearch {
+ public:
+  Win32Search(HANDLE handle, Win32System& system) : handle_(handle), system_(system) {}
+  ~Win32Search() override { FindClose(handle_); }
+  Win32Search(const Win32Search&) = delete;
+  Win32Search& operator=(const Win32Search&) = delete;
+
+  bool Next(FindData& data) override {
+    WIN32_FIND_DATAA record{};
+    if (!FindNextFileA(handle_, &record)) return false;
+    Fill(system_, record, data);
+    return true;
+  }
+
+ private:
+  HANDLE handle_;
+  Win32System& system_;
+};
+
+// A list of one path for the shell: the path ended by two NULs.
+std::string ShellList(const std::string& ansi_path) {
+  return ansi_path + std::string(2, '\0');
+}
+
+// The switch functions exist from Windows XP x64 and Vista on; older systems lack them, so they
+// are looked up instead of imported.
+template <typename Function>
+Function Kernel32Function(const char* name) {
+  FARPROC found = GetProcAddress(GetModuleHandleA("kernel32.dll"), name);
+  return reinterpret_cast<Function>(reinterpret_cast<void (*)()>(found));
+}
+
+using Wow64DisableFunction = BOOL(WINAPI*)(PVOID*);
+using Wow64RevertFunction = BOOL(WINAPI*)(PVOID);
+
+}  // namespace
+
+int64_t Win32System::FileLength(const std::string& path) {
+  WIN32_FILE_ATTRIBUTE_DATA data;
+  if (!GetFileAttributesExA(ToAnsi(path).c_str(), GetFileExInfoStandard, &data)) ThrowLastError();
+  return int64_t(data.nFileSizeHigh) << 32 | data.nFileSizeLow;
+}
+
+int64_t Win32System::PathAttributes(const std::string& path) {
+  std::string ansi = ToAnsi(path);
+  // "C:\" keeps its backslash: without it, it would name the current folder of drive C.
+  const bool drive_root = ansi.size() == 3 && ansi[1] == ':';
+  if (!drive_root && ansi.size() > 1 && ansi.back() == '\\') ansi.pop_back();
+  const DWORD attributes = GetFileAttributesA(ansi.c_str());
+  if (attributes != INVALID_FILE_ATTRIBUTES) return attributes;
+  switch (GetLastError()) {
+    case ERROR_FILE_NOT_FOUND:
+    case ERROR_PATH_NOT_FOUND:
+    case ERROR_INVALID_NAME:
+      return -1;
+    default:
+      ThrowLastError();
+  }
+}
+
+std::unique_ptr<FileSearch> Win32System::FindFirst(const std::string& pattern, FindData& first) {
+  WIN32_FIND_DATAA record{};
+  HANDLE handle = FindFirstFileA(ToAnsi(pattern).c_str(), &record);
+  if (handle == INVALID_HANDLE_VALUE) return nullptr;
+  auto search = std::make_unique<Win32Search>(handle, *this);
+  Fill(*this, record, first);
+  return search;
+}
+
+void Win32System::Rename(const std::string& from, const std::string& to) {
+  if (!MoveFileA(ToAnsi(from).c_str(), ToAnsi(to).c_str())) ThrowLastError();
+}
+
+void Win32System::CopyFileOver(const std::string& from, const std::string& to) {
+  if (!CopyFileA(ToAnsi(from).c_str(), ToAnsi(to).c_str(), FALSE)) ThrowLastError();
+}
+
+int Win32System::ShellCopyFile(const std::string& from, const std::string& to) {
+  const std::string from_list = ShellList(ToAnsi(from));
+  const std::string to_list = ShellList(ToAnsi(to));
+  SHFILEOPSTRUCTA operation{};
+  operation.hwnd = nullptr;
+  operation.wFunc = FO_COPY;
+  operation.pFrom = from_list.c_str();
+  operation.pTo = to_list.c_str();
+  operation.fFlags = kShellCopyFlags;
+  return SHFileOperationA(&operation);
+}
+
+Wow64Value Win32System::DisableWow64Redirection() {
+  PVOID previous = nullptr;
+  if (auto disable = Kernel32Function<Wow64DisableFunction>("Wow64DisableWow64FsRedirection"))
+    disable(&previous);
+  return reinterpret_cast<Wow64Value>(previous);
+}
+
+void Win32System::RevertWow64Redirection(Wow64Value value) {
+  if (auto revert = Kernel32Function<Wow64RevertFunction>("Wow64RevertWow64FsRedirection"))
+    revert(reinterpret_cast<PVOID>(value));
+}
+
+void Win32System::StartCommand(const std::string& command_line) {
+  // CreateProcessA may write into the command line, so it gets its own buffer.
+  std::string buffer = ToAnsi(command_line);
+  buffer.push_back('\0');
+  STARTUPINFOA startup{};
+  startup.cb = sizeof startup;
+  startup.dwFlags = STARTF_USESHOWWINDOW;
+  startup.wShowWindow = SW_SHOWMINIMIZED;  // minimised, with the focus
+  PROCESS_INFORMATION started{};
+  if (!CreateProcessA(nullptr, buffer.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr,
+                      &startup, &started))
+    ThrowLastError();
+  // Never awaited: the handles are only closed.
+  OwnedHandle process(started.hProcess);
+  OwnedHandle thread(started.hThread);
+}
+
+void Win32System::ProcessPendingMessages() {
+  MSG message;
+  while (PeekMessageA(&message, nullptr, 0, 0, PM_REMOVE)) {
+    if (message.message == WM_QUIT) {
+      // The request to end belongs to the main loop: it is put back, not consumed here.
+      PostQuitMessage(int(message.wParam));
+      return;
+    }
+    TranslateMessage(&message);
+    DispatchMessageA(&message);
+  }
+}
+
+}  // namespace movrix

@@ -1,0 +1,75 @@
+// The registry through advapi32's ANSI functions. Key handles are the HKEY values themselves: the
+// program is 32-bit, so a handle fits the 32-bit KeyHandle exactly.
+#include <windows.h>
+
+#include <algorithm>
+
+#include "platform/win32/win32_system.h"
+
+namespace movrix {
+namespace {
+
+// The predefined keys are negative 32-bit values that a wider HKEY holds sign-extended.
+HKEY AsHkey(KeyHandle handle) {
+  return reinterpret_cast<HKEY>(static_cast<intptr_t>(static_cast<int32_t>(handle)));
+}
+
+KeyHandle AsKeyHandle(HKEY key) {
+  return static_cast<KeyHandle>(reinterpret_cast<uintptr_t>(key));
+}
+
+}  // namespace
+
+int32_t Win32System::OpenRegKey(KeyHandle root, const std::string& path, uint32_t access,
+                                KeyHandle& result) {
+  // A refused open leaves no handle, as the system itself does since Vista.
+  HKEY opened = nullptr;
+  LONG status = RegOpenKeyExA(AsHkey(root), ToAnsi(path).c_str(), 0, access, &opened);
+  result = AsKeyHandle(opened);
+  return status;
+}
+
+int32_t Win32System::CreateRegKey(KeyHandle root, const std::string& path, uint32_t access,
+                                  KeyHandle& result) {
+  HKEY created = nullptr;
+  DWORD disposition = 0;
+  LONG status = RegCreateKeyExA(AsHkey(root), ToAnsi(path).c_str(), 0, nullptr,
+                                REG_OPTION_NON_VOLATILE, access, nullptr, &created, &disposition);
+  result = AsKeyHandle(created);
+  return status;
+}
+
+int32_t Win32System::QueryRegValue(KeyHandle key, const std::string& name, uint32_t& type,
+                                   std::string* data, uint32_t& size) {
+  std::string ansi_name = ToAnsi(name);
+  DWORD value_type = 0;
+  DWORD byte_count = size;
+  LONG status;
+  if (!data) {
+    status = RegQueryValueExA(AsHkey(key), ansi_name.c_str(), nullptr, &value_type, nullptr,
+                              &byte_count);
+  } else {
+    std::string buffer(size, '\0');
+    status = RegQueryValueExA(AsHkey(key), ansi_name.c_str(), nullptr, &value_type,
+                              reinterpret_cast<BYTE*>(buffer.data()), &byte_count);
+    if (status == ERROR_SUCCESS) {
+      buffer.resize(std::min<DWORD>(byte_count, size));
+      *data = std::move(buffer);
+    }
+  }
+  type = value_type;
+  size = byte_count;
+  return status;
+}
+
+int32_t Win32System::SetRegValue(KeyHandle key, const std::string& name, uint32_t type,
+                                 const std::string& data, uint32_t size) {
+  return RegSetValueExA(AsHkey(key), ToAnsi(name).c_str(), 0, type,
+                        reinterpret_cast<const BYTE*>(data.data()), size);
+}
+
+int32_t Win32System::CloseRegKey(KeyHandle key) {
+  return RegCloseKey(AsHkey(key));
+}
+
+}  // namespace movrix

@@ -1,0 +1,59 @@
+// The real system: every service calls the ANSI ("A") Win32 function named in its comment and
+// converts texts between UTF-8 and the ANSI code page at this boundary.
+#pragma once
+
+#include "platform/system.h"
+
+namespace movrix {
+
+class Win32System : public System {
+ public:
+  std::string GetEnv(const std::string& name) override;
+  uint16_t SystemDefaultLangId() override;
+  bool IsNTAdmin() override;
+  std::string ExecutablePath() override;
+  std::string FileDateShortText(const std::string& path) override;
+  void SetCurrentDrive(const std::string& drive_root) override;
+  void SetCurrentFolderOfDrive(const std::string& folder) override;
+
+  // win32_files.cpp
+  int64_t FileLength(const std::string& path) override;
+  int64_t PathAttributes(const std::string& path) override;
+  std::unique_ptr<FileSearch> FindFirst(const std::string& pattern, FindData& first) override;
+  void Rename(const std::string& from, const std::string& to) override;
+  void CopyFileOver(const std::string& from, const std::string& to) override;
+  int ShellCopyFile(const std::string& from, const std::string& to) override;
+  Wow64Value DisableWow64Redirection() override;
+  void RevertWow64Redirection(Wow64Value value) override;
+  void StartCommand(const std::string& command_line) override;
+  void ProcessPendingMessages() override;
+
+  // win32_registry.cpp
+  int32_t OpenRegKey(KeyHandle root, const std::string& path, uint32_t access,
+                     KeyHandle& result) override;
+  int32_t CreateRegKey(KeyHandle root, const std::string& path, uint32_t access,
+                       KeyHandle& result) override;
+  int32_t QueryRegValue(KeyHandle key, const std::string& name, uint32_t& type, std::string* data,
+                        uint32_t& size) override;
+  int32_t SetRegValue(KeyHandle key, const std::string& name, uint32_t type,
+                      const std::string& data, uint32_t size) override;
+  int32_t CloseRegKey(KeyHandle key) override;
+
+  std::unique_ptr<ProcessSnapshot> SnapshotProcesses() override;
+  std::unique_ptr<ProcessHandle> OpenProcessToTerminate(int32_t id) override;
+
+  std::string ToAnsi(const std::string& text) override;
+  std::string FromAnsi(const std::string& bytes) override;
+
+  Answer ShowMessage(const std::string& text, const std::string& title, Buttons buttons,
+                     Icon icon) override;
+  // win32_window.cpp
+  void RunWindow(const FormContent& form) override;
+};
+
+// The system's description of an error code, in the system's language, as UTF-8.
+std::string DescribeError(unsigned long code);
+// Throws SystemError for the calling thread's last error.
+[[noreturn]] void ThrowLastError();
+
+}  // namespace movrix

@@ -1,0 +1,325 @@
+// Renders a window layout table as a real Win32 window and runs it until it is closed.
+#include <windows.h>
+// The picture functions need the base types of windows.h.
+#include <ocidl.h>
+#include <olectl.h>
+
+#include <vector>
+
+#include "platform/win32/win32_system.h"
+
+namespace movrix {
+namespace {
+
+constexpr char kWindowClass[] = "MovrixFrmCopy";
+constexpr int kTwipsPerInch = 1440;
+
+// Converts twips to pixels at the screen's real resolution.
+struct Scale {
+  int dpi_x, dpi_y;
+  int X(int twips) const { return MulDiv(twips, dpi_x, kTwipsPerInch); }
+  int Y(int twips) const { return MulDiv(twips, dpi_y, kTwipsPerInch); }
+};
+
+Scale ScreenScale() {
+  HDC screen = GetDC(nullptr);
+  Scale scale{GetDeviceCaps(screen, LOGPIXELSX), GetDeviceCaps(screen, LOGPIXELSY)};
+  ReleaseDC(nullptr, screen);
+  return scale;
+}
+
+COLORREF Resolve(const Color& color, COLORREF fallback) {
+  switch (color.kind) {
+    case Color::Kind::kSystem:
+      return GetSysColor(int(color.value));
+    case Color::Kind::kRgb:
+      return COLORREF(color.value);
+    case Color::Kind::kDefault:
+      break;
+  }
+  return fallback;
+}
+
+// A picture loaded by the system from a resource of the executable, drawn stretched to a box.
+class Picture {
+ public:
+  explicit Picture(const char* resource_name) {
+    HRSRC found = FindResourceA(nullptr, resource_name, MAKEINTRESOURCEA(10) /* RT_RCDATA */);
+    if (!found) return;
+    DWORD size = SizeofResource(nullptr, found);
+    const void* bytes = LockResource(LoadResource(nullptr, found));
+    HGLOBAL copy = GlobalAlloc(GMEM_MOVEABLE, size);
+    if (!bytes || !copy) return;
+    CopyMemory(GlobalLock(copy), bytes, size);
+    GlobalUnlock(copy);
+    IStream* stream = nullptr;
+    if (SUCCEEDED(CreateStreamOnHGlobal(copy, TRUE, &stream))) {
+      OleLoadPicture(stream, LONG(size), FALSE, IID_IPicture, reinterpret_cast<void**>(&picture_));
+      stream->Release();
+    } else {
+      GlobalFree(copy);
+    }
+  }
+  ~Picture() {
+    if (picture_) picture_->Release();
+  }
+  Picture(const Picture&) = delete;
+  Picture& operator=(const Picture&) = delete;
+
+  void Draw(HDC dc, const RECT& box) const {
+    if (!picture_) return;
+    OLE_XSIZE_HIMETRIC width = 0;
+    OLE_YSIZE_HIMETRIC height = 0;
+    picture_->get_Width(&width);
+    picture_->get_Height(&height);
+    picture_->Render(dc, box.left, box.top, box.right - box.left, box.bottom - box.top, 0, height,
+                     width, -height, nullptr);
+  }
+
+ private:
+  IPicture* picture_ = nullptr;
+};
+
+// Everything the window holds while it is shown; released when it is closed.
+class FormWindow {
+ public:
+  FormWindow(const FormContent& form, Win32System& system)
+      : form_(form), system_(system), scale_(ScreenScale()) {}
+  ~FormWindow() {
+    for (HFONT font : fonts_) DeleteObject(font);
+    for (HBRUSH brush : brushes_) DeleteObject(brush);
+    if (icon_) DestroyIcon(icon_);
+  }
+  FormWindow(const FormWindow&) = delete;
+  FormWindow& operator=(const FormWindow&) = delete;
+
+  // Creates the window and its controls, shows it centred and runs it until it is closed.
+  void Run() {
+    RegisterWindowClass();
+    if (!CreateMainWindow()) ThrowLastError();
+    CreateControls();
+    ShowWindow(window_, SW_SHOWNORMAL);
+    UpdateWindow(window_);
+    FocusFirstTabStop();
+    MSG message;
+    while (GetMessageA(&message, nullptr, 0, 0) > 0) {
+      if (IsDialogMessageA(window_, &message)) continue;
+      TranslateMessage(&message);
+      DispatchMessageA(&message);
+    }
+  }
+
+ private:
+  static LRESULT CALLBACK Procedure(HWND window, UINT message, WPARAM wparam, LPARAM lparam) {
+    if (message == WM_NCCREATE) {
+      auto* self =
+          static_cast<FormWindow*>(reinterpret_cast<CREATESTRUCTA*>(lparam)->lpCreateParams);
+      SetWindowLongPtrA(window, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(self));
+    }
+    auto* self = reinterpret_cast<FormWindow*>(GetWindowLongPtrA(window, GWLP_USERDATA));
+    if (self) {
+      LRESULT result = 0;
+      if (self->Handle(message, wparam, lparam, result)) return result;
+    }
+    return DefWindowProcA(window, message, wparam, lparam);
+  }
+
+  bool Handle(UINT message, WPARAM wparam, LPARAM lparam, LRESULT& result) {
+    switch (message) {
+      case WM_COMMAND:
+        if (LOWORD(wparam) == ButtonId() && HIWORD(wparam) == BN_CLICKED) DestroyWindow(window_);
+        return true;
+      case WM_CTLCOLOREDIT:
+      case WM_CTLCOLORSTATIC:
+        result = ColourControl(reinterpret_cast<HDC>(wparam), reinterpret_cast<HWND>(lparam));
+        return true;
+      case WM_DRAWITEM: {
+        auto* item = reinterpret_cast<DRAWITEMSTRUCT*>(lparam);
+        FillRect(item->hDC, &item->rcItem, GetSysColorBrush(COLOR_BTNFACE));
+        if (logo_) logo_->Draw(item->hDC, item->rcItem);
+        result = TRUE;
+        return true;
+      }
+      case WM_DESTROY:
+        PostQuitMessage(0);
+        return true;
+    }
+    return false;
+  }
+
+  int ButtonId() const {
+    for (size_t i = 0; i < Layout().control_count; ++i)
+      if (Layout().controls[i].kind == ControlKind::kButton) return kFirstControlId + int(i);
+    return 0;
+  }
+
+  const FormLayout& Layout() const { return *form_.layout; }
+
+  void RegisterWindowClass() {
+    WNDCLASSA window_class{};
+    window_class.lpfnWndProc = Procedure;
+    window_class.hInstance = GetModuleHandleA(nullptr);
+    window_class.hCursor = LoadCursorA(nullptr, reinterpret_cast<LPCSTR>(IDC_ARROW));
+    window_class.hbrBackground = GetSysColorBrush(COLOR_BTNFACE);
+    window_class.lpszClassName = kWindowClass;
+    RegisterClassA(&window_class);
+  }
+
+  // A fixed dialog frame, sized so that its client area is the layout's, centred on the screen.
+  bool CreateMainWindow() {
+    const DWORD style = WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU;
+    const DWORD ex_style = WS_EX_DLGMODALFRAME | WS_EX_APPWINDOW;
+    RECT frame{0, 0, scale_.X(Layout().client_width), scale_.Y(Layout().client_height)};
+    AdjustWindowRectEx(&frame, style, FALSE, ex_style);
+    int width = frame.right - frame.left;
+    int height = frame.bottom - frame.top;
+    int left = (GetSystemMetrics(SM_CXSCREEN) - width) / 2;
+    int top = (GetSystemMetrics(SM_CYSCREEN) - height) / 2;
+    window_ =
+        CreateWindowExA(ex_style, kWindowClass, system_.ToAnsi(form_.caption).c_str(), style, left,
+                        top, width, height, nullptr, nullptr, GetModuleHandleA(nullptr), this);
+    if (!window_) return false;
+    icon_ = static_cast<HICON>(LoadImageA(GetModuleHandleA(nullptr),
+                                          MAKEINTRESOURCEA(Layout().icon_resource), IMAGE_ICON, 32,
+                                          32, LR_DEFAULTCOLOR));
+    SendMessageA(window_, WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(icon_));
+    SendMessageA(window_, WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(icon_));
+    return true;
+  }
+
+  // The control's top-left corner in the window's client area: containers add up.
+  POINT Origin(int index) const {
+    POINT origin{0, 0};
+    for (int at = index; at != kOnWindow; at = Layout().controls[at].container) {
+      origin.x += Layout().controls[at].left;
+      origin.y += Layout().controls[at].top;
+    }
+    return {scale_.X(origin.x), scale_.Y(origin.y)};
+  }
+
+  void CreateControls() {
+    for (size_t i = 0; i < Layout().control_count; ++i) controls_.push_back(CreateControl(int(i)));
+    // Frames lie beneath the controls they hold.
+    for (size_t i = 0; i < Layout().control_count; ++i)
+      if (Layout().controls[i].kind == ControlKind::kFrame)
+        SetWindowPos(controls_[i], HWND_BOTTOM, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE);
+  }
+
+  HWND CreateControl(int index) {
+    const ControlSpec& spec = Layout().controls[index];
+    const char* window_class = "STATIC";
+    DWORD style = WS_CHILD | WS_VISIBLE;
+    DWORD ex_style = 0;
+    switch (spec.kind) {
+      case ControlKind::kFrame:
+        window_class = "BUTTON";
+        style |= BS_GROUPBOX;
+        break;
+      case ControlKind::kButton:
+        window_class = "BUTTON";
+        style |= BS_PUSHBUTTON;
+        break;
+      case ControlKind::kTextBox:
+        window_class = "EDIT";
+        style |= ES_LEFT | ES_READONLY;
+        style |= (spec.flags & kMultiLine) ? ES_MULTILINE : ES_AUTOHSCROLL;
+        if (spec.flags & kBothScrollBars)
+          style |= WS_HSCROLL | WS_VSCROLL | ES_AUTOHSCROLL | ES_AUTOVSCROLL;
+        // Boxes the user reads from carry a sunken border; the status lines sit flat.
+        if (spec.flags & (kBothScrollBars | kDisabled)) ex_style |= WS_EX_CLIENTEDGE;
+        break;
+      case ControlKind::kLabel:
+        style |= SS_LEFT | SS_NOPREFIX;
+        break;
+      case ControlKind::kImage:
+        style |= SS_OWNERDRAW;
+        logo_ = std::make_unique<Picture>(spec.text);
+        break;
+    }
+    if (spec.flags & kTabStop) style |= WS_TABSTOP;
+    if (spec.flags & kDisabled) style |= WS_DISABLED;
+
+    HFONT font = CreateControlFont(spec.font);
+    POINT origin = Origin(index);
+    SIZE size{scale_.X(spec.width), scale_.Y(spec.height)};
+    std::string text = spec.kind == ControlKind::kImage ? "" : system_.ToAnsi(form_.texts[index]);
+    if (spec.flags & kAutoSize) size = TextSize(font, text);
+    HWND control = CreateWindowExA(
+        ex_style, window_class, text.c_str(), style, origin.x, origin.y, size.cx, size.cy, window_,
+        HMENU(INT_PTR(kFirstControlId + index)), GetModuleHandleA(nullptr), nullptr);
+    SendMessageA(control, WM_SETFONT, reinterpret_cast<WPARAM>(font), FALSE);
+    if (spec.kind == ControlKind::kTextBox) SendMessageA(control, EM_SETLIMITTEXT, 0, 0);
+    return control;
+  }
+
+  HFONT CreateControlFont(const Font& font) {
+    HFONT handle = CreateFontA(-MulDiv(font.centipoints, scale_.dpi_y, 7200), 0, 0, 0,
+                               font.bold ? FW_BOLD : FW_NORMAL, FALSE, FALSE, FALSE,
+                               DEFAULT_CHARSET, OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS,
+                               DEFAULT_QUALITY, DEFAULT_PITCH | FF_DONTCARE, font.face);
+    fonts_.push_back(handle);
+    return handle;
+  }
+
+  SIZE TextSize(HFONT font, const std::string& text) const {
+    HDC dc = GetDC(window_);
+    HGDIOBJ previous = SelectObject(dc, font);
+    SIZE size{0, 0};
+    GetTextExtentPoint32A(dc, text.c_str(), int(text.size()), &size);
+    SelectObject(dc, previous);
+    ReleaseDC(window_, dc);
+    return size;
+  }
+
+  // Text and background colours of a control from its layout row.
+  LRESULT ColourControl(HDC dc, HWND control) {
+    int index = GetDlgCtrlID(control) - kFirstControlId;
+    if (index < 0 || size_t(index) >= Layout().control_count) return 0;
+    const ControlSpec& spec = Layout().controls[index];
+    COLORREF back = Resolve(spec.back, GetSysColor(COLOR_BTNFACE));
+    SetTextColor(dc, Resolve(spec.fore, GetSysColor(COLOR_WINDOWTEXT)));
+    SetBkColor(dc, back);
+    return reinterpret_cast<LRESULT>(Brush(back));
+  }
+
+  HBRUSH Brush(COLORREF colour) {
+    for (size_t i = 0; i < brush_colours_.size(); ++i)
+      if (brush_colours_[i] == colour) return brushes_[i];
+    brush_colours_.push_back(colour);
+    brushes_.push_back(CreateSolidBrush(colour));
+    return brushes_.back();
+  }
+
+  // The first tab stop in tab order takes the focus, as when a form opens.
+  void FocusFirstTabStop() {
+    int best = -1;
+    for (size_t i = 0; i < Layout().control_count; ++i) {
+      const ControlSpec& spec = Layout().controls[i];
+      if ((spec.flags & kTabStop) &&
+          (best < 0 || spec.tab_index < Layout().controls[best].tab_index))
+        best = int(i);
+    }
+    if (best >= 0) SetFocus(controls_[best]);
+  }
+
+  const FormContent& form_;
+  Win32System& system_;
+  Scale scale_;
+  HWND window_ = nullptr;
+  HICON icon_ = nullptr;
+  std::vector<HWND> controls_;
+  std::vector<HFONT> fonts_;
+  std::vector<HBRUSH> brushes_;
+  std::vector<COLORREF> brush_colours_;
+  std::unique_ptr<Picture> logo_;
+};
+
+}  // namespace
+
+void Win32System::RunWindow(const FormContent& form) {
+  OleInitialize(nullptr);
+  FormWindow(form, *this).Run();
+  OleUninitialize();
+}
+
+}  // namespace movrix

@@ -1,0 +1,37 @@
+#include "process/mod_process.h"
+
+#include <cctype>
+
+namespace movrix {
+namespace {
+
+bool SameNameIgnoringCase(const std::string& a, const std::string& b) {
+  if (a.size() != b.size()) return false;
+  for (size_t i = 0; i < a.size(); ++i) {
+    if (std::tolower(static_cast<unsigned char>(a[i])) !=
+        std::tolower(static_cast<unsigned char>(b[i])))
+      return false;
+  }
+  return true;
+}
+
+}  // namespace
+
+int32_t FindProcess(System& system, const std::string& exe_name) {
+  std::unique_ptr<ProcessSnapshot> snapshot = system.SnapshotProcesses();
+  if (!snapshot) return 0;
+  // A failed first fetch leaves an empty entry, which matches nothing.
+  ProcessEntry entry;
+  snapshot->First(entry);
+  do {
+    if (SameNameIgnoringCase(entry.exe_name, exe_name)) return entry.id;
+  } while (snapshot->Next(entry));
+  return 0;
+}
+
+void KillProcess(System& system, int32_t id) {
+  if (std::unique_ptr<ProcessHandle> process = system.OpenProcessToTerminate(id))
+    process->Terminate(0);
+}
+
+}  // namespace movrix

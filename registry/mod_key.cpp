@@ -1,0 +1,154 @@
+#include "registry/mod_key.h"
+
+#include <cctype>
+#include <limits>
+
+#include "common/guard.h"
+
+namespace movrix {
+namespace {
+
+// The runtime's own descriptions of the conversion failures a value can meet.
+constexpr const char* kTypeMismatch = "Incompatibilité de type";
+constexpr const char* kOverflow = "Dépassement de capacité";
+constexpr const char* kInvalidUseOfNull = "Utilisation incorrecte de Null";
+
+// The bytes and byte count handed to the system for one value.
+struct StoredForm {
+  std::string data;
+  uint32_t size = 0;
+};
+
+// The variant as text: a null is empty text, a number its decimal digits.
+std::string AsText(const Variant& value) {
+  switch (value.kind) {
+    case Variant::Kind::kText:
+      return value.text;
+    case Variant::Kind::kNumber:
+      return std::to_string(value.number);
+    case Variant::Kind::kNull:
+      break;
+  }
+  return "";
+}
+
+int32_t CheckedInt32(int64_t number) {
+  if (number < std::numeric_limits<int32_t>::min() || number > std::numeric_limits<int32_t>::max())
+    throw SystemError(kOverflow);
+  return int32_t(number);
+}
+
+// A text that spells a whole number (blanks around it, an optional sign, decimal digits).
+int32_t ParseInt32(const std::string& text) {
+  size_t begin = text.find_first_not_of(' ');
+  size_t end = text.find_last_not_of(' ');
+  if (begin == std::string::npos) throw SystemError(kTypeMismatch);
+  size_t pos = begin;
+  bool negative = text[pos] == '-';
+  if (text[pos] == '-' || text[pos] == '+') ++pos;
+  if (pos > end) throw SystemError(kTypeMismatch);
+  int64_t magnitude = 0;
+  for (; pos <= end; ++pos) {
+    if (!std::isdigit(static_cast<unsigned char>(text[pos]))) throw SystemError(kTypeMismatch);
+    magnitude = magnitude * 10 + (text[pos] - '0');
+    // Anything past 2^31 overflows either way; stop before int64 itself would.
+    if (magnitude > (int64_t(1) << 32)) throw SystemError(kOverflow);
+  }
+  return CheckedInt32(negative ? -magnitude : magnitude);
+}
+
+int32_t AsInt32(const Variant& value) {
+  switch (value.kind) {
+    case Variant::Kind::kNumber:
+      return CheckedInt32(value.number);
+    case Variant::Kind::kText:
+      return ParseInt32(value.text);
+    case Variant::Kind::kNull:
+      break;
+  }
+  throw SystemError(kInvalidUseOfNull);
+}
+
+std::string LittleEndian(int32_t number) {
+  uint32_t bits = uint32_t(number);
+  std::string bytes(4, '\0');
+  for (int i = 0; i < 4; ++i) bytes[i] = char(bits >> (8 * i) & 0xFF);
+  return bytes;
+}
+
+// How each accepted type code is stored. String sizes count the bytes of the ANSI text, so a
+// multi-byte code page does not cut the data short.
+StoredForm StoredFormOf(System& system, uint32_t type, const Variant& value) {
+  switch (type) {
+    case kRegNone:
+      // The text is passed but the size of 0 stores a value with no data.
+      return {AsText(value) + '\0', 0};
+    case kRegSz:
+    case kRegExpandSz: {
+      std::string ansi = system.ToAnsi(AsText(value)) + '\0';
+      return {ansi, uint32_t(ansi.size())};
+    }
+    case kRegBinary: {
+      std::string ansi = system.ToAnsi(AsText(value));
+      return {ansi, uint32_t(ansi.size())};
+    }
+    default: {
+      std::string bytes = LittleEndian(AsInt32(value));
+      return {bytes, uint32_t(bytes.size())};
+    }
+  }
+}
+
+void ShowFault(System& system, const std::string& description, const std::string& title) {
+  system.ShowMessage(description, title, Buttons::kOk, Icon::kNone);
+}
+
+}  // namespace
+
+int32_t OpenKey(System& system, KeyHandle root, const std::string& path, KeyHandle& result,
+                bool create) {
+  return Guarded(
+      [&]() -> int32_t {
+        int32_t status = system.OpenRegKey(root, path, kKeyAccess, result);
+        if (!create || status == kErrorSuccess) return int32_t(result);
+        CreateKey(system, root, path);
+        // CreateKey has already told the user when the key could not be made.
+        system.OpenRegKey(root, path, kKeyAccess, result);
+        return int32_t(result);
+      },
+      [&](const std::string& description) {
+        ShowFault(system, description, "OpenKey");
+        return int32_t(-1);
+      });
+}
+
+void CreateKey(System& system, KeyHandle root, const std::string& path) {
+  Guarded(
+      [&] {
+        KeyHandle created = 0;
+        if (system.CreateRegKey(root, path, kKeyAccess, created) != kErrorSuccess) {
+          system.ShowMessage("Impossible de créer la clef", "CreateKey", Buttons::kOk, Icon::kNone);
+          return;
+        }
+        // The caller opens the key itself.
+        system.CloseRegKey(created);
+      },
+      [&](const std::string& description) { ShowFault(system, description, "CreateKey"); });
+}
+
+int32_t SetKeyValue(System& system, KeyHandle key, const std::string& name, uint32_t type,
+                    const Variant& value) {
+  if (type > kRegDword) return kErrorSuccess;
+  return Guarded(
+      [&] {
+        StoredForm form = StoredFormOf(system, type, value);
+        return system.SetRegValue(key, name, type, form.data, form.size);
+      },
+      [&](const std::string& description) {
+        ShowFault(system, description, "SetKeyValue");
+        // Not a status the system gives: the write did not happen, and 0 would say it did.
+        return int32_t(-1);
+      });
+}
+
+}  // namespace movrix

@@ -1,0 +1,38 @@
+// The registry routines through which the registration writes: open or create a key, write one
+// value of a given type.
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+#include "platform/system.h"
+
+namespace movrix {
+
+// The value handed to SetKeyValue: a text, a whole number or null.
+struct Variant {
+  enum class Kind { kText, kNumber, kNull };
+  Kind kind = Kind::kNull;
+  std::string text;
+  int64_t number = 0;
+
+  static Variant Text(std::string value) { return {Kind::kText, std::move(value), 0}; }
+  static Variant Number(int64_t value) { return {Kind::kNumber, {}, value}; }
+  static Variant Null() { return {}; }
+};
+
+// Opens `path` below `root` with the access mask 0x13F into `result`; when that fails and
+// `create` is set, creates the key and opens it again. Returns `result`, or -1 after a fault.
+int32_t OpenKey(System& system, KeyHandle root, const std::string& path, KeyHandle& result,
+                bool create);
+
+// Creates `path` below `root` with every missing key on the way; "Impossible de créer la clef"
+// when the system refuses.
+void CreateKey(System& system, KeyHandle root, const std::string& path);
+
+// Writes one value (empty name: the default value) of type code `type` into the open `key`.
+// Returns the system's status; type codes above 4 write nothing and return 0.
+int32_t SetKeyValue(System& system, KeyHandle key, const std::string& name, uint32_t type,
+                    const Variant& value);
+
+}  // namespace movrix

@@ -1,0 +1,12 @@
+// The registration sequence: every registry entry of the installed program, in its fixed order.
+#pragma once
+
+#include "platform/system.h"
+
+namespace movrix {
+
+// Writes the registration blocks in order; the 32-bit mirror only when `Is64Bit`. False when an
+// open fault or a fault of its own stopped it (after its box).
+bool Write_Reg(System& system, const bool& Is64Bit);
+
+}  // namespace movrix
