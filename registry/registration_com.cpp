@@ -120,7 +120,7 @@ constexpr RegistrationRow kProgIds[] = {
 
 constexpr uint8_t kFirstMirrorStep = 145;
 constexpr std::string_view kMirrorPrefix = R"(Wow6432Node\)";
-// The spam-filter server exists only as a 64-bit DLL, so its class is not mirrored.
+// The spam-filter class is registered for 64-bit programs only: it has no mirror.
 constexpr std::string_view kUnmirroredClass = R"(CLSID\{5DC9BE2F-F850-4688-8BA9-9F6754A1D4FF})";
 constexpr std::string_view kMiscStatusNotInsertable = R"(\MiscStatus\NotInsertable)";
 

@@ -34,7 +34,7 @@ namespace {
 constexpr Wow64Value kWasEnabled = 0;
 constexpr Wow64Value kWasDisabled = 1;
 
-// What shell copies return when the source cannot be found.
+// The shell copy's results: success, a missing source, a destination it cannot write to.
 constexpr int kShellSourceMissing = 2;
 constexpr int kShellDestinationUnusable = 3;
 constexpr int kShellSuccess = 0;
@@ -50,9 +50,11 @@ constexpr uint32_t kAttributeArchive = 0x20;
 [[noreturn]] void ThrowAccessDenied() {
   throw SystemError("Accès refusé.", 5);
 }
+constexpr uint32_t kErrorInvalidName = 123;
+
 [[noreturn]] void ThrowInvalidName() {
   throw SystemError("La syntaxe du nom de fichier, de répertoire ou de volume est incorrecte.",
-                    123);
+                    kErrorInvalidName);
 }
 [[noreturn]] void ThrowAlreadyExists() {
   throw SystemError("Impossible de créer un fichier déjà existant.", 183);
@@ -75,7 +77,7 @@ bool IsDriveSpec(const std::string& text) {
   return text.size() >= 2 && std::isalpha(static_cast<unsigned char>(text[0])) && text[1] == ':';
 }
 
-// Characters the system refuses in names; wildcards only where a pattern is allowed.
+// Characters the system refuses in names (wildcards belong to search patterns only).
 bool IsValidName(const std::string& name) {
   for (unsigned char c : name)
     if (c < 32 || std::string("<>:\"|?*").find(char(c)) != std::string::npos) return false;
@@ -323,7 +325,7 @@ int64_t HostSystem::PathAttributes(const std::string& path) {
   try {
     host = HostPath(path);
   } catch (const SystemError& error) {
-    if (error.code() == 123) return -1;  // an invalid name names nothing
+    if (error.code() == kErrorInvalidName) return -1;  // an invalid name names nothing
     throw;
   }
   switch (TypeOf(host)) {

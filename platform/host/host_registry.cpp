@@ -4,8 +4,8 @@
 //
 // What it models of Windows, because the program or its tests meet it:
 // - RegOpenKeyEx/RegCreateKeyEx set the result handle to 0 on failure; an empty path on a root
-//   hands back the root itself; a final backslash is ignored; a leading one is refused, except
-//   below HKEY_CLASSES_ROOT.
+//   hands back the root itself; final and doubled backslashes are ignored; a leading one is
+//   refused, except by an open below HKEY_CLASSES_ROOT.
 // - A handle opened without KEY_QUERY_VALUE / KEY_SET_VALUE cannot read / write values.
 // - RegQueryValueEx asks for the size with no buffer, and answers ERROR_MORE_DATA with the size
 //   needed when the buffer is too small.
@@ -28,7 +28,6 @@ namespace {
 
 constexpr uint32_t kKeyQueryValue = 0x1;
 constexpr uint32_t kKeySetValue = 0x2;
-constexpr uint32_t kKeyWow64_32Key = 0x200;
 constexpr int32_t kErrorBadPathname = 161;
 // Handles handed out look like the small, 4-aligned values Windows gives.
 constexpr KeyHandle kFirstHandle = 0x100;
@@ -53,15 +52,19 @@ struct Key {
   std::map<std::string, Value> values;                  // by folded name
 };
 
-// The components of a key path ("A\B\" gives A, B); false for a path Windows refuses.
-bool SplitKeyPath(KeyHandle parent, const std::string& path, std::vector<std::string>& parts) {
+// The components of a key path: "A\B\" and "A\\B" both give A, B. False for a path that
+// starts with a backslash, which the system refuses (an open below HKEY_CLASSES_ROOT forgives it).
+bool SplitKeyPath(const std::string& path, bool forgive_leading_backslash,
+                  std::vector<std::string>& parts) {
   size_t start = 0;
-  if (parent == kClassesRoot && !path.empty() && path[0] == '\\') start = 1;
+  if (!path.empty() && path[0] == '\\') {
+    if (!forgive_leading_backslash) return false;
+    start = 1;
+  }
   while (start < path.size()) {
     size_t end = path.find('\\', start);
     if (end == std::string::npos) end = path.size();
-    if (end == start) return false;  // a leading or doubled backslash
-    parts.push_back(path.substr(start, end - start));
+    if (end > start) parts.push_back(path.substr(start, end - start));
     start = end + 1;
   }
   return true;
@@ -115,7 +118,7 @@ bool StartsWithKeyPath(const std::vector<std::string>& path,
 
 std::vector<std::string> PartsOf(const std::string& tree_path) {
   std::vector<std::string> parts;
-  SplitKeyPath(0, tree_path, parts);
+  SplitKeyPath(tree_path, true, parts);
   return parts;
 }
 
@@ -176,12 +179,12 @@ void DeleteHostRegistryState(HostRegistryState* state) {
 
 namespace {
 
-// What a 32-bit program reaches on a 64-bit system: HKLM\SOFTWARE without KEY_WOW64_64KEY (or
-// with KEY_WOW64_32KEY) is the 32-bit view below SOFTWARE\Wow6432Node.
+// What a 32-bit program reaches on a 64-bit system: HKLM\SOFTWARE without KEY_WOW64_64KEY is the
+// 32-bit view below SOFTWARE\Wow6432Node.
 void ApplyRegistryView(bool is64_system, KeyHandle parent, uint32_t access,
                        std::vector<std::string>& parts) {
-  bool wants_32bit_view = !(access & kKeyWow64_64Key) || (access & kKeyWow64_32Key);
-  if (!is64_system || parent != kLocalMachine || !wants_32bit_view || parts.empty()) return;
+  if (!is64_system || parent != kLocalMachine || (access & kKeyWow64_64Key) || parts.empty())
+    return;
   if (Folded(parts[0]) != "software") return;
   if (parts.size() > 1 && Folded(parts[1]) == "wow6432node") return;
   parts.insert(parts.begin() + 1, "Wow6432Node");
@@ -196,7 +199,7 @@ int32_t HostSystem::OpenRegKey(KeyHandle root, const std::string& path, uint32_t
   auto [tree_root, parent] = registry_->Resolve(root);
   if (!parent) return kErrorInvalidHandle;
   std::vector<std::string> parts;
-  if (!SplitKeyPath(root, path, parts)) return kErrorBadPathname;
+  if (!SplitKeyPath(path, root == kClassesRoot, parts)) return kErrorBadPathname;
   if (parts.empty() && IsRoot(root)) {
     result = root;
     return kErrorSuccess;
@@ -215,7 +218,7 @@ int32_t HostSystem::CreateRegKey(KeyHandle root, const std::string& path, uint32
   auto [tree_root, parent] = registry_->Resolve(root);
   if (!parent) return kErrorInvalidHandle;
   std::vector<std::string> parts;
-  if (!SplitKeyPath(root, path, parts)) return kErrorBadPathname;
+  if (!SplitKeyPath(path, false, parts)) return kErrorBadPathname;
   ApplyRegistryView(is64_, root, access, parts);
   if (registry_->CreationRefused(tree_root, *parent, parts)) return kErrorAccessDenied;
   Key& key = WalkCreating(*parent, parts);
@@ -297,6 +300,9 @@ void HostSystem::SetRegValueDirect(KeyHandle root, const std::string& path, cons
   if (value.name.empty()) value.name = name;
   value.type = type;
   value.data = data;
+  // A string seeded as plain text is stored as the system stores a text: with its terminator.
+  bool is_string = type == kRegSz || type == kRegExpandSz;
+  if (is_string && (data.empty() || data.back() != '\0')) value.data += '\0';
 }
 
 }  // namespace movrix

@@ -89,7 +89,7 @@ std::string HostSystem::FileDateShortText(const std::string& path) {
   std::tm local{};
   localtime_r(&seconds, &local);
   // The short date format of a French system.
-  char text[16];
+  char text[32];
   std::snprintf(text, sizeof text, "%02d/%02d/%04d", local.tm_mday, local.tm_mon + 1,
                 local.tm_year + 1900);
   return text;

@@ -93,6 +93,8 @@ class HostSystem : public System {
   bool RegKeyExists(KeyHandle root, const std::string& path) const;
   std::optional<std::pair<uint32_t, std::string>> RegValue(KeyHandle root, const std::string& path,
                                                            const std::string& name) const;
+  // Writes a value, creating its keys; a REG_SZ / REG_EXPAND_SZ text given without its
+  // terminator is stored with one.
   void SetRegValueDirect(KeyHandle root, const std::string& path, const std::string& name,
                          uint32_t type, const std::string& data);
 

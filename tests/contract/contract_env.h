@@ -18,6 +18,7 @@ bool Is64BitSystem();
 std::string ScratchFolder(const std::string& test_name);
 
 // Writes or reads a file directly, bypassing the system under test (and its redirection).
+// Writing creates every missing folder of the path.
 void WriteFileDirect(const std::string& windows_path, const std::string& content);
 std::string ReadFileDirect(const std::string& windows_path);
 

@@ -164,6 +164,37 @@ TEST(RegistryContract, AFinalBackslashNamesTheSameKey) {
   EXPECT_EQ(Read(same, "v", closes), "x");
 }
 
+TEST(RegistryContract, KeyPathsAreSpelledAsTheSystemReadsThem) {
+  System& system = contract::TheSystem();
+  std::string scratch = contract::ScratchKey("Spellings");
+  OpenedKey key(kCurrentUser, scratch);
+  SetKeyValue(system, key.handle(), "v", kRegSz, Variant::Text("x"));
+  KeyHandle handle = 99;
+  EXPECT_EQ(system.OpenRegKey(kCurrentUser, "\\" + scratch, kKeyAccess, handle), 161);
+  EXPECT_EQ(handle, 0u);
+  EXPECT_EQ(system.CreateRegKey(kCurrentUser, "\\" + scratch, kKeyAccess, handle), 161);
+  // A doubled backslash separates like a single one.
+  std::string doubled_path = scratch;
+  doubled_path.insert(doubled_path.find('\\'), "\\");
+  OpenedKey doubled(kCurrentUser, doubled_path);
+  int closes = 0;
+  EXPECT_EQ(Read(doubled, "V", closes), "x");
+  // An empty path on a root hands back the root itself.
+  EXPECT_EQ(system.OpenRegKey(kCurrentUser, "", kKeyAccess, handle), kErrorSuccess);
+  EXPECT_EQ(handle, kCurrentUser);
+}
+
+TEST(RegistryContract, AHandleWritesOnlyWithTheRightToSetValues) {
+  System& system = contract::TheSystem();
+  std::string scratch = contract::ScratchKey("ReadOnly");
+  OpenedKey key(kCurrentUser, scratch);
+  const uint32_t kKeyRead = 0x20019;
+  KeyHandle read_only = 0;
+  ASSERT_EQ(system.OpenRegKey(kCurrentUser, scratch, kKeyRead, read_only), kErrorSuccess);
+  EXPECT_EQ(SetKeyValue(system, read_only, "v", kRegSz, Variant::Text("x")), kErrorAccessDenied);
+  system.CloseRegKey(read_only);
+}
+
 TEST(RegistryContract, TheRawInterfaceAnswersAsTheSystemDoes) {
   System& system = contract::TheSystem();
   OpenedKey key(kCurrentUser, contract::ScratchKey("Raw"));

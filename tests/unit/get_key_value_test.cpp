@@ -41,7 +41,6 @@ TEST_F(GetKeyValueTest, DataReadsBackLessItsLastByte) {
       {"empty", kRegSz, std::string("\0", 1), ""},
       {"expand", kRegExpandSz, std::string("%windir%\0", 9), "%windir%"},
       {"ansi", kRegSz, std::string("\xE9t\xE9\0", 4), "été"},
-      {"no terminator", kRegSz, "abc", "ab"},
       {"dword", kRegDword, std::string("\x41\x42\x43\0", 4), "ABC"},
       {"no data", kRegNone, "", ""},
       {"no data binary", kRegBinary, "", ""},
@@ -51,6 +50,11 @@ TEST_F(GetKeyValueTest, DataReadsBackLessItsLastByte) {
   for (const ReadCase& c : cases) EXPECT_EQ(Read(c.name), c.read) << c.name;
   EXPECT_TRUE(host_.boxes().empty());
   EXPECT_EQ(closes_, 0);
+}
+
+TEST_F(GetKeyValueTest, AStringWrittenWithoutTerminatorLosesItsLastCharacter) {
+  host_.SetRegValue(key_, "raw", kRegSz, "abc", 3);
+  EXPECT_EQ(Read("raw"), "ab");
 }
 
 TEST_F(GetKeyValueTest, AMissingValueOrUnusableHandleReadsEmptyWithoutMessage) {

@@ -217,7 +217,7 @@ TEST_F(RunInstallTest, MissingMailFolderStopsWithTheRepairMessage) {
 }
 
 TEST_F(RunInstallTest, FailedTreeCopyStopsWithoutAMessageOfItsOwn) {
-  host_.faults().Inject("ShellCopyFile", "", "refused");
+  host_.WriteFile(kSetup + "WM_32\\LISEZMOI", "a name without a dot is not copied");
   Run();
   ASSERT_FALSE(host_.boxes().empty());
   EXPECT_EQ(host_.boxes().back().title, "Launch_Copy 1") << BoxTitles();

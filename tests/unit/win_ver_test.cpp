@@ -23,10 +23,10 @@ class WinVerTest : public ::testing::Test {
   WinVerTest() : host_(std::filesystem::temp_directory_path() / "movrix-win-ver-test") {}
 
   void SetNt(const std::string& name, const std::string& text) {
-    host_.SetRegValueDirect(kLocalMachine, kNtKey, name, kRegSz, Sz(text));
+    host_.SetRegValueDirect(kLocalMachine, kNtKey, name, kRegSz, Sz(host_.ToAnsi(text)));
   }
   void SetOlder(const std::string& name, const std::string& text) {
-    host_.SetRegValueDirect(kLocalMachine, kOlderKey, name, kRegSz, Sz(text));
+    host_.SetRegValueDirect(kLocalMachine, kOlderKey, name, kRegSz, Sz(host_.ToAnsi(text)));
   }
   void Run() {
     Win_Ver(host_, run_, window_, [this] { ++closes_; });

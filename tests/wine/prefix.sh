@@ -1,8 +1,8 @@
 #!/usr/bin/env bash
 # Creates the cached Wine prefix templates that the Wine tests copy, and the
 # host locales they run under. Safe to run again: a template is rebuilt only
-# when it is missing or when this script, the tool build or the stub source
-# changed (or Wine was upgraded); concurrent runs wait for each other.
+# when it is missing or when this script or the stub source changed (or Wine
+# was upgraded); concurrent runs wait for each other.
 #
 #   tests/wine/prefix.sh [template...]     (default: all templates)
 #
@@ -53,12 +53,7 @@ make_locales() {
 }
 
 stamp_of() {
-  local tools="$1"
-  {
-    cat "$here/prefix.sh" "$here/build.sh" "$here/stubs/stub_command.cpp"
-    sha256sum "$tools/takeown.exe" "$tools/icacls.exe" | cut -d' ' -f1
-    wine --version
-  } | sha256sum | cut -d' ' -f1
+  { cat "$here/prefix.sh" "$here/stubs/stub_command.cpp"; wine --version; } | sha256sum | cut -d' ' -f1
 }
 
 # write_file <path> <content>
@@ -131,7 +126,7 @@ main() {
   make_locales
   local tools stamp
   tools="$("$here/build.sh")"
-  stamp="$(stamp_of "$tools")"
+  stamp="$(stamp_of)"
 
   # Boot the missing templates in parallel: each has its own wineserver.
   local pids=() failed=0

@@ -34,6 +34,13 @@ void RemoveTree(const std::string& ansi_folder) {
   RemoveDirectoryA(ansi_folder.c_str());
 }
 
+// Creates every missing folder above the file `ansi_path`, as the stand-in does.
+void CreateFoldersOf(const std::string& ansi_path) {
+  for (size_t end = ansi_path.find('\\', 3); end != std::string::npos;
+       end = ansi_path.find('\\', end + 1))
+    CreateDirectoryA(ansi_path.substr(0, end).c_str(), nullptr);
+}
+
 }  // namespace
 
 System& TheSystem() {
@@ -58,7 +65,9 @@ std::string ScratchFolder(const std::string& test_name) {
 void WriteFileDirect(const std::string& windows_path, const std::string& content) {
   PVOID redirection = nullptr;
   Wow64DisableWow64FsRedirection(&redirection);
-  std::ofstream(Real().ToAnsi(windows_path), std::ios::binary) << content;
+  const std::string ansi = Real().ToAnsi(windows_path);
+  CreateFoldersOf(ansi);
+  std::ofstream(ansi, std::ios::binary) << content;
   Wow64RevertWow64FsRedirection(redirection);
 }
 

@@ -5,8 +5,9 @@
 //   - starts "%comspec% /c takeown ..." and "... icacls ..." without waiting;
 //   - writes a few values into the 64-bit registry view;
 //   - writes a file with an accented name at C:\movrix-selftest\;
-//   - shows a window of class MovrixFrmCopy with controls 101..112, where
-//     102 is the OK button ending the program.
+//   - shows a window of class MovrixFrmCopy, captioned with the system
+//     language id, with controls 101..112, where 102 is the OK button
+//     ending the program.
 // Exit code: 10 + the number of Yes answers (0 or 1), so a test can tell the
 // answer reached the program.
 #include <windows.h>
@@ -93,7 +94,9 @@ HWND CreateMainWindow(HINSTANCE instance) {
   RECT r = {0, 0, 783, 362};
   AdjustWindowRect(&r, style, FALSE);
   int w = r.right - r.left, h = r.bottom - r.top;
-  HWND hwnd = CreateWindowExA(WS_EX_DLGMODALFRAME, "MovrixFrmCopy", "Movrix18 - selftest", style,
+  char caption[64];
+  std::snprintf(caption, sizeof caption, "Movrix18 - selftest %04X", GetSystemDefaultLangID());
+  HWND hwnd = CreateWindowExA(WS_EX_DLGMODALFRAME, "MovrixFrmCopy", caption, style,
                               (GetSystemMetrics(SM_CXSCREEN) - w) / 2,
                               (GetSystemMetrics(SM_CYSCREEN) - h) / 2, w, h, nullptr, nullptr,
                               instance, nullptr);
