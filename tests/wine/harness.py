@@ -26,6 +26,7 @@ from __future__ import annotations
 
 import atexit
 import dataclasses
+import fcntl
 import itertools
 import os
 import random
@@ -141,6 +142,23 @@ def default_display() -> str:
 
 
 # ---------------------------------------------------------------- prefixes
+
+def _run_captured(command: list, env: dict, timeout: float, cwd=None) -> tuple[int, bytes, bytes]:
+    """Runs a command, its output going through files, not pipes: Wine's
+    helper processes (services, rpcss) inherit the output handles and would
+    keep a pipe open long after the command ended."""
+    with tempfile.TemporaryFile() as out, tempfile.TemporaryFile() as err:
+        proc = subprocess.Popen(command, env=env, stdout=out, stderr=err, cwd=cwd)
+        try:
+            code = proc.wait(timeout)
+        except subprocess.TimeoutExpired:
+            proc.kill()
+            proc.wait()
+            raise
+        out.seek(0)
+        err.seek(0)
+        return code, out.read(), err.read()
+
 
 def wine_path(host: str | os.PathLike) -> str:
     r"""Windows path of a host path, through the Z: drive (Z:\ is /)."""
@@ -265,9 +283,10 @@ class Prefix:
         self.use_locale(locale)
         with tempfile.TemporaryDirectory(dir=self.path) as tmp:
             out = Path(tmp) / "export.reg"
-            proc = subprocess.run(["wine", "reg", "export", key, wine_path(out), "/reg:64", "/y"],
-                                  env=self.env(locale), capture_output=True, timeout=120)
-            if proc.returncode != 0 or not out.exists():
+            code, _, _ = _run_captured(
+                ["wine", "reg", "export", key, wine_path(out), "/reg:64", "/y"],
+                self.env(locale), timeout=120)
+            if code != 0 or not out.exists():
                 return None
             return parse_reg_export(out.read_bytes().decode("utf-16"))
 
@@ -284,13 +303,16 @@ def fresh_prefix(template: str, share_system_dlls: bool = True) -> Prefix:
     source = CACHE / template
     root = Path(tempfile.mkdtemp(prefix=f"movrix-{template}-", dir=os.environ.get("MOVRIX_WINE_TMP")))
     target = root / "prefix"
-    linked = share_system_dlls and subprocess.run(
-        ["cp", "-al", str(source), str(target)], stderr=subprocess.DEVNULL).returncode == 0
+    # prefix.sh holds this lock exclusively while it replaces a template.
+    with open(CACHE / ".lock", "a") as lock:
+        fcntl.flock(lock, fcntl.LOCK_SH)
+        linked = share_system_dlls and subprocess.run(
+            ["cp", "-al", str(source), str(target)], stderr=subprocess.DEVNULL).returncode == 0
+        if not linked:
+            shutil.rmtree(target, ignore_errors=True)
+            subprocess.run(["cp", "-a", str(source), str(target)], check=True)
     if linked:
         _unshare(target)
-    else:
-        shutil.rmtree(target, ignore_errors=True)
-        subprocess.run(["cp", "-a", str(source), str(target)], check=True)
     return _OwnedPrefix(target, template, root)
 
 
@@ -469,13 +491,12 @@ def run_wine_exe(prefix: Prefix, exe: str | os.PathLike, args=(), locale: str = 
     """Runs a (console) Windows program in the prefix and waits for it."""
     prefix.use_locale(locale)
     try:
-        proc = subprocess.run(["wine", str(exe), *map(str, args)], env=prefix.env(locale, display),
-                              capture_output=True, timeout=timeout, cwd=cwd)
+        code, out, err = _run_captured(["wine", str(exe), *map(str, args)],
+                                       prefix.env(locale, display), timeout, cwd)
     except subprocess.TimeoutExpired:
         prefix.kill()
         raise
-    return WineResult(proc.returncode, proc.stdout.decode("utf-8", "replace"),
-                      proc.stderr.decode("utf-8", "replace"))
+    return WineResult(code, out.decode("utf-8", "replace"), err.decode("utf-8", "replace"))
 
 
 class Background:
@@ -512,8 +533,8 @@ def start_winmail(prefix: Prefix, folder: str = r"C:\movrix-test", locale: str =
     # Wait until Windows sees the process, or the installer might miss it.
     deadline = time.monotonic() + 30
     while time.monotonic() < deadline and proc.poll() is None:
-        tasks = subprocess.run(["wine", "tasklist"], env=prefix.env(locale), capture_output=True)
-        if b"winmail.exe" in tasks.stdout.lower():
+        _, tasks, _ = _run_captured(["wine", "tasklist"], prefix.env(locale), timeout=30)
+        if b"winmail.exe" in tasks.lower():
             break
         time.sleep(0.2)
     return Background(proc)

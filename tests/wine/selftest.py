@@ -4,10 +4,9 @@
 """
 
 import os
+import re
 import struct
-import subprocess
 import sys
-import tempfile
 import time
 import unittest
 from pathlib import Path
@@ -16,6 +15,11 @@ sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
 import harness  # noqa: E402
 
 APP = "selftest_app.exe"
+SETUP = r"C:\Setup"  # not beside the tools: cmd would find the stubs there first
+
+
+def install_app(prefix) -> None:
+    prefix.write_file(SETUP + "\\" + APP, (harness.build_tools() / APP).read_bytes())
 
 
 def png_size(path: Path) -> tuple[int, int]:
@@ -29,12 +33,14 @@ class ProgramRunTest(unittest.TestCase):
 
     @classmethod
     def setUpClass(cls):
-        cls.tools = harness.build_tools()
         cls.prefix = harness.fresh_prefix("win10-64")
-        cls.shot = Path(tempfile.mkdtemp()) / "window.png"
+        install_app(cls.prefix)
+        cls.shot = harness.REPO / "build" / "wine-selftest" / "window.png"
+        cls.shot.parent.mkdir(parents=True, exist_ok=True)
+        cls.shot.unlink(missing_ok=True)
         started = time.monotonic()
-        cls.run = harness.run_program(cls.prefix, cls.tools, APP, answers=["yes"],
-                                      screenshot=cls.shot, timeout=60)
+        cls.result = harness.run_program(cls.prefix, SETUP, APP, answers=["yes"],
+                                         screenshot=cls.shot, timeout=60)
         cls.seconds = time.monotonic() - started
 
     @classmethod
@@ -42,8 +48,8 @@ class ProgramRunTest(unittest.TestCase):
         cls.prefix.remove()
 
     def test_message_boxes_are_read_and_answered_in_order(self):
-        boxes = self.run.boxes
-        self.assertEqual(len(boxes), 5, self.run.output)
+        boxes = self.result.boxes
+        self.assertEqual(len(boxes), 5, self.result.output)
         first = boxes[0]
         self.assertEqual(first["title"], "Movrix18")
         self.assertEqual(first["text"], "Voulez-vous continuer ?\r\nDeuxième ligne")
@@ -57,13 +63,13 @@ class ProgramRunTest(unittest.TestCase):
         self.assertEqual(boxes[4]["text"], "sans icône")
 
     def test_answer_reaches_program_and_exit_code_is_recorded(self):
-        self.assertEqual(self.run.exit_code, 11)
-        self.assertEqual(self.run.driver_status, 0)
-        self.assertFalse(self.run.timed_out)
-        self.assertEqual(self.run.errors, [])
+        self.assertEqual(self.result.exit_code, 11)
+        self.assertEqual(self.result.driver_status, 0)
+        self.assertFalse(self.result.timed_out)
+        self.assertEqual(self.result.errors, [])
 
     def test_main_window_geometry_and_system_language(self):
-        window = self.run.window
+        window = self.result.window
         self.assertEqual(window["caption"], "Movrix18 - selftest 040C")
         self.assertEqual(window["client"], (783, 362))
         left, top, right, bottom = window["rect"]
@@ -74,25 +80,25 @@ class ProgramRunTest(unittest.TestCase):
         self.assertFalse(window["style"] & 0x00030000)  # no minimise or maximise box
 
     def test_controls_in_creation_order_with_texts_and_states(self):
-        controls = self.run.controls
+        controls = self.result.controls
         self.assertEqual([c["id"] for c in controls], list(range(101, 113)))
-        self.assertEqual(self.run.control(102)["text"], "OK")
-        self.assertEqual(self.run.control(102)["rect"], (210, 297, 291, 330))
-        self.assertEqual(self.run.control(104)["text"], "Toutes les opérations ont été effectuées")
-        sys_box = self.run.control(106)
+        self.assertEqual(self.result.control(102)["text"], "OK")
+        self.assertEqual(self.result.control(102)["rect"], (210, 297, 291, 330))
+        self.assertEqual(self.result.control(104)["text"], "Toutes les opérations ont été effectuées")
+        sys_box = self.result.control(106)
         self.assertEqual(sys_box["text"], "Windows 10\r\n64 bits\tx64")
         self.assertFalse(sys_box["enabled"])
-        self.assertEqual(self.run.control(107)["text"], "ligne 1\r\nligne 2\\fin")
-        self.assertTrue(self.run.control(107)["style"] & 0x00300000)  # both scroll bars
+        self.assertEqual(self.result.control(107)["text"], "ligne 1\r\nligne 2\\fin")
+        self.assertTrue(self.result.control(107)["style"] & 0x00300000)  # both scroll bars
         self.assertEqual({c["class"] for c in controls}, {"Button", "Edit", "Static"})
         self.assertTrue(all(c["visible"] and c["parent"] == 0 for c in controls))
 
     def test_screenshot_is_taken_while_window_is_shown(self):
-        self.assertEqual(self.run.screenshot, self.shot)
-        self.assertEqual(png_size(self.shot), self.run.window["screen"])
-        self.assertIn(("shot", {"status": "taken"}), self.run.records)
+        self.assertEqual(self.result.screenshot, self.shot)
+        self.assertEqual(png_size(self.shot), self.result.window["screen"])
+        self.assertIn(("shot", {"status": "taken"}), self.result.records)
         # The window is pressed only after the screenshot.
-        kinds = [kind for kind, _ in self.run.records]
+        kinds = [kind for kind, _ in self.result.records]
         self.assertLess(kinds.index("shot"), kinds.index("click"))
 
     def test_stubs_log_commands_started_by_32bit_program_through_comspec(self):
@@ -126,32 +132,36 @@ class DriverOutcomesTest(unittest.TestCase):
     def setUpClass(cls):
         cls.tools = harness.build_tools()
         cls.prefix = harness.fresh_prefix("win8-32")
+        install_app(cls.prefix)
 
     @classmethod
     def tearDownClass(cls):
         cls.prefix.remove()
 
     def test_no_answer_and_german_locale(self):
-        run = harness.run_program(self.prefix, self.tools, APP, locale="de_DE.UTF-8",
+        run = harness.run_program(self.prefix, SETUP, APP, locale="de_DE.UTF-8",
                                   answers=["No"], timeout=60)
         self.assertEqual(run.boxes[0]["answer"], "no")
         self.assertEqual(run.exit_code, 10)
         self.assertEqual(run.window["caption"], "Movrix18 - selftest 0407")
         # Back to French: the prefix's processes are restarted.
-        run = harness.run_program(self.prefix, self.tools, APP, answers=["yes"], timeout=60)
+        run = harness.run_program(self.prefix, SETUP, APP, answers=["yes"], timeout=60)
         self.assertEqual(run.window["caption"], "Movrix18 - selftest 040C")
 
     def test_stubs_found_on_32bit_system(self):
-        harness.run_program(self.prefix, self.tools, APP, answers=["yes"], timeout=60)
+        harness.run_program(self.prefix, SETUP, APP, answers=["yes"], timeout=60)
         exes = {exe for exe, _ in self.prefix.command_log(min_lines=2)}
         self.assertEqual(exes, {"takeown.exe", "icacls.exe"})
 
-    def test_answer_without_button_stops_the_program(self):
-        run = harness.run_program(self.prefix, self.tools, APP, answers=["ok"], timeout=60)
-        self.assertEqual(run.boxes[0]["answer"], "none")
-        self.assertEqual(run.errors, ["no button for answer 'ok'"])
-        self.assertEqual(run.driver_status, 4)
-        self.assertIsNone(run.exit_code)
+    def test_box_that_cannot_be_answered_stops_the_program(self):
+        for answers, error in ((["ok"], "no button for answer 'ok'"),
+                               ([], "no answer left for a box without OK")):
+            with self.subTest(answers=answers):
+                run = harness.run_program(self.prefix, SETUP, APP, answers=answers, timeout=60)
+                self.assertEqual(run.boxes[0]["answer"], "none")
+                self.assertEqual(run.errors, [error])
+                self.assertEqual(run.driver_status, 4)
+                self.assertIsNone(run.exit_code)
 
     def test_timeout_ends_a_program_that_never_shows_its_window(self):
         # The fake mail client has no window at all.
@@ -210,6 +220,19 @@ class PrefixTemplateTest(unittest.TestCase):
             [(exe, command)] = prefix.command_log()
             self.assertEqual(exe, "takeown.exe")
             self.assertTrue(command.endswith(' /f "a b"'), command)
+
+    def test_stub_lines_stay_whole_when_many_run_at_once(self):
+        with harness.fresh_prefix("win10-32") as prefix:
+            commands = " & ".join(
+                f'start /b icacls "C:\\dossier {i:02}\\un nom de fichier assez long.txt" '
+                "/grant *S-1-5-32-544:F" for i in range(20))
+            harness.run_wine_exe(prefix, "cmd", ["/c", commands])
+            log = prefix.command_log(min_lines=20)
+            self.assertEqual(len(log), 20, log)
+            self.assertEqual(sorted(re.search(r"dossier (\d\d)", c).group(1) for _, c in log),
+                             [f"{i:02}" for i in range(20)])
+            self.assertTrue(all(e == "icacls.exe" and c.endswith("/grant *S-1-5-32-544:F")
+                                for e, c in log), log)
 
     def test_fake_winmail_runs_until_ended(self):
         with harness.fresh_prefix("win10-64") as prefix:

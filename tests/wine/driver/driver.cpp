@@ -30,8 +30,10 @@
 #include <windows.h>
 
 #include <algorithm>
+#include <cctype>
 #include <cstdio>
 #include <cwchar>
+#include <iterator>
 #include <set>
 #include <string>
 #include <vector>
@@ -72,11 +74,20 @@ std::string Escape(const std::wstring& text) {
   std::string out;
   for (char c : Utf8(text)) {
     switch (c) {
-      case '\\': out += "\\\\"; break;
-      case '\t': out += "\\t"; break;
-      case '\r': out += "\\r"; break;
-      case '\n': out += "\\n"; break;
-      default: out += c;
+      case '\\':
+        out += "\\\\";
+        break;
+      case '\t':
+        out += "\\t";
+        break;
+      case '\r':
+        out += "\\r";
+        break;
+      case '\n':
+        out += "\\n";
+        break;
+      default:
+        out += c;
     }
   }
   return out;
@@ -94,7 +105,9 @@ std::string Rect(const RECT& r) {
   return buf;
 }
 
-std::string Pair(long a, long b) { return std::to_string(a) + "," + std::to_string(b); }
+std::string Pair(long a, long b) {
+  return std::to_string(a) + "," + std::to_string(b);
+}
 
 class Transcript {
  public:
@@ -281,8 +294,8 @@ struct BoxButton {
   int id;
   const char* name;
 };
-constexpr BoxButton kBoxButtons[] = {{IDOK, "ok"}, {IDCANCEL, "cancel"}, {IDYES, "yes"},
-                                     {IDNO, "no"}};
+constexpr BoxButton kBoxButtons[] = {
+    {IDOK, "ok"}, {IDCANCEL, "cancel"}, {IDYES, "yes"}, {IDNO, "no"}};
 
 HWND ButtonOf(HWND box, int id) {
   HWND button = GetDlgItem(box, id);
@@ -349,7 +362,7 @@ class Driver {
     if (!CreateProcessW(path.c_str(), &command[0], nullptr, nullptr, FALSE, 0, nullptr,
                         folder.c_str(), &si, &pi)) {
       out_.Write("error", {"what=cannot start " + Escape(path) + " (error " +
-                               std::to_string(GetLastError()) + ")"});
+                           std::to_string(GetLastError()) + ")"});
       return 4;
     }
     process_ = pi.hProcess;
@@ -428,7 +441,8 @@ class Driver {
     fields.push_back("answer=" + (button ? wanted : "none"));
     out_.Write("box", fields);
     if (!button) {
-      out_.Write("error", {"what=no button for answer '" + wanted + "'"});
+      out_.Write("error", {wanted.empty() ? "what=no answer left for a box without OK"
+                                          : "what=no button for answer '" + wanted + "'"});
       return false;
     }
     // Posted, not sent: the program may show its next box from the click.
@@ -444,14 +458,14 @@ class Driver {
     POINT origin = {0, 0};
     ClientToScreen(main, &origin);
     SystemParametersInfoW(SPI_GETWORKAREA, 0, &work, 0);
-    out_.Write("window", {"class=" + Escape(ClassOf(main)), "caption=" + Escape(TextOf(main)),
-                          "style=" + Hex(GetWindowLongW(main, GWL_STYLE)),
-                          "exstyle=" + Hex(GetWindowLongW(main, GWL_EXSTYLE)),
-                          "rect=" + Rect(window), "client=" + Pair(client.right, client.bottom),
-                          "client_origin=" + Pair(origin.x, origin.y),
-                          "screen=" + Pair(GetSystemMetrics(SM_CXSCREEN),
-                                           GetSystemMetrics(SM_CYSCREEN)),
-                          "workarea=" + Rect(work)});
+    out_.Write(
+        "window",
+        {"class=" + Escape(ClassOf(main)), "caption=" + Escape(TextOf(main)),
+         "style=" + Hex(GetWindowLongW(main, GWL_STYLE)),
+         "exstyle=" + Hex(GetWindowLongW(main, GWL_EXSTYLE)), "rect=" + Rect(window),
+         "client=" + Pair(client.right, client.bottom), "client_origin=" + Pair(origin.x, origin.y),
+         "screen=" + Pair(GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN)),
+         "workarea=" + Rect(work)});
     for (HWND child : Descendants(main)) {
       RECT r;
       GetWindowRect(child, &r);

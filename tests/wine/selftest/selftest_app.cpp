@@ -37,8 +37,8 @@ void StartCommand(const std::string& args) {
 
 void WriteRegistry() {
   HKEY key;
-  if (RegCreateKeyExA(HKEY_LOCAL_MACHINE, "SOFTWARE\\MovrixSelftest", 0, nullptr, 0, 0x13F,
-                      nullptr, &key, nullptr) != ERROR_SUCCESS)
+  if (RegCreateKeyExA(HKEY_LOCAL_MACHINE, "SOFTWARE\\MovrixSelftest", 0, nullptr, 0, 0x13F, nullptr,
+                      &key, nullptr) != ERROR_SUCCESS)
     return;
   const char text[] = "Système d'exploitation";
   RegSetValueExA(key, "Text", 0, REG_SZ, reinterpret_cast<const BYTE*>(text), sizeof text);
@@ -96,18 +96,17 @@ HWND CreateMainWindow(HINSTANCE instance) {
   int w = r.right - r.left, h = r.bottom - r.top;
   char caption[64];
   std::snprintf(caption, sizeof caption, "Movrix18 - selftest %04X", GetSystemDefaultLangID());
-  HWND hwnd = CreateWindowExA(WS_EX_DLGMODALFRAME, "MovrixFrmCopy", caption, style,
-                              (GetSystemMetrics(SM_CXSCREEN) - w) / 2,
-                              (GetSystemMetrics(SM_CYSCREEN) - h) / 2, w, h, nullptr, nullptr,
-                              instance, nullptr);
+  HWND hwnd = CreateWindowExA(
+      WS_EX_DLGMODALFRAME, "MovrixFrmCopy", caption, style, (GetSystemMetrics(SM_CXSCREEN) - w) / 2,
+      (GetSystemMetrics(SM_CYSCREEN) - h) / 2, w, h, nullptr, nullptr, instance, nullptr);
   AddControl(hwnd, "BUTTON", "", BS_GROUPBOX, 101, 10, 4, 762, 353);
   AddControl(hwnd, "BUTTON", "OK", BS_PUSHBUTTON | WS_TABSTOP, 102, 210, 297, 81, 33);
   AddControl(hwnd, "EDIT", "OK pour quitter", ES_READONLY, 103, 610, 337, 133, 19);
   AddControl(hwnd, "EDIT", "Toutes les opérations ont été effectuées", ES_READONLY, 104, 34, 337,
              433, 19);
   AddControl(hwnd, "BUTTON", "Système d'exploitation", BS_GROUPBOX, 105, 21, 78, 291, 100);
-  AddControl(hwnd, "EDIT", "Windows 10\r\n64 bits\tx64", ES_MULTILINE | WS_DISABLED, 106, 33,
-             98, 267, 73);
+  AddControl(hwnd, "EDIT", "Windows 10\r\n64 bits\tx64", ES_MULTILINE | WS_DISABLED, 106, 33, 98,
+             267, 73);
   AddControl(hwnd, "EDIT", "ligne 1\r\nligne 2\\fin", ES_MULTILINE | WS_HSCROLL | WS_VSCROLL, 107,
              322, 84, 436, 249);
   AddControl(hwnd, "EDIT", "", ES_MULTILINE, 108, 325, 54, 373, 27);
