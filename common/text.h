@@ -1,6 +1,7 @@
 // Small text helpers shared by the installer's modules.
 #pragma once
 
+#include <cctype>
 #include <string>
 
 namespace movrix {
@@ -13,6 +14,16 @@ inline constexpr const char* kProgramTitle = "Movrix18";
 // `count` copies of `c`: the framing lines of the reports.
 inline std::string Repeat(char c, size_t count) {
   return std::string(count, c);
+}
+
+// `text` with its ASCII letters in lower case: the form under which the system compares names.
+inline std::string AsciiLowerCase(std::string text) {
+  for (char& c : text) c = char(std::tolower(static_cast<unsigned char>(c)));
+  return text;
+}
+
+inline bool EqualsIgnoringCase(const std::string& a, const std::string& b) {
+  return AsciiLowerCase(a) == AsciiLowerCase(b);
 }
 
 inline bool Contains(const std::string& text, const std::string& part) {

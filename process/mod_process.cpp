@@ -1,21 +1,8 @@
 #include "process/mod_process.h"
 
-#include <cctype>
+#include "common/text.h"
 
 namespace movrix {
-namespace {
-
-bool SameNameIgnoringCase(const std::string& a, const std::string& b) {
-  if (a.size() != b.size()) return false;
-  for (size_t i = 0; i < a.size(); ++i) {
-    if (std::tolower(static_cast<unsigned char>(a[i])) !=
-        std::tolower(static_cast<unsigned char>(b[i])))
-      return false;
-  }
-  return true;
-}
-
-}  // namespace
 
 int32_t FindProcess(System& system, const std::string& exe_name) {
   std::unique_ptr<ProcessSnapshot> snapshot = system.SnapshotProcesses();
@@ -24,7 +11,7 @@ int32_t FindProcess(System& system, const std::string& exe_name) {
   ProcessEntry entry;
   snapshot->First(entry);
   do {
-    if (SameNameIgnoringCase(entry.exe_name, exe_name)) return entry.id;
+    if (EqualsIgnoringCase(entry.exe_name, exe_name)) return entry.id;
   } while (snapshot->Next(entry));
   return 0;
 }

@@ -1,18 +1,8 @@
 #include "platform/host/host_faults.h"
 
-#include <cctype>
+#include "common/text.h"
 
 namespace movrix {
-
-bool EqualsIgnoringCase(const std::string& a, const std::string& b) {
-  if (a.size() != b.size()) return false;
-  for (size_t i = 0; i < a.size(); ++i) {
-    if (std::tolower(static_cast<unsigned char>(a[i])) !=
-        std::tolower(static_cast<unsigned char>(b[i])))
-      return false;
-  }
-  return true;
-}
 
 void HostFaults::Inject(const std::string& call, const std::string& argument,
                         const std::string& description) {

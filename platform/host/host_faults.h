@@ -25,7 +25,4 @@ class HostFaults {
   std::vector<Fault> faults_;
 };
 
-// Case-insensitive equality of ASCII letters, as the system compares names.
-bool EqualsIgnoringCase(const std::string& a, const std::string& b);
-
 }  // namespace movrix

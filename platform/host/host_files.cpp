@@ -261,9 +261,7 @@ fs::path HostSystem::HostPath(const std::string& windows_path) const {
       current_folders_.find(char(std::toupper(static_cast<unsigned char>(current_drive_[0]))));
   WindowsPath path = ParsePath(windows_path, current_drive_,
                                current == current_folders_.end() ? "" : current->second);
-  std::string windir;
-  for (const auto& [name, value] : env_)
-    if (EqualsIgnoringCase(name, "windir")) windir = value;
+  const std::string windir = EnvValue("windir");
   if (is64_ && !files_->redirection_disabled && !windir.empty()) {
     // A 32-bit program's system32 is the 32-bit system folder.
     const WindowsPath system32 = ParsePath(windir + "\\system32", current_drive_, "");

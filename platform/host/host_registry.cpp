@@ -21,6 +21,7 @@
 #include <memory>
 #include <vector>
 
+#include "common/text.h"
 #include "platform/host/host_system.h"
 
 namespace movrix {
@@ -32,13 +33,6 @@ constexpr int32_t kErrorBadPathname = 161;
 // Handles handed out look like the small, 4-aligned values Windows gives.
 constexpr KeyHandle kFirstHandle = 0x100;
 constexpr KeyHandle kHandleStep = 4;
-
-// The form under which names are compared: ASCII letters folded to lower case.
-std::string Folded(const std::string& name) {
-  std::string folded = name;
-  for (char& c : folded) c = char(std::tolower(static_cast<unsigned char>(c)));
-  return folded;
-}
 
 struct Value {
   std::string name;  // as first spelled
@@ -75,12 +69,12 @@ std::string JoinKeyPath(const std::string& base, const std::string& name) {
 }
 
 Key* FindSubkey(Key& key, const std::string& name) {
-  auto found = key.subkeys.find(Folded(name));
+  auto found = key.subkeys.find(AsciiLowerCase(name));
   return found == key.subkeys.end() ? nullptr : found->second.get();
 }
 
 Key& SubkeyOrNew(Key& key, const std::string& name) {
-  std::unique_ptr<Key>& slot = key.subkeys[Folded(name)];
+  std::unique_ptr<Key>& slot = key.subkeys[AsciiLowerCase(name)];
   if (!slot) {
     slot = std::make_unique<Key>();
     slot->path = JoinKeyPath(key.path, name);
@@ -111,9 +105,10 @@ bool IsRoot(KeyHandle handle) {
 bool StartsWithKeyPath(const std::vector<std::string>& path,
                        const std::vector<std::string>& prefix) {
   if (prefix.size() > path.size()) return false;
-  return std::equal(
-      prefix.begin(), prefix.end(), path.begin(),
-      [](const std::string& a, const std::string& b) { return Folded(a) == Folded(b); });
+  return std::equal(prefix.begin(), prefix.end(), path.begin(),
+                    [](const std::string& a, const std::string& b) {
+                      return AsciiLowerCase(a) == AsciiLowerCase(b);
+                    });
 }
 
 std::vector<std::string> PartsOf(const std::string& tree_path) {
@@ -185,8 +180,8 @@ void ApplyRegistryView(bool is64_system, KeyHandle parent, uint32_t access,
                        std::vector<std::string>& parts) {
   if (!is64_system || parent != kLocalMachine || (access & kKeyWow64_64Key) || parts.empty())
     return;
-  if (Folded(parts[0]) != "software") return;
-  if (parts.size() > 1 && Folded(parts[1]) == "wow6432node") return;
+  if (AsciiLowerCase(parts[0]) != "software") return;
+  if (parts.size() > 1 && AsciiLowerCase(parts[1]) == "wow6432node") return;
   parts.insert(parts.begin() + 1, "Wow6432Node");
 }
 
@@ -233,7 +228,7 @@ int32_t HostSystem::QueryRegValue(KeyHandle key, const std::string& name, uint32
   if (!open_key) return kErrorInvalidHandle;
   if (!IsRoot(key) && !(registry_->handles.at(key).access & kKeyQueryValue))
     return kErrorAccessDenied;
-  auto found = open_key->values.find(Folded(name));
+  auto found = open_key->values.find(AsciiLowerCase(name));
   if (found == open_key->values.end()) return kErrorFileNotFound;
   const Value& value = found->second;
   type = value.type;
@@ -252,7 +247,7 @@ int32_t HostSystem::SetRegValue(KeyHandle key, const std::string& name, uint32_t
   if (!open_key) return kErrorInvalidHandle;
   if (!IsRoot(key) && !(registry_->handles.at(key).access & kKeySetValue))
     return kErrorAccessDenied;
-  Value& value = open_key->values[Folded(name)];
+  Value& value = open_key->values[AsciiLowerCase(name)];
   if (value.name.empty()) value.name = name;
   value.type = type;
   value.data = data.substr(0, size);
@@ -288,7 +283,7 @@ std::optional<std::pair<uint32_t, std::string>> HostSystem::RegValue(
   if (found_root == registry_->roots.end()) return std::nullopt;
   Key* key = Walk(found_root->second, PartsOf(path));
   if (!key) return std::nullopt;
-  auto found = key->values.find(Folded(name));
+  auto found = key->values.find(AsciiLowerCase(name));
   if (found == key->values.end()) return std::nullopt;
   return std::make_pair(found->second.type, found->second.data);
 }
@@ -296,7 +291,7 @@ std::optional<std::pair<uint32_t, std::string>> HostSystem::RegValue(
 void HostSystem::SetRegValueDirect(KeyHandle root, const std::string& path, const std::string& name,
                                    uint32_t type, const std::string& data) {
   Key& key = WalkCreating(registry_->roots.at(root), PartsOf(path));
-  Value& value = key.values[Folded(name)];
+  Value& value = key.values[AsciiLowerCase(name)];
   if (value.name.empty()) value.name = name;
   value.type = type;
   value.data = data;

@@ -5,6 +5,8 @@
 #include <cstdio>
 #include <ctime>
 
+#include "common/text.h"
+
 namespace movrix {
 namespace {
 
@@ -72,7 +74,10 @@ void HostSystem::Set64BitSystem(bool is64) {
 }
 
 std::string HostSystem::GetEnv(const std::string& name) {
-  // Environment variable names are not case-sensitive.
+  return EnvValue(name);
+}
+
+std::string HostSystem::EnvValue(const std::string& name) const {
   for (const auto& [key, value] : env_)
     if (EqualsIgnoringCase(key, name)) return value;
   return "";

@@ -140,6 +140,9 @@ class HostSystem : public System {
   void RunWindow(const FormContent& form) override { shown_window_ = form; }
 
  private:
+  // The value of an environment variable, whose name is not case-sensitive.
+  std::string EnvValue(const std::string& name) const;
+
   std::map<std::string, std::string> env_;
   uint16_t lang_id_ = 0x040C;
   bool admin_ = true;
