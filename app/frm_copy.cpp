@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <array>
 
+#include "common/guard.h"
 #include "common/text.h"
 #include "process/mod_process.h"
 
@@ -143,7 +144,13 @@ void FrmCopy::Form_Unload(int& /*cancel*/) {
 void FrmCopy::UnLoads() {}
 
 void FrmCopy::Show() {
-  if (loaded_) system_.RunWindow(content_);
+  if (loaded_) {
+    // A window that cannot be made (no desktop to show it on, say) is reported, not a crash.
+    Guarded([this] { system_.RunWindow(content_); },
+            [this](const std::string& description) {
+              system_.ShowMessage(description, kTitle, Buttons::kOk, Icon::kCritical);
+            });
+  }
   Unload();
 }
 

@@ -10,14 +10,12 @@ up as a 64-bit French Windows 10, and leaves what it did in out/main/:
 
 from __future__ import annotations
 
-import shutil
-import subprocess
 import sys
 import tempfile
 from pathlib import Path
 
 REPO = Path(__file__).resolve().parents[1]
-sys.path.insert(0, str(REPO / "tests" / "wine"))
+sys.path.insert(0, str(REPO / "tools" / "wine"))
 import harness  # noqa: E402
 import registry_listing  # noqa: E402
 
@@ -26,14 +24,6 @@ EXE = REPO / "build" / "windows" / "Movrix18.exe"
 
 # Control ids of the window (101 is the first control of the layout table).
 TXT_SYS, TXT_OUTPUT, TXT_OK = 106, 107, 108
-
-
-def lay_setup_folder(folder: Path) -> None:
-    """The folder an administrator starts the installer from: the program beside its sources."""
-    shutil.rmtree(folder, ignore_errors=True)
-    folder.mkdir(parents=True)
-    shutil.copy2(EXE, folder / EXE.name)
-    subprocess.run([str(REPO / "scripts" / "make_sample_sources.sh"), str(folder)], check=True)
 
 
 def written_keys() -> list[str]:
@@ -53,9 +43,7 @@ def export_registry(prefix: harness.Prefix, target: Path) -> None:
     with tempfile.TemporaryDirectory(dir=prefix.path) as tmp:
         for number, key in enumerate(written_keys()):
             out = Path(tmp) / f"{number}.reg"
-            subprocess.run(["wine", "reg", "export", key, harness.wine_path(out), "/reg:64", "/y"],
-                           env=prefix.env(), stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
-            if out.exists():
+            if prefix.export_registry(key, out):
                 text = out.read_bytes().decode("utf-16")
                 parts.append(text.split("\n", 1)[1] if parts else text)
     target.write_text("".join(parts), encoding="utf-8")
@@ -80,8 +68,7 @@ SYSTEM_FILES = {"msoeacct.dll", "msidcrl30.dll", "acctres.dll", "inetres.dll", "
 
 def main() -> int:
     OUT.mkdir(parents=True, exist_ok=True)
-    setup = OUT / "Setup"
-    lay_setup_folder(setup)
+    setup = harness.lay_setup_folder(OUT / "Setup", EXE)
     with harness.fresh_prefix("win10-64") as prefix:
         prefix.put_tree(setup, r"C:\Setup")
         run = harness.run_program(prefix, r"C:\Setup", EXE.name, screenshot=OUT / "window.png")

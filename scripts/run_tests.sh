@@ -20,10 +20,7 @@ cmake --preset windows >/dev/null
 cmake --build --preset windows
 
 stage "Registration listing tools"
-python3 tests/wine/registry_listing.py
-
-stage "Wine test tools"
-python3 tests/wine/selftest.py
+python3 tools/wine/registry_listing.py
 
 stage "Contract tests on the real system (Wine)"
 python3 tests/wine/contract_under_wine.py

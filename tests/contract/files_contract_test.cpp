@@ -54,12 +54,9 @@ TEST(FilesContract, FileExistsNeedsAFileLongerThanZeroBytes) {
   EXPECT_TRUE(FileExists(system, folder + "full.dll", false));
   EXPECT_FALSE(FileExists(system, folder + "missing.dll", false));
   EXPECT_FALSE(FileExists(system, folder, false)) << "a folder is not a file";
-}
-
-TEST(FilesContract, FileLengthOfAMissingFileOrFolderThrowsTheSystemsCode) {
-  const std::string folder = ScratchFolder("FileLength");
-  EXPECT_EQ(ErrorCodeOf([&] { TheSystem().FileLength(folder + "missing.dll"); }), 2u);
-  EXPECT_EQ(ErrorCodeOf([&] { TheSystem().FileLength(folder + "none\\missing.dll"); }), 3u);
+  // The length of a missing file, or of a file in a missing folder, throws the system's code.
+  EXPECT_EQ(ErrorCodeOf([&] { system.FileLength(folder + "missing.dll"); }), 2u);
+  EXPECT_EQ(ErrorCodeOf([&] { system.FileLength(folder + "none\\missing.dll"); }), 3u);
 }
 
 TEST(FilesContract, FolderExistsWithOrWithoutFinalBackslash) {
@@ -81,15 +78,9 @@ TEST(FilesContract, FolderExistsWithOrWithoutFinalBackslash) {
       {"C:\\", true},
   };
   for (const Case& c : cases) EXPECT_EQ(FolderExists(TheSystem(), c.path), c.exists) << c.path;
-}
-
-TEST(FilesContract, PathAttributesMarkFoldersAndGiveMinusOneForMissingPaths) {
-  const std::string folder = ScratchFolder("PathAttributes");
-  WriteFileDirect(folder + "file.txt", "x");
+  // The attributes under the test: the folder mark, and -1 for a missing path.
   System& system = TheSystem();
-  EXPECT_NE(system.PathAttributes(folder) & kAttributeDirectory, 0);
-  EXPECT_EQ(system.PathAttributes(folder + "file.txt") & kAttributeDirectory, 0);
-  EXPECT_EQ(system.PathAttributes(folder + "missing.txt"), -1);
+  EXPECT_EQ(system.PathAttributes(folder + "Windows Mail.orlo") & kAttributeDirectory, 0);
   EXPECT_EQ(system.PathAttributes(folder + "missing\\file.txt"), -1);
 }
 
@@ -103,10 +94,7 @@ TEST(FilesContract, ShellCopyCreatesEveryMissingFolderOfItsDestination) {
   WriteFileDirect(folder + "source\\wab.exe", "program 2");
   EXPECT_EQ(TheSystem().ShellCopyFile(folder + "source\\wab.exe", destination), 0);
   EXPECT_EQ(ReadFileDirect(destination), "program 2");
-}
-
-TEST(FilesContract, ShellCopyOfAMissingSourceFails) {
-  const std::string folder = ScratchFolder("ShellCopyMissing");
+  // A missing source fails and leaves nothing behind.
   EXPECT_NE(TheSystem().ShellCopyFile(folder + "missing.dll", folder + "copy.dll"), 0);
   EXPECT_EQ(TheSystem().PathAttributes(folder + "copy.dll"), -1);
 }
@@ -126,23 +114,18 @@ TEST(FilesContract, RenameMovesFilesAndFoldersButNeverOverAnExistingName) {
   EXPECT_EQ(ErrorCodeOf([&] { system.Rename(folder + "missing", folder + "other"); }), 2u);
 }
 
-TEST(FilesContract, NamesAreFoundWhateverTheirCaseAndKeepTheirOwn) {
-  const std::string folder = ScratchFolder("Case");
-  WriteFileDirect(folder + "MixedCase.DLL", "abc");
-  EXPECT_EQ(TheSystem().FileLength(folder + "mixedcase.dll"), 3);
-  TheSystem().CopyFileOver(folder + "MIXEDCASE.dll", folder + "mixedCASE.dll.orlo");
+TEST(FilesContract, CopyFileOverReplacesAFileFoundWhateverItsCase) {
+  const std::string folder = ScratchFolder("CopyFileOver");
+  WriteFileDirect(folder + "new.dll", "new");
+  WriteFileDirect(folder + "System.DLL", "old content");
+  System& system = TheSystem();
+  system.CopyFileOver(folder + "NEW.dll", folder + "system.dll");
+  EXPECT_EQ(ReadFileDirect(folder + "System.DLL"), "new");
+  // A new file keeps the case it was given.
+  system.CopyFileOver(folder + "new.dll", folder + "mixedCASE.dll.orlo");
   std::vector<FindData> entries = ListAll(folder + "*.orlo");
   ASSERT_EQ(entries.size(), 1u);
   EXPECT_EQ(NameOf(entries[0]), "mixedCASE.dll.orlo");
-}
-
-TEST(FilesContract, CopyFileOverReplacesAnExistingFile) {
-  const std::string folder = ScratchFolder("CopyFileOver");
-  WriteFileDirect(folder + "new.dll", "new");
-  WriteFileDirect(folder + "system.dll", "old content");
-  System& system = TheSystem();
-  system.CopyFileOver(folder + "new.dll", folder + "system.dll");
-  EXPECT_EQ(ReadFileDirect(folder + "system.dll"), "new");
   EXPECT_EQ(ErrorCodeOf([&] { system.CopyFileOver(folder + "missing.dll", folder + "x.dll"); }),
             2u);
   EXPECT_EQ(
@@ -170,10 +153,7 @@ TEST(FilesContract, ListingGivesDotEntriesFirstThenEveryEntry) {
   }
   EXPECT_EQ(folders, (std::set<std::string>{".", "..", "fr-FR"}));
   EXPECT_EQ(files, (std::set<std::string>{"wab.exe", "README", ".hidden", "Café crème.txt"}));
-}
-
-TEST(FilesContract, ListingOfAMissingFolderCannotStart) {
-  const std::string folder = ScratchFolder("ListingMissing");
+  // The listing of a missing folder cannot start.
   FindData data;
   EXPECT_EQ(TheSystem().FindFirst(folder + "missing\\*.*", data), nullptr);
 }

@@ -2,6 +2,8 @@
 // the real registry under Wine. Each test works below its own scratch key of HKEY_CURRENT_USER.
 #include <gtest/gtest.h>
 
+#include <optional>
+
 #include "app/get_key_value.h"
 #include "registry/mod_key.h"
 #include "tests/contract/contract_env.h"
@@ -57,80 +59,46 @@ bool KeyOpens(KeyHandle root, const std::string& path, uint32_t access = kKeyAcc
   return true;
 }
 
-TEST(RegistryContract, AMissingValueReadsAsEmptyText) {
-  OpenedKey key(kCurrentUser, contract::ScratchKey("MissingValue"));
-  int closes = 0;
-  EXPECT_EQ(Read(key, "Absent", closes), "");
-  EXPECT_EQ(ReadRaw(key.handle(), "Absent").status, kErrorFileNotFound);
-  EXPECT_EQ(closes, 0);
-}
-
-TEST(RegistryContract, StringsAreStoredWithTheirTerminatorAndReadBackWhole) {
+TEST(RegistryContract, EachTypeIsStoredInItsOwnFormAndTextsReadBackWhole) {
   struct Case {
     const char* name;
-    const char* text;
-    std::string stored;
+    uint32_t type;
+    Variant value;
+    std::optional<std::string> stored;  // nullopt: no value at all
+    const char* read;                   // what GetKeyValue gives back; nullptr: not a text
   };
   const Case cases[] = {
-      {"Empty", "", std::string("\0", 1)},
-      {"Three", "abc", std::string("abc\0", 4)},
-      {"Accents", "Clé été", std::string("Cl\xE9 \xE9t\xE9\0", 8)},
+      {"Empty", kRegSz, Variant::Text(""), std::string("\0", 1), ""},
+      {"Three", kRegSz, Variant::Text("abc"), std::string("abc\0", 4), "abc"},
+      {"Accents", kRegSz, Variant::Text("Clé été"), std::string("Cl\xE9 \xE9t\xE9\0", 8),
+       "Clé été"},
+      {"Expand", kRegExpandSz, Variant::Text("%ProgramFiles%\\Windows Mail\\WinMail.exe"),
+       std::string("%ProgramFiles%\\Windows Mail\\WinMail.exe\0", 40),
+       "%ProgramFiles%\\Windows Mail\\WinMail.exe"},
+      {"NoneOfNull", kRegNone, Variant::Null(), "", ""},
+      {"NoneOfText", kRegNone, Variant::Text("Windows Mail"), "", ""},
+      {"EditFlags", kRegDword, Variant::Number(524288), std::string("\x00\x00\x08\x00", 4),
+       nullptr},
+      {"Bytes", kRegBinary, Variant::Text("\u00FA\u0071\u0045\u0036\u00D1\u00CD\u00CF\u0001"),
+       "\xFA\x71\x45\x36\xD1\xCD\xCF\x01", nullptr},
+      {"TypeSeven", 7, Variant::Text("a"), std::nullopt, ""},
   };
-  OpenedKey key(kCurrentUser, contract::ScratchKey("Strings"));
+  OpenedKey key(kCurrentUser, contract::ScratchKey("Types"));
   int closes = 0;
   for (const Case& c : cases) {
-    EXPECT_EQ(
-        SetKeyValue(contract::TheSystem(), key.handle(), c.name, kRegSz, Variant::Text(c.text)),
-        kErrorSuccess);
-    RawValue stored = ReadRaw(key.handle(), c.name);
-    EXPECT_EQ(stored.type, kRegSz) << c.name;
-    EXPECT_EQ(stored.data, c.stored) << c.name;
-    EXPECT_EQ(Read(key, c.name, closes), c.text) << c.name;
-  }
-  EXPECT_EQ(closes, 0);
-}
-
-TEST(RegistryContract, ExpandableStringsKeepTheirReferences) {
-  OpenedKey key(kCurrentUser, contract::ScratchKey("Expand"));
-  SetKeyValue(contract::TheSystem(), key.handle(), "", kRegExpandSz,
-              Variant::Text("%ProgramFiles%\\Windows Mail\\WinMail.exe"));
-  RawValue stored = ReadRaw(key.handle(), "");
-  EXPECT_EQ(stored.type, kRegExpandSz);
-  EXPECT_EQ(stored.data, std::string("%ProgramFiles%\\Windows Mail\\WinMail.exe\0", 40));
-}
-
-TEST(RegistryContract, NoneStoresAValueWithoutData) {
-  OpenedKey key(kCurrentUser, contract::ScratchKey("None"));
-  for (const Variant& value : {Variant::Null(), Variant::Text("Windows Mail")}) {
-    EXPECT_EQ(SetKeyValue(contract::TheSystem(), key.handle(), "WinMail.exe", kRegNone, value),
+    SCOPED_TRACE(c.name);
+    EXPECT_EQ(SetKeyValue(contract::TheSystem(), key.handle(), c.name, c.type, c.value),
               kErrorSuccess);
-    RawValue stored = ReadRaw(key.handle(), "WinMail.exe");
-    EXPECT_EQ(stored.status, kErrorSuccess);
-    EXPECT_EQ(stored.type, kRegNone);
-    EXPECT_EQ(stored.data, "");
+    RawValue stored = ReadRaw(key.handle(), c.name);
+    EXPECT_EQ(stored.status, c.stored ? kErrorSuccess : kErrorFileNotFound);
+    if (c.stored) {
+      EXPECT_EQ(stored.type, c.type);
+      EXPECT_EQ(stored.data, *c.stored);
+    }
+    if (c.read) EXPECT_EQ(Read(key, c.name, closes), c.read);
   }
-  int closes = 0;
-  EXPECT_EQ(Read(key, "WinMail.exe", closes), "");
-}
-
-TEST(RegistryContract, NumbersAndBytesAreStoredExactly) {
-  OpenedKey key(kCurrentUser, contract::ScratchKey("Binary"));
-  System& system = contract::TheSystem();
-  SetKeyValue(system, key.handle(), "EditFlags", kRegDword, Variant::Number(524288));
-  SetKeyValue(system, key.handle(), "Bytes", kRegBinary,
-              Variant::Text("\u00FA\u0071\u0045\u0036\u00D1\u00CD\u00CF\u0001"));
-  RawValue dword = ReadRaw(key.handle(), "EditFlags");
-  EXPECT_EQ(dword.type, kRegDword);
-  EXPECT_EQ(dword.data, std::string("\x00\x00\x08\x00", 4));
-  RawValue bytes = ReadRaw(key.handle(), "Bytes");
-  EXPECT_EQ(bytes.type, kRegBinary);
-  EXPECT_EQ(bytes.data, "\xFA\x71\x45\x36\xD1\xCD\xCF\x01");
-}
-
-TEST(RegistryContract, TypeSevenWritesNothing) {
-  OpenedKey key(kCurrentUser, contract::ScratchKey("TypeSeven"));
-  EXPECT_EQ(SetKeyValue(contract::TheSystem(), key.handle(), "Multi", 7, Variant::Text("a")), 0);
-  EXPECT_EQ(ReadRaw(key.handle(), "Multi").status, kErrorFileNotFound);
+  EXPECT_EQ(Read(key, "Absent", closes), "") << "a missing value reads as empty text";
+  EXPECT_EQ(closes, 0) << "and no read closed the window";
 }
 
 TEST(RegistryContract, OpenKeyWithoutCreateLeavesAMissingKeyMissing) {
@@ -150,18 +118,10 @@ TEST(RegistryContract, OpenKeyWithCreateMakesEveryMissingKey) {
   }
   EXPECT_TRUE(KeyOpens(kCurrentUser, scratch + "\\A"));
   EXPECT_TRUE(KeyOpens(kCurrentUser, scratch + "\\A\\B"));
-  OpenedKey again(kCurrentUser, scratch + "\\a\\b\\c");
+  // Whatever the case, and with a final backslash, the path names the same key.
+  OpenedKey again(kCurrentUser, scratch + "\\a\\b\\c\\");
   int closes = 0;
   EXPECT_EQ(Read(again, "HERE", closes), "yes");
-}
-
-TEST(RegistryContract, AFinalBackslashNamesTheSameKey) {
-  std::string scratch = contract::ScratchKey("FinalBackslash");
-  OpenedKey key(kCurrentUser, scratch);
-  SetKeyValue(contract::TheSystem(), key.handle(), "v", kRegSz, Variant::Text("x"));
-  OpenedKey same(kCurrentUser, scratch + "\\");
-  int closes = 0;
-  EXPECT_EQ(Read(same, "v", closes), "x");
 }
 
 TEST(RegistryContract, KeyPathsAreSpelledAsTheSystemReadsThem) {
@@ -184,21 +144,17 @@ TEST(RegistryContract, KeyPathsAreSpelledAsTheSystemReadsThem) {
   EXPECT_EQ(handle, kCurrentUser);
 }
 
-TEST(RegistryContract, AHandleWritesOnlyWithTheRightToSetValues) {
-  System& system = contract::TheSystem();
-  std::string scratch = contract::ScratchKey("ReadOnly");
-  OpenedKey key(kCurrentUser, scratch);
-  const uint32_t kKeyRead = 0x20019;
-  KeyHandle read_only = 0;
-  ASSERT_EQ(system.OpenRegKey(kCurrentUser, scratch, kKeyRead, read_only), kErrorSuccess);
-  EXPECT_EQ(SetKeyValue(system, read_only, "v", kRegSz, Variant::Text("x")), kErrorAccessDenied);
-  system.CloseRegKey(read_only);
-}
-
 TEST(RegistryContract, TheRawInterfaceAnswersAsTheSystemDoes) {
   System& system = contract::TheSystem();
-  OpenedKey key(kCurrentUser, contract::ScratchKey("Raw"));
+  const std::string scratch = contract::ScratchKey("Raw");
+  OpenedKey key(kCurrentUser, scratch);
   SetKeyValue(system, key.handle(), "Ten", kRegSz, Variant::Text("123456789"));
+  // A handle without the right to set values writes nothing.
+  KeyHandle read_only = 0;
+  ASSERT_EQ(system.OpenRegKey(kCurrentUser, scratch, 0x20019 /* KEY_READ */, read_only),
+            kErrorSuccess);
+  EXPECT_EQ(SetKeyValue(system, read_only, "v", kRegSz, Variant::Text("x")), kErrorAccessDenied);
+  system.CloseRegKey(read_only);
   uint32_t type = 0;
   uint32_t size = 4;
   std::string small(4, '\0');

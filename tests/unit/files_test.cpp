@@ -11,16 +11,10 @@ namespace {
 
 const std::string kComspec = "C:\\Windows\\system32\\cmd.exe";
 
-std::string TakeownLine(const std::string& path) {
-  return kComspec + " /c takeown /a /f \"" + path + "\"";
-}
-std::string IcaclsLine(const std::string& path) {
-  return kComspec + " /c icacls \"" + path + "\" /grant *S-1-5-32-544:F";
-}
-
-// The two log lines of one handled file.
-std::string LogLines(const std::string& source, const std::string& destination) {
-  return "de   " + source + kCrLf + "vers " + destination + kCrLf;
+// The two rights commands started for one path.
+std::vector<std::string> RightsLines(const std::string& path) {
+  return {kComspec + " /c takeown /a /f \"" + path + "\"",
+          kComspec + " /c icacls \"" + path + "\" /grant *S-1-5-32-544:F"};
 }
 
 class FilesTest : public testing::HostTest {};
@@ -30,52 +24,41 @@ TEST_F(FilesTest, FileExistsShowsTheQuerysDescriptionOnlyWhenAsked) {
   host_.WriteFile("D:\\Setup\\full.dll", "MZ");
   struct Case {
     std::string path;
-    bool show_message;
-    bool exists;
-    int boxes;
-    std::string text;
+    bool show_message, exists;
+    std::string box;  // "" when no box is shown
   } cases[] = {
-      {"D:\\Setup\\full.dll", true, true, 0, ""},
-      {"D:\\Setup\\empty.dll", true, false, 1, ""},
-      {"D:\\Setup\\missing.dll", true, false, 1, "Le fichier spécifié est introuvable."},
-      {"D:\\Nowhere\\missing.dll", true, false, 1, "Le chemin d'accès spécifié est introuvable."},
-      {"D:\\Setup\\empty.dll", false, false, 0, ""},
-      {"D:\\Setup\\missing.dll", false, false, 0, ""},
+      {"D:\\Setup\\full.dll", true, true, ""},
+      {"D:\\Setup\\empty.dll", true, false, "Movrix18||none\n"},
+      {"D:\\Setup\\missing.dll", true, false,
+       "Movrix18|Le fichier spécifié est introuvable.|none\n"},
+      {"D:\\Nowhere\\missing.dll", true, false,
+       "Movrix18|Le chemin d'accès spécifié est introuvable.|none\n"},
+      {"D:\\Setup\\empty.dll", false, false, ""},
+      {"D:\\Setup\\missing.dll", false, false, ""},
   };
   for (const Case& c : cases) {
-    const size_t before = host_.boxes().size();
-    EXPECT_EQ(FileExists(host_, c.path, c.show_message), c.exists) << c.path;
-    ASSERT_EQ(host_.boxes().size() - before, size_t(c.boxes)) << c.path << "\n" << BoxTitles();
-    if (c.boxes == 0) continue;
-    const HostSystem::Box& box = host_.boxes().back();
-    EXPECT_EQ(box.text, c.text) << c.path;
-    EXPECT_EQ(box.title, "Movrix18");
-    EXPECT_EQ(box.icon, Icon::kNone);
-    EXPECT_EQ(box.buttons, Buttons::kOk);
+    HostSystem host(root_);
+    EXPECT_EQ(FileExists(host, c.path, c.show_message), c.exists) << c.path;
+    EXPECT_EQ(testing::ShownBoxes(host), c.box) << c.path;
   }
 }
 
 TEST_F(FilesTest, FolderExistsLetsErrorsOfTheTestReachTheCaller) {
   host_.faults().Inject("PathAttributes", "E:\\Setup\\", "Le périphérique n'est pas prêt.");
   EXPECT_THROW(FolderExists(host_, "E:\\Setup\\"), SystemError);
-  EXPECT_TRUE(host_.boxes().empty()) << BoxTitles();
+  EXPECT_EQ(Boxes(), "");
 }
 
-TEST_F(FilesTest, SetRightsStartsBothCommandsWithThePathWholeAndLetsTheWindowBreathe) {
+TEST_F(FilesTest, SetRightsStartsBothCommandsWithThePathWholeOrReportsTheFailure) {
   const std::string path = "C:\\Program Files (x86)\\Windows Mail\\Café été.txt";
   EXPECT_TRUE(SetRights(host_, path));
-  EXPECT_EQ(host_.commands(), (std::vector<std::string>{TakeownLine(path), IcaclsLine(path)}));
+  EXPECT_EQ(host_.commands(), RightsLines(path));
   EXPECT_EQ(host_.pending_message_rounds(), 2);
-  EXPECT_TRUE(host_.boxes().empty()) << BoxTitles();
-}
+  EXPECT_EQ(Boxes(), "");
 
-TEST_F(FilesTest, SetRightsReportsACommandThatCannotStart) {
   host_.SetCommandsFail(true);
   EXPECT_FALSE(SetRights(host_, "C:\\x.dll"));
-  ASSERT_EQ(host_.boxes().size(), 1u) << BoxTitles();
-  EXPECT_EQ(host_.boxes()[0].title, "SetRights");
-  EXPECT_EQ(host_.boxes()[0].text, "Le fichier spécifié est introuvable.");
-  EXPECT_EQ(host_.boxes()[0].icon, Icon::kNone);
+  EXPECT_EQ(Boxes(), "SetRights|Le fichier spécifié est introuvable.|none\n");
 }
 
 TEST(StripNullTest, CutsAtTheFirstNulAndRefusesATextWithoutOne) {
@@ -110,8 +93,9 @@ class CopyFolderTest : public testing::HostTest {
   bool Exists(const std::string& relative) {
     return host_.PathAttributes(destination_root + relative) >= 0;
   }
+  // The "de   " and "vers " lines of one handled file.
   std::string Lines(const std::string& relative) {
-    return LogLines(root_folder + relative, destination_root + relative);
+    return "de   " + root_folder + relative + kCrLf + "vers " + destination_root + relative + kCrLf;
   }
 
   CopyContext copy_;
@@ -124,7 +108,6 @@ TEST_F(CopyFolderTest, NestedFoldersLandUnderTheDestinationRootInWalkOrder) {
   Source("top.txt", "top");
   EXPECT_TRUE(CopyFolder(host_, copy_, root_folder));
   EXPECT_EQ(Copied("Windows Mail\\a\\b\\deep.dll"), "deep");
-  EXPECT_EQ(Copied("Windows Mail\\wab.exe"), "wab");
   EXPECT_EQ(Copied("Windows Mail\\fr-FR\\wab.exe.mui"), "mui");
   EXPECT_EQ(Copied("top.txt"), "top");
   // Depth-first: a subfolder is walked where its entry comes up.
@@ -138,47 +121,28 @@ TEST_F(CopyFolderTest, NestedFoldersLandUnderTheDestinationRootInWalkOrder) {
 TEST_F(CopyFolderTest, AccentedNamesWithSpacesReachTheLogTheCopyAndBothCommandsWhole) {
   Source("Données été\\Fichier à copier.dll", "accents");
   EXPECT_TRUE(CopyFolder(host_, copy_, root_folder));
-  const std::string destination = destination_root + "Données été\\Fichier à copier.dll";
-  EXPECT_EQ(host_.ReadFile(destination), "accents");
+  EXPECT_EQ(Copied("Données été\\Fichier à copier.dll"), "accents");
   EXPECT_EQ(copy_.CopyLog, Lines("Données été\\Fichier à copier.dll"));
-  EXPECT_EQ(host_.commands(),
-            (std::vector<std::string>{TakeownLine(destination), IcaclsLine(destination)}));
+  EXPECT_EQ(host_.commands(), RightsLines(destination_root + "Données été\\Fichier à copier.dll"));
 }
 
-TEST_F(CopyFolderTest, NamesBeginningWithADotLeaveNoTrace) {
+TEST_F(CopyFolderTest, DotNamesLeaveNoTraceAndADotlessNameStopsItsFolderOnly) {
   Source(".git\\config.txt");
   Source(".hidden.txt");
   Source("Windows Mail\\.cache\\x.dll");
-  Source("Windows Mail\\wab.exe");
-  EXPECT_TRUE(CopyFolder(host_, copy_, root_folder));
-  EXPECT_EQ(copy_.CopyLog, Lines("Windows Mail\\wab.exe"));
-  EXPECT_FALSE(Exists(".git"));
-  EXPECT_FALSE(Exists(".hidden.txt"));
-  EXPECT_FALSE(Exists("Windows Mail\\.cache"));
-}
-
-TEST_F(CopyFolderTest, ADotlessNameStopsItsFolderOnlyAndLogsNothing) {
   Source("Windows Mail\\a.dll");
   Source("Windows Mail\\README");
   Source("Windows Mail\\wab.exe");
   Source("zz.txt");
   EXPECT_TRUE(CopyFolder(host_, copy_, root_folder)) << "the parent's result is unaffected";
   EXPECT_EQ(copy_.CopyLog, Lines("Windows Mail\\a.dll") + Lines("zz.txt"));
-  EXPECT_FALSE(Exists("Windows Mail\\README"));
-  EXPECT_FALSE(Exists("Windows Mail\\wab.exe")) << "the walk of its folder stopped";
-  EXPECT_TRUE(host_.boxes().empty()) << BoxTitles();
+  for (const char* absent : {".git", ".hidden.txt", "Windows Mail\\.cache", "Windows Mail\\README",
+                             "Windows Mail\\wab.exe"})
+    EXPECT_FALSE(Exists(absent)) << absent;
+  EXPECT_EQ(Boxes(), "");
 
   copy_.CopyLog.clear();
   EXPECT_FALSE(CopyFolder(host_, copy_, root_folder + "Windows Mail\\"));
-}
-
-TEST_F(CopyFolderTest, AFailedShellCopyKeepsBothLinesAndStopsTheFolder) {
-  Source("Windows Mail\\a.dll");
-  Source("Windows Mail\\b.dll");
-  host_.WriteFile(destination_root + "Windows Mail", "a file where the folder goes");
-  EXPECT_FALSE(CopyFolder(host_, copy_, root_folder + "Windows Mail\\"));
-  EXPECT_EQ(copy_.CopyLog, Lines("Windows Mail\\a.dll"));
-  EXPECT_TRUE(host_.boxes().empty()) << "the shell reports its own failures\n" << BoxTitles();
 }
 
 TEST_F(CopyFolderTest, AMissingSourceRootCopiesNothingAndSucceeds) {
@@ -187,35 +151,49 @@ TEST_F(CopyFolderTest, AMissingSourceRootCopiesNothingAndSucceeds) {
   EXPECT_TRUE(host_.commands().empty());
 }
 
-TEST_F(CopyFolderTest, RightsFailureIsACopyError) {
-  Source("wab.exe");
-  host_.SetCommandsFail(true);
-  EXPECT_FALSE(CopyFolder(host_, copy_, root_folder));
-  EXPECT_EQ(copy_.CopyLog, Lines("wab.exe"));
-  EXPECT_FALSE(Exists("wab.exe"));
-  ASSERT_EQ(host_.boxes().size(), 2u) << BoxTitles();
-  EXPECT_EQ(host_.boxes()[0].title, "SetRights");
-  EXPECT_EQ(host_.boxes()[1].title, "CopyThisFile");
-  EXPECT_EQ(host_.boxes()[1].text, "Erreur de copie");
-  EXPECT_EQ(host_.boxes()[1].icon, Icon::kCritical);
-}
-
-TEST_F(CopyFolderTest, AnErrorDuringTheCopyNamesBothPaths) {
-  Source("wab.exe");
-  host_.faults().Inject("ShellCopyFile", root_folder + "wab.exe", "Accès refusé.");
-  EXPECT_FALSE(CopyFolder(host_, copy_, root_folder));
-  ASSERT_EQ(host_.boxes().size(), 1u) << BoxTitles();
-  EXPECT_EQ(host_.boxes()[0].text, "Copie de " + root_folder + "wab.exe" + kCrLf + " vers " +
-                                       destination_root + "wab.exe");
-  EXPECT_EQ(host_.boxes()[0].title, "Movrix18");
-  EXPECT_EQ(host_.boxes()[0].icon, Icon::kCritical);
+// Every failure of a file keeps its two log lines and fails its folder.
+TEST_F(CopyFolderTest, EachFailureOfAFileHasItsOwnBox) {
+  const std::string paths = "Copie de " + root_folder + "Windows Mail\\wab.exe" + kCrLf + " vers " +
+                            destination_root + "Windows Mail\\wab.exe";
+  struct Case {
+    const char* name;
+    void (*arrange)(HostSystem&, const std::string& source, const std::string& destination);
+    std::string boxes;
+  } cases[] = {
+      {"the shell reports its own failures",
+       [](HostSystem& host, const std::string&, const std::string& destination) {
+         host.WriteFile(destination.substr(0, destination.rfind('\\')), "a file, not a folder");
+       },
+       ""},
+      {"rights commands that cannot start",
+       [](HostSystem& host, const std::string&, const std::string&) { host.SetCommandsFail(true); },
+       "SetRights|Le fichier spécifié est introuvable.|none\n"
+       "CopyThisFile|Erreur de copie|critical\n"},
+      {"an error of the copy names both paths",
+       [](HostSystem& host, const std::string& source, const std::string&) {
+         host.faults().Inject("ShellCopyFile", source, "Accès refusé.");
+       },
+       "Movrix18|" + paths + "|critical\n"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    HostSystem host(root_ / c.name);
+    host.WriteFile(root_folder + "Windows Mail\\wab.exe", "x");
+    host.WriteFile(root_folder + "Windows Mail\\zz.dll", "x");
+    c.arrange(host, root_folder + "Windows Mail\\wab.exe",
+              destination_root + "Windows Mail\\wab.exe");
+    copy_.CopyLog.clear();
+    EXPECT_FALSE(CopyFolder(host, copy_, root_folder + "Windows Mail\\"));
+    EXPECT_EQ(copy_.CopyLog, Lines("Windows Mail\\wab.exe")) << "the folder's walk stopped";
+    EXPECT_EQ(host.PathAttributes(destination_root + "Windows Mail\\wab.exe"), -1);
+    EXPECT_EQ(testing::ShownBoxes(host), c.boxes);
+  }
 }
 
 TEST_F(CopyFolderTest, AnErrorBeforeThePathsAreBuiltShowsEmptyParts) {
   copy_.FindData.name = "wab.exe";  // no NUL: not a name field
   EXPECT_FALSE(CopyThisFile(host_, copy_, root_folder));
-  ASSERT_EQ(host_.boxes().size(), 1u) << BoxTitles();
-  EXPECT_EQ(host_.boxes()[0].text, std::string("Copie de ") + kCrLf + " vers ");
+  EXPECT_EQ(Boxes(), std::string("Movrix18|Copie de ") + kCrLf + " vers |critical\n");
   EXPECT_EQ(copy_.CopyLog, "");
 }
 

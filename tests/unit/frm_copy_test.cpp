@@ -2,8 +2,6 @@
 // the folder values and the closing lines.
 #include "app/frm_copy.h"
 
-#include <chrono>
-
 #include "tests/unit/host_fixture.h"
 
 namespace movrix {
@@ -37,9 +35,6 @@ TEST(CaptionTest, VersionIsNeverPaddedAndDateIsTakenAsGiven) {
 }
 
 TEST_F(FormLoadTest, BuildsCaptionFolderValuesAndClosingLines) {
-  auto fifth_of_december = std::filesystem::file_time_type::clock::now() -
-                           std::chrono::hours(24) * 1;  // any day: the format is what matters
-  std::filesystem::last_write_time(host_.HostPath(host_.ExecutablePath()), fifth_of_december);
   form_.Form_Load();
 
   EXPECT_EQ(form_.caption(), BuildCaption(host_.FileDateShortText(host_.ExecutablePath())));
@@ -51,8 +46,7 @@ TEST_F(FormLoadTest, BuildsCaptionFolderValuesAndClosingLines) {
   EXPECT_EQ(form_.text(kTxtOK),
             "Les fichiers programmes de Windows Mail ont été correctement installés.\r\n"
             "Il vous suffit, si vous ne l'avez pas déjà fait, de lancer Quillset");
-  ASSERT_EQ(host_.boxes().size(), 1u) << BoxTitles();
-  EXPECT_EQ(host_.boxes()[0].text.rfind(kRefusedAdmin, 0), 0u) << BoxTitles();
+  EXPECT_EQ(Boxes().rfind(std::string("Movrix18|") + kRefusedAdmin, 0), 0u) << Boxes();
   EXPECT_FALSE(form_.loaded());
 }
 
@@ -91,21 +85,26 @@ TEST_F(FormLoadTest, FolderValuesFollowTheEnvironment) {
   }
 }
 
-TEST_F(FormLoadTest, DriveRootKeepsOneBackslashAndBecomesTheCurrentDrive) {
-  host_.SetExecutablePath("E:\\Movrix18.exe");
-  host_.WriteFile("E:\\Movrix18.exe", "exe");
-  form_.Form_Load();
-  EXPECT_EQ(form_.state().AppFolder, "E:\\");
-  EXPECT_EQ(host_.CurrentDrive(), "E:");
-}
-
-TEST_F(FormLoadTest, SubfolderBecomesItsDrivesCurrentFolderOnly) {
-  host_.SetExecutablePath("E:\\Outils\\Mail\\Movrix18.exe");
-  host_.WriteFile("E:\\Outils\\Mail\\Movrix18.exe", "exe");
-  form_.Form_Load();
-  EXPECT_EQ(form_.state().AppFolder, "E:\\Outils\\Mail\\");
-  EXPECT_EQ(host_.CurrentFolderOf('E'), "E:\\Outils\\Mail\\");
-  EXPECT_EQ(host_.CurrentDrive(), "C:");
+TEST_F(FormLoadTest, TheProgramFolderBecomesItsDrivesCurrentFolder) {
+  struct Case {
+    const char* executable;
+    const char* app_folder;
+    const char* current_drive;  // a drive root becomes the current drive as well
+  } cases[] = {
+      {"E:\\Movrix18.exe", "E:\\", "E:"},
+      {"E:\\Outils\\Mail\\Movrix18.exe", "E:\\Outils\\Mail\\", "C:"},
+  };
+  for (const Case& c : cases) {
+    HostSystem host(root_);
+    host.SetAdmin(false);
+    host.SetExecutablePath(c.executable);
+    host.WriteFile(c.executable, "exe");
+    FrmCopy form(host);
+    form.Form_Load();
+    EXPECT_EQ(form.state().AppFolder, c.app_folder);
+    EXPECT_EQ(host.CurrentFolderOf('E'), c.app_folder);
+    EXPECT_EQ(host.CurrentDrive(), c.current_drive);
+  }
 }
 
 TEST_F(FormLoadTest, UnreadableExecutableDateStillGivesACaption) {
@@ -117,44 +116,39 @@ TEST_F(FormLoadTest, UnreadableExecutableDateStillGivesACaption) {
 TEST_F(FormLoadTest, RefusedLanguageEndsWithItsBoxAndNothingElse) {
   host_.SetLanguage(0x0407);
   form_.Form_Load();
-  ASSERT_EQ(host_.boxes().size(), 1u) << BoxTitles();
-  const HostSystem::Box& box = host_.boxes()[0];
-  EXPECT_EQ(box.title, "Form_Load");
-  EXPECT_EQ(box.text, "Movrix non compatible avec la langue de Windows ou Système corrompu");
-  EXPECT_EQ(box.icon, Icon::kCritical);
-  EXPECT_EQ(box.buttons, Buttons::kOk);
+  EXPECT_EQ(Boxes(),
+            "Form_Load|Movrix non compatible avec la langue de Windows ou Système corrompu|"
+            "critical\n");
   EXPECT_FALSE(form_.loaded());
   EXPECT_EQ(form_.caption(), "");
   EXPECT_EQ(form_.text(kTxtOK), "");
 }
 
-TEST_F(FormLoadTest, RunningMailAnsweredNoEndsAtOnce) {
+TEST_F(FormLoadTest, RunningMailAnsweredNoEndsAtOnceAndYesEndsItAndGoesOn) {
+  const std::string question =
+      "Windows Mail est en service|Cliquer sur OUI pour arrêter Windows Mail\r\n"
+      "ou sur NON si vous désirez le fermer vous-même\r\n"
+      "afin de terminer les travaux en cours.|question|yes/no\n";
   int32_t mail = host_.AddProcess("winmail.exe");
   host_.SetLanguage(0x0407);  // would be refused, but the guard comes first
   host_.QueueAnswer(Answer::kNo);
   form_.Form_Load();
-  ASSERT_EQ(host_.boxes().size(), 1u) << BoxTitles();
-  const HostSystem::Box& box = host_.boxes()[0];
-  EXPECT_EQ(box.title, "Windows Mail est en service");
-  EXPECT_EQ(box.text,
-            "Cliquer sur OUI pour arrêter Windows Mail\r\n"
-            "ou sur NON si vous désirez le fermer vous-même\r\n"
-            "afin de terminer les travaux en cours.");
-  EXPECT_EQ(box.buttons, Buttons::kYesNo);
-  EXPECT_EQ(box.icon, Icon::kQuestion);
+  EXPECT_EQ(Boxes(), question);
   EXPECT_TRUE(host_.IsRunning(mail));
   EXPECT_FALSE(form_.loaded());
   EXPECT_EQ(form_.caption(), "");
-}
 
-TEST_F(FormLoadTest, RunningMailAnsweredYesIsEndedAndStartUpGoesOn) {
-  int32_t mail = host_.AddProcess("WinMail.exe");
-  host_.QueueAnswer(Answer::kYes);
-  form_.Form_Load();
-  EXPECT_FALSE(host_.IsRunning(mail));
-  ASSERT_EQ(host_.boxes().size(), 2u) << BoxTitles();
-  EXPECT_EQ(host_.boxes()[1].text.rfind(kRefusedAdmin, 0), 0u) << BoxTitles();
-  EXPECT_NE(form_.caption(), "");
+  HostSystem host(root_);
+  host.SetAdmin(false);
+  host.WriteFile(host.ExecutablePath(), "exe");
+  mail = host.AddProcess("WinMail.exe");
+  host.QueueAnswer(Answer::kYes);
+  FrmCopy form(host);
+  form.Form_Load();
+  EXPECT_FALSE(host.IsRunning(mail));
+  EXPECT_EQ(testing::ShownBoxes(host).rfind(question + "Movrix18|" + kRefusedAdmin, 0), 0u)
+      << testing::ShownBoxes(host);
+  EXPECT_NE(form.caption(), "");
 }
 
 TEST_F(FormLoadTest, OkClosesTheShownWindow) {

@@ -1,8 +1,7 @@
-// A HostSystem over a fresh temporary root for one test.
+// A HostSystem over a fresh temporary root for one test, and a readable form of its boxes.
 #pragma once
 
 #include <gtest/gtest.h>
-
 #include <unistd.h>
 
 #include <filesystem>
@@ -12,17 +11,25 @@
 
 namespace movrix::testing {
 
+// The message boxes shown so far, one "title|text|icon" line each ("|yes/no" added for a
+// question), so that a whole sequence of boxes is checked, and shown, in one assertion.
+inline std::string ShownBoxes(const HostSystem& host) {
+  static const char* const kIconNames[] = {"none", "critical", "question", "information"};
+  std::string shown;
+  for (const HostSystem::Box& box : host.boxes()) {
+    shown += box.title + "|" + box.text + "|" + kIconNames[int(box.icon)];
+    if (box.buttons == Buttons::kYesNo) shown += "|yes/no";
+    shown += "\n";
+  }
+  return shown;
+}
+
 class HostTest : public ::testing::Test {
  protected:
   HostTest() : root_(FreshRoot()), host_(root_) {}
   ~HostTest() override { std::filesystem::remove_all(root_); }
 
-  // The message boxes shown so far, as "title|text" lines, for readable failure messages.
-  std::string BoxTitles() const {
-    std::string titles;
-    for (const HostSystem::Box& box : host_.boxes()) titles += box.title + "|" + box.text + "\n";
-    return titles;
-  }
+  std::string Boxes() const { return ShownBoxes(host_); }
 
   std::filesystem::path root_;
   HostSystem host_;

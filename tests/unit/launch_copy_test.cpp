@@ -93,51 +93,39 @@ class LaunchCopyTest : public testing::HostTest {
   RunState state_;
 };
 
-TEST_F(LaunchCopyTest, FirstRunOn64BitWindows10BacksUpAndReplacesTwelveSystemFiles) {
-  EXPECT_TRUE(Launch_Copy(host_, state_, true)) << BoxTitles();
-  EXPECT_TRUE(host_.boxes().empty()) << BoxTitles();
-  EXPECT_EQ(state_.ReportText, TreeLog64() + kBlock64);
-  EXPECT_EQ(host_.ReadFile("C:\\Program Files (x86)\\Windows Mail\\wab.exe"), "wab 32");
-  EXPECT_EQ(host_.ReadFile("C:\\Program Files\\Windows Mail\\wab.exe"), "wab 64");
-  for (const char* file : kSystemFiles) {
-    // Rows 1 to 6 reach the native folder only because the redirection was off.
-    EXPECT_EQ(host_.ReadFile(kNative + file), std::string("v1 64 ") + file);
-    EXPECT_EQ(host_.ReadFile(kWow + file), std::string("v1 32 ") + file);
-    EXPECT_EQ(host_.ReadFile(kNative + file + ".orlo"), std::string("original 64 ") + file);
-    EXPECT_EQ(host_.ReadFile(kWow + file + ".orlo"), std::string("original 32 ") + file)
-        << "row 12 keeps its backup too";
+TEST_F(LaunchCopyTest, Windows10On64BitBacksUpTwelveSystemFilesOnceAndReplacesThemEachRun) {
+  for (const std::string version : {"v1", "v2"}) {
+    SCOPED_TRACE(version);
+    Sources(version);
+    EXPECT_TRUE(Launch_Copy(host_, state_, true));
+    EXPECT_EQ(Boxes(), "");
+    EXPECT_EQ(state_.ReportText, TreeLog64() + kBlock64) << "the log starts afresh";
+    EXPECT_EQ(host_.ReadFile("C:\\Program Files (x86)\\Windows Mail\\wab.exe"), "wab 32");
+    EXPECT_EQ(host_.ReadFile("C:\\Program Files\\Windows Mail\\wab.exe"), "wab 64");
+    for (const char* file : kSystemFiles) {
+      // Rows 1 to 6 reach the native folder only because the redirection was off.
+      EXPECT_EQ(host_.ReadFile(kNative + file), version + " 64 " + file);
+      EXPECT_EQ(host_.ReadFile(kWow + file), version + " 32 " + file);
+      EXPECT_EQ(host_.ReadFile(kNative + file + ".orlo"), std::string("original 64 ") + file);
+      EXPECT_EQ(host_.ReadFile(kWow + file + ".orlo"), std::string("original 32 ") + file)
+          << "row 12 keeps its backup too";
+    }
+    EXPECT_FALSE(host_.Wow64RedirectionDisabled());
   }
-  EXPECT_FALSE(host_.Wow64RedirectionDisabled());
-  // Two commands per tree file and per row but the last.
-  EXPECT_EQ(host_.commands().size(), 2u * 2 + 2 * 11);
-}
-
-TEST_F(LaunchCopyTest, SecondRunKeepsTheFirstBackupsAndReplacesTheFilesAgain) {
-  ASSERT_TRUE(Launch_Copy(host_, state_, true)) << BoxTitles();
-  Sources("v2");
-  ASSERT_TRUE(Launch_Copy(host_, state_, true)) << BoxTitles();
-  EXPECT_EQ(state_.ReportText, TreeLog64() + kBlock64) << "the log starts afresh";
-  for (const char* file : kSystemFiles) {
-    EXPECT_EQ(host_.ReadFile(kNative + file), std::string("v2 64 ") + file);
-    EXPECT_EQ(host_.ReadFile(kWow + file), std::string("v2 32 ") + file);
-    EXPECT_EQ(host_.ReadFile(kNative + file + ".orlo"), std::string("original 64 ") + file);
-    EXPECT_EQ(host_.ReadFile(kWow + file + ".orlo"), std::string("original 32 ") + file);
-  }
+  // Two commands per tree file and per row but the last, on each run.
+  EXPECT_EQ(host_.commands().size(), 2 * (2u * 2 + 2 * 11));
 }
 
 TEST_F(LaunchCopyTest, Windows7CopiesTheTreesOnlyAndNeverTouchesTheRedirection) {
   state_.IsWindows10 = false;
   host_.faults().Inject("DisableWow64Redirection", "", "touched");
-  EXPECT_TRUE(Launch_Copy(host_, state_, true)) << BoxTitles();
+  EXPECT_TRUE(Launch_Copy(host_, state_, true)) << Boxes();
   EXPECT_EQ(state_.ReportText, TreeLog64());
   EXPECT_EQ(host_.ReadFile(kNative + "msoeacct.dll"), "original 64 msoeacct.dll");
   EXPECT_EQ(host_.PathAttributes(kNative + "msoeacct.dll.orlo"), -1);
-}
 
-TEST_F(LaunchCopyTest, ThirtyTwoBitWindows7CopiesTheOneTree) {
   Use32BitSystem();
-  state_.IsWindows10 = false;
-  EXPECT_TRUE(Launch_Copy(host_, state_, false)) << BoxTitles();
+  EXPECT_TRUE(Launch_Copy(host_, state_, false)) << Boxes();
   EXPECT_EQ(state_.ReportText, Header("Copier les fichiers dans Program Files", 58) +
                                    Tree32Into("C:\\Program Files\\"));
   EXPECT_EQ(host_.ReadFile("C:\\Program Files\\Windows Mail\\wab.exe"), "wab 32");
@@ -149,7 +137,7 @@ TEST_F(LaunchCopyTest, ThirtyTwoBitWindows8PutsTheSyswow64FilesIntoSystem32) {
   state_.IsWindows10 = false;
   state_.IsWindows8 = true;
   host_.faults().Inject("DisableWow64Redirection", "", "touched");
-  EXPECT_TRUE(Launch_Copy(host_, state_, false)) << BoxTitles();
+  EXPECT_TRUE(Launch_Copy(host_, state_, false)) << Boxes();
   EXPECT_EQ(state_.ReportText, Header("Copier les fichiers dans Program Files", 58) +
                                    Tree32Into("C:\\Program Files\\") + kBlock32);
   for (const char* file : kSystemFiles) {
@@ -162,60 +150,61 @@ TEST_F(LaunchCopyTest, ThirtyTwoBitWindows8PutsTheSyswow64FilesIntoSystem32) {
 TEST_F(LaunchCopyTest, AFileFailingAtTheTopOfWm32EndsThePhaseWithAnEmptyBox) {
   host_.WriteFile(kApp + "WM_32\\LISEZMOI", "no dot");
   EXPECT_FALSE(Launch_Copy(host_, state_, true));
-  ASSERT_EQ(host_.boxes().size(), 1u) << BoxTitles();
-  EXPECT_EQ(host_.boxes()[0].title, "Launch_Copy 1");
-  EXPECT_EQ(host_.boxes()[0].text, "");
-  EXPECT_EQ(host_.boxes()[0].icon, Icon::kCritical);
+  EXPECT_EQ(Boxes(), "Launch_Copy 1||critical\n");
   EXPECT_EQ(state_.ReportText, "");
 }
 
-TEST_F(LaunchCopyTest, FailuresInsideTheTreesLetThePhaseGoOn) {
-  host_.WriteFile(kApp + "WM_32\\Windows Mail\\LISEZMOI", "no dot");  // a subfolder of WM_32
-  host_.WriteFile(kApp + "WM_64\\LISEZMOI", "no dot");                // the top of WM_64
-  EXPECT_TRUE(Launch_Copy(host_, state_, true)) << BoxTitles();
-  EXPECT_EQ(state_.ReportText, Header("Copier les fichiers dans Program Files (x86)", 67) + kCrLf +
-                                   Header("Copier les fichiers dans Program Files", 58) + kBlock64);
-}
-
-TEST_F(LaunchCopyTest, AMissingWm64CopiesNothingAndThePhaseGoesOn) {
-  std::filesystem::remove_all(host_.HostPath(kApp + "WM_64"));
-  EXPECT_TRUE(Launch_Copy(host_, state_, true)) << BoxTitles();
-  EXPECT_EQ(state_.ReportText, Header("Copier les fichiers dans Program Files (x86)", 67) +
-                                   Tree32Into("C:\\Program Files (x86)\\") + kCrLf +
-                                   Header("Copier les fichiers dans Program Files", 58) + kBlock64);
+TEST_F(LaunchCopyTest, FailuresInsideTheTreesAndAMissingWm64LetThePhaseGoOn) {
+  const std::string x86_header = Header("Copier les fichiers dans Program Files (x86)", 67);
+  const std::string native_header = Header("Copier les fichiers dans Program Files", 58);
+  struct Case {
+    const char* name;
+    std::vector<std::string> dotless;  // files without a dot laid in the sources
+    bool remove_wm64;
+    std::string report;
+  } cases[] = {
+      {"a subfolder of WM_32 and the top of WM_64",
+       {"WM_32\\Windows Mail\\LISEZMOI", "WM_64\\LISEZMOI"},
+       false,
+       x86_header + kCrLf + native_header + kBlock64},
+      {"no WM_64",
+       {},
+       true,
+       x86_header + Tree32Into("C:\\Program Files (x86)\\") + kCrLf + native_header + kBlock64},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    for (const std::string& file : c.dotless) host_.WriteFile(kApp + file, "no dot");
+    if (c.remove_wm64) std::filesystem::remove_all(host_.HostPath(kApp + "WM_64"));
+    EXPECT_TRUE(Launch_Copy(host_, state_, true)) << Boxes();
+    EXPECT_EQ(state_.ReportText, c.report);
+    for (const std::string& file : c.dotless) std::filesystem::remove(host_.HostPath(kApp + file));
+  }
 }
 
 TEST_F(LaunchCopyTest, AMissingFrFrFolderOfSyswow64EndsThePhaseAtRow12WithTheRedirectionBack) {
   std::filesystem::remove_all(host_.HostPath(kWow + "fr-FR"));
   EXPECT_FALSE(Launch_Copy(host_, state_, true));
-  ASSERT_EQ(host_.boxes().size(), 2u) << BoxTitles();
-  EXPECT_EQ(host_.boxes()[0].title, "CopyAdd");
-  EXPECT_EQ(host_.boxes()[0].text, "Copie de " + kApp + "syswow64\\fr-FR\\acctres.dll.mui vers " +
-                                       kWow + "fr-FR\\acctres.dll.mui");
-  EXPECT_EQ(host_.boxes()[0].icon, Icon::kCritical);
-  EXPECT_EQ(host_.boxes()[1].title, "Launch_Copy 5");
-  EXPECT_EQ(host_.boxes()[1].text, "Le chemin d'accès spécifié est introuvable.");
+  EXPECT_EQ(Boxes(), "CopyAdd|Copie de " + kApp + "syswow64\\fr-FR\\acctres.dll.mui vers " + kWow +
+                         "fr-FR\\acctres.dll.mui|critical\n"
+                         "Launch_Copy 5|Le chemin d'accès spécifié est introuvable.|critical\n");
   EXPECT_FALSE(host_.Wow64RedirectionDisabled());
   EXPECT_EQ(state_.ReportText, "");
   EXPECT_EQ(state_.Copy.CopyLog, TreeLog64()) << "the log keeps what was logged";
   EXPECT_EQ(host_.ReadFile(kWow + "inetres.dll"), "v1 32 inetres.dll") << "row 10 went through";
 }
 
-TEST_F(LaunchCopyTest, AFailedRow12BackupEndsThePhaseAndKeepsTheOriginal) {
+TEST_F(LaunchCopyTest, FaultsOfRow12AndOfTheRestoreAreTitledByTheirStep) {
   host_.faults().Inject("Rename", kWow + "fr-FR\\inetres.dll.mui", "Accès refusé.");
   EXPECT_FALSE(Launch_Copy(host_, state_, true));
-  ASSERT_EQ(host_.boxes().size(), 1u) << BoxTitles();
-  EXPECT_EQ(host_.boxes()[0].title, "Launch_Copy 5");
-  EXPECT_EQ(host_.boxes()[0].text, "Accès refusé.");
+  EXPECT_EQ(Boxes(), "Launch_Copy 5|Accès refusé.|critical\n");
   EXPECT_EQ(host_.ReadFile(kWow + "fr-FR\\inetres.dll.mui"), "original 32 fr-FR\\inetres.dll.mui");
   EXPECT_FALSE(host_.Wow64RedirectionDisabled());
-}
 
-TEST_F(LaunchCopyTest, AFailedRestoreOfTheRedirectionIsTitledByItsStep) {
-  host_.faults().Inject("RevertWow64Redirection", "", "Fonction incorrecte.");
-  EXPECT_FALSE(Launch_Copy(host_, state_, true));
-  ASSERT_EQ(host_.boxes().size(), 1u) << BoxTitles();
-  EXPECT_EQ(host_.boxes()[0].title, "Launch_Copy 6");
+  HostSystem restore_fails(root_);
+  restore_fails.faults().Inject("RevertWow64Redirection", "", "Fonction incorrecte.");
+  EXPECT_FALSE(Launch_Copy(restore_fails, state_, true));
+  EXPECT_EQ(testing::ShownBoxes(restore_fails), "Launch_Copy 6|Fonction incorrecte.|critical\n");
 }
 
 class CopyAddTest : public testing::HostTest {
@@ -232,27 +221,25 @@ TEST_F(CopyAddTest, AnEmptyOrMissingFileIsReplacedWithoutABackup) {
       host_.WriteFile(destination, "");
     else
       host_.MakeFolder("C:\\Windows\\SysWOW64");
-    EXPECT_TRUE(CopyAdd(host_, source, destination)) << BoxTitles();
+    EXPECT_TRUE(CopyAdd(host_, source, destination)) << Boxes();
     EXPECT_EQ(host_.ReadFile(destination), "new");
     EXPECT_EQ(host_.PathAttributes(destination + ".orlo"), -1) << "empty " << empty;
   }
 }
 
-TEST_F(CopyAddTest, ARightsFailureSkipsTheFile) {
+TEST_F(CopyAddTest, ARightsFailureSkipsTheFileAndAMissingSourceFailsAfterTheBackup) {
   host_.WriteFile(destination, "original");
   host_.SetCommandsFail(true);
   EXPECT_FALSE(CopyAdd(host_, source, destination));
-  ASSERT_EQ(host_.boxes().size(), 1u) << BoxTitles();
-  EXPECT_EQ(host_.boxes()[0].title, "SetRights");
   EXPECT_EQ(host_.ReadFile(destination), "original");
   EXPECT_EQ(host_.PathAttributes(destination + ".orlo"), -1);
-}
 
-TEST_F(CopyAddTest, AMissingSourceIsReportedAfterTheBackupWasTaken) {
-  host_.WriteFile(destination, "original");
+  host_.SetCommandsFail(false);
   EXPECT_FALSE(CopyAdd(host_, source + ".missing", destination));
-  ASSERT_EQ(host_.boxes().size(), 1u) << BoxTitles();
-  EXPECT_EQ(host_.boxes()[0].text, "Copie de " + source + ".missing vers " + destination);
+  EXPECT_EQ(Boxes(),
+            "SetRights|Le fichier spécifié est introuvable.|none\n"
+            "CopyAdd|Copie de " +
+                source + ".missing vers " + destination + "|critical\n");
   EXPECT_EQ(host_.ReadFile(destination + ".orlo"), "original");
 }
 

@@ -3,6 +3,8 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 #include "common/text.h"
 #include "tests/unit/host_fixture.h"
 
@@ -65,7 +67,7 @@ TEST_F(LaunchFoldersTest, RenamesEachFolderOnceAndReportsIt) {
     std::filesystem::remove_all(host_.HostPath("C:\\"));
     for (const std::string& folder : c.existing) Folder(folder);
     state_.ReportText = "before";
-    EXPECT_TRUE(Launch_Folders(host_, state_, c.is_64_bit)) << BoxTitles();
+    EXPECT_TRUE(Launch_Folders(host_, state_, c.is_64_bit)) << Boxes();
     EXPECT_EQ(state_.ReportText, c.report);
     for (const std::string& folder : c.renamed) {
       EXPECT_FALSE(IsFolder(folder)) << folder;
@@ -75,81 +77,85 @@ TEST_F(LaunchFoldersTest, RenamesEachFolderOnceAndReportsIt) {
       EXPECT_EQ(host_.ReadFile(mail + ".orlo\\wab.exe"), mail + ".orlo") << "backup untouched";
     }
   }
-  EXPECT_TRUE(host_.boxes().empty()) << BoxTitles();
+  EXPECT_EQ(Boxes(), "");
 }
 
 struct FailureCase {
   const char* name;
   bool is_64_bit;
   std::vector<std::string> existing;
-  std::string title;
-  bool text_empty;
-  std::string report;
+  std::string file_at_backup;  // a file laid where a backup would go, if any
+  const char* fault_call;      // a system call made to fail, if any
+  std::string fault_path, boxes, report;
+  std::vector<std::string> renamed;  // folders renamed before the failure
 };
 
 TEST_F(LaunchFoldersTest, FailuresAreTitledByTheirStep) {
   const std::string mail = kProgramFiles + "Windows Mail";
   const std::string mail_x86 = kProgramFilesX86 + "Windows Mail";
   const FailureCase cases[] = {
-      {"missing program folder", true, {mail_x86}, "Launch_Folders 1", true, "before"},
-      {"missing (x86) program folder", true, {mail}, "Launch_Folders 2", true, "before"},
-      {"missing on 32-bit", false, {}, "Launch_Folders 1", true, "before"},
+      {"missing program folder",
+       true,
+       {mail_x86},
+       "",
+       nullptr,
+       "",
+       "Launch_Folders 1||critical\n",
+       "before"},
+      {"missing (x86) program folder",
+       true,
+       {mail},
+       "",
+       nullptr,
+       "",
+       "Launch_Folders 2||critical\n",
+       "before"},
+      {"missing on 32-bit", false, {}, "", nullptr, "", "Launch_Folders 1||critical\n", "before"},
+      {"a file taking the backup name",
+       false,
+       {mail},
+       mail + ".orlo",
+       nullptr,
+       "",
+       "Launch_Folders 4|Impossible de créer un fichier déjà existant.|critical\n",
+       "before"},
+      {"an error of a folder test",
+       true,
+       {mail, mail_x86},
+       "",
+       "PathAttributes",
+       "",
+       "Launch_Folders 1|Accès refusé.|critical\n",
+       "before"},
+      {"a failed second rename keeps the first and its line",
+       true,
+       {mail, mail_x86},
+       "",
+       "Rename",
+       mail_x86,
+       "Launch_Folders 5|Accès refusé.|critical\n",
+       kHeader + kLine,
+       {mail}},
   };
   for (const FailureCase& c : cases) {
     SCOPED_TRACE(c.name);
     std::filesystem::remove_all(host_.HostPath("C:\\"));
-    for (const std::string& folder : c.existing) Folder(folder);
+    HostSystem host(root_);
+    for (const std::string& folder : c.existing) host.WriteFile(folder + "\\wab.exe", folder);
+    if (!c.file_at_backup.empty()) host.WriteFile(c.file_at_backup, "a file, not a backup");
+    if (c.fault_call) host.faults().Inject(c.fault_call, c.fault_path, "Accès refusé.");
     state_.ReportText = "before";
-    const size_t boxes = host_.boxes().size();
-    EXPECT_FALSE(Launch_Folders(host_, state_, c.is_64_bit));
-    ASSERT_EQ(host_.boxes().size(), boxes + 1) << BoxTitles();
-    const HostSystem::Box& box = host_.boxes().back();
-    EXPECT_EQ(box.title, c.title);
-    EXPECT_EQ(box.text.empty(), c.text_empty) << box.text;
-    EXPECT_EQ(box.icon, Icon::kCritical);
+    EXPECT_FALSE(Launch_Folders(host, state_, c.is_64_bit));
+    EXPECT_EQ(testing::ShownBoxes(host), c.boxes);
     EXPECT_EQ(state_.ReportText, c.report);
-    for (const std::string& folder : c.existing) EXPECT_TRUE(IsFolder(folder)) << "not renamed";
+    for (const std::string& folder : c.existing) {
+      const bool renamed = std::count(c.renamed.begin(), c.renamed.end(), folder) > 0;
+      EXPECT_EQ(IsFolder(folder), !renamed) << folder;
+    }
   }
-}
-
-TEST_F(LaunchFoldersTest, AFileTakingTheBackupNameMakesTheRenameFail) {
-  const std::string mail = kProgramFiles + "Windows Mail";
-  Folder(mail);
-  host_.WriteFile(mail + ".orlo", "a file, not a backup");
-  state_.ReportText = "before";
-  EXPECT_FALSE(Launch_Folders(host_, state_, false));
-  ASSERT_EQ(host_.boxes().size(), 1u) << BoxTitles();
-  EXPECT_EQ(host_.boxes()[0].title, "Launch_Folders 4");
-  EXPECT_EQ(host_.boxes()[0].text, "Impossible de créer un fichier déjà existant.");
-  EXPECT_EQ(state_.ReportText, "before");
-  EXPECT_TRUE(IsFolder(mail));
-}
-
-TEST_F(LaunchFoldersTest, AFailedSecondRenameKeepsTheFirstAndItsLine) {
-  const std::string mail = kProgramFiles + "Windows Mail";
-  const std::string mail_x86 = kProgramFilesX86 + "Windows Mail";
-  Folder(mail);
-  Folder(mail_x86);
-  host_.faults().Inject("Rename", mail_x86, "Accès refusé.");
+  // After the failed second rename, the next run finds no program folder and stops at once.
   EXPECT_FALSE(Launch_Folders(host_, state_, true));
-  ASSERT_EQ(host_.boxes().size(), 1u) << BoxTitles();
-  EXPECT_EQ(host_.boxes()[0].title, "Launch_Folders 5");
-  EXPECT_EQ(host_.boxes()[0].text, "Accès refusé.");
-  EXPECT_EQ(state_.ReportText, kHeader + kLine);
-  EXPECT_TRUE(IsFolder(mail + ".orlo"));
-
-  // The next run finds no program folder and stops at once.
-  host_.faults().Clear();
-  EXPECT_FALSE(Launch_Folders(host_, state_, true));
-  EXPECT_EQ(host_.boxes().back().title, "Launch_Folders 1");
-}
-
-TEST_F(LaunchFoldersTest, AnErrorOfAFolderTestReachesTheHandler) {
-  host_.faults().Inject("PathAttributes", "", "Le périphérique n'est pas prêt.");
-  EXPECT_FALSE(Launch_Folders(host_, state_, true));
-  ASSERT_EQ(host_.boxes().size(), 1u) << BoxTitles();
-  EXPECT_EQ(host_.boxes()[0].title, "Launch_Folders 1");
-  EXPECT_EQ(host_.boxes()[0].text, "Le périphérique n'est pas prêt.");
+  EXPECT_EQ(Boxes(), "Launch_Folders 1||critical\n");
 }
 
 }  // namespace

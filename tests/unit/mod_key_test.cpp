@@ -6,6 +6,7 @@
 #include <filesystem>
 
 #include "platform/host/host_system.h"
+#include "tests/unit/host_fixture.h"
 
 namespace movrix {
 namespace {
@@ -58,7 +59,7 @@ TEST_F(ModKeyTest, EachTypeIsStoredInItsOwnForm) {
     EXPECT_EQ(stored->first, c.type) << c.label;
     EXPECT_EQ(stored->second, c.stored) << c.label;
   }
-  EXPECT_TRUE(host_.boxes().empty());
+  EXPECT_EQ(testing::ShownBoxes(host_), "");
 }
 
 TEST_F(ModKeyTest, TypeCodesAboveFourWriteNothing) {
@@ -69,13 +70,10 @@ TEST_F(ModKeyTest, TypeCodesAboveFourWriteNothing) {
   EXPECT_EQ(host_.reg_writes().size(), 0u);
 }
 
-struct UnconvertibleCase {
-  Variant value;
-  std::string description;
-};
-
-TEST_F(ModKeyTest, AnUnconvertibleDwordIsAFaultOfSetKeyValue) {
-  const UnconvertibleCase cases[] = {
+// A value SetKeyValue cannot convert, or a write that fails, shows the routine's own box and
+// writes nothing.
+TEST_F(ModKeyTest, FaultsOfSetKeyValueAreItsOwnAndNotTakenForSuccess) {
+  const std::pair<Variant, std::string> unconvertible[] = {
       {Variant::Text("abc"), "Incompatibilité de type"},
       {Variant::Text("12a"), "Incompatibilité de type"},
       {Variant::Text(""), "Incompatibilité de type"},
@@ -86,27 +84,16 @@ TEST_F(ModKeyTest, AnUnconvertibleDwordIsAFaultOfSetKeyValue) {
       {Variant::Null(), "Utilisation incorrecte de Null"},
   };
   KeyHandle key = OpenCreating(kCurrentUser, kKey);
-  for (const UnconvertibleCase& c : cases) {
-    size_t boxes_before = host_.boxes().size();
-    EXPECT_NE(SetKeyValue(host_, key, "v", kRegDword, c.value), kErrorSuccess) << c.description;
-    ASSERT_EQ(host_.boxes().size(), boxes_before + 1) << c.description;
-    const HostSystem::Box& box = host_.boxes().back();
-    EXPECT_EQ(box.text, c.description);
-    EXPECT_EQ(box.title, "SetKeyValue");
-    EXPECT_EQ(box.icon, Icon::kNone);
+  std::string boxes;
+  for (const auto& [value, description] : unconvertible) {
+    EXPECT_NE(SetKeyValue(host_, key, "v", kRegDword, value), kErrorSuccess) << description;
+    boxes += "SetKeyValue|" + description + "|none\n";
   }
-  EXPECT_EQ(host_.reg_writes().size(), 0u);
-}
-
-TEST_F(ModKeyTest, AFailedWriteIsReportedAndNotTakenForSuccess) {
-  KeyHandle key = OpenCreating(kCurrentUser, kKey);
   host_.faults().Inject("SetRegValue", "Name", "Erreur de lecture.");
   EXPECT_NE(SetKeyValue(host_, key, "Name", kRegSz, Variant::Text("x")), kErrorSuccess);
-  ASSERT_EQ(host_.boxes().size(), 1u);
-  EXPECT_EQ(host_.boxes()[0].text, "Erreur de lecture.");
-  EXPECT_EQ(host_.boxes()[0].title, "SetKeyValue");
-  EXPECT_EQ(host_.boxes()[0].buttons, Buttons::kOk);
-  EXPECT_EQ(host_.boxes()[0].icon, Icon::kNone);
+  boxes += "SetKeyValue|Erreur de lecture.|none\n";
+  EXPECT_EQ(testing::ShownBoxes(host_), boxes);
+  EXPECT_EQ(host_.reg_writes().size(), 0u);
   EXPECT_FALSE(host_.RegValue(kCurrentUser, kKey, "Name").has_value());
 }
 
@@ -114,25 +101,52 @@ TEST_F(ModKeyTest, OpenKeyReachesTheNativeViewOfA64BitSystem) {
   KeyHandle key = OpenCreating(kLocalMachine, "SOFTWARE\\Clients\\Mail\\Windows Mail");
   SetKeyValue(host_, key, "", kRegSz, Variant::Text("Windows Mail"));
   host_.CloseRegKey(key);
-  EXPECT_TRUE(host_.RegKeyExists(kLocalMachine, "SOFTWARE\\Clients\\Mail\\Windows Mail"));
   EXPECT_FALSE(host_.RegKeyExists(kLocalMachine, "SOFTWARE\\Wow6432Node"));
   ASSERT_EQ(host_.reg_writes().size(), 1u);
   EXPECT_EQ(host_.reg_writes()[0].key, "SOFTWARE\\Clients\\Mail\\Windows Mail");
 }
 
-TEST_F(ModKeyTest, ARefusedCreationIsReportedOnceAndLeavesNoUsableHandle) {
-  host_.RefuseKeyCreation(kClassesRoot, "mailto");
-  KeyHandle handle = 77;
-  EXPECT_EQ(OpenKey(host_, kClassesRoot, "mailto\\shell", handle, true), 0);
-  EXPECT_EQ(handle, 0u);
-  ASSERT_EQ(host_.boxes().size(), 1u);
-  EXPECT_EQ(host_.boxes()[0].text, "Impossible de créer la clef");
-  EXPECT_EQ(host_.boxes()[0].title, "CreateKey");
-  EXPECT_EQ(host_.boxes()[0].icon, Icon::kNone);
-  EXPECT_FALSE(host_.RegKeyExists(kClassesRoot, "mailto"));
-  // The writes that follow fail unseen.
-  EXPECT_EQ(SetKeyValue(host_, handle, "", kRegSz, Variant::Text("x")), kErrorInvalidHandle);
-  EXPECT_EQ(host_.boxes().size(), 1u);
+struct OpenCase {
+  const char* name;
+  const char* fault_call;  // nullptr: the creation of "mailto" is refused
+  std::string fault_path;
+  int32_t result;  // what OpenKey returns; 1: the handle it gave
+  std::string boxes;
+  bool key_exists;
+};
+
+TEST_F(ModKeyTest, FaultsOfOpenKeyAreShownUnderTheRoutineThatMetThem) {
+  const std::string path = "mailto\\shell";
+  const OpenCase cases[] = {
+      {"refused creation", nullptr, "", 0, "CreateKey|Impossible de créer la clef|none\n", false},
+      {"fault while opening", "OpenRegKey", path, -1,
+       "OpenKey|Le handle spécifié n'est pas valide.|none\n", false},
+      {"fault while creating", "CreateRegKey", path, 0,
+       "CreateKey|Le handle spécifié n'est pas valide.|none\n", false},
+      // The new key exists, and OpenKey goes on to open it.
+      {"fault closing the new key", "CloseRegKey", path, 1,
+       "CreateKey|Le handle spécifié n'est pas valide.|none\n", true},
+  };
+  for (const OpenCase& c : cases) {
+    SCOPED_TRACE(c.name);
+    HostSystem host(std::filesystem::temp_directory_path() / "movrix-mod-key-test");
+    if (c.fault_call) {
+      host.faults().Inject(c.fault_call, c.fault_path, "Le handle spécifié n'est pas valide.");
+    } else {
+      host.RefuseKeyCreation(kClassesRoot, "mailto");
+    }
+    KeyHandle handle = 77;
+    const int32_t opened = OpenKey(host, kClassesRoot, path, handle, true);
+    EXPECT_EQ(opened, c.result == 1 ? int32_t(handle) : c.result);
+    EXPECT_EQ(handle != 0, c.result == 1) << handle;
+    EXPECT_EQ(testing::ShownBoxes(host), c.boxes);
+    EXPECT_EQ(host.RegKeyExists(kClassesRoot, "mailto"), c.key_exists);
+    // The writes through a handle that is not usable fail unseen.
+    if (c.result != 1) {
+      EXPECT_EQ(SetKeyValue(host, handle, "", kRegSz, Variant::Text("x")), kErrorInvalidHandle);
+      EXPECT_EQ(testing::ShownBoxes(host), c.boxes);
+    }
+  }
 }
 
 TEST_F(ModKeyTest, AnExistingKeyIsOpenedWithoutCreation) {
@@ -142,38 +156,7 @@ TEST_F(ModKeyTest, AnExistingKeyIsOpenedWithoutCreation) {
   int32_t opened = OpenKey(host_, kClassesRoot, "MAILTO", handle, true);
   EXPECT_NE(handle, 0u);
   EXPECT_EQ(opened, int32_t(handle));
-  EXPECT_TRUE(host_.boxes().empty());
-}
-
-TEST_F(ModKeyTest, AFaultWhileOpeningGivesMinusOneAfterTheOpenKeyBox) {
-  host_.faults().Inject("OpenRegKey", kKey, "Le handle spécifié n'est pas valide.");
-  KeyHandle handle = 0;
-  EXPECT_EQ(OpenKey(host_, kCurrentUser, kKey, handle, true), -1);
-  ASSERT_EQ(host_.boxes().size(), 1u);
-  EXPECT_EQ(host_.boxes()[0].text, "Le handle spécifié n'est pas valide.");
-  EXPECT_EQ(host_.boxes()[0].title, "OpenKey");
-  EXPECT_EQ(host_.boxes()[0].icon, Icon::kNone);
-}
-
-TEST_F(ModKeyTest, AFaultWhileCreatingIsCreateKeysOwnAndOpenKeyGoesOn) {
-  host_.faults().Inject("CreateRegKey", kKey, "Mémoire insuffisante.");
-  KeyHandle handle = 5;
-  EXPECT_EQ(OpenKey(host_, kCurrentUser, kKey, handle, true), 0);
-  ASSERT_EQ(host_.boxes().size(), 1u);
-  EXPECT_EQ(host_.boxes()[0].text, "Mémoire insuffisante.");
-  EXPECT_EQ(host_.boxes()[0].title, "CreateKey");
-  EXPECT_FALSE(host_.RegKeyExists(kCurrentUser, kKey));
-}
-
-TEST_F(ModKeyTest, AFaultClosingTheNewKeyStillLeavesTheKeyToOpen) {
-  host_.faults().Inject("CloseRegKey", kKey, "Erreur de fermeture.");
-  KeyHandle handle = 0;
-  int32_t opened = OpenKey(host_, kCurrentUser, kKey, handle, true);
-  ASSERT_EQ(host_.boxes().size(), 1u);
-  EXPECT_EQ(host_.boxes()[0].title, "CreateKey");
-  EXPECT_EQ(host_.boxes()[0].text, "Erreur de fermeture.");
-  EXPECT_NE(handle, 0u);
-  EXPECT_EQ(opened, int32_t(handle));
+  EXPECT_EQ(testing::ShownBoxes(host_), "");
 }
 
 }  // namespace

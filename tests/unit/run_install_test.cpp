@@ -11,51 +11,34 @@ namespace {
 
 const std::string kSetup = "D:\\Setup\\";
 
+// The program beside its sources, on a system with its "Windows Mail" folders.
+void LayInstallation(HostSystem& host) {
+  host.WriteFile(host.ExecutablePath(), "exe");
+  host.WriteFile(kSetup + "WM_32\\Windows Mail\\WinMail.exe", "wm32 winmail");
+  host.WriteFile(kSetup + "WM_64\\Windows Mail\\WinMail.exe", "wm64 winmail");
+  for (const char* folder : {"system32\\", "syswow64\\"}) {
+    for (const char* file : {"msoeacct.dll", "msidcrl30.dll", "acctres.dll", "inetres.dll",
+                             "fr-FR\\acctres.dll.mui", "fr-FR\\inetres.dll.mui"})
+      host.WriteFile(kSetup + folder + file, std::string("new ") + folder + file);
+  }
+  host.MakeFolder("C:\\Program Files\\Windows Mail");
+  host.MakeFolder("C:\\Program Files (x86)\\Windows Mail");
+  host.MakeFolder("C:\\Windows\\system32\\fr-FR");
+  host.MakeFolder("C:\\Windows\\syswow64\\fr-FR");
+}
+
+void SetProductName(HostSystem& host, const std::string& name) {
+  host.SetRegValueDirect(kLocalMachine, "SOFTWARE\\Microsoft\\Windows NT\\CurrentVersion",
+                         "ProductName", kRegSz, name);
+}
+
 class RunInstallTest : public testing::HostTest {
  protected:
-  RunInstallTest() {
-    host_.WriteFile(host_.ExecutablePath(), "exe");
-    LaySources();
-    LaySystem();
-  }
-
-  void LaySources() {
-    host_.WriteFile(kSetup + "WM_32\\Windows Mail\\WinMail.exe", "wm32 winmail");
-    host_.WriteFile(kSetup + "WM_64\\Windows Mail\\WinMail.exe", "wm64 winmail");
-    for (const char* folder : {"system32\\", "syswow64\\"}) {
-      for (const char* file : {"msoeacct.dll", "msidcrl30.dll", "acctres.dll", "inetres.dll",
-                               "fr-FR\\acctres.dll.mui", "fr-FR\\inetres.dll.mui"})
-        host_.WriteFile(kSetup + folder + file, std::string("new ") + folder + file);
-    }
-  }
-
-  void LaySystem() {
-    host_.MakeFolder("C:\\Program Files\\Windows Mail");
-    host_.MakeFolder("C:\\Program Files (x86)\\Windows Mail");
-    host_.MakeFolder("C:\\Windows\\system32\\fr-FR");
-    host_.MakeFolder("C:\\Windows\\syswow64\\fr-FR");
-  }
-
-  void Use32BitSystem() {
-    host_.Set64BitSystem(false);
-    host_.MakeFolder("C:\\Program Files\\Windows Mail");
-  }
-
-  void SetProductName(const std::string& name) {
-    host_.SetRegValueDirect(kLocalMachine, "SOFTWARE\\Microsoft\\Windows NT\\CurrentVersion",
-                            "ProductName", kRegSz, name);
-  }
+  RunInstallTest() { LayInstallation(host_); }
 
   void Run() {
     form_.Form_Load();
     form_.Show();
-  }
-
-  // The texts of the boxes shown, in order.
-  std::vector<std::string> BoxTexts() const {
-    std::vector<std::string> texts;
-    for (const HostSystem::Box& box : host_.boxes()) texts.push_back(box.text);
-    return texts;
   }
 
   // The run stopped: the window never appeared and nothing reached the output box.
@@ -75,7 +58,7 @@ std::string Lines(std::initializer_list<std::string> lines) {
 
 TEST_F(RunInstallTest, FirstRunOnWindows10ShowsStepsThenCopyLog) {
   Run();
-  EXPECT_TRUE(host_.boxes().empty()) << BoxTitles();
+  EXPECT_EQ(Boxes(), "");
   ASSERT_TRUE(host_.shown_window().has_value());
   EXPECT_EQ(form_.text(kTxtSys), "Windows 10 Pro 64 bits\r\nVersion          6.3.19045 \r\n");
 
@@ -95,7 +78,8 @@ TEST_F(RunInstallTest, FirstRunOnWindows10ShowsStepsThenCopyLog) {
                         "vers C:\\Program Files (x86)\\Windows Mail\\WinMail.exe\r\n"),
             std::string::npos)
       << output;
-  const std::string last_line = "copie de inetres.dll.mui sous System32\\fr-FR\\ et SysWOW64\\fr-FR\\\r\n";
+  const std::string last_line =
+      "copie de inetres.dll.mui sous System32\\fr-FR\\ et SysWOW64\\fr-FR\\\r\n";
   ASSERT_GE(output.size(), last_line.size());
   EXPECT_EQ(output.substr(output.size() - last_line.size()), last_line);
   EXPECT_FALSE(host_.reg_writes().empty());
@@ -106,7 +90,7 @@ TEST_F(RunInstallTest, SecondRunRenamesNothingAndShowsAnEmptyLine) {
   Run();
   FrmCopy second(host_);
   second.Form_Load();
-  EXPECT_TRUE(host_.boxes().empty()) << BoxTitles();
+  EXPECT_EQ(Boxes(), "");
   std::string expected_start =
       Lines({Repeat('=', 51), "Vérifier la présence des dossiers Windows Mail renommés.",
              "Les renommer s'ils ne le sont pas encore", Repeat('=', 51), "", Repeat('=', 57)});
@@ -116,25 +100,19 @@ TEST_F(RunInstallTest, SecondRunRenamesNothingAndShowsAnEmptyLine) {
 TEST_F(RunInstallTest, AdministratorRefusalIsTheOnlyBox) {
   host_.SetAdmin(false);
   Run();
-  ASSERT_EQ(host_.boxes().size(), 1u) << BoxTitles();
-  const HostSystem::Box& box = host_.boxes()[0];
-  EXPECT_EQ(box.text,
-            "Movrix doit être lancé en mode Administrateur. Il va être fermé. !\r\n\r\n"
+  EXPECT_EQ(Boxes(),
+            "Movrix18|Movrix doit être lancé en mode Administrateur. Il va être fermé. !\r\n\r\n"
             "Pour le relancer, cliquer-droite sur Movrix et choisir\r\n"
-            "l'option 'Exécuter en tant qu'administrateur'.");
-  EXPECT_EQ(box.title, "Movrix18");
-  EXPECT_EQ(box.icon, Icon::kCritical);
+            "l'option 'Exécuter en tant qu'administrateur'.|critical\n");
   EXPECT_EQ(form_.text(kTxtSys), "");
   EXPECT_EQ(host_.PathAttributes("C:\\Program Files\\Windows Mail.orlo"), -1);
   ExpectStopped();
 }
 
 TEST_F(RunInstallTest, SystemOtherThan7Or8Or10IsRefused) {
-  SetProductName("Microsoft Windows XP");
+  SetProductName(host_, "Microsoft Windows XP");
   Run();
-  ASSERT_EQ(BoxTexts(), std::vector<std::string>{
-                            "Le système n'est ni Windows 7, ni Windows 8, ni Windows 10"});
-  EXPECT_EQ(host_.boxes()[0].icon, Icon::kNone);
+  EXPECT_EQ(Boxes(), "Movrix18|Le système n'est ni Windows 7, ni Windows 8, ni Windows 10|none\n");
   EXPECT_EQ(host_.PathAttributes("C:\\Program Files\\Windows Mail.orlo"), -1);
   ExpectStopped();
 }
@@ -158,8 +136,10 @@ TEST_F(RunInstallTest, MissingSourcesOn64BitSystemGiveTheirMessages) {
     if (c.wm32) host.MakeFolder(kSetup + "WM_32");
     if (c.wm64) host.MakeFolder(kSetup + "WM_64");
     if (c.system32) host.WriteFile(kSetup + "system32\\msidcrl30.dll", "dll");
-    if (!c.syswow64) host.WriteFile(kSetup + "syswow64\\msidcrl30.dll", "");  // empty is missing
-    else host.WriteFile(kSetup + "syswow64\\msidcrl30.dll", "dll");
+    if (!c.syswow64)
+      host.WriteFile(kSetup + "syswow64\\msidcrl30.dll", "");  // empty is missing
+    else
+      host.WriteFile(kSetup + "syswow64\\msidcrl30.dll", "dll");
     FrmCopy form(host);
     form.Form_Load();
     SCOPED_TRACE(c.message);
@@ -173,54 +153,61 @@ TEST_F(RunInstallTest, MissingSourcesOn64BitSystemGiveTheirMessages) {
 }
 
 TEST_F(RunInstallTest, On32BitSystemOnlyTheSyswow64LibraryIsRequired) {
-  Use32BitSystem();
+  host_.Set64BitSystem(false);
   host_.WriteFile(kSetup + "syswow64\\msidcrl30.dll", "");
   Run();
-  ASSERT_EQ(host_.boxes().size(), 2u) << BoxTitles();
-  EXPECT_EQ(host_.boxes()[0].text, "") << "an empty file raised no error";
-  EXPECT_EQ(host_.boxes()[1].text, "Le dossier syswow64 n'a pas été installé.");
+  // An empty file raises no error: the file test's box is empty.
+  EXPECT_EQ(Boxes(), "Movrix18||none\nMovrix18|Le dossier syswow64 n'a pas été installé.|none\n");
   ExpectStopped();
 }
 
-TEST_F(RunInstallTest, Windows7CopiesWithoutRegistration) {
-  SetProductName("Windows 7 Professional");
-  Run();
-  EXPECT_TRUE(host_.boxes().empty()) << BoxTitles();
-  const std::string& output = form_.text(kTxtOutput);
-  EXPECT_EQ(output.find("Compléter la base de registre"), std::string::npos) << output;
-  EXPECT_NE(output.find("dans le(s) dossier(s) programmes de Windows 7\r\n"), std::string::npos);
-  EXPECT_TRUE(host_.reg_writes().empty());
-}
-
-TEST_F(RunInstallTest, Windows8On32BitSystemUsesItsOwnPaths) {
-  Use32BitSystem();
-  SetProductName("Windows 8.1 Pro");
-  Run();
-  EXPECT_TRUE(host_.boxes().empty()) << BoxTitles();
-  const std::string& output = form_.text(kTxtOutput);
-  EXPECT_NE(output.find("dans le(s) dossier(s) programmes de Windows W8\r\n"), std::string::npos);
-  EXPECT_NE(output.find("Copie des DLL et DLL.MUI"), std::string::npos) << output;
-  for (const HostSystem::RegWrite& write : host_.reg_writes())
-    EXPECT_EQ(write.key.rfind("Wow6432Node", 0), std::string::npos) << write.key;
+TEST_F(RunInstallTest, Windows7CopiesWithoutRegistrationAnd32BitWindows8UsesItsOwnPaths) {
+  struct Case {
+    const char* product;
+    bool is_64_bit, registers;
+    const char* copy_heading;
+    const char* system_block;
+  } cases[] = {
+      {"Windows 7 Professional", true, false, "de Windows 7\r\n", nullptr},
+      {"Windows 8.1 Pro", false, true, "de Windows W8\r\n", "Copie des DLL et DLL.MUI"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.product);
+    HostSystem host(root_ / c.product);
+    LayInstallation(host);
+    host.Set64BitSystem(c.is_64_bit);
+    SetProductName(host, c.product);
+    FrmCopy form(host);
+    form.Form_Load();
+    form.Show();
+    EXPECT_EQ(testing::ShownBoxes(host), "");
+    const std::string& output = form.text(kTxtOutput);
+    EXPECT_EQ(output.find("Compléter la base de registre") != std::string::npos, c.registers)
+        << output;
+    EXPECT_NE(output.find(std::string("dans le(s) dossier(s) programmes ") + c.copy_heading),
+              std::string::npos)
+        << output;
+    if (c.system_block) EXPECT_NE(output.find(c.system_block), std::string::npos) << output;
+    EXPECT_EQ(host.reg_writes().empty(), !c.registers);
+    for (const HostSystem::RegWrite& write : host.reg_writes())
+      EXPECT_EQ(write.key.find("Wow6432Node"), std::string::npos) << write.key;
+  }
 }
 
 TEST_F(RunInstallTest, MissingMailFolderStopsWithTheRepairMessage) {
   std::filesystem::remove_all(host_.HostPath("C:\\Program Files\\Windows Mail"));
   Run();
-  ASSERT_EQ(host_.boxes().size(), 2u) << BoxTitles();
-  EXPECT_EQ(host_.boxes()[0].title, "Launch_Folders 1");
-  EXPECT_EQ(host_.boxes()[1].title, "MVX");
-  EXPECT_EQ(host_.boxes()[1].text,
-            "Le système doit être réparé avant l'installation de Windows Mail");
-  EXPECT_EQ(host_.boxes()[1].icon, Icon::kInformation);
+  EXPECT_EQ(Boxes(),
+            "Launch_Folders 1||critical\n"
+            "MVX|Le système doit être réparé avant l'installation de Windows Mail|"
+            "information\n");
   ExpectStopped();
 }
 
 TEST_F(RunInstallTest, FailedTreeCopyStopsWithoutAMessageOfItsOwn) {
   host_.WriteFile(kSetup + "WM_32\\LISEZMOI", "a name without a dot is not copied");
   Run();
-  ASSERT_FALSE(host_.boxes().empty());
-  EXPECT_EQ(host_.boxes().back().title, "Launch_Copy 1") << BoxTitles();
+  EXPECT_EQ(Boxes(), "Launch_Copy 1||critical\n");
   EXPECT_TRUE(host_.reg_writes().empty()) << "registration comes after the copy";
   ExpectStopped();
 }

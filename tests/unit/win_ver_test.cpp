@@ -7,6 +7,7 @@
 #include <filesystem>
 
 #include "platform/host/host_system.h"
+#include "tests/unit/host_fixture.h"
 
 namespace movrix {
 namespace {
@@ -167,53 +168,49 @@ TEST_F(WinVerTest, AnOsOtherThanWindowsNtInAnyLetterTakesTheOlderFamily) {
   }
 }
 
-TEST_F(WinVerTest, AKeyThatCannotBeOpenedShowsAnEmptyCriticalBox) {
-  host_.UnsetEnv("OS");  // the older family's key does not exist
-  window_.txtSys = "before";
-  window_.IsWindows7 = true;
-  window_.Is64Bit = true;
-  Run();
-  ASSERT_EQ(host_.boxes().size(), 1u);
-  EXPECT_EQ(host_.boxes()[0].text, "");
-  EXPECT_EQ(host_.boxes()[0].title, "Win_Ver");
-  EXPECT_EQ(host_.boxes()[0].buttons, Buttons::kOk);
-  EXPECT_EQ(host_.boxes()[0].icon, Icon::kCritical);
-  EXPECT_EQ(closes_, 1);
-  EXPECT_EQ(window_.txtSys, "before");
-  EXPECT_TRUE(window_.IsWindows7);  // left as it was
-  EXPECT_FALSE(window_.Is64Bit);    // cleared first
-}
+struct FaultCase {
+  const char* name;
+  const char* fault_call;  // nullptr: the older family's key, which does not exist, is read
+  std::string fault_path, boxes, txtSys;
+  bool flags_kept;  // the product flags left as they were
+};
 
-TEST_F(WinVerTest, AFaultClosingTheKeyIsReportedOnceAndLeavesTheFlags) {
-  host_.faults().Inject("CloseRegKey", kNtKey + "\\", "Le handle spécifié n'est pas valide.");
-  Run();
-  ASSERT_EQ(host_.boxes().size(), 1u);
-  EXPECT_EQ(host_.boxes()[0].text, "Le handle spécifié n'est pas valide.");
-  EXPECT_EQ(host_.boxes()[0].title, "Win_Ver");
-  EXPECT_EQ(host_.boxes()[0].icon, Icon::kCritical);
-  EXPECT_EQ(closes_, 1);
-  EXPECT_FALSE(run_.IsWindows10);
-  EXPECT_EQ(window_.txtSys, "");
-}
-
-TEST_F(WinVerTest, AFaultOpeningTheKeyShowsItsDescriptionAndTheKeyIsNotClosed) {
-  host_.faults().Inject("OpenRegKey", kNtKey + "\\", "Accès refusé.");
-  host_.faults().Inject("CloseRegKey", "", "closed a key that was never opened");
-  Run();
-  ASSERT_EQ(host_.boxes().size(), 1u);
-  EXPECT_EQ(host_.boxes()[0].text, "Accès refusé.");
-  EXPECT_EQ(host_.boxes()[0].title, "Win_Ver");
-  EXPECT_EQ(closes_, 1);
-}
-
-TEST_F(WinVerTest, AFailedReadIsGetKeyValuesOwnAndTheIdentificationGoesOn) {
-  host_.faults().Inject("QueryRegValue", "ProductName", "Accès refusé.");
-  Run();
-  ASSERT_EQ(host_.boxes().size(), 1u);
-  EXPECT_EQ(host_.boxes()[0].title, "Movrix18");
-  EXPECT_EQ(closes_, 1);
-  EXPECT_EQ(window_.txtSys, " 64 bits\r\nVersion          6.3.19045 \r\n");
-  EXPECT_FALSE(run_.IsWindows10);
+// Every failure shows one box and closes the window once; the flags keep what they had, but
+// Is64Bit, which is cleared first.
+TEST_F(WinVerTest, FailuresShowOneBoxAndCloseTheWindow) {
+  const FaultCase cases[] = {
+      {"key that cannot be opened", nullptr, "", "Win_Ver||critical\n", "before", true},
+      {"fault opening the key", "OpenRegKey", kNtKey + "\\", "Win_Ver|Accès refusé.|critical\n",
+       "before", true},
+      {"fault closing the key", "CloseRegKey", kNtKey + "\\", "Win_Ver|Accès refusé.|critical\n",
+       "before", true},
+      // A failed read is GetKeyValue's own, and the identification goes on without the name.
+      {"fault reading the name", "QueryRegValue", "ProductName", "Movrix18|Accès refusé.|none\n",
+       " 64 bits\r\nVersion          6.3.19045 \r\n", false},
+  };
+  for (const FaultCase& c : cases) {
+    SCOPED_TRACE(c.name);
+    HostSystem host(std::filesystem::temp_directory_path() / "movrix-win-ver-test");
+    if (c.fault_call) {
+      host.faults().Inject(c.fault_call, c.fault_path, "Accès refusé.");
+    } else {
+      host.UnsetEnv("OS");
+    }
+    if (c.fault_call && std::string(c.fault_call) == "OpenRegKey")
+      host.faults().Inject("CloseRegKey", "", "closed a key that was never opened");
+    RunState run;
+    WinVerResult window;
+    window.txtSys = "before";
+    window.IsWindows7 = window.Is64Bit = true;
+    int closes = 0;
+    Win_Ver(host, run, window, [&closes] { ++closes; });
+    EXPECT_EQ(testing::ShownBoxes(host), c.boxes);
+    EXPECT_EQ(closes, 1);
+    EXPECT_EQ(window.txtSys, c.txtSys);
+    EXPECT_EQ(window.IsWindows7, c.flags_kept);
+    EXPECT_FALSE(window.Is64Bit) << "cleared first";
+    EXPECT_FALSE(run.IsWindows10);
+  }
 }
 
 }  // namespace

@@ -4,8 +4,10 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <fstream>
+#include <iterator>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -123,85 +125,75 @@ std::string Visible(const std::string& bytes) {
   return shown;
 }
 
+// The listing's lines for which `keep` holds.
+template <typename Keep>
+std::vector<ListedValue> Select(const std::vector<ListedValue>& listing, Keep keep) {
+  std::vector<ListedValue> kept;
+  std::copy_if(listing.begin(), listing.end(), std::back_inserter(kept), keep);
+  return kept;
+}
+
 std::vector<ListedValue> ValuesOnly(const std::vector<ListedValue>& listing) {
-  std::vector<ListedValue> values;
-  for (const ListedValue& value : listing)
-    if (!value.IsKeyOnly()) values.push_back(value);
-  return values;
+  return Select(listing, [](const ListedValue& value) { return !value.IsKeyOnly(); });
 }
 
-// The listing as far as a 32-bit system goes: everything before the first mirror step.
-std::vector<ListedValue> UpToStep144(const std::vector<ListedValue>& listing) {
-  std::vector<ListedValue> kept;
-  for (const ListedValue& value : listing) {
-    if (value.step > 144) break;
-    kept.push_back(value);
+// The listing's values before the first line of the given key, and then with that key's own.
+std::vector<ListedValue> ValuesUpTo(const std::vector<ListedValue>& listing, KeyHandle root,
+                                    const std::string& key, bool with_its_own) {
+  auto is_key = [&](const ListedValue& value) {
+    return RootOf(value.root) == root && value.key == key;
+  };
+  std::vector<ListedValue> before(listing.begin(),
+                                  std::find_if(listing.begin(), listing.end(), is_key));
+  if (with_its_own) {
+    for (const ListedValue& value : Select(listing, is_key)) before.push_back(value);
   }
-  return kept;
+  return ValuesOnly(before);
 }
 
-// The listing's lines before the first one of the given root and key.
-std::vector<ListedValue> Before(const std::vector<ListedValue>& listing, KeyHandle root,
-                                const std::string& key) {
-  std::vector<ListedValue> kept;
-  for (const ListedValue& value : listing) {
-    if (RootOf(value.root) == root && value.key == key) break;
-    kept.push_back(value);
+// The stand-in's write log, from its `first` write on, against the listed values in order.
+void ExpectWritesMatch(const HostSystem& host, const std::vector<ListedValue>& expected,
+                       size_t first = 0) {
+  const std::vector<HostSystem::RegWrite>& writes = host.reg_writes();
+  for (size_t i = 0; i < expected.size() && first + i < writes.size(); ++i) {
+    const ListedValue& want = expected[i];
+    const HostSystem::RegWrite& got = writes[first + i];
+    // A missing or extra value shifts everything after it: report the first one only.
+    ASSERT_EQ(
+        RootName(got.root) + "\\" + got.key + " [" + (got.name.empty() ? "@" : got.name) + "]",
+        want.root + "\\" + want.key + " [" + want.name + "]")
+        << "write #" << first + i << ", " << want.Where();
+    EXPECT_EQ(got.type, TypeCodeOf(want.type)) << want.Where();
+    EXPECT_EQ(Visible(got.data), Visible(StoredBytes(want))) << want.Where();
   }
-  return kept;
-}
-
-// The listed values of one key.
-std::vector<ListedValue> ValuesOfKey(const std::vector<ListedValue>& listing, KeyHandle root,
-                                     const std::string& key) {
-  std::vector<ListedValue> kept;
-  for (const ListedValue& value : ValuesOnly(listing))
-    if (RootOf(value.root) == root && value.key == key) kept.push_back(value);
-  return kept;
+  EXPECT_EQ(writes.size() - first, expected.size()) << "values written against values listed";
 }
 
 class WriteRegTest : public testing::HostTest {
  protected:
-  bool RunOn(bool is64) {
-    host_.Set64BitSystem(is64);
-    return Write_Reg(host_, is64);
-  }
-
-  // The stand-in's write log against the listed values, in order.
-  void ExpectWritesMatch(const std::vector<ListedValue>& expected) {
-    const std::vector<HostSystem::RegWrite>& writes = host_.reg_writes();
-    for (size_t i = 0; i < expected.size() && i < writes.size(); ++i) {
-      const ListedValue& want = expected[i];
-      const HostSystem::RegWrite& got = writes[i];
-      // A missing or extra value shifts everything after it: report the first one only.
-      ASSERT_EQ(
-          RootName(got.root) + "\\" + got.key + " [" + (got.name.empty() ? "@" : got.name) + "]",
-          want.root + "\\" + want.key + " [" + want.name + "]")
-          << "write #" << i << ", " << want.Where();
-      EXPECT_EQ(got.type, TypeCodeOf(want.type)) << want.Where();
-      EXPECT_EQ(Visible(got.data), Visible(StoredBytes(want))) << want.Where();
-    }
-    EXPECT_EQ(writes.size(), expected.size()) << "values written against values listed";
-  }
-
   std::vector<ListedValue> listing_ = ReadListing();
 };
 
-TEST_F(WriteRegTest, On64BitSystemWritesEveryListedValueInOrder) {
-  EXPECT_TRUE(RunOn(true));
-  EXPECT_EQ(BoxTitles(), "");
-  ExpectWritesMatch(ValuesOnly(listing_));
-}
-
-TEST_F(WriteRegTest, On32BitSystemStopsAfterRegisteredApplications) {
-  EXPECT_TRUE(RunOn(false));
-  EXPECT_EQ(BoxTitles(), "");
-  ExpectWritesMatch(ValuesOnly(UpToStep144(listing_)));
-  EXPECT_FALSE(host_.RegKeyExists(kClassesRoot, "Wow6432Node"));
+// A 32-bit system stops after the registered applications, before the first mirror step; a
+// second run writes the same values again.
+TEST_F(WriteRegTest, EachRunWritesEveryListedValueInOrder) {
+  for (const bool is64 : {true, false}) {
+    SCOPED_TRACE(is64 ? "64-bit" : "32-bit");
+    HostSystem host(root_ / (is64 ? "64" : "32"));
+    host.Set64BitSystem(is64);
+    const std::vector<ListedValue> expected = ValuesOnly(
+        Select(listing_, [is64](const ListedValue& value) { return is64 || value.step <= 144; }));
+    for (size_t first : {size_t(0), expected.size()}) {
+      EXPECT_TRUE(Write_Reg(host, is64));
+      EXPECT_EQ(testing::ShownBoxes(host), "");
+      ExpectWritesMatch(host, expected, first);
+    }
+    EXPECT_EQ(host.RegKeyExists(kClassesRoot, "Wow6432Node"), is64);
+  }
 }
 
 TEST_F(WriteRegTest, ValueLessKeysAreCreatedEmpty) {
-  ASSERT_TRUE(RunOn(true));
+  ASSERT_TRUE(Write_Reg(host_, true));
   int key_lines = 0;
   for (const ListedValue& listed : listing_) {
     if (!listed.IsKeyOnly()) continue;
@@ -224,89 +216,67 @@ TEST_F(WriteRegTest, TableRowsFollowTheListingStepByStep) {
         << "table row #" << i << ", " << listed.Where();
     EXPECT_EQ(int(row.step), listed.step) << listed.Where();
     EXPECT_EQ(row.key_only, listed.IsKeyOnly()) << listed.Where();
-    if (!row.key_only) {
-      EXPECT_EQ(row.name.empty() ? "@" : row.name, listed.name) << listed.Where();
-    }
+    if (!row.key_only) EXPECT_EQ(row.name.empty() ? "@" : row.name, listed.name) << listed.Where();
   }
   EXPECT_EQ(table.size(), listing_.size());
 }
 
 TEST_F(WriteRegTest, RefusedCreationIsReportedAndTheSequenceGoesOn) {
   host_.RefuseKeyCreation(kCurrentUser, "Software\\Clients\\Mail");
-  EXPECT_TRUE(RunOn(true));
-  EXPECT_EQ(BoxTitles(), "CreateKey|Impossible de créer la clef\n");
+  EXPECT_TRUE(Write_Reg(host_, true));
+  EXPECT_EQ(Boxes(), "CreateKey|Impossible de créer la clef|none\n");
   EXPECT_FALSE(host_.RegKeyExists(kCurrentUser, "Software\\Clients\\Mail"));
-  std::vector<ListedValue> expected;
-  for (const ListedValue& value : ValuesOnly(listing_))
-    if (value.key != "Software\\Clients\\Mail") expected.push_back(value);
-  ExpectWritesMatch(expected);
+  ExpectWritesMatch(host_, ValuesOnly(Select(listing_, [](const ListedValue& value) {
+                      return value.key != "Software\\Clients\\Mail";
+                    })));
 }
 
-struct OpenFaultCase {
+struct FaultCase {
   KeyHandle root;
-  std::string key;
-  std::string box_text;
+  std::string key;  // the key whose open (or close) fails
+  std::string box;  // the box of Write_Reg that follows the routine's own
 };
 
 TEST_F(WriteRegTest, OpenFaultStopsTheSequenceAfterNamingTheKey) {
-  const OpenFaultCase cases[] = {
-      {kClassesRoot, "mailto\\shell\\open\\command",
-       "Impossible d'ouvrir la clé HKCR mailto\\shell\\open\\command"},
+  const FaultCase cases[] = {
+      {kClassesRoot, "mailto\\shell\\open\\command", "HKCR mailto\\shell\\open\\command"},
       {kCurrentUser, "Software\\Microsoft\\Windows Mail Setup",
-       "Impossible d'ouvrir la clé HKCU Software\\Microsoft\\Windows Mail Setup"},
-      {kLocalMachine, "SOFTWARE\\RegisteredApplications",
-       "Impossible d'ouvrir la clé HKLM SOFTWARE\\RegisteredApplications"},
+       "HKCU Software\\Microsoft\\Windows Mail Setup"},
+      {kLocalMachine, "SOFTWARE\\RegisteredApplications", "HKLM SOFTWARE\\RegisteredApplications"},
   };
-  for (const OpenFaultCase& c : cases) {
-    SCOPED_TRACE(c.box_text);
+  for (const FaultCase& c : cases) {
+    SCOPED_TRACE(c.box);
     HostSystem host(root_ / RootName(c.root));
     host.faults().Inject("OpenRegKey", c.key, "Accès refusé.");
     EXPECT_FALSE(Write_Reg(host, true));
-    ASSERT_EQ(host.boxes().size(), 2u);
-    EXPECT_EQ(host.boxes()[0].title, "OpenKey");
-    EXPECT_EQ(host.boxes()[0].text, "Accès refusé.");
-    const HostSystem::Box& box = host.boxes()[1];
-    EXPECT_EQ(box.text, c.box_text);
-    EXPECT_EQ(box.title, "Movrix18");
-    EXPECT_EQ(box.buttons, Buttons::kOk);
-    EXPECT_EQ(box.icon, Icon::kNone);
+    EXPECT_EQ(
+        testing::ShownBoxes(host),
+        "OpenKey|Accès refusé.|none\nMovrix18|Impossible d'ouvrir la clé " + c.box + "|none\n");
     // Nothing of that key or after it: the log is exactly the listing before it.
-    EXPECT_EQ(host.reg_writes().size(), ValuesOnly(Before(listing_, c.root, c.key)).size());
+    EXPECT_EQ(host.reg_writes().size(), ValuesUpTo(listing_, c.root, c.key, false).size());
     EXPECT_FALSE(host.RegKeyExists(kClassesRoot, "Wow6432Node"));
   }
 }
 
-struct OwnFaultCase {
-  KeyHandle root;
-  std::string key;  // the key whose close fails
-  std::string title;
-};
-
 // A fault of Write_Reg's own (here raised by the close of a key) names the step being written.
 TEST_F(WriteRegTest, OwnFaultIsTitledWithTheStepBeingWritten) {
-  const OwnFaultCase cases[] = {
+  const FaultCase cases[] = {
       {kCurrentUser, "Software\\Microsoft\\Windows Mail Setup", "Write_Reg   Ligne 112"},
       {kClassesRoot, "mailto\\shell\\open\\command", "Write_Reg   Ligne 56"},
       {kClassesRoot,
        "Wow6432Node\\Interface\\{E202D31E-A9AC-4A36-B531-59A5A64C6DDA}\\SynchronousInterface",
        "Write_Reg   Ligne 191"},
   };
-  for (const OwnFaultCase& c : cases) {
-    SCOPED_TRACE(c.title);
-    HostSystem host(root_ / c.title);
+  for (const FaultCase& c : cases) {
+    SCOPED_TRACE(c.box);
+    HostSystem host(root_ / c.box);
     host.faults().Inject("CloseRegKey", c.key, "Erreur inattendue.");
     EXPECT_FALSE(Write_Reg(host, true));
     // The key is new, so CreateKey's own close of it meets the fault first and says so.
-    ASSERT_EQ(host.boxes().size(), 2u);
-    EXPECT_EQ(host.boxes()[0].title, "CreateKey");
-    const HostSystem::Box& box = host.boxes()[1];
-    EXPECT_EQ(box.title, c.title);
-    EXPECT_EQ(box.text, "Erreur inattendue.");
-    EXPECT_EQ(box.buttons, Buttons::kOk);
-    EXPECT_EQ(box.icon, Icon::kNone);
+    EXPECT_EQ(testing::ShownBoxes(host),
+              "CreateKey|Erreur inattendue.|none\n" + c.box + "|Erreur inattendue.|none\n");
     // The failing key's values were written before its close; nothing after it.
-    EXPECT_EQ(host.reg_writes().size(), ValuesOnly(Before(listing_, c.root, c.key)).size() +
-                                            ValuesOfKey(listing_, c.root, c.key).size());
+    EXPECT_EQ(host.reg_writes().size(), ValuesUpTo(listing_, c.root, c.key, true).size());
   }
 }
 
@@ -315,29 +285,15 @@ TEST_F(WriteRegTest, ExistingKeysKeepTheValuesTheProgramDoesNotName) {
   host_.SetRegValueDirect(kClassesRoot, "mailto", "EditFlags", kRegDword, std::string(4, '\xFF'));
   host_.SetRegValueDirect(kCurrentUser, "Software\\Clients\\Mail", "", kRegSz,
                           std::string("Other Client\0", 13));
-  ASSERT_TRUE(RunOn(true));
-  auto extra = host_.RegValue(kClassesRoot, "mailto", "Extra");
-  ASSERT_TRUE(extra.has_value());
-  EXPECT_EQ(Visible(extra->second), Visible(std::string("kept\0", 5)));
-  auto flags = host_.RegValue(kClassesRoot, "mailto", "EditFlags");
-  ASSERT_TRUE(flags.has_value());
-  EXPECT_EQ(Visible(flags->second), Visible(std::string("\x02\0\0\0", 4)));
-  auto client = host_.RegValue(kCurrentUser, "Software\\Clients\\Mail", "");
-  ASSERT_TRUE(client.has_value());
-  EXPECT_EQ(Visible(client->second), Visible(std::string("Windows Mail\0", 13)));
-}
-
-TEST_F(WriteRegTest, ASecondRunRewritesTheSameValues) {
-  ASSERT_TRUE(RunOn(true));
-  const std::vector<HostSystem::RegWrite> first = host_.reg_writes();
-  ASSERT_TRUE(RunOn(true));
-  const std::vector<HostSystem::RegWrite>& all = host_.reg_writes();
-  ASSERT_EQ(all.size(), 2 * first.size());
-  for (size_t i = 0; i < first.size(); ++i) {
-    const HostSystem::RegWrite& again = all[first.size() + i];
-    EXPECT_EQ(again.key + "|" + again.name + "|" + Visible(again.data),
-              first[i].key + "|" + first[i].name + "|" + Visible(first[i].data));
-  }
+  ASSERT_TRUE(Write_Reg(host_, true));
+  auto stored = [this](KeyHandle root, const std::string& key, const std::string& name) {
+    auto value = host_.RegValue(root, key, name);
+    return value ? Visible(value->second) : "(missing)";
+  };
+  EXPECT_EQ(stored(kClassesRoot, "mailto", "Extra"), Visible(std::string("kept\0", 5)));
+  EXPECT_EQ(stored(kClassesRoot, "mailto", "EditFlags"), Visible(std::string("\x02\0\0\0", 4)));
+  EXPECT_EQ(stored(kCurrentUser, "Software\\Clients\\Mail", ""),
+            Visible(std::string("Windows Mail\0", 13)));
 }
 
 }  // namespace

@@ -18,7 +18,7 @@ import time
 from pathlib import Path
 
 HERE = Path(__file__).resolve().parent
-sys.path.insert(0, str(HERE))
+sys.path.insert(0, str(HERE.parents[1] / "tools" / "wine"))
 import harness  # noqa: E402
 
 EXE = Path(os.environ.get("MOVRIX_CONTRACT_EXE",

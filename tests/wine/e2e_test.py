@@ -20,7 +20,6 @@ import collections
 import dataclasses
 import os
 import shutil
-import subprocess
 import sys
 import tempfile
 import time
@@ -28,8 +27,9 @@ import traceback
 from pathlib import Path, PureWindowsPath
 
 HERE = Path(__file__).resolve().parent
-sys.path.insert(0, str(HERE))
+sys.path.insert(0, str(HERE.parents[1] / "tools" / "wine"))
 import harness  # noqa: E402
+from scenario_kit import Artifacts, Checks, ScenarioFailed  # noqa: E402
 import registry_listing  # noqa: E402
 
 REPO = harness.REPO
@@ -108,91 +108,11 @@ def expected_origin(control: Control) -> tuple[float, float]:
     return pixels(left), pixels(top)
 
 
-# ---------------------------------------------------------------- checks
-
-class ScenarioFailed(Exception):
-    """A check that the rest of the scenario depends on failed."""
-
-
-class Checks:
-    """Collects failed checks, so that a scenario reports every fault it finds."""
-
-    def __init__(self):
-        self.failures: list[str] = []
-
-    def fail(self, message: str) -> None:
-        self.failures.append(message)
-
-    def equal(self, got, want, what: str) -> bool:
-        if got != want:
-            self.fail(f"{what}: got {got!r}, expected {want!r}")
-            return False
-        return True
-
-    def true(self, condition: bool, message: str) -> bool:
-        if not condition:
-            self.fail(message)
-        return condition
-
-    def require(self, condition: bool, message: str) -> None:
-        """Stops the scenario when the condition fails: what follows would only repeat it."""
-        if not condition:
-            self.fail(message)
-            raise ScenarioFailed(message)
-
-
-# ---------------------------------------------------------------- sources and artifacts
-
-def lay_setup_folder(folder: Path) -> Path:
-    """The program beside the bundled sample sources, as an administrator would start it."""
-    folder.mkdir(parents=True, exist_ok=True)
-    shutil.copy2(EXE, folder / EXE_NAME)
-    subprocess.run(["bash", str(REPO / "scripts" / "make_sample_sources.sh"), str(folder)],
-                   check=True, stdout=subprocess.DEVNULL)
-    return folder
-
+# ---------------------------------------------------------------- sources
 
 def tree_files(root: Path) -> list[str]:
     """Paths of the files below root, relative and with backslashes, sorted."""
     return sorted(str(PureWindowsPath(p.relative_to(root))) for p in root.rglob("*") if p.is_file())
-
-
-class Artifacts:
-    """The folder of one scenario's artifacts, emptied when the scenario starts."""
-
-    def __init__(self, name: str):
-        self.folder = ARTIFACTS / name
-        shutil.rmtree(self.folder, ignore_errors=True)
-        self.folder.mkdir(parents=True)
-        self._boxes: list[str] = []
-
-    def path(self, name: str) -> Path:
-        return self.folder / name
-
-    def add_boxes(self, label: str, run: harness.Run) -> None:
-        lines = [f"# {label}: {len(run.boxes)} message box(es)"]
-        for number, box in enumerate(run.boxes, start=1):
-            text = box["text"].split(CRLF)
-            lines += [f"box {number}",
-                      f"  title:   {box['title']}",
-                      f"  icon:    {box['icon']}",
-                      f"  buttons: {','.join(box['buttons'])}",
-                      f"  answer:  {box['answer']}",
-                      f"  text:    {text[0]}"]
-            lines += [f"           {line}" for line in text[1:]]
-        self._boxes.append("\n".join(lines))
-        self.path("boxes.txt").write_text("\n\n".join(self._boxes) + "\n", encoding="utf-8")
-
-    def keep_run_files(self, prefix: harness.Prefix) -> None:
-        """The driver's raw transcripts and output, before the prefix goes."""
-        runs = prefix.path / "movrix-runs"
-        if runs.is_dir():
-            for item in runs.iterdir():
-                if item.suffix in (".tsv", ".out"):
-                    shutil.copy2(item, self.path(f"driver-{item.name}"))
-        log = prefix.host_path(harness.COMMAND_LOG)
-        if log.exists():
-            shutil.copy2(log, self.path("movrix_commands.log"))
 
 
 # ---------------------------------------------------------------- running the program
@@ -218,31 +138,6 @@ class Context:
                             f"{run.driver_status}, errors {run.errors}, timed out {run.timed_out})")
         self.checks.true(run.exit_code is not None, f"run {self.runs}: no exit code recorded")
         return run
-
-
-def start_winmail(prefix: harness.Prefix) -> harness.Background:
-    """Starts the fake WinMail.exe and waits until Windows knows the process.
-
-    Wine 8's tasklist prints nothing, so harness.start_winmail always waits its full 30 s; the
-    process is known to Windows once Wine's loader has replaced its Unix command line by the
-    Windows one, which /proc shows."""
-    folder = r"C:\movrix-test"
-    exe = folder + r"\WinMail.exe"
-    prefix.write_file(exe, (harness.build_tools() / "WinMail.exe").read_bytes())
-    prefix.use_locale("fr_FR.UTF-8")
-    proc = subprocess.Popen(["wine", exe], env=prefix.env("fr_FR.UTF-8", harness.default_display()),
-                            stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
-    cmdline = Path(f"/proc/{proc.pid}/cmdline")
-    deadline = time.monotonic() + 30
-    while time.monotonic() < deadline and proc.poll() is None:
-        try:
-            if cmdline.read_bytes().startswith(exe.encode()):
-                break
-        except OSError:
-            break
-        time.sleep(0.05)
-    time.sleep(0.3)  # let the new process finish its start-up
-    return harness.Background(proc)
 
 
 # ---------------------------------------------------------------- the expected output box
@@ -446,21 +341,9 @@ def listing_export_keys(listing) -> list[str]:
 
 
 def export_keys(prefix: harness.Prefix, keys: list[str], folder: Path, label: str) -> list[Path]:
-    """Exports each key (64-bit view) into folder; returns the files of the keys that exist.
-
-    reg runs on the shared display: the first Wine program of a prefix starts its desktop, and
-    one started without a display would leave the installer unable to create its window."""
-    prefix.use_locale("fr_FR.UTF-8")
-    env = prefix.env("fr_FR.UTF-8", harness.default_display())
-    files = []
-    for number, key in enumerate(keys, start=1):
-        target = folder / f"{label}-{number:02d}.reg"
-        target.unlink(missing_ok=True)
-        harness._run_captured(["wine", "reg", "export", key, harness.wine_path(target), "/reg:64",
-                               "/y"], env, timeout=120)
-        if target.exists():
-            files.append(target)
-    return files
+    """Exports each key (64-bit view) into folder; returns the files of the keys that exist."""
+    files = [folder / f"{label}-{number:02d}.reg" for number in range(1, len(keys) + 1)]
+    return [file for key, file in zip(keys, files) if prefix.export_registry(key, file)]
 
 
 def read_exports(files: list[Path]) -> registry_listing.Export:
@@ -694,6 +577,15 @@ def scenario_first_run_win10_64(ctx: Context) -> None:
     first_run(ctx, WIN10_64)
 
 
+def identified_as(version: str, system: System):
+    """A first run on a prefix made to report another Windows version: the system panel, the
+    system line of the output and what the run does follow from the version."""
+    def scenario(ctx: Context) -> None:
+        ctx.prefix.set_windows_version(version)
+        first_run(ctx, system, check_registry=False)
+    return scenario
+
+
 def scenario_second_run_win10_64(ctx: Context) -> None:
     system = WIN10_64
     originals = all_system_files(ctx.prefix)
@@ -801,7 +693,7 @@ WINMAIL_QUESTION = box("Windows Mail est en service",
 
 def scenario_winmail_no(ctx: Context) -> None:
     originals, placeholders = all_system_files(ctx.prefix), original_placeholders(ctx.prefix)
-    winmail = start_winmail(ctx.prefix)
+    winmail = harness.start_winmail(ctx.prefix)
     try:
         ctx.checks.require(winmail.running(), "the fake WinMail.exe did not start")
         run = ctx.run(answers=["no"])
@@ -813,7 +705,7 @@ def scenario_winmail_no(ctx: Context) -> None:
 
 
 def scenario_winmail_yes(ctx: Context) -> None:
-    winmail = start_winmail(ctx.prefix)
+    winmail = harness.start_winmail(ctx.prefix)
     try:
         ctx.checks.require(winmail.running(), "the fake WinMail.exe did not start")
         run = ctx.run(answers=["yes"])
@@ -839,6 +731,9 @@ SCENARIOS = [
     ("win7_64", "win7-64", scenario_win7_64),
     ("win8_32", "win8-32", scenario_win8_32),
     ("win10_32", "win10-32", scenario_win10_32),
+    ("win81_64", "win10-64", identified_as("win81", System("win10-64", True, " 64 bits", "W8"))),
+    ("win8_64", "win10-64", identified_as("win8", System("win10-64", True, " 64 bits", "W8"))),
+    ("win7_32", "win10-32", identified_as("win7", System("win10-32", False, " 32 bits", "7"))),
     ("stop_xp", "xp-64", stop_scenario(
         [no_icon_box("Le système n'est ni Windows 7, ni Windows 8, ni Windows 10")])),
     ("stop_wm32_and_wm64_missing", "win10-64", stop_scenario(
@@ -872,7 +767,7 @@ SCENARIOS = [
 # ---------------------------------------------------------------- runner
 
 def run_scenario(name: str, template: str, scenario, setup: Path) -> tuple[bool, str]:
-    artifacts = Artifacts(name)
+    artifacts = Artifacts(ARTIFACTS / name)
     checks = Checks()
     prefix = harness.fresh_prefix(template)
     try:
@@ -908,7 +803,7 @@ def main(argv: list[str]) -> int:
     started = time.monotonic()
     failed = 0
     with tempfile.TemporaryDirectory(prefix="movrix-e2e-") as tmp:
-        setup = lay_setup_folder(Path(tmp) / "Setup")
+        setup = harness.lay_setup_folder(Path(tmp) / "Setup", EXE)
         for name, template, scenario in chosen:
             begun = time.monotonic()
             passed, reason = run_scenario(name, template, scenario, setup)

@@ -4,7 +4,7 @@
 # when it is missing or when this script or the stub source changed (or Wine
 # was upgraded); concurrent runs wait for each other.
 #
-#   tests/wine/prefix.sh [template...]     (default: all templates)
+#   tools/wine/prefix.sh [template...]     (default: all templates)
 #
 # Cache folder: ${MOVRIX_WINE_CACHE:-<repo>/build/wine-cache}
 #   locale/fr_FR.UTF-8, locale/de_DE.UTF-8   use with LOCPATH=<cache>/locale

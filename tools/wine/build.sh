@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # Builds the Wine test tools with the 32-bit MinGW compiler:
-#   driver.exe, takeown.exe, icacls.exe, WinMail.exe, selftest_app.exe
+#   driver.exe, takeown.exe, icacls.exe, WinMail.exe
 # into ${MOVRIX_WINE_TOOLS:-<repo>/build/wine-tools}. A tool is rebuilt only
 # when its source is newer than the executable. Prints the output folder.
 set -euo pipefail
@@ -32,6 +32,5 @@ build takeown.exe stubs/stub_command.cpp
 build icacls.exe stubs/stub_command.cpp
 build WinMail.exe winmail/fake_winmail.cpp -mwindows
 # Its texts are French, kept in the ANSI code page like the installer's.
-build selftest_app.exe selftest/selftest_app.cpp -mwindows -finput-charset=UTF-8 -fexec-charset=CP1252
 
 echo "$out"

@@ -23,8 +23,8 @@ import re
 from dataclasses import dataclass
 from typing import Dict, Iterable, List, Optional, Tuple, Union
 
-LISTING_PATH = os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "data",
-                            "registration.tsv")
+LISTING_PATH = os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "..", "tests",
+                            "data", "registration.tsv")
 LAST_STEP_ON_32BIT = 144
 
 ROOT_NAMES = {

@@ -10,7 +10,7 @@ Typical scenario test::
         assert run.exit_code == 0
         assert run.control(102)["text"] == "OK"
         assert prefix.read_file(r"C:\\Windows\\SysWOW64\\msoeacct.dll") == b"..."
-        keys = prefix.export_registry(r"HKCR\\mailto")
+        prefix.export_registry(r"HKCR\\mailto", Path("mailto.reg"))
 
 Contract tests run cross-compiled console programs with run_wine_exe().
 
@@ -61,7 +61,7 @@ _ready_templates: set[str] = set()
 
 
 def build_tools() -> Path:
-    """Builds driver.exe, the stubs, WinMail.exe and the selftest program."""
+    """Builds driver.exe, the stubs and WinMail.exe."""
     global _built
     if not _built:
         subprocess.run(["bash", str(HERE / "build.sh")], check=True, stdout=subprocess.DEVNULL,
@@ -183,8 +183,9 @@ class Prefix:
         env.update(WINEPREFIX=str(self.path), WINEDEBUG="-all", LC_ALL=locale,
                    LOCPATH=str(CACHE / "locale"),
                    WINEDLLOVERRIDES="icacls.exe,takeown.exe=n;mscoree,mshtml=")
-        if display:
-            env["DISPLAY"] = display
+        # The first Wine program of a prefix starts its desktop: started without a display, it
+        # would leave every later program unable to create a window.
+        env["DISPLAY"] = display or default_display()
         return env
 
     def use_locale(self, locale: str) -> None:
@@ -274,21 +275,30 @@ class Prefix:
 
     # --- registry
 
-    def export_registry(self, key: str, locale: str = "fr_FR.UTF-8") -> dict | None:
-        """Exports a key (64-bit view) with its subkeys; None when it is missing.
-
-        Returns {key path as exported: {value name: (type, data)}}, "" naming
-        the default value; see parse_reg_export for the data types.
-        """
+    def set_windows_version(self, version: str, locale: str = "fr_FR.UTF-8") -> None:
+        """Makes the prefix report another Windows version (win7, win8, win81, win10...)."""
         self.use_locale(locale)
-        with tempfile.TemporaryDirectory(dir=self.path) as tmp:
-            out = Path(tmp) / "export.reg"
-            code, _, _ = _run_captured(
-                ["wine", "reg", "export", key, wine_path(out), "/reg:64", "/y"],
-                self.env(locale), timeout=120)
-            if code != 0 or not out.exists():
-                return None
-            return parse_reg_export(out.read_bytes().decode("utf-16"))
+        _run_captured(["wine", "winecfg", "/v", version], self.env(locale), timeout=120)
+
+    def export_registry(self, key: str, target: Path, locale: str = "fr_FR.UTF-8") -> bool:
+        """Exports a key and its subkeys from the 64-bit view into the .reg file target (see
+        registry_listing.py to read it); False when the key is missing."""
+        self.use_locale(locale)
+        target.unlink(missing_ok=True)
+        _run_captured(["wine", "reg", "export", key, wine_path(target), "/reg:64", "/y"],
+                      self.env(locale), timeout=120)
+        return target.exists()
+
+
+def lay_setup_folder(folder: Path, exe: Path) -> Path:
+    """The folder an administrator starts the installer from: the program beside the bundled
+    sample sources (WM_32, WM_64, system32, syswow64)."""
+    shutil.rmtree(folder, ignore_errors=True)
+    folder.mkdir(parents=True)
+    shutil.copy2(exe, folder / exe.name)
+    subprocess.run(["bash", str(REPO / "scripts" / "make_sample_sources.sh"), str(folder)],
+                   check=True, stdout=subprocess.DEVNULL)
+    return folder
 
 
 def fresh_prefix(template: str, share_system_dlls: bool = True) -> Prefix:
@@ -528,78 +538,18 @@ def start_winmail(prefix: Prefix, folder: str = r"C:\movrix-test", locale: str =
     exe = folder.rstrip("\\") + r"\WinMail.exe"
     prefix.write_file(exe, (tools / "WinMail.exe").read_bytes())
     prefix.use_locale(locale)
-    proc = subprocess.Popen(["wine", exe], env=prefix.env(locale, display or default_display()),
+    proc = subprocess.Popen(["wine", exe], env=prefix.env(locale, display),
                             stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
-    # Wait until Windows sees the process, or the installer might miss it.
+    # Windows knows the process once Wine's loader has put its Windows command line in place of
+    # the Unix one (Wine's tasklist prints nothing into a file, so it cannot tell).
+    cmdline = Path(f"/proc/{proc.pid}/cmdline")
     deadline = time.monotonic() + 30
     while time.monotonic() < deadline and proc.poll() is None:
-        _, tasks, _ = _run_captured(["wine", "tasklist"], prefix.env(locale), timeout=30)
-        if b"winmail.exe" in tasks.lower():
+        try:
+            if cmdline.read_bytes().startswith(exe.encode()):
+                break
+        except OSError:
             break
-        time.sleep(0.2)
+        time.sleep(0.05)
+    time.sleep(0.3)  # let the new process finish its start-up
     return Background(proc)
-
-
-# ---------------------------------------------------------------- .reg files
-
-_REG_TYPES = {0: "REG_NONE", 1: "REG_SZ", 2: "REG_EXPAND_SZ", 3: "REG_BINARY", 4: "REG_DWORD",
-              7: "REG_MULTI_SZ", 11: "REG_QWORD"}
-
-
-def _read_quoted(text: str, start: int) -> tuple[str, int]:
-    """Reads a "..." string at text[start]; returns it and the index after it."""
-    assert text[start] == '"'
-    out, i = [], start + 1
-    while text[i] != '"':
-        if text[i] == "\\":
-            i += 1
-            out.append({"n": "\n", "r": "\r", "0": "\0"}.get(text[i], text[i]))
-        else:
-            out.append(text[i])
-        i += 1
-    return "".join(out), i + 1
-
-
-def _decode_value(data: str) -> tuple[str, object]:
-    if data.startswith('"'):
-        return "REG_SZ", _read_quoted(data, 0)[0]
-    if data.startswith("dword:"):
-        return "REG_DWORD", int(data[6:], 16)
-    if data.startswith("hex"):
-        kind, _, hexes = data.partition(":")
-        code = int(kind[4:-1], 16) if kind.startswith("hex(") else 3
-        raw = bytes(int(h, 16) for h in hexes.replace(" ", "").split(",") if h)
-        name = _REG_TYPES.get(code, f"REG_{code}")
-        if code in (1, 2):
-            return name, raw.decode("utf-16-le").rstrip("\0")
-        if code == 7:
-            return name, [s for s in raw.decode("utf-16-le").split("\0") if s]
-        if code in (4, 11):
-            return name, int.from_bytes(raw, "little")
-        return name, raw
-    raise ValueError(f"unknown .reg value: {data[:40]}")
-
-
-def parse_reg_export(text: str) -> dict:
-    """Parses a .reg export into {key: {value name: (type, data)}}.
-
-    Types are "REG_SZ", "REG_EXPAND_SZ", "REG_MULTI_SZ" (data: str, str,
-    list of str), "REG_DWORD", "REG_QWORD" (int), "REG_BINARY", "REG_NONE"
-    or "REG_<n>" (bytes). The default value is named "".
-    """
-    keys: dict[str, dict] = {}
-    current = None
-    lines = iter(text.lstrip("\ufeff").splitlines())
-    for line in lines:
-        while line.endswith("\\") and not line.startswith("["):  # continued hex data
-            line = line[:-1] + next(lines, "").strip()
-        if line.startswith("[") and line.endswith("]"):
-            current = keys.setdefault(line[1:-1], {})
-        elif current is not None and (line.startswith('"') or line.startswith("@=")):
-            if line.startswith("@="):
-                name, rest = "", line[2:]
-            else:
-                name, end = _read_quoted(line, 0)
-                rest = line[end + 1:]  # skip the "="
-            current[name] = _decode_value(rest)
-    return keys
