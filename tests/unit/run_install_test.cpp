@@ -56,7 +56,7 @@ std::string Lines(std::initializer_list<std::string> lines) {
   return text;
 }
 
-TEST_F(RunInstallTest, FirstRunOnWindows10ShowsStepsThenCopyLog) {
+TEST_F(RunInstallTest, FirstAndSecondRunOnWindows10ShowStepsThenCopyLog) {
   Run();
   EXPECT_EQ(Boxes(), "");
   ASSERT_TRUE(host_.shown_window().has_value());
@@ -84,14 +84,12 @@ TEST_F(RunInstallTest, FirstRunOnWindows10ShowsStepsThenCopyLog) {
   EXPECT_EQ(output.substr(output.size() - last_line.size()), last_line);
   EXPECT_FALSE(host_.reg_writes().empty());
   EXPECT_EQ(host_.ReadFile("C:\\Program Files\\Windows Mail\\WinMail.exe"), "wm64 winmail");
-}
 
-TEST_F(RunInstallTest, SecondRunRenamesNothingAndShowsAnEmptyLine) {
-  Run();
+  // The second run renames nothing and shows an empty line in place of the renaming.
   FrmCopy second(host_);
   second.Form_Load();
   EXPECT_EQ(Boxes(), "");
-  std::string expected_start =
+  expected_start =
       Lines({Repeat('=', 51), "Vérifier la présence des dossiers Windows Mail renommés.",
              "Les renommer s'ils ne le sont pas encore", Repeat('=', 51), "", Repeat('=', 57)});
   EXPECT_EQ(second.text(kTxtOutput).substr(0, expected_start.size()), expected_start);
