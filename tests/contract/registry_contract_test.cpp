@@ -95,7 +95,9 @@ TEST(RegistryContract, EachTypeIsStoredInItsOwnFormAndTextsReadBackWhole) {
       EXPECT_EQ(stored.type, c.type);
       EXPECT_EQ(stored.data, *c.stored);
     }
-    if (c.read) EXPECT_EQ(Read(key, c.name, closes), c.read);
+    if (c.read) {
+      EXPECT_EQ(Read(key, c.name, closes), c.read);
+    }
   }
   EXPECT_EQ(Read(key, "Absent", closes), "") << "a missing value reads as empty text";
   EXPECT_EQ(closes, 0) << "and no read closed the window";

@@ -91,7 +91,9 @@ TEST_F(FormLoadTest, TheProgramFolderBecomesItsDrivesCurrentFolder) {
     FrmCopy form(host);
     form.Form_Load();
     EXPECT_EQ(form.state().AppFolder, c.app_folder);
-    if (c.current_drive != std::string("E:")) EXPECT_EQ(host.CurrentFolderOf('E'), c.app_folder);
+    if (c.current_drive != std::string("E:")) {
+      EXPECT_EQ(host.CurrentFolderOf('E'), c.app_folder);
+    }
     EXPECT_EQ(host.CurrentDrive(), c.current_drive);
   }
 }

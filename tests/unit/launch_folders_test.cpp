@@ -75,11 +75,13 @@ TEST_F(LaunchFoldersTest, RenamesEachFolderOnceAndReportsIt) {
     EXPECT_EQ(state_.ReportText, c.report);
     EXPECT_EQ(Present(), c.after);
     for (int bit : {0, 1}) {
-      if (c.after & ~c.before & (kBackup << bit))
+      if (c.after & ~c.before & (kBackup << bit)) {
         EXPECT_EQ(host_.ReadFile(kFolderPaths[bit + 2] + "\\wab.exe"), kFolderPaths[bit]);
+      }
     }
-    if (c.before & kBackup)
+    if (c.before & kBackup) {
       EXPECT_EQ(host_.ReadFile(kFolderPaths[2] + "\\wab.exe"), kFolderPaths[2]) << "untouched";
+    }
   }
   EXPECT_EQ(Boxes(), "");
 }

@@ -128,7 +128,9 @@ TEST_F(ModKeyTest, FaultsOfOpenKeyAreShownUnderTheRoutineThatMetThem) {
     KeyHandle handle = 77;
     const int32_t opened = OpenKey(host, kClassesRoot, path, handle, true);
     EXPECT_EQ(opened, c.result == 1 ? int32_t(handle) : c.result);
-    if (c.result >= 0) EXPECT_EQ(handle != 0, c.result == 1) << handle;
+    if (c.result >= 0) {
+      EXPECT_EQ(handle != 0, c.result == 1) << handle;
+    }
     EXPECT_EQ(testing::ShownBoxes(host), c.boxes);
     EXPECT_EQ(host.RegKeyExists(kClassesRoot, "mailto"), c.key_exists);
     // The writes through a handle that is not usable fail unseen.

@@ -185,7 +185,9 @@ TEST_F(RunInstallTest, Windows7CopiesWithoutRegistrationAnd32BitWindows8UsesItsO
     EXPECT_NE(output.find(std::string("dans le(s) dossier(s) programmes ") + c.copy_heading),
               std::string::npos)
         << output;
-    if (c.system_block) EXPECT_NE(output.find(c.system_block), std::string::npos) << output;
+    if (c.system_block) {
+      EXPECT_NE(output.find(c.system_block), std::string::npos) << output;
+    }
     EXPECT_EQ(host.reg_writes().empty(), !c.registers);
     for (const HostSystem::RegWrite& write : host.reg_writes())
       EXPECT_EQ(write.key.find("Wow6432Node"), std::string::npos) << write.key;

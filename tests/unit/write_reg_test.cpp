@@ -188,7 +188,9 @@ TEST_F(WriteRegTest, TableRowsFollowTheListingStepByStep) {
         << "table row #" << i << ", " << listed.Where();
     EXPECT_EQ(int(row.step), listed.step) << listed.Where();
     EXPECT_EQ(row.key_only, listed.IsKeyOnly()) << listed.Where();
-    if (!row.key_only) EXPECT_EQ(row.name.empty() ? "@" : row.name, listed.name) << listed.Where();
+    if (!row.key_only) {
+      EXPECT_EQ(row.name.empty() ? "@" : row.name, listed.name) << listed.Where();
+    }
   }
   EXPECT_EQ(table.size(), listing_.size());
 }
