@@ -48,7 +48,7 @@ bool IsAcceptedLanguage(uint16_t lang_id) {
 }
 
 std::string BuildCaption(const std::string& date_text) {
-  return std::string(kTitle) + " (" + "version " + std::to_string(kVersionMajor) + "." +
+  return std::string(kProgramTitle) + " (" + "version " + std::to_string(kVersionMajor) + "." +
          std::to_string(kVersionMinor) + ".0." + std::to_string(kVersionRevision) + " du " +
          date_text + ")";
 }
@@ -148,7 +148,7 @@ void FrmCopy::Show() {
     // A window that cannot be made (no desktop to show it on, say) is reported, not a crash.
     Guarded([this] { system_.RunWindow(content_); },
             [this](const std::string& description) {
-              system_.ShowMessage(description, kTitle, Buttons::kOk, Icon::kCritical);
+              system_.ShowMessage(description, kProgramTitle, Buttons::kOk, Icon::kCritical);
             });
   }
   Unload();

@@ -9,12 +9,12 @@
 #include "app/frm_copy_layout.h"
 #include "app/win_ver.h"
 #include "common/run_state.h"
+#include "common/text.h"
 #include "platform/system.h"
 
 namespace movrix {
 
-// Program identity, fixed in the executable.
-inline constexpr const char* kTitle = "Movrix18";
+// Program version, fixed in the executable (the title is kProgramTitle).
 inline constexpr int kVersionMajor = 2;
 inline constexpr int kVersionMinor = 18;
 inline constexpr int kVersionRevision = 1;
@@ -69,7 +69,8 @@ class FrmCopy {
   bool SourcesPresent();
   bool SourcesPresent64();
   bool SourcesPresent32();
-  void Stop(const std::string& message, Icon icon = Icon::kNone, const std::string& title = kTitle);
+  void Stop(const std::string& message, Icon icon = Icon::kNone,
+            const std::string& title = kProgramTitle);
 
   System& system_;
   RunState state_;

@@ -1,7 +1,7 @@
 #include "app/get_key_value.h"
 
-#include "app/frm_copy.h"
 #include "common/guard.h"
+#include "common/text.h"
 
 namespace movrix {
 namespace {
@@ -26,7 +26,7 @@ std::string GetKeyValue(System& system, KeyHandle& hKey, const std::string& sVal
                         const std::function<void()>& close_window) {
   return Guarded([&] { return ReadValueText(system, hKey, sValueName); },
                  [&](const std::string& description) {
-                   system.ShowMessage(description, kTitle, Buttons::kOk, Icon::kNone);
+                   system.ShowMessage(description, kProgramTitle, Buttons::kOk, Icon::kNone);
                    close_window();
                    return std::string();
                  });

@@ -8,7 +8,8 @@ namespace movrix {
 
 inline constexpr const char* kCrLf = "\r\n";
 
-// The title of a message box that names no procedure.
+// The program's title: the start of the window caption, and the title of a message box that names
+// no procedure.
 inline constexpr const char* kProgramTitle = "Movrix18";
 
 // `count` copies of `c`: the framing lines of the reports.

@@ -4,13 +4,12 @@
 #include <vector>
 
 #include "common/guard.h"
+#include "common/text.h"
 #include "registry/mod_key.h"
 #include "registry/registration_table.h"
 
 namespace movrix {
 namespace {
-
-constexpr const char* kProgramTitle = "Movrix18";
 
 // The one key handle of the sequence, reused from key to key. A key left open by a fault is
 // closed when the sequence ends.
