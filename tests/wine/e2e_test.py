@@ -6,9 +6,9 @@ Each scenario runs the installer in a fresh prefix copied from a cached template
 bundled sample sources, reads every message box and the main window through the test driver,
 then looks at what the run left on disk, in the registry and in the rights-command log. One line
 per scenario: "PASS <name> (<seconds>s)" or "FAIL <name>: <reason>"; the exit status is 1 when a
-scenario failed. Artifacts go to build/e2e-artifacts/<scenario>/: the screenshot of the window,
-the transcript of the message boxes, the driver's raw transcripts, the command log, the registry
-exports and, on failure, every failed check.
+scenario failed. Artifacts go to build/e2e-artifacts/<scenario>/: the screenshots of the window
+and of each message box (window-boxN.png), the transcript of the message boxes, the driver's raw
+transcripts, the command log, the registry exports and, on failure, every failed check.
 
 Environment: MOVRIX_EXE (default build/windows/Movrix18.exe), MOVRIX_E2E_ARTIFACTS (default
 build/e2e-artifacts), and those of harness.py.

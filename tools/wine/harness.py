@@ -449,7 +449,8 @@ def run_program(prefix: Prefix, program_dir: str | os.PathLike, exe_name: str,
     program_dir is a Windows path (C:\Setup) or a host folder. answers are
     "yes", "no" or "ok", used for the message boxes in order; a box beyond
     them gets OK. With screenshot, the screen is saved there (PNG) while the
-    main window is shown, before the driver presses OK.
+    main window is shown, before the driver presses OK, and beside it as
+    <name>-box1.png, <name>-box2.png, ... while each message box is shown.
     """
     tools = build_tools()
     display = display or default_display()
@@ -457,8 +458,7 @@ def run_program(prefix: Prefix, program_dir: str | os.PathLike, exe_name: str,
     runs = prefix.path / "movrix-runs"
     runs.mkdir(exist_ok=True)
     transcript = runs / f"run{next(prefix._runs)}.tsv"
-    shown, done = Path(f"{transcript}.shown"), Path(f"{transcript}.shot-done")
-    for stale in (transcript, shown, done):
+    for stale in [transcript, *runs.glob(f"{transcript.name}.*.sh*")]:
         stale.unlink(missing_ok=True)
 
     program_dir = str(program_dir)
@@ -474,10 +474,18 @@ def run_program(prefix: Prefix, program_dir: str | os.PathLike, exe_name: str,
         proc = subprocess.Popen(command, env=env, stdout=output, stderr=subprocess.STDOUT)
         deadline = time.monotonic() + timeout + 60
         while proc.poll() is None:
-            if screenshot and shown.exists() and not done.exists():
-                subprocess.run(["import", "-display", display, "-window", "root", str(screenshot)],
+            for shown in runs.glob(f"{transcript.name}.*.shown") if screenshot else ():
+                what = shown.name[len(transcript.name) + 1:-len(".shown")]
+                done = shown.with_name(f"{transcript.name}.{what}.shot-done")
+                if done.exists():
+                    continue
+                # The window keeps the name asked for; box N goes beside it as <name>-boxN.
+                target = (Path(screenshot) if what == "window" else
+                          Path(screenshot).with_name(f"{Path(screenshot).stem}-{what}.png"))
+                subprocess.run(["import", "-display", display, "-window", "root", str(target)],
                                check=False, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
-                shot_taken = Path(screenshot) if Path(screenshot).exists() else None
+                if what == "window" and target.exists():
+                    shot_taken = target
                 done.touch()
             if time.monotonic() > deadline:  # the driver itself is stuck
                 proc.kill()

@@ -11,7 +11,7 @@
 //   box      title text icon buttons answer
 //   window   class caption style exstyle rect client client_origin screen workarea
 //   control  class id parent rect style exstyle enabled visible text
-//   shot     status                  (taken | missing)
+//   shot     of status               (box1, box2, ... | window; taken | missing)
 //   click    id status               (posted | missing)
 //   error    what                    (the driver gave up; the program is ended)
 //   exit     code
@@ -21,9 +21,10 @@
 // coordinates of the main window, window rects in screen coordinates.
 //
 // When the environment variable MOVRIX_SHOT_WAIT holds a positive number of
-// seconds, the driver creates "<transcript>.shown" once the main window has
-// been read and waits up to that long for "<transcript>.shot-done", so that
-// the harness outside Wine can take a screenshot of the untouched window.
+// seconds, the driver creates "<transcript>.<what>.shown" once a message box
+// (what = box1, box2, ...) or the main window (what = window) has been read,
+// and waits up to that long for "<transcript>.<what>.shot-done", so that the
+// harness outside Wine can take a screenshot before it is answered.
 //
 // Exit status: 0 when the program ended by itself, 2 for bad arguments,
 // 3 on timeout, 4 when the driver had to give up (see the error record).
@@ -403,7 +404,7 @@ class Driver {
       } else if (cls == kMainClass && !main_done_) {
         main_done_ = true;
         ReadMainWindow(hwnd);
-        TakeScreenshot();
+        TakeScreenshot(L"window");
         PressOk(hwnd);
       }
     }
@@ -440,6 +441,7 @@ class Driver {
     }
     fields.push_back("answer=" + (button ? wanted : "none"));
     out_.Write("box", fields);
+    TakeScreenshot(L"box" + std::to_wstring(++boxes_seen_));
     if (!button) {
       out_.Write("error", {wanted.empty() ? "what=no answer left for a box without OK"
                                           : "what=no button for answer '" + wanted + "'"});
@@ -482,18 +484,21 @@ class Driver {
     }
   }
 
-  void TakeScreenshot() {
+  // Lets the harness take a screenshot of what is on screen now, named by `label`.
+  void TakeScreenshot(const std::wstring& label) {
     wchar_t value[32] = {};
     if (!GetEnvironmentVariableW(L"MOVRIX_SHOT_WAIT", value, 32)) return;
     int seconds = _wtoi(value);
     if (seconds <= 0) return;
-    std::wstring done = transcript_path_ + L".shot-done";
+    std::wstring marker = transcript_path_ + L"." + label;
+    std::wstring done = marker + L".shot-done";
     DeleteFileW(done.c_str());
-    TouchFile(transcript_path_ + L".shown");
+    TouchFile(marker + L".shown");
     DWORD start = GetTickCount();
     while (!FileExists(done) && GetTickCount() - start < static_cast<DWORD>(seconds) * 1000)
       Sleep(50);
-    out_.Write("shot", {std::string("status=") + (FileExists(done) ? "taken" : "missing")});
+    out_.Write("shot", {"of=" + Utf8(label),
+                        std::string("status=") + (FileExists(done) ? "taken" : "missing")});
   }
 
   void PressOk(HWND main) {
@@ -516,6 +521,7 @@ class Driver {
   HANDLE process_ = nullptr;
   std::set<HWND> answered_;
   bool main_done_ = false;
+  int boxes_seen_ = 0;
 };
 
 }  // namespace
