@@ -133,8 +133,11 @@ _shared_xvfb: Xvfb | None = None
 
 
 def default_display() -> str:
-    """The display shared by this test process, started on first use."""
+    """The display shared by this process: the one named by MOVRIX_DISPLAY when it is set (the
+    main job shows the installer on the user's screen), otherwise an Xvfb started on first use."""
     global _shared_xvfb
+    if os.environ.get("MOVRIX_DISPLAY"):
+        return os.environ["MOVRIX_DISPLAY"]
     if _shared_xvfb is None or _shared_xvfb.proc.poll() is not None:
         _shared_xvfb = Xvfb()
         atexit.register(_shared_xvfb.stop)
