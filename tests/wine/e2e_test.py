@@ -88,6 +88,27 @@ LAYOUT = [
     Control("lblWarning(1)", 112, "Static", "Frame1", 4680, 450, 6500, 195, ""),
 ]
 CLIENT_TWIPS = (11745, 5430)
+
+
+@dataclasses.dataclass(frozen=True)
+class Font:
+    face: str
+    centipoints: int  # 825 for 8.25 pt
+    bold: bool
+
+    def height(self) -> int:
+        """The LOGFONT height: the character height in pixels, negative (rounded as MulDiv)."""
+        return -int(self.centipoints * DPI / 7200 + 0.5)
+
+
+SANS = Font("MS Sans Serif", 825, False)
+ARIAL = Font("Arial", 825, False)
+# The font of each control; the logo draws no text.
+FONTS = {"Frame1": SANS, "Command1": Font("MS Sans Serif", 975, True),
+         "Text2": Font("MS Sans Serif", 825, True), "Text1": SANS,
+         "fraSys": Font("System", 975, True), "txtSys": SANS, "txtOutput": SANS, "txtOK": SANS,
+         "Movrix": Font("Arial", 1800, True), "lblWarning(0)": ARIAL, "lblWarning(1)": ARIAL}
+FW_NORMAL, FW_BOLD = 400, 700
 BY_NAME = {c.name: c for c in LAYOUT}
 TXT_SYS, TXT_OUTPUT, TXT_OK = 106, 107, 108
 
@@ -368,7 +389,8 @@ def listed_key_values(export: registry_listing.Export, listing) -> dict[str, dic
 # ---------------------------------------------------------------- shared checks
 
 def check_window(ctx: Context, run: harness.Run, exe_mtime: float) -> None:
-    """Caption, frame, position, and every control's class, place, size, style and fixed text."""
+    """Caption, frame, position, and every control's class, place, size, style, font and fixed
+    text."""
     checks = ctx.checks
     window = run.window
     date = time.strftime("%d/%m/%Y", time.localtime(exe_mtime))
@@ -393,6 +415,22 @@ def check_window(ctx: Context, run: harness.Run, exe_mtime: float) -> None:
         if got is None:
             continue
         check_control(checks, spec, got)
+    check_fonts(checks, run)
+
+
+def check_fonts(checks: Checks, run: harness.Run) -> None:
+    """Face, height, weight and slant of the font each control was given."""
+    if not checks.true(run.fonts_failure is None, f"fonts not read: {run.fonts_failure}"):
+        return
+    for name, want in FONTS.items():
+        got = run.fonts.get(BY_NAME[name].id)
+        if not checks.true(bool(got and got["set"]), f"{name} font: got {got}, expected {want}"):
+            continue
+        checks.equal(got["face"], want.face, f"{name} font face")
+        checks.equal(got["height"], want.height(),
+                     f"{name} font height ({want.centipoints / 100} pt)")
+        checks.equal(got["weight"], FW_BOLD if want.bold else FW_NORMAL, f"{name} font weight")
+        checks.equal(got["italic"], False, f"{name} font italic")
 
 
 def check_control(checks: Checks, spec: Control, got: dict) -> None:

@@ -1,8 +1,8 @@
 #!/usr/bin/env bash
 # Builds the Wine test tools with the 32-bit MinGW compiler:
-#   driver.exe, takeown.exe, icacls.exe, WinMail.exe
+#   driver.exe, fontprobe.dll, takeown.exe, icacls.exe, WinMail.exe
 # into ${MOVRIX_WINE_TOOLS:-<repo>/build/wine-tools}. A tool is rebuilt only
-# when its source is newer than the executable. Prints the output folder.
+# when one of its sources is newer than it. Prints the output folder.
 set -euo pipefail
 
 here="$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)"
@@ -11,11 +11,23 @@ out="${MOVRIX_WINE_TOOLS:-$repo/build/wine-tools}"
 cxx="${MOVRIX_MINGW_CXX:-i686-w64-mingw32-g++}"
 mkdir -p "$out"
 
-# build <output.exe> <source.cpp> <extra flags...>
+# up_to_date <output> <sources...>: the output exists and is newer than every source.
+up_to_date() {
+  local exe="$1" src
+  shift
+  [[ -f "$exe" ]] || return 1
+  for src in "$@"; do
+    [[ "$exe" -nt "$here/$src" ]] || return 1
+  done
+}
+
+# build <output> "<source.cpp> [headers...]" <extra flags...>
+# Compiles the first source; the headers only count for up_to_date.
 build() {
-  local exe="$out/$1" src="$here/$2"
+  local exe="$out/$1" sources=($2)
+  local src="$here/${sources[0]}"
   shift 2
-  if [[ -f "$exe" && "$exe" -nt "$src" ]]; then return; fi
+  if up_to_date "$exe" "${sources[@]}"; then return; fi
   # Compile to a temporary name: several test runs may build at once.
   local tmp
   tmp="$(mktemp "$out/.build.XXXXXX")"
@@ -27,7 +39,9 @@ build() {
   mv -f "$tmp" "$exe"
 }
 
-build driver.exe driver/driver.cpp -municode -lgdi32
+build driver.exe "driver/driver.cpp fontprobe/font_report.h" -municode -lgdi32 -lpsapi
+# Loaded by the driver into the program; ProbeFonts is exported undecorated.
+build fontprobe.dll "fontprobe/fontprobe.cpp fontprobe/font_report.h" -shared -Wl,--kill-at -lgdi32
 build takeown.exe stubs/stub_command.cpp
 build icacls.exe stubs/stub_command.cpp
 build WinMail.exe winmail/fake_winmail.cpp -mwindows

@@ -388,6 +388,18 @@ class Run:
         return found[0]
 
     @property
+    def fonts(self) -> dict[int, dict]:
+        """The font of each control of the main window by id: {"set", "face", "height",
+        "weight", "italic"} from its LOGFONT; empty when they could not be read."""
+        return {f["id"]: f for f in self._all("font")}
+
+    @property
+    def fonts_failure(self) -> str | None:
+        """Why the driver could not read the fonts; None when it did, or never tried."""
+        found = [f for f in self._all("fonts") if f["status"] != "read"]
+        return found[0].get("what", found[0]["status"]) if found else None
+
+    @property
     def exit_code(self) -> int | None:
         found = self._all("exit")
         return found[0]["code"] if found else None
@@ -410,10 +422,10 @@ def _unescape(text: str) -> str:
     return "".join(out)
 
 
-_INT_FIELDS = {"id", "parent", "code", "seconds"}
+_INT_FIELDS = {"id", "parent", "code", "seconds", "height", "weight"}
 _HEX_FIELDS = {"style", "exstyle"}
 _TUPLE_FIELDS = {"rect", "client", "client_origin", "screen", "workarea"}
-_BOOL_FIELDS = {"enabled", "visible"}
+_BOOL_FIELDS = {"enabled", "visible", "set", "italic"}
 
 
 def parse_transcript(text: str) -> list[tuple[str, dict]]:

@@ -11,6 +11,9 @@
 //   box      title text icon buttons answer
 //   window   class caption style exstyle rect client client_origin screen workarea
 //   control  class id parent rect style exstyle enabled visible text
+//   font     id set face height weight italic   (the LOGFONT of a control of the
+//                                                main window; set=0: no font set)
+//   fonts    status [what]       (read | failed; what: why they could not be read)
 //   shot     of status               (box1, box2, ... | window; taken | missing)
 //   click    id status               (posted | missing)
 //   error    what                    (the driver gave up; the program is ended)
@@ -26,9 +29,18 @@
 // and waits up to that long for "<transcript>.<what>.shot-done", so that the
 // harness outside Wine can take a screenshot before it is answered.
 //
+// Fonts: WM_GETFONT does not answer across processes under Wine, and a font
+// handle means nothing outside its process. So once the main window has been
+// read, the driver loads fontprobe.dll (beside driver.exe) into the program
+// with a remote thread running LoadLibraryW, runs its ProbeFonts export as a
+// second remote thread on a block of the program's memory (see
+// fontprobe/font_report.h), reads the block back and unloads the library.
+//
 // Exit status: 0 when the program ended by itself, 2 for bad arguments,
 // 3 on timeout, 4 when the driver had to give up (see the error record).
 #include <windows.h>
+// After windows.h, which it needs.
+#include <psapi.h>
 
 #include <algorithm>
 #include <cctype>
@@ -39,6 +51,8 @@
 #include <string>
 #include <vector>
 
+#include "../fontprobe/font_report.h"
+
 namespace {
 
 constexpr wchar_t kMainClass[] = L"MovrixFrmCopy";
@@ -46,6 +60,8 @@ constexpr wchar_t kBoxClass[] = L"#32770";
 constexpr int kOkButtonId = 102;
 constexpr int kBoxTextId = 0xFFFF;
 constexpr int kBoxIconIds[] = {1088, 20};  // Wine's message box, then Windows'
+constexpr wchar_t kFontProbeDll[] = L"fontprobe.dll";
+constexpr DWORD kRemoteThreadWaitMs = 10000;
 
 class Handle {
  public:
@@ -343,6 +359,200 @@ void TouchFile(const std::wstring& path) {
                           FILE_ATTRIBUTE_NORMAL, nullptr));
 }
 
+// ---------------------------------------------------------------- font probe
+
+// Memory allocated in another process, freed with this object.
+class RemoteMemory {
+ public:
+  RemoteMemory(HANDLE process, size_t size)
+      : process_(process),
+        address_(VirtualAllocEx(process, nullptr, size, MEM_COMMIT | MEM_RESERVE, PAGE_READWRITE)) {
+  }
+  ~RemoteMemory() {
+    if (address_) VirtualFreeEx(process_, address_, 0, MEM_RELEASE);
+  }
+  RemoteMemory(const RemoteMemory&) = delete;
+  RemoteMemory& operator=(const RemoteMemory&) = delete;
+
+  void* get() const { return address_; }
+  bool Write(const void* data, size_t size) {
+    SIZE_T written = 0;
+    return address_ && WriteProcessMemory(process_, address_, data, size, &written) &&
+           written == size;
+  }
+  bool Read(void* data, size_t size) const {
+    SIZE_T read = 0;
+    return address_ && ReadProcessMemory(process_, address_, data, size, &read) && read == size;
+  }
+  // Leaves the memory to the program: a remote thread that has not ended may
+  // still use it, and freeing it under that thread would crash the program.
+  void Abandon() { address_ = nullptr; }
+
+ private:
+  HANDLE process_;
+  void* address_;
+};
+
+// A library loaded into the driver itself, to find an export's offset.
+class LocalLibrary {
+ public:
+  explicit LocalLibrary(const std::wstring& path) : module_(LoadLibraryW(path.c_str())) {}
+  ~LocalLibrary() {
+    if (module_) FreeLibrary(module_);
+  }
+  LocalLibrary(const LocalLibrary&) = delete;
+  LocalLibrary& operator=(const LocalLibrary&) = delete;
+  HMODULE get() const { return module_; }
+
+ private:
+  HMODULE module_;
+};
+
+enum class RemoteRun { kEnded, kNotStarted, kStillRunning };
+
+// Runs start(param) as a new thread of `process` and waits for its end;
+// *exit_code receives what the thread returned when it ended.
+RemoteRun RunRemoteThread(HANDLE process, const void* start, void* param, DWORD* exit_code) {
+  Handle thread(CreateRemoteThread(
+      process, nullptr, 0, reinterpret_cast<LPTHREAD_START_ROUTINE>(const_cast<void*>(start)),
+      param, 0, nullptr));
+  if (!thread.get()) return RemoteRun::kNotStarted;
+  if (WaitForSingleObject(thread.get(), kRemoteThreadWaitMs) != WAIT_OBJECT_0)
+    return RemoteRun::kStillRunning;
+  GetExitCodeThread(thread.get(), exit_code);
+  return RemoteRun::kEnded;
+}
+
+std::wstring ModuleName(HANDLE process, HMODULE module) {
+  wchar_t name[MAX_PATH] = {};
+  GetModuleBaseNameW(process, module, name, MAX_PATH);
+  return name;
+}
+
+// Whether `function` of this process may be started in `process` at the same
+// address: its module is loaded there at the same base. System modules are,
+// but a start address that is wrong would crash the program, so check.
+bool SameAddressIn(HANDLE process, const void* function) {
+  HMODULE local = nullptr;
+  if (!GetModuleHandleExW(
+          GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS | GET_MODULE_HANDLE_EX_FLAG_UNCHANGED_REFCOUNT,
+          static_cast<LPCWSTR>(function), &local))
+    return false;
+  HMODULE remote[512];
+  DWORD bytes = 0;
+  if (!EnumProcessModules(process, remote, sizeof remote, &bytes)) return false;
+  DWORD count = std::min<DWORD>(bytes / sizeof(HMODULE), std::size(remote));
+  std::wstring name = ModuleName(GetCurrentProcess(), local);
+  return std::any_of(remote, remote + count, [&](HMODULE m) {
+    return m == local && _wcsicmp(ModuleName(process, m).c_str(), name.c_str()) == 0;
+  });
+}
+
+const void* Kernel32Function(const char* name) {
+  return reinterpret_cast<const void*>(GetProcAddress(GetModuleHandleW(L"kernel32.dll"), name));
+}
+
+std::wstring BesideDriver(const wchar_t* file) {
+  wchar_t path[MAX_PATH] = {};
+  GetModuleFileNameW(nullptr, path, MAX_PATH);
+  std::wstring folder = path;
+  return folder.substr(0, folder.find_last_of(L"\\/") + 1) + file;
+}
+
+// A library loaded into another process by a remote thread running
+// LoadLibraryW there, unloaded the same way (FreeLibrary) with this object.
+class RemoteLibrary {
+ public:
+  // Loads `path` into `process`; failure() tells when it could not.
+  RemoteLibrary(HANDLE process, const std::wstring& path) : process_(process) {
+    const void* load_library = Kernel32Function("LoadLibraryW");
+    if (!SameAddressIn(process, load_library) ||
+        !SameAddressIn(process, Kernel32Function("FreeLibrary"))) {
+      failure_ = "LoadLibraryW or FreeLibrary lies elsewhere in the program";
+      return;
+    }
+    size_t bytes = (path.size() + 1) * sizeof(wchar_t);
+    RemoteMemory remote_path(process, bytes);
+    if (!remote_path.Write(path.c_str(), bytes)) {
+      failure_ = "cannot write into the program";
+      return;
+    }
+    DWORD module = 0;  // the thread's exit code: the 32-bit module handle
+    RemoteRun load = RunRemoteThread(process, load_library, remote_path.get(), &module);
+    if (load == RemoteRun::kStillRunning) remote_path.Abandon();
+    if (load != RemoteRun::kEnded)
+      failure_ = "LoadLibraryW did not run in the program";
+    else if (!module)
+      failure_ = "the program could not load " + Escape(path);
+    module_ = reinterpret_cast<HMODULE>(static_cast<uintptr_t>(module));
+  }
+  ~RemoteLibrary() {
+    if (!module_ || pinned_) return;
+    DWORD unused = 0;
+    RunRemoteThread(process_, Kernel32Function("FreeLibrary"), module_, &unused);
+  }
+  RemoteLibrary(const RemoteLibrary&) = delete;
+  RemoteLibrary& operator=(const RemoteLibrary&) = delete;
+
+  // Empty when the library is loaded, else why not.
+  const std::string& failure() const { return failure_; }
+  // The address in the program of `function`, an export of the same library
+  // loaded at `local` in the driver.
+  const void* AddressOf(HMODULE local, const void* function) const {
+    return reinterpret_cast<const char*>(module_) +
+           (static_cast<const char*>(function) - reinterpret_cast<const char*>(local));
+  }
+  // Leaves the library loaded: a thread of the program still runs its code.
+  void Pin() { pinned_ = true; }
+
+ private:
+  HANDLE process_;
+  HMODULE module_ = nullptr;
+  bool pinned_ = false;
+  std::string failure_;
+};
+
+// The ProbeFonts export of fontprobe.dll as loaded in the driver, or null.
+const void* LocalProbe(const LocalLibrary& library) {
+  if (!library.get()) return nullptr;
+  return reinterpret_cast<const void*>(GetProcAddress(library.get(), fontprobe::kProbeExport));
+}
+
+// Fills `report` with the fonts of the controls below `window`, read inside
+// `process` by fontprobe.dll. Returns an empty string on success, else why
+// the fonts could not be read. The library is unloaded again unless its
+// thread hangs.
+std::string ProbeFonts(HANDLE process, HWND window, fontprobe::FontReport& report) {
+  std::wstring dll = BesideDriver(kFontProbeDll);
+  LocalLibrary local(dll);
+  const void* probe_here = LocalProbe(local);
+  if (!probe_here)
+    return "no " + std::string(fontprobe::kProbeExport) + " in " + Escape(dll) + " (error " +
+           std::to_string(GetLastError()) + ")";
+  RemoteLibrary remote(process, dll);
+  if (!remote.failure().empty()) return remote.failure();
+
+  RemoteMemory remote_report(process, sizeof report);
+  report = fontprobe::FontReport{};
+  report.window = window;
+  if (!remote_report.Write(&report, sizeof report)) return "cannot write into the program";
+  DWORD status = 0;
+  switch (RunRemoteThread(process, remote.AddressOf(local.get(), probe_here), remote_report.get(),
+                          &status)) {
+    case RemoteRun::kNotStarted:
+      return "the probe did not start in the program";
+    case RemoteRun::kStillRunning:
+      remote_report.Abandon();
+      remote.Pin();
+      return "the probe did not end within " + std::to_string(kRemoteThreadWaitMs / 1000) + " s";
+    case RemoteRun::kEnded:
+      break;
+  }
+  if (!remote_report.Read(&report, sizeof report)) return "cannot read the probe's report";
+  if (status != 0) return "the probe failed with status " + std::to_string(status);
+  return {};
+}
+
 class Driver {
  public:
   Driver(Transcript& transcript, std::wstring transcript_path, std::vector<std::wstring> answers)
@@ -404,6 +614,7 @@ class Driver {
       } else if (cls == kMainClass && !main_done_) {
         main_done_ = true;
         ReadMainWindow(hwnd);
+        ReadFonts(hwnd);
         TakeScreenshot(L"window");
         PressOk(hwnd);
       }
@@ -482,6 +693,27 @@ class Driver {
                   "visible=" + std::to_string(IsWindowVisible(child) ? 1 : 0),
                   "text=" + Escape(TextOf(child))});
     }
+  }
+
+  // One font record per control of the main window, then the fonts record.
+  void ReadFonts(HWND main) {
+    fontprobe::FontReport report;
+    std::string failure = ProbeFonts(process_, main, report);
+    if (failure.empty() && report.found > fontprobe::kMaxControls)
+      failure = std::to_string(report.found) + " controls, more than the probe describes";
+    if (!failure.empty()) {
+      out_.Write("fonts", {"status=failed", "what=" + failure});
+      return;
+    }
+    for (LONG i = 0; i < report.found; ++i) {
+      const fontprobe::ControlFont& font = report.controls[i];
+      out_.Write("font",
+                 {"id=" + std::to_string(font.id), "set=" + std::to_string(font.has_font),
+                  "face=" + Escape(std::wstring(font.face, wcsnlen(font.face, LF_FACESIZE))),
+                  "height=" + std::to_string(font.height), "weight=" + std::to_string(font.weight),
+                  "italic=" + std::to_string(font.italic)});
+    }
+    out_.Write("fonts", {"status=read"});
   }
 
   // Lets the harness take a screenshot of what is on screen now, named by `label`.
