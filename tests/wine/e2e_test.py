@@ -772,6 +772,7 @@ SCENARIOS = [
     ("win81_64", "win10-64", identified_as("win81", System("win10-64", True, " 64 bits", "W8"))),
     ("win8_64", "win10-64", identified_as("win8", System("win10-64", True, " 64 bits", "W8"))),
     ("win7_32", "win10-32", identified_as("win7", System("win10-32", False, " 32 bits", "7"))),
+    ("win81_32", "win10-32", identified_as("win81", System("win10-32", False, " 32 bits", "W8"))),
     ("stop_xp", "xp-64", stop_scenario(
         [no_icon_box("Le système n'est ni Windows 7, ni Windows 8, ni Windows 10")])),
     ("stop_wm32_and_wm64_missing", "win10-64", stop_scenario(
