@@ -175,7 +175,7 @@ TEST(RegistryContract, TheRawInterfaceAnswersAsTheSystemDoes) {
 }
 
 // The mask 0x13F reaches the native view of a 64-bit system: a value written through it is not
-// in the 32-bit program's own view (Wow6432Node). tests/wine/check_registry_view.sh reads it back
+// in the 32-bit program's own view (Wow6432Node). tests/wine/contract_under_wine.py reads it back
 // with the 64-bit reg.exe.
 TEST(RegistryContract, TheAccessMaskWritesTheNativeView) {
   const std::string path = "SOFTWARE\\MovrixContract\\NativeView";
