@@ -129,6 +129,15 @@ int Win32System::ShellCopyFile(const std::string& from, const std::string& to) {
   return SHFileOperationA(&operation);
 }
 
+// A 64-bit process (the x86_64 flavour) sees the native system folders already: it has no
+// redirection to switch, and the system would only refuse the switch.
+#ifdef _WIN64
+Wow64Value Win32System::DisableWow64Redirection() {
+  return 0;
+}
+
+void Win32System::RevertWow64Redirection(Wow64Value) {}
+#else
 Wow64Value Win32System::DisableWow64Redirection() {
   PVOID previous = nullptr;
   if (auto disable = Kernel32Function<Wow64DisableFunction>("Wow64DisableWow64FsRedirection"))
@@ -140,6 +149,7 @@ void Win32System::RevertWow64Redirection(Wow64Value value) {
   if (auto revert = Kernel32Function<Wow64RevertFunction>("Wow64RevertWow64FsRedirection"))
     revert(reinterpret_cast<PVOID>(value));
 }
+#endif
 
 void Win32System::StartCommand(const std::string& command_line) {
   // CreateProcessA may write into the command line, so it gets its own buffer.

@@ -1,5 +1,5 @@
-// The registry through advapi32's ANSI functions. Key handles are the HKEY values themselves: the
-// program is 32-bit, so a handle fits the 32-bit KeyHandle exactly.
+// The registry through advapi32's ANSI functions. Key handles are the HKEY values themselves: a
+// key handle holds 32 significant bits, in a 64-bit process too, so it fits the 32-bit KeyHandle.
 #include <windows.h>
 
 #include <algorithm>

@@ -109,7 +109,8 @@ bool Win32System::IsNTAdmin() {
   using IsNTAdminFunction = BOOL(WINAPI*)(DWORD, DWORD*);
   HMODULE advpack = LoadLibraryA("advpack.dll");
   if (!advpack) ThrowLastError();
-  auto is_admin = reinterpret_cast<IsNTAdminFunction>(GetProcAddress(advpack, "IsNTAdmin"));
+  auto is_admin = reinterpret_cast<IsNTAdminFunction>(
+      reinterpret_cast<void (*)()>(GetProcAddress(advpack, "IsNTAdmin")));
   if (!is_admin) ThrowLastError();
   return is_admin(0, nullptr) != 0;
 }

@@ -1,0 +1,113 @@
+// The file primitives and the tree copy, on the real file system.
+#include "files/mod_file_mngr.h"
+#include "files/wow64_redirection_off.h"
+#include "tests/logic/fixture.h"
+
+namespace movrix::testing {
+namespace {
+
+using FilesTest = LogicTest;
+
+TEST_F(FilesTest, ExistenceTestsNeedANonEmptyFileOrARealFolder) {
+  Write(At("full.dll"), "x");
+  Write(At("empty.dll"), "");
+  EXPECT_TRUE(FileExists(system_, At("full.dll"), true));
+  EXPECT_FALSE(FileExists(system_, At("empty.dll"), false));
+  EXPECT_FALSE(FileExists(system_, At("missing.dll"), false));
+  EXPECT_EQ(system_.BoxLines(), "");
+  // With the message asked for: an empty file raised no error, a missing one did.
+  EXPECT_FALSE(FileExists(system_, At("empty.dll"), true));
+  EXPECT_FALSE(FileExists(system_, At("missing.dll"), true));
+  ASSERT_EQ(system_.boxes.size(), 2u);
+  EXPECT_EQ(system_.boxes[0].text, "");
+  EXPECT_NE(system_.boxes[1].text, "") << "the system's description of the missing file";
+  EXPECT_EQ(system_.boxes[1].title, "Movrix18");
+
+  EXPECT_TRUE(FolderExists(system_, root_));
+  EXPECT_TRUE(FolderExists(system_, root_.substr(0, root_.size() - 1)));
+  EXPECT_FALSE(FolderExists(system_, At("full.dll")));
+  EXPECT_FALSE(FolderExists(system_, At("missing\\")));
+}
+
+TEST_F(FilesTest, RightsStepHandsThePathWholeToBothCommands) {
+  const std::string path = At("Dossier à espaces\\fichier é.dll");
+  EXPECT_TRUE(SetRights(system_, path));
+  ASSERT_EQ(system_.commands.size(), 2u);
+  EXPECT_NE(system_.commands[0].find("takeown /a /f \"" + path + "\""), std::string::npos)
+      << system_.commands[0];
+  EXPECT_NE(system_.commands[1].find("icacls \"" + path + "\" /grant "), std::string::npos)
+      << system_.commands[1];
+
+  system_.Fail("StartCommand", "icacls");
+  EXPECT_FALSE(SetRights(system_, path));
+  EXPECT_NE(system_.BoxLines().find("SetRights|"), std::string::npos) << system_.BoxLines();
+}
+
+class CopyFolderTest : public LogicTest {
+ protected:
+  // Copies the tree under Source\ to Dest\ and returns the result.
+  bool CopySource() {
+    copy_.SourceRootLen = int16_t(At("Source\\").size());
+    copy_.DestRoot = At("Dest\\");
+    return CopyFolder(system_, copy_, At("Source\\"));
+  }
+  std::string LogOf(const std::string& relative) {
+    return Lines({"de   " + At("Source\\" + relative), "vers " + At("Dest\\" + relative)});
+  }
+  CopyContext copy_;
+};
+
+TEST_F(CopyFolderTest, NestedFoldersLandUnderTheDestinationWithTwoLogLinesPerFile) {
+  Write(At("Source\\a\\b\\deep é.dll"), "deep");
+  Write(At("Source\\top.exe"), "top");
+  EXPECT_TRUE(CopySource());
+  EXPECT_EQ(Read(At("Dest\\a\\b\\deep é.dll")), "deep");
+  EXPECT_EQ(Read(At("Dest\\top.exe")), "top");
+  EXPECT_EQ(copy_.CopyLog.size(), (LogOf("a\\b\\deep é.dll") + LogOf("top.exe")).size());
+  EXPECT_NE(copy_.CopyLog.find(LogOf("a\\b\\deep é.dll")), std::string::npos) << copy_.CopyLog;
+  EXPECT_EQ(system_.commands.size(), 4u);
+  EXPECT_EQ(system_.BoxLines(), "");
+}
+
+TEST_F(CopyFolderTest, DotNamesLeaveNoTraceAndADotlessNameStopsItsFolderOnly) {
+  Write(At("Source\\.hidden.dll"), "h");
+  Write(At("Source\\.git\\config.txt"), "g");
+  Write(At("Source\\sub\\LICENSE"), "l");
+  EXPECT_TRUE(CopySource()) << "the parent's result does not follow a failed subfolder";
+  EXPECT_EQ(copy_.CopyLog, "");
+  EXPECT_EQ(Read(At("Dest\\.hidden.dll")), "<missing>");
+  Write(At("Source\\README"), "r");
+  EXPECT_FALSE(CopySource());
+}
+
+TEST_F(CopyFolderTest, AMissingRootCopiesNothingAndAFailedCopyShowsNoBoxOfItsOwn) {
+  EXPECT_TRUE(CopySource());
+  EXPECT_EQ(copy_.CopyLog, "");
+  Write(At("Source\\locked.dll"), "x");
+  system_.Fail("ShellCopyFile", "locked.dll");
+  EXPECT_FALSE(CopySource());
+  EXPECT_EQ(copy_.CopyLog, LogOf("locked.dll"));
+  EXPECT_EQ(system_.BoxLines(), "");
+  system_.Fail("StartCommand", "locked.dll");
+  EXPECT_FALSE(CopySource());
+  EXPECT_NE(system_.BoxLines().find("CopyThisFile|Erreur de copie|critical"), std::string::npos)
+      << system_.BoxLines();
+}
+
+TEST_F(FilesTest, RedirectionOffReachesTheNativeSystemFolder) {
+  SKIP_UNLESS_32_BIT_PROCESS();
+  const std::string windows = system_.GetEnv("windir");
+  const std::string probe = windows + "\\system32\\movrix-probe.txt";
+  {
+    Wow64RedirectionOff off(system_);
+    Write(probe, "native");
+    EXPECT_EQ(Read(probe), "native");
+  }
+  EXPECT_EQ(Read(probe), "<missing>") << "a 32-bit process sees SysWOW64 as system32";
+  Wow64RedirectionOff again(system_);
+  EXPECT_EQ(Read(probe), "native");
+  std::remove(probe.c_str());
+}
+
+}  // namespace
+}  // namespace movrix::testing

@@ -1,0 +1,168 @@
+#include "tests/logic/test_system.h"
+
+namespace movrix::testing {
+
+void TestSystem::Fail(const std::string& call, const std::string& argument_part, uint32_t code) {
+  failures_.push_back({call, argument_part, code});
+}
+
+uint32_t TestSystem::FailureOf(const char* call, const std::string& argument) const {
+  for (const Failure& failure : failures_) {
+    if (failure.call == call && argument.find(failure.argument_part) != std::string::npos)
+      return failure.code;
+  }
+  return 0;
+}
+
+void TestSystem::ThrowIfFailing(const char* call, const std::string& argument) const {
+  if (uint32_t code = FailureOf(call, argument)) throw SystemError(DescribeError(code), code);
+}
+
+std::string TestSystem::BoxLines() const {
+  static const char* const kIconNames[] = {"none", "critical", "question", "information"};
+  std::string lines;
+  for (const Box& box : boxes) {
+    lines += box.title + "|" + box.text + "|" + kIconNames[int(box.icon)];
+    if (box.buttons == Buttons::kYesNo) lines += "|yes/no";
+    lines += "\n";
+  }
+  return lines;
+}
+
+std::string TestSystem::GetEnv(const std::string& name) {
+  auto forced = environment.find(name);
+  return forced != environment.end() ? forced->second : real_.GetEnv(name);
+}
+
+uint16_t TestSystem::SystemDefaultLangId() {
+  return language ? *language : real_.SystemDefaultLangId();
+}
+
+bool TestSystem::IsNTAdmin() {
+  return admin ? *admin : real_.IsNTAdmin();
+}
+
+std::string TestSystem::ExecutablePath() {
+  return executable ? *executable : real_.ExecutablePath();
+}
+
+std::string TestSystem::FileDateShortText(const std::string& path) {
+  ThrowIfFailing("FileDateShortText", path);
+  return real_.FileDateShortText(path);
+}
+
+void TestSystem::SetCurrentDrive(const std::string& drive_root) {
+  real_.SetCurrentDrive(drive_root);
+}
+
+void TestSystem::SetCurrentFolderOfDrive(const std::string& folder) {
+  real_.SetCurrentFolderOfDrive(folder);
+}
+
+int64_t TestSystem::FileLength(const std::string& path) {
+  ThrowIfFailing("FileLength", path);
+  return real_.FileLength(path);
+}
+
+int64_t TestSystem::PathAttributes(const std::string& path) {
+  ThrowIfFailing("PathAttributes", path);
+  return real_.PathAttributes(path);
+}
+
+std::unique_ptr<FileSearch> TestSystem::FindFirst(const std::string& pattern, FindData& first) {
+  if (FailureOf("FindFirst", pattern)) return nullptr;
+  return real_.FindFirst(pattern, first);
+}
+
+void TestSystem::Rename(const std::string& from, const std::string& to) {
+  ThrowIfFailing("Rename", from);
+  real_.Rename(from, to);
+}
+
+void TestSystem::CopyFileOver(const std::string& from, const std::string& to) {
+  ThrowIfFailing("CopyFileOver", from);
+  real_.CopyFileOver(from, to);
+}
+
+int TestSystem::ShellCopyFile(const std::string& from, const std::string& to) {
+  if (uint32_t code = FailureOf("ShellCopyFile", from)) return int(code);
+  return real_.ShellCopyFile(from, to);
+}
+
+Wow64Value TestSystem::DisableWow64Redirection() {
+  return real_.DisableWow64Redirection();
+}
+
+void TestSystem::RevertWow64Redirection(Wow64Value value) {
+  ThrowIfFailing("RevertWow64Redirection", "");
+  real_.RevertWow64Redirection(value);
+}
+
+void TestSystem::StartCommand(const std::string& command_line) {
+  ThrowIfFailing("StartCommand", command_line);
+  commands.push_back(command_line);
+  real_.StartCommand(command_line);
+}
+
+void TestSystem::ProcessPendingMessages() {
+  real_.ProcessPendingMessages();
+}
+
+int32_t TestSystem::OpenRegKey(KeyHandle root, const std::string& path, uint32_t access,
+                               KeyHandle& result) {
+  if (uint32_t code = FailureOf("OpenRegKey", path)) return int32_t(code);
+  return real_.OpenRegKey(root, path, access, result);
+}
+
+int32_t TestSystem::CreateRegKey(KeyHandle root, const std::string& path, uint32_t access,
+                                 KeyHandle& result) {
+  if (uint32_t code = FailureOf("CreateRegKey", path)) return int32_t(code);
+  return real_.CreateRegKey(root, path, access, result);
+}
+
+int32_t TestSystem::QueryRegValue(KeyHandle key, const std::string& name, uint32_t& type,
+                                  std::string* data, uint32_t& size) {
+  ThrowIfFailing("QueryRegValue", name);
+  return real_.QueryRegValue(key, name, type, data, size);
+}
+
+int32_t TestSystem::SetRegValue(KeyHandle key, const std::string& name, uint32_t type,
+                                const std::string& data, uint32_t size) {
+  if (uint32_t code = FailureOf("SetRegValue", name)) return int32_t(code);
+  return real_.SetRegValue(key, name, type, data, size);
+}
+
+int32_t TestSystem::CloseRegKey(KeyHandle key) {
+  return real_.CloseRegKey(key);
+}
+
+std::unique_ptr<ProcessSnapshot> TestSystem::SnapshotProcesses() {
+  return real_.SnapshotProcesses();
+}
+
+std::unique_ptr<ProcessHandle> TestSystem::OpenProcessToTerminate(int32_t id) {
+  return real_.OpenProcessToTerminate(id);
+}
+
+std::string TestSystem::ToAnsi(const std::string& text) {
+  return real_.ToAnsi(text);
+}
+
+std::string TestSystem::FromAnsi(const std::string& bytes) {
+  return real_.FromAnsi(bytes);
+}
+
+Answer TestSystem::ShowMessage(const std::string& text, const std::string& title,
+                               Buttons buttons, Icon icon) {
+  boxes.push_back({text, title, buttons, icon});
+  if (answers.empty()) return buttons == Buttons::kYesNo ? Answer::kYes : Answer::kOk;
+  Answer answer = answers.front();
+  answers.pop_front();
+  return answer;
+}
+
+void TestSystem::RunWindow(const FormContent& form) {
+  shown_window = form;
+}
+
+}  // namespace movrix::testing

@@ -1,0 +1,93 @@
+// The system the logic tests run on: the real one, under Wine, with a thin layer on top that
+// forwards every call and changes only what a test names: administrator rights, the system
+// language, the environment and the executable's path, scripted answers to message boxes (every
+// box is recorded), an injected failure of a named call, and the window (recorded, not shown).
+// Started commands run for real and are recorded too.
+#pragma once
+
+#include <deque>
+#include <map>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "platform/win32/win32_system.h"
+
+namespace movrix::testing {
+
+class TestSystem : public System {
+ public:
+  struct Box {
+    std::string text, title;
+    Buttons buttons;
+    Icon icon;
+  };
+
+  // ---- What a test may force; unset means the real system's answer.
+  std::optional<bool> admin;
+  std::optional<uint16_t> language;
+  std::optional<std::string> executable;
+  std::map<std::string, std::string> environment;
+  // Answers to the next boxes, in order; once they run out, a box takes its first button.
+  std::deque<Answer> answers;
+  // Makes the calls named `call` fail with the system error `code` when their first text
+  // argument (a path, a command line, a key path) contains `argument_part`. Calls that report a
+  // status return the code, calls that hand out a handle hand out none, the others throw.
+  void Fail(const std::string& call, const std::string& argument_part = "", uint32_t code = 5);
+
+  // ---- What happened.
+  std::vector<Box> boxes;
+  std::vector<std::string> commands;
+  std::optional<FormContent> shown_window;
+  // The boxes shown so far, one "title|text|icon" line each, "|yes/no" added for a question.
+  std::string BoxLines() const;
+
+  std::string GetEnv(const std::string& name) override;
+  uint16_t SystemDefaultLangId() override;
+  bool IsNTAdmin() override;
+  std::string ExecutablePath() override;
+  std::string FileDateShortText(const std::string& path) override;
+  void SetCurrentDrive(const std::string& drive_root) override;
+  void SetCurrentFolderOfDrive(const std::string& folder) override;
+  int64_t FileLength(const std::string& path) override;
+  int64_t PathAttributes(const std::string& path) override;
+  std::unique_ptr<FileSearch> FindFirst(const std::string& pattern, FindData& first) override;
+  void Rename(const std::string& from, const std::string& to) override;
+  void CopyFileOver(const std::string& from, const std::string& to) override;
+  int ShellCopyFile(const std::string& from, const std::string& to) override;
+  Wow64Value DisableWow64Redirection() override;
+  void RevertWow64Redirection(Wow64Value value) override;
+  void StartCommand(const std::string& command_line) override;
+  void ProcessPendingMessages() override;
+  int32_t OpenRegKey(KeyHandle root, const std::string& path, uint32_t access,
+                     KeyHandle& result) override;
+  int32_t CreateRegKey(KeyHandle root, const std::string& path, uint32_t access,
+                       KeyHandle& result) override;
+  int32_t QueryRegValue(KeyHandle key, const std::string& name, uint32_t& type, std::string* data,
+                        uint32_t& size) override;
+  int32_t SetRegValue(KeyHandle key, const std::string& name, uint32_t type,
+                      const std::string& data, uint32_t size) override;
+  int32_t CloseRegKey(KeyHandle key) override;
+  std::unique_ptr<ProcessSnapshot> SnapshotProcesses() override;
+  std::unique_ptr<ProcessHandle> OpenProcessToTerminate(int32_t id) override;
+  std::string ToAnsi(const std::string& text) override;
+  std::string FromAnsi(const std::string& bytes) override;
+  Answer ShowMessage(const std::string& text, const std::string& title, Buttons buttons,
+                     Icon icon) override;
+  void RunWindow(const FormContent& form) override;
+
+ private:
+  // The injected error code for this call, 0 when it runs for real.
+  uint32_t FailureOf(const char* call, const std::string& argument) const;
+  // Throws the injected failure, if any.
+  void ThrowIfFailing(const char* call, const std::string& argument) const;
+
+  struct Failure {
+    std::string call, argument_part;
+    uint32_t code;
+  };
+  std::vector<Failure> failures_;
+  Win32System real_;
+};
+
+}  // namespace movrix::testing
