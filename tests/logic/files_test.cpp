@@ -106,7 +106,7 @@ TEST_F(FilesTest, RedirectionOffReachesTheNativeSystemFolder) {
   EXPECT_EQ(Read(probe), "<missing>") << "a 32-bit process sees SysWOW64 as system32";
   Wow64RedirectionOff again(system_);
   EXPECT_EQ(Read(probe), "native");
-  std::remove(probe.c_str());
+  Remove(probe);
 }
 
 }  // namespace

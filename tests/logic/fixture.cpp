@@ -48,4 +48,8 @@ void LogicTest::MakeFolder(const std::string& path) {
   std::filesystem::create_directories(Native(path));
 }
 
+void LogicTest::Remove(const std::string& path) {
+  std::filesystem::remove_all(Native(path));
+}
+
 }  // namespace movrix::testing

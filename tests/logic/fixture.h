@@ -33,6 +33,8 @@ class LogicTest : public ::testing::Test {
   // The content of a file, or "<missing>".
   static std::string Read(const std::string& path);
   static void MakeFolder(const std::string& path);
+  // Removes a file or a whole folder.
+  static void Remove(const std::string& path);
 
   TestSystem system_;
   std::string root_;

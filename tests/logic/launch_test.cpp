@@ -1,0 +1,169 @@
+// The renaming and copy phases on a system laid out in a scratch folder.
+#include "files/launch_copy.h"
+#include "files/launch_folders.h"
+#include "files/mod_file_mngr.h"
+#include "tests/logic/fixture.h"
+
+namespace movrix::testing {
+namespace {
+
+const char* const kSystemFiles[] = {"msoeacct.dll", "msidcrl30.dll", "acctres.dll",
+                                    "inetres.dll", "fr-FR\\acctres.dll.mui",
+                                    "fr-FR\\inetres.dll.mui"};
+
+class PhaseTest : public LogicTest {
+ protected:
+  PhaseTest() {
+    state_.AppFolder = At("Setup\\");
+    state_.ProgramFilesFolder = At("Program Files\\");
+    state_.ProgramFilesX86Folder = At("Program Files (x86)\\");
+    state_.System32Folder = At("Windows\\system32\\");
+    state_.SysWow64Folder = At("Windows\\syswow64\\");
+    state_.IsWindows10 = true;
+    for (const char* tree : {"WM_32", "WM_64"})
+      Write(At("Setup\\") + tree + "\\Windows Mail\\WinMail.exe", tree);
+    for (const char* folder : {"system32", "syswow64"}) {
+      MakeFolder(At("Windows\\") + folder + "\\fr-FR");
+      for (const char* file : kSystemFiles) {
+        Write(At("Setup\\") + folder + "\\" + file, std::string("new ") + file);
+        Write(At("Windows\\") + folder + "\\" + file, std::string("original ") + file);
+      }
+    }
+    MakeFolder(At("Program Files\\Windows Mail"));
+    MakeFolder(At("Program Files (x86)\\Windows Mail"));
+  }
+  std::string System(const std::string& folder, const std::string& file) {
+    return Read(At("Windows\\") + folder + "\\" + file);
+  }
+  RunState state_;
+};
+
+using LaunchFoldersTest = PhaseTest;
+
+TEST_F(LaunchFoldersTest, RenamesEachFolderOnceAndReportsIt) {
+  const std::string header = Lines({"Renommer le ou les dossiers programmes Windows Mail",
+                                    std::string(92, '-')});
+  ASSERT_TRUE(Launch_Folders(system_, state_, true));
+  EXPECT_EQ(state_.ReportText, header + Lines({"Renommer le dossier Program Files\\Windows Mail",
+                                               "Renommer le dossier Program Files (x86)\\Windows Mail"}));
+  EXPECT_TRUE(FolderExists(system_, At("Program Files (x86)\\Windows Mail.orlo")));
+
+  // Once the folders are back (the copy re-creates them), the backups are never touched again.
+  MakeFolder(At("Program Files\\Windows Mail"));
+  MakeFolder(At("Program Files (x86)\\Windows Mail"));
+  RunState second = state_;
+  second.ReportText.clear();
+  ASSERT_TRUE(Launch_Folders(system_, second, true));
+  EXPECT_EQ(second.ReportText, "");
+  EXPECT_TRUE(FolderExists(system_, At("Program Files\\Windows Mail")));
+  EXPECT_EQ(system_.BoxLines(), "");
+}
+
+TEST_F(LaunchFoldersTest, FailuresAreTitledByTheirStep) {
+  Write(At("Program Files\\Windows Mail.orlo"), "a file is no backup");
+  EXPECT_FALSE(Launch_Folders(system_, state_, true));
+  MakeFolder(At("Other"));
+  state_.ProgramFilesX86Folder = At("Other\\");
+  EXPECT_FALSE(Launch_Folders(system_, state_, true));
+  state_.ProgramFilesFolder = At("Other\\");
+  EXPECT_FALSE(Launch_Folders(system_, state_, false));
+  const std::string boxes = system_.BoxLines();
+  EXPECT_EQ(boxes.substr(0, boxes.find('|')), "Launch_Folders 4");
+  EXPECT_NE(boxes.find("\nLaunch_Folders 2||critical\nLaunch_Folders 1||critical\n"),
+            std::string::npos)
+      << boxes;
+}
+
+using LaunchCopyTest = PhaseTest;
+
+TEST_F(LaunchCopyTest, Windows10On64BitReplacesTwelveSystemFilesKeepingTheFirstBackups) {
+  ASSERT_TRUE(Launch_Copy(system_, state_, true));
+  EXPECT_EQ(system_.BoxLines(), "");
+  EXPECT_EQ(Read(At("Program Files (x86)\\Windows Mail\\WinMail.exe")), "WM_32");
+  EXPECT_EQ(Read(At("Program Files\\Windows Mail\\WinMail.exe")), "WM_64");
+  for (const char* folder : {"system32", "syswow64"}) {
+    for (const std::string file : kSystemFiles) {
+      EXPECT_EQ(System(folder, file), "new " + file) << folder << "\\" << file;
+      EXPECT_EQ(System(folder, file + ".orlo"), "original " + file) << folder << "\\" << file;
+    }
+  }
+  const std::string& log = state_.ReportText;
+  const std::string head =
+      Lines({"Copier les fichiers dans Program Files (x86)", std::string(67, '-'),
+             "de   " + At("Setup\\WM_32\\Windows Mail\\WinMail.exe"),
+             "vers " + At("Program Files (x86)\\Windows Mail\\WinMail.exe"), "",
+             "Copier les fichiers dans Program Files", std::string(58, '-')});
+  EXPECT_EQ(log.substr(0, head.size()), head);
+  const std::string tail =
+      Lines({"", std::string(12, '='), "Copier les DLL et DLL.MUI", std::string(24, '-'),
+             "copie de msoeacct.dll sous System32 et SysWOW64",
+             "copie de msidcrl30.dll sous System32 et SysWOW64",
+             "copie de acctres.dll sous System32 et SysWOW64",
+             "copie de inetres.dll sous System32 et SysWOW64",
+             "copie de acctres.dll.mui sous System32\\fr-FR\\ et SysWOW64\\fr-FR\\",
+             "copie de inetres.dll.mui sous System32\\fr-FR\\ et SysWOW64\\fr-FR\\"});
+  EXPECT_EQ(log.substr(log.size() - tail.size()), tail);
+  // Rows 1 to 11 go through the rights step, and so do the two tree files.
+  EXPECT_EQ(system_.commands.size(), 2u * (2 + 11));
+
+  Write(At("Setup\\system32\\msoeacct.dll"), "newer");
+  ASSERT_TRUE(Launch_Copy(system_, state_, true));
+  EXPECT_EQ(System("system32", "msoeacct.dll"), "newer");
+  EXPECT_EQ(System("system32", "msoeacct.dll.orlo"), "original msoeacct.dll");
+}
+
+TEST_F(LaunchCopyTest, Windows7CopiesTheTreesOnlyAnd32BitWindows8FillsSystem32) {
+  state_.IsWindows10 = false;
+  ASSERT_TRUE(Launch_Copy(system_, state_, true));
+  EXPECT_EQ(System("system32", "msoeacct.dll"), "original msoeacct.dll");
+  EXPECT_EQ(state_.ReportText.find("DLL"), std::string::npos);
+
+  state_.IsWindows8 = true;
+  ASSERT_TRUE(Launch_Copy(system_, state_, false));
+  EXPECT_EQ(System("system32", "msoeacct.dll"), "new msoeacct.dll") << "from syswow64";
+  EXPECT_EQ(System("syswow64", "msoeacct.dll"), "original msoeacct.dll");
+  EXPECT_EQ(state_.ReportText.substr(0, 40), "Copier les fichiers dans Program Files\r\n");
+  EXPECT_NE(state_.ReportText.find(Lines({"", std::string(27, '='), "Copie des DLL et DLL.MUI",
+                                          std::string(27, '-')})),
+            std::string::npos);
+  EXPECT_EQ(state_.ReportText.substr(state_.ReportText.size() - 43),
+            "copie de inetres.dll sous System32\\fr-FR\\\r\n");
+}
+
+TEST_F(LaunchCopyTest, FailuresStopThePhaseOnlyWhereTheyMust) {
+  // Inside a tree, a failure ends that folder's walk; a missing WM_64 copies nothing.
+  Write(At("Setup\\WM_32\\Windows Mail\\sub\\NOTES"), "n");
+  system_.Fail("FindFirst", "WM_64");
+  ASSERT_TRUE(Launch_Copy(system_, state_, true));
+
+  // A missing fr-FR folder under the 32-bit system folder: row 11 reports, row 12 stops.
+  Remove(At("Windows\\syswow64\\fr-FR"));
+  EXPECT_FALSE(Launch_Copy(system_, state_, true));
+  EXPECT_EQ(state_.ReportText, "");
+  const std::string boxes = system_.BoxLines();
+  EXPECT_EQ(boxes.substr(0, boxes.find('\n')),
+            "CopyAdd|Copie de " + At("Setup\\syswow64\\fr-FR\\acctres.dll.mui") + " vers " +
+                At("Windows\\syswow64\\fr-FR\\acctres.dll.mui") + "|critical");
+  EXPECT_NE(boxes.find("\nLaunch_Copy 5|"), std::string::npos) << boxes;
+
+  // A file failing at the top of WM_32 ends the phase with an empty box.
+  system_.boxes.clear();
+  Write(At("Setup\\WM_32\\README"), "r");
+  EXPECT_FALSE(Launch_Copy(system_, state_, true));
+  EXPECT_EQ(system_.BoxLines(), "Launch_Copy 1||critical\n");
+}
+
+TEST_F(LaunchCopyTest, CopyAddReplacesAnEmptyFileWithoutBackupAndSkipsARightsFailure) {
+  Write(At("Windows\\system32\\acctres.dll"), "");
+  EXPECT_TRUE(CopyAdd(system_, At("Setup\\system32\\acctres.dll"), At("Windows\\system32\\acctres.dll")));
+  EXPECT_EQ(System("system32", "acctres.dll"), "new acctres.dll");
+  EXPECT_EQ(System("system32", "acctres.dll.orlo"), "<missing>");
+
+  system_.Fail("StartCommand", "inetres.dll");
+  EXPECT_FALSE(CopyAdd(system_, At("Setup\\system32\\inetres.dll"), At("Windows\\system32\\inetres.dll")));
+  EXPECT_EQ(System("system32", "inetres.dll"), "original inetres.dll");
+  EXPECT_EQ(system_.boxes.size(), 1u) << "only the rights step's own box";
+}
+
+}  // namespace
+}  // namespace movrix::testing

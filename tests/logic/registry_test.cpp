@@ -1,0 +1,232 @@
+// The registry routines, the system identification and the registration, on the real registry of
+// the throwaway prefix.
+#include <windows.h>
+
+#include <fstream>
+#include <sstream>
+
+#include "app/get_key_value.h"
+#include "app/win_ver.h"
+#include "registry/mod_key.h"
+#include "registry/write_reg.h"
+#include "tests/logic/fixture.h"
+
+namespace movrix::testing {
+namespace {
+
+constexpr const char* kVersionKey = "SOFTWARE\\Microsoft\\Windows NT\\CurrentVersion";
+
+HKEY Root(const std::string& name) {
+  return name == "HKCR" ? HKEY_CLASSES_ROOT : name == "HKCU" ? HKEY_CURRENT_USER : HKEY_LOCAL_MACHINE;
+}
+
+// A value as the registry holds it in the given view: "<type>:<bytes>", "<no key>" or "<no value>".
+std::string Stored(HKEY root, const std::string& key, const std::string& name,
+                   REGSAM view = KEY_WOW64_64KEY) {
+  HKEY opened;
+  if (RegOpenKeyExA(root, key.c_str(), 0, KEY_READ | view, &opened)) return "<no key>";
+  DWORD type = 0, size = 4096;
+  std::string data(size, '\0');
+  LONG status = RegQueryValueExA(opened, name.empty() || name == "@" ? nullptr : name.c_str(),
+                                 nullptr, &type, reinterpret_cast<BYTE*>(data.data()), &size);
+  RegCloseKey(opened);
+  return status ? "<no value>" : std::to_string(type) + ":" + data.substr(0, size);
+}
+
+void Put(HKEY root, const std::string& key, const std::string& name, DWORD type,
+         const std::string& data) {
+  RegSetKeyValueA(root, key.c_str(), name.c_str(), type, data.data(), DWORD(data.size()));
+}
+
+class RegistryTest : public LogicTest {
+ protected:
+  ~RegistryTest() override { RegDeleteTreeA(HKEY_CURRENT_USER, Key().c_str()); }
+  static std::string Key() { return "Software\\MovrixTests"; }
+};
+
+TEST_F(RegistryTest, EachTypeIsStoredInItsOwnForm) {
+  KeyHandle key = 0;
+  ASSERT_GT(OpenKey(system_, kCurrentUser, Key() + "\\a\\b", key, true), 0);
+  const std::string nul(1, '\0');
+  struct Case {
+    const char* name;
+    uint32_t type;
+    Variant value;
+    std::string stored;
+  } cases[] = {
+      {"", kRegSz, Variant::Text("Messagerie é"), "1:Messagerie \xE9" + nul},
+      {"expand", kRegExpandSz, Variant::Text("%ProgramFiles%"), "2:%ProgramFiles%" + nul},
+      {"binary", kRegBinary, Variant::Text("ab"), "3:ab"},
+      {"dword", kRegDword, Variant::Number(0x01020304), "4:\x04\x03\x02\x01"},
+      {"dword text", kRegDword, Variant::Text(" -1 "), "4:\xFF\xFF\xFF\xFF"},
+      {"none", kRegNone, Variant::Text("ignored"), "0:"},
+      {"type 5", 5, Variant::Number(1), "<no value>"},
+  };
+  for (const Case& c : cases) {
+    EXPECT_EQ(SetKeyValue(system_, key, c.name, c.type, c.value), 0) << c.name;
+    EXPECT_EQ(Stored(HKEY_CURRENT_USER, Key() + "\\a\\b", c.name), c.stored) << c.name;
+  }
+  EXPECT_EQ(SetKeyValue(system_, key, "bad", kRegDword, Variant::Text("12a")), -1);
+  EXPECT_EQ(system_.BoxLines(), "SetKeyValue|Incompatibilité de type|none\n");
+  system_.CloseRegKey(key);
+
+  // GetKeyValue drops the last byte, the terminator of a text.
+  ASSERT_EQ(OpenKey(system_, kCurrentUser, Key() + "\\a\\b", key, false), int32_t(key));
+  EXPECT_EQ(GetKeyValue(system_, key, "", [] {}), "Messagerie é");
+  EXPECT_EQ(GetKeyValue(system_, key, "binary", [] {}), "a");
+  EXPECT_EQ(GetKeyValue(system_, key, "missing", [] {}), "");
+  system_.CloseRegKey(key);
+}
+
+TEST_F(RegistryTest, AMissingKeyIsCreatedOnlyWhenAskedAndARefusalIsShown) {
+  KeyHandle key = 0;
+  EXPECT_EQ(OpenKey(system_, kCurrentUser, Key() + "\\new", key, false), 0);
+  EXPECT_EQ(Stored(HKEY_CURRENT_USER, Key() + "\\new", "x"), "<no key>");
+  system_.Fail("OpenRegKey", "refused");
+  system_.Fail("CreateRegKey", "refused");
+  EXPECT_EQ(OpenKey(system_, kCurrentUser, Key() + "\\refused", key, true), 0);
+  EXPECT_EQ(system_.BoxLines(), "CreateKey|Impossible de créer la clef|none\n");
+}
+
+TEST_F(RegistryTest, TheAccessMaskReachesTheNativeView) {
+  SKIP_UNLESS_32_BIT_PROCESS();
+  KeyHandle key = 0;
+  ASSERT_GT(OpenKey(system_, kLocalMachine, "SOFTWARE\\MovrixTests", key, true), 0);
+  SetKeyValue(system_, key, "view", kRegSz, Variant::Text("native"));
+  system_.CloseRegKey(key);
+  EXPECT_EQ(Stored(HKEY_LOCAL_MACHINE, "SOFTWARE\\MovrixTests", "view"), "1:native" + std::string(1, '\0'));
+  EXPECT_EQ(Stored(HKEY_LOCAL_MACHINE, "SOFTWARE\\MovrixTests", "view", KEY_WOW64_32KEY), "<no key>");
+  RegDeleteKeyExA(HKEY_LOCAL_MACHINE, "SOFTWARE\\MovrixTests", KEY_WOW64_64KEY, 0);
+}
+
+// One value of the listing written by hand from the registration tables.
+struct Listed {
+  int line;
+  std::string root, key, name, type, data;
+};
+
+std::vector<Listed> ReadListing(const std::string& path) {
+  std::ifstream file(path);
+  EXPECT_TRUE(file.good()) << path;
+  std::vector<Listed> listing;
+  std::string line;
+  for (int number = 1; std::getline(file, line); ++number) {
+    if (line.empty() || line[0] == '#') continue;
+    std::istringstream fields(line);
+    Listed value{number, "", "", "", "", ""};
+    std::string step;
+    for (std::string* field : {&step, &value.root, &value.key, &value.name, &value.type, &value.data})
+      std::getline(fields, *field, '\t');
+    listing.push_back(value);
+  }
+  return listing;
+}
+
+// What the registry holds for a listed value, worked out from the listing alone.
+std::string Expected(const Listed& value) {
+  static const std::vector<std::string> types = {"REG_NONE", "REG_SZ", "REG_EXPAND_SZ",
+                                                 "REG_BINARY", "REG_DWORD"};
+  const size_t type = std::find(types.begin(), types.end(), value.type) - types.begin();
+  std::string bytes;
+  if (type == kRegSz || type == kRegExpandSz) bytes = value.data + '\0';
+  for (int shift = 0; type == kRegDword && shift < 32; shift += 8)
+    bytes += char(std::stoul(value.data) >> shift & 0xFF);
+  std::istringstream hex(value.data);
+  for (unsigned byte; type == kRegBinary && hex >> std::hex >> byte;) bytes += char(byte);
+  return std::to_string(type) + ":" + bytes;
+}
+
+// Every listed value holds what the listing says.
+void ExpectRegistryAsListed(const std::vector<Listed>& listing) {
+  for (const Listed& value : listing) {
+    const std::string where = "line " + std::to_string(value.line) + ": " + value.root + "\\" +
+                              value.key + " [" + value.name + "]";
+    if (value.type == "KEY")
+      EXPECT_NE(Stored(Root(value.root), value.key, "no value"), "<no key>") << where;
+    else
+      EXPECT_EQ(Stored(Root(value.root), value.key, value.name), Expected(value)) << where;
+  }
+}
+
+class WriteRegTest : public RegistryTest {
+ protected:
+  std::vector<Listed> listing_ = ReadListing(
+      system_.ExecutablePath().substr(0, system_.ExecutablePath().rfind('\\')) + "\\registration.tsv");
+};
+
+TEST_F(WriteRegTest, EveryListedValueIsWrittenAndOnlyA64BitSystemGetsTheMirror) {
+  ASSERT_GT(listing_.size(), 290u);
+  const std::string mirror = "Wow6432Node\\CLSID\\{0A522732-A626-11D0-8D60-00C04FD6202B}";
+  ASSERT_TRUE(Write_Reg(system_, false));
+  EXPECT_EQ(Stored(HKEY_CLASSES_ROOT, mirror, ""), "<no key>");
+  Put(HKEY_CLASSES_ROOT, "mailto", "Kept", REG_SZ, std::string("yes", 4));
+  ASSERT_TRUE(Write_Reg(system_, true));
+  ExpectRegistryAsListed(listing_);
+  EXPECT_EQ(Stored(HKEY_CLASSES_ROOT, "mailto", "Kept"), "1:" + std::string("yes", 4));
+  EXPECT_EQ(system_.BoxLines(), "");
+}
+
+TEST_F(WriteRegTest, AKeyThatCannotBeMadeIsReportedAndTheSequenceGoesOn) {
+  system_.Fail("OpenRegKey", "WindowsMail.Url.mailto");
+  system_.Fail("CreateRegKey", "WindowsMail.Url.mailto");
+  EXPECT_TRUE(Write_Reg(system_, true));
+  EXPECT_NE(system_.BoxLines().find("CreateKey|Impossible de créer la clef|none\n"),
+            std::string::npos);
+}
+
+// The identification reads the version key of the running system; each case writes the values it
+// needs there and puts the originals back.
+class WinVerTest : public LogicTest {
+ protected:
+  WinVerTest() {
+    for (const char* name : {"ProductName", "CurrentVersion", "CurrentBuildNumber", "CSDVersion"})
+      saved_.emplace_back(name, Stored(HKEY_LOCAL_MACHINE, kVersionKey, name));
+    Put(HKEY_LOCAL_MACHINE, kVersionKey, "CurrentVersion", REG_SZ, std::string("6.3", 4));
+    Put(HKEY_LOCAL_MACHINE, kVersionKey, "CurrentBuildNumber", REG_SZ, std::string("19045", 6));
+    Put(HKEY_LOCAL_MACHINE, kVersionKey, "CSDVersion", REG_SZ, std::string(1, '\0'));
+    system_.environment["OS"] = "Windows_NT";
+  }
+  ~WinVerTest() override {
+    for (const auto& [name, stored] : saved_) {
+      if (stored[0] == '<')
+        RegDeleteKeyValueA(HKEY_LOCAL_MACHINE, kVersionKey, name.c_str());
+      else
+        Put(HKEY_LOCAL_MACHINE, kVersionKey, name, std::stoul(stored), stored.substr(2));
+    }
+  }
+  // Identifies a system of this product name and processor; "7", "8", "10" or "-", and txtSys.
+  std::string Identify(const std::string& product, const std::string& processor) {
+    Put(HKEY_LOCAL_MACHINE, kVersionKey, "ProductName", REG_SZ, product + '\0');
+    system_.environment["PROCESSOR_IDENTIFIER"] = processor;
+    RunState run;
+    WinVerResult window;
+    Win_Ver(system_, run, window, [] {});
+    std::string flags = window.IsWindows7 ? "7" : run.IsWindows8 ? "8" : run.IsWindows10 ? "10" : "-";
+    return flags + (window.Is64Bit ? "/64|" : "/32|") + window.txtSys;
+  }
+  std::vector<std::pair<std::string, std::string>> saved_;
+};
+
+TEST_F(WinVerTest, TheFirstMatchingProductTestAndTheProcessorsFirstWordDecide) {
+  const std::string version = "\r\nVersion          6.3.19045 \r\n";
+  EXPECT_EQ(Identify("Windows 10 Pro", "Intel64 Family 6 Model 85"), "10/64|Windows 10 Pro 64 bits" + version);
+  EXPECT_EQ(Identify("Windows 7 Professionnel", "x86 Family 6"), "7/32|Windows 7 Professionnel 32 bits" + version);
+  EXPECT_EQ(Identify("Windows 8.1 Pro", "AMD64"), "8/64|Windows 8.1 Pro 64 bits" + version);
+  EXPECT_EQ(Identify("Windows 10 Entreprise 2017", "ARMv8 (64-bit) Family 8"),
+            "7/32|Windows 10 Entreprise 2017 ARMv8" + version) << "a 7 anywhere comes first";
+  EXPECT_EQ(Identify("Microsoft Windows XP", "ARMv7 Family"), "-/32|Microsoft Windows XP ARMv7" + version);
+  EXPECT_EQ(system_.BoxLines(), "");
+}
+
+TEST_F(WinVerTest, AnUnreadableVersionKeyShowsOneBoxAndClosesTheWindow) {
+  system_.Fail("OpenRegKey", "Windows NT");
+  RunState run;
+  WinVerResult window;
+  int closed = 0;
+  Win_Ver(system_, run, window, [&] { ++closed; });
+  EXPECT_EQ(system_.BoxLines(), "Win_Ver||critical\n");
+  EXPECT_EQ(closed, 1);
+}
+
+}  // namespace
+}  // namespace movrix::testing
