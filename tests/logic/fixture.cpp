@@ -27,6 +27,8 @@ LogicTest::LogicTest() {
 }
 
 LogicTest::~LogicTest() {
+  // The start-up makes the program's folder current; a current folder cannot be removed.
+  std::filesystem::current_path("C:\\");
   std::error_code ignored;
   std::filesystem::remove_all(Native(root_), ignored);
 }

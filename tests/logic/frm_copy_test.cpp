@@ -1,0 +1,169 @@
+// The start-up and the installation run, from a program folder laid out in a scratch folder, on
+// the prefix's Windows 10.
+#include <windows.h>
+
+#include "app/frm_copy.h"
+#include "process/mod_process.h"
+#include "tests/logic/fixture.h"
+
+namespace movrix::testing {
+namespace {
+
+const std::string kRefusedAdmin =
+    "Movrix doit être lancé en mode Administrateur. Il va être fermé. !\r\n\r\n"
+    "Pour le relancer, cliquer-droite sur Movrix et choisir\r\n"
+    "l'option 'Exécuter en tant qu'administrateur'.";
+
+class FormLoadTest : public LogicTest {
+ protected:
+  FormLoadTest() {
+    system_.executable = At("Setup\\Movrix18.exe");
+    system_.environment = {{"ProgramFiles", At("PF")},
+                           {"windir", At("Windows")},
+                           {"PROCESSOR_IDENTIFIER", "Intel64 Family 6 Model 85"}};
+    LayOut();
+  }
+
+  // The program beside its sources, on a system with its "Windows Mail" folders.
+  void LayOut() {
+    Write(At("Setup\\Movrix18.exe"), "exe");
+    for (const char* tree : {"WM_32", "WM_64"})
+      Write(At("Setup\\") + tree + "\\Windows Mail\\WinMail.exe", tree);
+    for (const char* folder : {"system32\\", "syswow64\\"}) {
+      for (const char* file : {"msoeacct.dll", "msidcrl30.dll", "acctres.dll", "inetres.dll",
+                               "fr-FR\\acctres.dll.mui", "fr-FR\\inetres.dll.mui"})
+        Write(At("Setup\\") + folder + file, "new");
+      MakeFolder(At("Windows\\") + folder + "fr-FR");
+    }
+    MakeFolder(At("PF\\Windows Mail"));
+    MakeFolder(At("PF (x86)\\Windows Mail"));
+  }
+
+  // Starts the program; the window, if it is still loaded, is recorded and closed with OK.
+  FrmCopy& Start() {
+    forms_.push_back(std::make_unique<FrmCopy>(system_));
+    forms_.back()->Form_Load();
+    forms_.back()->Show();
+    return *forms_.back();
+  }
+  std::vector<std::unique_ptr<FrmCopy>> forms_;
+};
+
+TEST_F(FormLoadTest, OnlyTheListedEnglishAndFrenchLanguagesAreAccepted) {
+  system_.admin = false;  // an accepted language goes on to the rights test, and stops there
+  for (uint16_t id : {0x0409, 0x0809, 0x0C09, 0x1009, 0x1409, 0x1809, 0x1C09, 0x2009, 0x2409,
+                      0x2809, 0x2C09, 0x3009, 0x3409, 0x040C, 0x080C, 0x0C0C, 0x100C, 0x140C,
+                      0x180C, 0x0407, 0x0C0A, 0x4009, 0x040D, 0x0000}) {
+    system_.language = id;
+    system_.boxes.clear();
+    FrmCopy& form = Start();
+    const bool accepted = (id & 0xFF) != 0x07 && (id & 0xFF) != 0x0A && id != 0x4009 &&
+                          id != 0x040D && id != 0;
+    EXPECT_EQ(system_.BoxLines(),
+              accepted ? "Movrix18|" + kRefusedAdmin + "|critical\n"
+                       : "Form_Load|Movrix non compatible avec la langue de Windows ou Système "
+                         "corrompu|critical\n")
+        << std::hex << id;
+    EXPECT_EQ(form.caption().empty(), !accepted) << std::hex << id;
+    EXPECT_FALSE(system_.shown_window.has_value());
+  }
+}
+
+TEST_F(FormLoadTest, AFirstAndASecondRunOnWindows10ShowTheStepsThenTheCopyLog) {
+  FrmCopy& form = Start();
+  ASSERT_EQ(system_.BoxLines(), "");
+  ASSERT_TRUE(system_.shown_window.has_value());
+  EXPECT_EQ(form.caption(), BuildCaption(system_.FileDateShortText(At("Setup\\Movrix18.exe"))));
+  EXPECT_EQ(form.state().AppFolder, At("Setup\\"));
+  EXPECT_EQ(form.state().ProgramFilesX86Folder, At("PF (x86)\\"));
+  EXPECT_EQ(form.state().SysWow64Folder, At("Windows\\syswow64\\"));
+  EXPECT_EQ(form.text(kTxtOK),
+            "Les fichiers programmes de Windows Mail ont été correctement installés.\r\n"
+            "Il vous suffit, si vous ne l'avez pas déjà fait, de lancer Quillset");
+  EXPECT_EQ(form.text(kTxtSys).substr(0, form.text(kTxtSys).find('\r')),
+            "Microsoft Windows 10 64 bits");
+  const std::string heading = Lines({std::string(51, '='),
+                                     "Vérifier la présence des dossiers Windows Mail renommés.",
+                                     "Les renommer s'ils ne le sont pas encore",
+                                     std::string(51, '=')});
+  const std::string steps =
+      Lines({std::string(57, '='), "Compléter la base de registre", std::string(57, '='), "",
+             std::string(46, '='), "Copier les fichiers programmes de Windows Mail (de Vista)",
+             "dans le(s) dossier(s) programmes de Windows W10", std::string(46, '='),
+             "Copier les fichiers dans Program Files (x86)", std::string(67, '-'),
+             "de   " + At("Setup\\WM_32\\Windows Mail\\WinMail.exe")});
+  const std::string first =
+      heading +
+      Lines({"Renommer le ou les dossiers programmes Windows Mail", std::string(92, '-'),
+             "Renommer le dossier Program Files\\Windows Mail",
+             "Renommer le dossier Program Files (x86)\\Windows Mail", ""}) +
+      steps;
+  EXPECT_EQ(form.text(kTxtOutput).substr(0, first.size()), first);
+  EXPECT_EQ(system_.shown_window->texts[kTxtOutput], form.text(kTxtOutput));
+  EXPECT_EQ(Read(At("PF\\Windows Mail\\WinMail.exe")), "WM_64");
+  EXPECT_EQ(Read(At("Windows\\system32\\msoeacct.dll")), "new");
+
+  const std::string second = heading + Lines({""}) + steps;
+  EXPECT_EQ(Start().text(kTxtOutput).substr(0, second.size()), second);
+  EXPECT_EQ(system_.BoxLines(), "");
+}
+
+TEST_F(FormLoadTest, EachStopShowsItsMessageAndNeverTheWindow) {
+  struct Case {
+    std::vector<std::string> remove;
+    std::string boxes;
+  } cases[] = {
+      {{"Setup\\WM_32", "Setup\\WM_64"},
+       "Movrix18|Le dossiers WM_32 et WM_64 n'ont pas été installés.|none\n"},
+      {{"Setup\\WM_64"}, "Movrix18|Le dossier WM_64 n'a pas été installé.|none\n"},
+      {{"Setup\\system32\\msidcrl30.dll"},
+       "Movrix18|<description>|none\nMovrix18|Le dossier system32 n'a pas été installé.|none\n"},
+      {{"Setup\\system32\\msidcrl30.dll", "Setup\\syswow64\\msidcrl30.dll"},
+       "Movrix18|<description>|none\nMovrix18|<description>|none\n"
+       "Movrix18|Le dossiers system32 et system64 n'ont pas été installés.|none\n"},
+      {{"PF\\Windows Mail"},
+       "Launch_Folders 1||critical\n"
+       "MVX|Le système doit être réparé avant l'installation de Windows Mail|information\n"},
+  };
+  for (const Case& c : cases) {
+    LayOut();
+    for (const std::string& path : c.remove) Remove(At(path));
+    system_.boxes.clear();
+    FrmCopy& form = Start();
+    // The boxes of the file test show the system's own description of the missing file.
+    for (TestSystem::Box& box : system_.boxes) {
+      if (box.title == "Movrix18" && box.text.rfind("Le ", 0) != 0) box.text = "<description>";
+    }
+    EXPECT_EQ(system_.BoxLines(), c.boxes);
+    EXPECT_EQ(form.text(kTxtOutput), "");
+    EXPECT_FALSE(system_.shown_window.has_value());
+  }
+  system_.admin = false;
+  system_.boxes.clear();
+  Start();
+  EXPECT_EQ(system_.BoxLines(), "Movrix18|" + kRefusedAdmin + "|critical\n");
+}
+
+TEST_F(FormLoadTest, A32BitProcessReadsProgramFilesAsTheX86Folder) {
+  SKIP_UNLESS_32_BIT_PROCESS();
+  BOOL wow64 = FALSE;
+  IsWow64Process(GetCurrentProcess(), &wow64);
+  system_.environment.erase("ProgramFiles");
+  EXPECT_EQ(system_.GetEnv("ProgramFiles"), wow64 ? "C:\\Program Files (x86)" : "C:\\Program Files");
+  system_.admin = false;
+  FrmCopy& form = Start();
+  EXPECT_EQ(form.state().ProgramFilesFolder, "C:\\Program Files\\");
+  EXPECT_EQ(form.state().ProgramFilesX86Folder, "C:\\Program Files (x86)\\");
+}
+
+TEST(ProcessTest, FindsWholeNamesIgnoringCase) {
+  TestSystem system;
+  const std::string exe = system.ExecutablePath().substr(system.ExecutablePath().rfind('\\') + 1);
+  EXPECT_EQ(FindProcess(system, AsciiLowerCase(exe)), int32_t(GetCurrentProcessId()));
+  EXPECT_EQ(FindProcess(system, exe.substr(0, exe.size() - 1)), 0);
+  EXPECT_EQ(FindProcess(system, exe + ".mui"), 0);
+  KillProcess(system, 0x7FFFFFF0);  // no such process: nothing happens
+}
+
+}  // namespace
+}  // namespace movrix::testing
