@@ -95,7 +95,7 @@ TEST_F(CopyFolderTest, AMissingRootCopiesNothingAndAFailedCopyShowsNoBoxOfItsOwn
 }
 
 TEST_F(FilesTest, RedirectionOffReachesTheNativeSystemFolder) {
-  SKIP_UNLESS_32_BIT_PROCESS();
+  SKIP_UNLESS_WOW64();
   const std::string windows = system_.GetEnv("windir");
   const std::string probe = windows + "\\system32\\movrix-probe.txt";
   {

@@ -1,5 +1,7 @@
 #include "tests/logic/fixture.h"
 
+#include <windows.h>
+
 #include <filesystem>
 #include <fstream>
 #include <sstream>
@@ -12,6 +14,51 @@ std::filesystem::path Native(const std::string& utf8_path) {
 }
 
 }  // namespace
+
+bool IsWow64() {
+  BOOL wow64 = FALSE;
+  return IsWow64Process(GetCurrentProcess(), &wow64) && wow64;
+}
+
+bool Is64BitSystem() {
+  return sizeof(void*) == 8 || IsWow64();
+}
+
+namespace {
+
+constexpr const char* kVersionKey = "SOFTWARE\\Microsoft\\Windows NT\\CurrentVersion";
+
+HKEY OpenVersionKey() {
+  HKEY key = nullptr;
+  RegOpenKeyExA(HKEY_LOCAL_MACHINE, kVersionKey, 0, KEY_QUERY_VALUE | KEY_SET_VALUE | KEY_WOW64_64KEY,
+                &key);
+  return key;
+}
+
+}  // namespace
+
+PinnedVersionValue::PinnedVersionValue(const std::string& name, const std::string& text)
+    : name_(name) {
+  HKEY key = OpenVersionKey();
+  DWORD type = 0, size = 1024;
+  std::string data(size, '\0');
+  if (!RegQueryValueExA(key, name.c_str(), nullptr, &type, reinterpret_cast<BYTE*>(data.data()),
+                        &size))
+    original_ = char(type) + data.substr(0, size);
+  RegSetValueExA(key, name.c_str(), 0, REG_SZ, reinterpret_cast<const BYTE*>(text.c_str()),
+                 DWORD(text.size() + 1));
+  RegCloseKey(key);
+}
+
+PinnedVersionValue::~PinnedVersionValue() {
+  HKEY key = OpenVersionKey();
+  if (original_.empty())
+    RegDeleteValueA(key, name_.c_str());
+  else
+    RegSetValueExA(key, name_.c_str(), 0, DWORD(original_[0]),
+                   reinterpret_cast<const BYTE*>(original_.data() + 1), DWORD(original_.size() - 1));
+  RegCloseKey(key);
+}
 
 std::string Lines(std::initializer_list<std::string> lines) {
   std::string text;

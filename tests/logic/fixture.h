@@ -11,11 +11,27 @@
 
 namespace movrix::testing {
 
-// True in the x86_64 flavour, which has no WOW64 of its own to show.
-inline constexpr bool k64BitProcess = sizeof(void*) == 8;
-#define SKIP_UNLESS_32_BIT_PROCESS()                                                    \
-  if (::movrix::testing::k64BitProcess)                                                 \
-  GTEST_SKIP() << "only a 32-bit process meets this; the x86_64 flavour runs here"
+// True for a 32-bit process on a 64-bit system, the only one that meets WOW64's redirections.
+bool IsWow64();
+#define SKIP_UNLESS_WOW64()                                                              \
+  if (!::movrix::testing::IsWow64())                                                     \
+  GTEST_SKIP() << "only a 32-bit process on a 64-bit system meets this; this one is "    \
+               << (sizeof(void*) == 8 ? "64-bit (the x86_64 flavour)" : "on a 32-bit system")
+bool Is64BitSystem();
+
+// Sets a value of the version key of HKEY_LOCAL_MACHINE, in its 64-bit view as the
+// identification reads it, and puts the original back when destroyed.
+class PinnedVersionValue {
+ public:
+  PinnedVersionValue(const std::string& name, const std::string& text);
+  ~PinnedVersionValue();
+  PinnedVersionValue(const PinnedVersionValue&) = delete;
+  PinnedVersionValue& operator=(const PinnedVersionValue&) = delete;
+
+ private:
+  std::string name_;
+  std::string original_;  // type code and data, or empty when there was no value
+};
 
 // Lines joined, each followed by CR LF.
 std::string Lines(std::initializer_list<std::string> lines);

@@ -47,6 +47,7 @@ class FormLoadTest : public LogicTest {
     return *forms_.back();
   }
   std::vector<std::unique_ptr<FrmCopy>> forms_;
+  PinnedVersionValue product_{"ProductName", "Microsoft Windows 10"};
 };
 
 TEST_F(FormLoadTest, OnlyTheListedEnglishAndFrenchLanguagesAreAccepted) {
@@ -145,9 +146,8 @@ TEST_F(FormLoadTest, EachStopShowsItsMessageAndNeverTheWindow) {
 }
 
 TEST_F(FormLoadTest, A32BitProcessReadsProgramFilesAsTheX86Folder) {
-  SKIP_UNLESS_32_BIT_PROCESS();
-  BOOL wow64 = FALSE;
-  IsWow64Process(GetCurrentProcess(), &wow64);
+  if (sizeof(void*) == 8) GTEST_SKIP() << "only a 32-bit process reads this; this one is 64-bit";
+  const bool wow64 = IsWow64();
   system_.environment.erase("ProgramFiles");
   EXPECT_EQ(system_.GetEnv("ProgramFiles"), wow64 ? "C:\\Program Files (x86)" : "C:\\Program Files");
   system_.admin = false;

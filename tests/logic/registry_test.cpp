@@ -14,8 +14,6 @@
 namespace movrix::testing {
 namespace {
 
-constexpr const char* kVersionKey = "SOFTWARE\\Microsoft\\Windows NT\\CurrentVersion";
-
 HKEY Root(const std::string& name) {
   return name == "HKCR" ? HKEY_CLASSES_ROOT : name == "HKCU" ? HKEY_CURRENT_USER : HKEY_LOCAL_MACHINE;
 }
@@ -33,9 +31,12 @@ std::string Stored(HKEY root, const std::string& key, const std::string& name,
   return status ? "<no value>" : std::to_string(type) + ":" + data.substr(0, size);
 }
 
-void Put(HKEY root, const std::string& key, const std::string& name, DWORD type,
-         const std::string& data) {
-  RegSetKeyValueA(root, key.c_str(), name.c_str(), type, data.data(), DWORD(data.size()));
+void Put(HKEY root, const std::string& key, const std::string& name, const std::string& text) {
+  HKEY opened;
+  ASSERT_EQ(RegOpenKeyExA(root, key.c_str(), 0, KEY_SET_VALUE | KEY_WOW64_64KEY, &opened), 0) << key;
+  RegSetValueExA(opened, name.c_str(), 0, REG_SZ, reinterpret_cast<const BYTE*>(text.c_str()),
+                 DWORD(text.size() + 1));
+  RegCloseKey(opened);
 }
 
 class RegistryTest : public LogicTest {
@@ -89,7 +90,7 @@ TEST_F(RegistryTest, AMissingKeyIsCreatedOnlyWhenAskedAndARefusalIsShown) {
 }
 
 TEST_F(RegistryTest, TheAccessMaskReachesTheNativeView) {
-  SKIP_UNLESS_32_BIT_PROCESS();
+  SKIP_UNLESS_WOW64();
   KeyHandle key = 0;
   ASSERT_GT(OpenKey(system_, kLocalMachine, "SOFTWARE\\MovrixTests", key, true), 0);
   SetKeyValue(system_, key, "view", kRegSz, Variant::Text("native"));
@@ -136,9 +137,10 @@ std::string Expected(const Listed& value) {
   return std::to_string(type) + ":" + bytes;
 }
 
-// Every listed value holds what the listing says.
+// Every listed value holds what the listing says; a 32-bit system has no 32-bit mirror.
 void ExpectRegistryAsListed(const std::vector<Listed>& listing) {
   for (const Listed& value : listing) {
+    if (!Is64BitSystem() && value.key.rfind("Wow6432Node\\", 0) == 0) continue;
     const std::string where = "line " + std::to_string(value.line) + ": " + value.root + "\\" +
                               value.key + " [" + value.name + "]";
     if (value.type == "KEY")
@@ -151,7 +153,8 @@ void ExpectRegistryAsListed(const std::vector<Listed>& listing) {
 class WriteRegTest : public RegistryTest {
  protected:
   std::vector<Listed> listing_ = ReadListing(
-      system_.ExecutablePath().substr(0, system_.ExecutablePath().rfind('\\')) + "\\registration.tsv");
+      system_.ExecutablePath().substr(0, system_.ExecutablePath().rfind('\\')) +
+      "\\registration.tsv");
 };
 
 TEST_F(WriteRegTest, EveryListedValueIsWrittenAndOnlyA64BitSystemGetsTheMirror) {
@@ -159,7 +162,7 @@ TEST_F(WriteRegTest, EveryListedValueIsWrittenAndOnlyA64BitSystemGetsTheMirror) 
   const std::string mirror = "Wow6432Node\\CLSID\\{0A522732-A626-11D0-8D60-00C04FD6202B}";
   ASSERT_TRUE(Write_Reg(system_, false));
   EXPECT_EQ(Stored(HKEY_CLASSES_ROOT, mirror, ""), "<no key>");
-  Put(HKEY_CLASSES_ROOT, "mailto", "Kept", REG_SZ, std::string("yes", 4));
+  Put(HKEY_CLASSES_ROOT, "mailto", "Kept", "yes");
   ASSERT_TRUE(Write_Reg(system_, true));
   ExpectRegistryAsListed(listing_);
   EXPECT_EQ(Stored(HKEY_CLASSES_ROOT, "mailto", "Kept"), "1:" + std::string("yes", 4));
@@ -174,29 +177,21 @@ TEST_F(WriteRegTest, AKeyThatCannotBeMadeIsReportedAndTheSequenceGoesOn) {
             std::string::npos);
 }
 
-// The identification reads the version key of the running system; each case writes the values it
-// needs there and puts the originals back.
+// Run by the scenarios, in a prefix the installer itself has just registered in.
+TEST(Installed, RegistryHoldsTheWholeListing) {
+  TestSystem system;
+  const std::string exe = system.ExecutablePath();
+  ExpectRegistryAsListed(ReadListing(exe.substr(0, exe.rfind('\\')) + "\\registration.tsv"));
+}
+
+// The identification reads the version key of the running system; each case pins the values it
+// needs there.
 class WinVerTest : public LogicTest {
  protected:
-  WinVerTest() {
-    for (const char* name : {"ProductName", "CurrentVersion", "CurrentBuildNumber", "CSDVersion"})
-      saved_.emplace_back(name, Stored(HKEY_LOCAL_MACHINE, kVersionKey, name));
-    Put(HKEY_LOCAL_MACHINE, kVersionKey, "CurrentVersion", REG_SZ, std::string("6.3", 4));
-    Put(HKEY_LOCAL_MACHINE, kVersionKey, "CurrentBuildNumber", REG_SZ, std::string("19045", 6));
-    Put(HKEY_LOCAL_MACHINE, kVersionKey, "CSDVersion", REG_SZ, std::string(1, '\0'));
-    system_.environment["OS"] = "Windows_NT";
-  }
-  ~WinVerTest() override {
-    for (const auto& [name, stored] : saved_) {
-      if (stored[0] == '<')
-        RegDeleteKeyValueA(HKEY_LOCAL_MACHINE, kVersionKey, name.c_str());
-      else
-        Put(HKEY_LOCAL_MACHINE, kVersionKey, name, std::stoul(stored), stored.substr(2));
-    }
-  }
+  WinVerTest() { system_.environment["OS"] = "Windows_NT"; }
   // Identifies a system of this product name and processor; "7", "8", "10" or "-", and txtSys.
   std::string Identify(const std::string& product, const std::string& processor) {
-    Put(HKEY_LOCAL_MACHINE, kVersionKey, "ProductName", REG_SZ, product + '\0');
+    PinnedVersionValue name("ProductName", product);
     system_.environment["PROCESSOR_IDENTIFIER"] = processor;
     RunState run;
     WinVerResult window;
@@ -204,7 +199,8 @@ class WinVerTest : public LogicTest {
     std::string flags = window.IsWindows7 ? "7" : run.IsWindows8 ? "8" : run.IsWindows10 ? "10" : "-";
     return flags + (window.Is64Bit ? "/64|" : "/32|") + window.txtSys;
   }
-  std::vector<std::pair<std::string, std::string>> saved_;
+  PinnedVersionValue version_{"CurrentVersion", "6.3"}, build_{"CurrentBuildNumber", "19045"},
+      service_pack_{"CSDVersion", ""};
 };
 
 TEST_F(WinVerTest, TheFirstMatchingProductTestAndTheProcessorsFirstWordDecide) {

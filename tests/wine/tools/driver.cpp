@@ -108,6 +108,11 @@ class Driver {
   }
 
  private:
+  static BOOL CALLBACK CollectChild(HWND child, LPARAM list) {
+    reinterpret_cast<std::vector<HWND>*>(list)->push_back(child);
+    return TRUE;
+  }
+
   static BOOL CALLBACK VisitTopLevel(HWND window, LPARAM self) {
     reinterpret_cast<Driver*>(self)->Visit(window);
     return TRUE;
@@ -136,9 +141,12 @@ class Driver {
       buttons += (buttons.empty() ? "" : ",") + std::string(button.name);
       if (wanted == button.name) press = control;
     }
-    HWND icon = GetDlgItem(box, kBoxIconId);
+    // A box without an icon keeps its icon control, empty.
+    DWORD_PTR icon = 0;
+    SendMessageTimeoutW(GetDlgItem(box, kBoxIconId), STM_GETICON, 0, 0, SMTO_ABORTIFHUNG, 5000,
+                        &icon);
     Write({"box", Escaped(TextOf(box)), Escaped(TextOf(GetDlgItem(box, kBoxTextId))),
-           icon && IsWindowVisible(icon) ? "shown" : "none", buttons, press ? wanted : "none"});
+           icon ? "shown" : "none", buttons, press ? wanted : "none"});
     WaitForScreenshot();
     // Posted, not sent: the click may bring the program's next box.
     if (press) PostMessageW(press, BM_CLICK, 0, 0);
@@ -151,7 +159,9 @@ class Driver {
     Write({"window", Escaped(ClassOf(main)), Escaped(TextOf(main)),
            Numbers({frame.left, frame.top, frame.right, frame.bottom}),
            Numbers({client.right, client.bottom})});
-    for (HWND child = GetWindow(main, GW_CHILD); child; child = GetWindow(child, GW_HWNDNEXT)) {
+    std::vector<HWND> children;
+    EnumChildWindows(main, CollectChild, LPARAM(&children));
+    for (HWND child : children) {
       RECT r;
       GetWindowRect(child, &r);
       MapWindowPoints(nullptr, main, reinterpret_cast<POINT*>(&r), 2);

@@ -1,0 +1,47 @@
+"""Every test: the logic tests under Wine on each system this machine can run, then the
+scenarios that only the real window can prove. Prints the flavour and what it skips first;
+stops with one sentence when the ground is missing."""
+
+from __future__ import annotations
+
+import shutil
+import sys
+import time
+
+import scenarios
+import wine
+
+REPO = wine.REPO
+
+
+def logic_tests(flavour: wine.Flavour, name: str) -> bool:
+    with wine.fresh_prefix(name, flavour) as prefix:
+        for program in ("logic_tests.exe",):
+            shutil.copy(flavour.build / program, prefix.host("C:\\"))
+        shutil.copy(REPO / "tests" / "data" / "registration.tsv", prefix.host("C:\\"))
+        result = prefix.run(r"C:\logic_tests.exe", "--gtest_brief=1", "--gtest_filter=-Installed.*")
+    print(result.stdout.rstrip())
+    return result.returncode == 0
+
+
+def main(argv: list[str]) -> int:
+    flavour = wine.this_machine()
+    print(flavour.describe(), flush=True)
+    try:
+        wine.build(flavour, "Movrix18", "test_programs")
+        failed = []
+        for name in [t for t in ("win10-64", "win8-32") if t in flavour.templates]:
+            print(f"\n== Logic tests on {name}", flush=True)
+            if not logic_tests(flavour, name):
+                failed.append(f"logic tests on {name}")
+        print("\n== Scenarios", flush=True)
+        failed += scenarios.run_all(flavour, argv)
+    except wine.Trouble as trouble:
+        print(f"\n{trouble}", file=sys.stderr)
+        return 2
+    print("\nAll tests passed." if not failed else "\nFailed: " + ", ".join(failed) + ".")
+    return 1 if failed else 0
+
+
+if __name__ == "__main__":
+    sys.exit(main(sys.argv[1:]))

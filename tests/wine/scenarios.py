@@ -1,0 +1,265 @@
+"""What only the real program, its window and its boxes can prove, run as a user would meet it:
+the driver answers the boxes and presses OK. Each scenario starts from a fresh prefix and keeps
+its screenshots and boxes in build/e2e-artifacts/<scenario>/."""
+
+from __future__ import annotations
+
+import shutil
+import subprocess
+import time
+from pathlib import Path
+
+import wine
+
+REPO = wine.REPO
+CRLF = "\r\n"
+ARTIFACTS = REPO / "build" / "e2e-artifacts"
+TXT_SYS, TXT_OUTPUT, TXT_OK = 106, 107, 108
+# Each control of the window: left, top, width, height in twips from the client origin (a
+# width of 0: the label sizes itself), and its fixed text (None: written at run time).
+LAYOUT = {101: (150, 60, 11425, 5300, ""), 102: (3150, 4460, 1215, 495, "OK"),
+          103: (9150, 5060, 2000, 285, "OK pour quitter"),
+          104: (510, 5060, 6500, 285, "Toutes les opérations ont été effectuées avec succès - "
+                                      "Windows Mail est opérationnel"),
+          105: (315, 1175, 4365, 1500, "Système d'exploitation"), 106: (495, 1475, 4005, 1095, None),
+          107: (4830, 1260, 6535, 3735, None), 108: (4870, 810, 5600, 400, None),
+          109: (270, 300, 0, 0, "Movrix18"),
+          110: (4830, 310, 6500, 195, "Utilitaire d'installation de Windows Mail sur Windows 10"),
+          111: (270, 2820, 2505, 2205, None), 112: (4830, 510, 6500, 195, "")}
+CLIENT = (11745, 5430)
+TXT_OK_TEXT = ("Les fichiers programmes de Windows Mail ont été correctement installés." + CRLF +
+               "Il vous suffit, si vous ne l'avez pas déjà fait, de lancer Quillset")
+WINMAIL_QUESTION = ("Windows Mail est en service",
+                    "Cliquer sur OUI pour arrêter Windows Mail" + CRLF +
+                    "ou sur NON si vous désirez le fermer vous-même" + CRLF +
+                    "afin de terminer les travaux en cours.", "shown", "yes,no")
+
+
+class Scenario:
+    """One scenario's prefix, its checks (every failure is collected) and its artifacts."""
+
+    def __init__(self, prefix: wine.Prefix, name: str):
+        self.prefix, self.name, self.failures = prefix, name, []
+        self.artifacts = ARTIFACTS / name
+        shutil.rmtree(self.artifacts, ignore_errors=True)
+        self.artifacts.mkdir(parents=True)
+        self.runs = 0
+        setup = prefix.host(r"C:\Setup")
+        subprocess.run(["bash", str(REPO / "scripts" / "make_sample_sources.sh"), str(setup)],
+                       check=True)
+        shutil.copy(prefix.flavour.build / "Movrix18.exe", setup)
+
+    def check(self, condition: bool, message: str) -> bool:
+        if not condition:
+            self.failures.append(message)
+        return condition
+
+    def equal(self, got, want, what: str) -> bool:
+        return self.check(got == want, f"{what}: got {got!r}, expected {want!r}")
+
+    def install(self, answers=()) -> wine.Run:
+        self.runs += 1
+        run = wine.drive(self.prefix, r"C:\Setup\Movrix18.exe", answers=answers,
+                         shots=self.artifacts / f"run{self.runs}")
+        with open(self.artifacts / "boxes.txt", "a", encoding="utf-8") as boxes:
+            for box in run.boxes:
+                boxes.write(f"run {self.runs}: " + " | ".join(box).replace(CRLF, " / ") + "\n")
+        return run
+
+    def read(self, path: str) -> str | None:
+        host = self.prefix.host(path)
+        return host.read_text("utf-8") if host.is_file() else None
+
+
+def sample(path: str) -> str:
+    return f"sample {path}\n"
+
+
+def tree_files(tree: str) -> list[str]:
+    root = REPO / "build" / "sample-check"
+    shutil.rmtree(root, ignore_errors=True)
+    subprocess.run(["bash", str(REPO / "scripts" / "make_sample_sources.sh"), str(root)], check=True)
+    return sorted(str(p.relative_to(root / tree)).replace("/", "\\")
+                  for p in (root / tree).rglob("*") if p.is_file())
+
+
+def check_window(s: Scenario, run: wine.Run) -> None:
+    if not s.check(run.window is not None, f"no window; boxes {run.boxes}"):
+        return
+    date = time.strftime("%d/%m/%Y", time.localtime(s.prefix.host(r"C:\Setup\Movrix18.exe").stat().st_mtime))
+    s.equal(run.window["caption"], f"Movrix18 (version 2.18.0.1 du {date})", "caption")
+    s.equal(run.window["client"], f"{CLIENT[0] // 15},{CLIENT[1] // 15}", "client size")
+    s.equal(sorted(run.controls), sorted(LAYOUT), "controls")
+    for id, (left, top, width, height, text) in LAYOUT.items():
+        kind, rect, got_text = run.controls.get(id, ("", "0,0,0,0", ""))
+        l, t, r, b = map(int, rect.split(","))
+        want = (left / 15, top / 15) + ((width / 15, height / 15) if width else (r - l, b - t))
+        s.check(all(abs(g - w) <= 1 for g, w in zip((l, t, r - l, b - t), want)),
+                f"control {id} at {l},{t} size {r - l}x{b - t}, expected {want} (±1 px)")
+        if text is not None:
+            s.equal(got_text, text, f"text of control {id}")
+    s.equal(run.controls.get(TXT_OK, ("", "", ""))[2], TXT_OK_TEXT, "txtOK")
+
+
+def check_copy_log(s: Scenario, output: str, trees: list[tuple[str, str]]) -> None:
+    """Every file of each tree has its two lines, "de   " then "vers "."""
+    lines = output.split(CRLF)
+    pairs = {(a[5:], b[5:]) for a, b in zip(lines, lines[1:]) if a.startswith("de   ") and b.startswith("vers ")}
+    for tree, destination in trees:
+        for file in tree_files(tree):
+            s.check((rf"C:\Setup\{tree}\{file}", rf"{destination}\{file}") in pairs,
+                    f"copy log lacks {tree}\\{file}")
+            s.equal(s.read(rf"{destination}\{file}"), sample(f"{tree}/{file}".replace("\\", "/")),
+                    f"installed {destination}\\{file}")
+
+
+def check_system_files(s: Scenario, folders: list[tuple[str, str]], first_run: bool) -> None:
+    """The replaced system files hold the new text; their backups the original, on every run."""
+    for source, folder in folders:
+        for name in wine.SYSTEM_FILES:
+            path = rf"C:\Windows\{folder}\{name}"
+            s.equal(s.read(path), sample(f"{source}/{name}".replace("\\", "/")), path)
+            s.equal(s.read(path + ".orlo"), f"original {folder.lower()} {name}", path + ".orlo")
+
+
+def check_registry(s: Scenario) -> None:
+    shutil.copy(s.prefix.flavour.build / "logic_tests.exe", s.prefix.host("C:\\"))
+    shutil.copy(REPO / "tests" / "data" / "registration.tsv", s.prefix.host("C:\\"))
+    result = s.prefix.run(r"C:\logic_tests.exe", "--gtest_brief=1", "--gtest_filter=Installed.*")
+    s.check(result.returncode == 0, "registry against the listing:\n" + result.stdout[-3000:])
+
+
+def check_commands(s: Scenario, destinations: int) -> None:
+    """Each destination was handed over by one takeown and one icacls (they are not awaited)."""
+    for _ in range(100):
+        log = s.prefix.command_log()
+        if len(log) >= 2 * destinations:
+            break
+        time.sleep(0.2)
+    s.equal(sum(line.startswith("takeown.exe") for line in log), destinations, "takeown starts")
+    s.equal(sum(line.startswith("icacls.exe") for line in log), destinations, "icacls starts")
+
+
+def steps_text(renamed: list[str], system_line: str, registers: bool) -> str:
+    text = CRLF.join(["=" * 51, "Vérifier la présence des dossiers Windows Mail renommés.",
+                      "Les renommer s'ils ne le sont pas encore", "=" * 51]) + CRLF
+    if renamed:
+        text += CRLF.join(["Renommer le ou les dossiers programmes Windows Mail", "-" * 92]
+                          + [f"Renommer le dossier {r}\\Windows Mail" for r in renamed]) + CRLF
+    text += CRLF
+    if registers:
+        text += CRLF.join(["=" * 57, "Compléter la base de registre", "=" * 57, ""]) + CRLF
+    return text + CRLF.join(["=" * 46, "Copier les fichiers programmes de Windows Mail (de Vista)",
+                             "dans le(s) dossier(s) programmes de Windows " + system_line,
+                             "=" * 46]) + CRLF
+
+
+def first_install_win10_64(s: Scenario) -> None:
+    for number in (1, 2):
+        run = s.install()
+        s.equal(run.boxes, [], f"boxes of run {number}")
+        check_window(s, run)
+        output = run.controls.get(TXT_OUTPUT, ("", "", ""))[2]
+        renamed = ["Program Files", "Program Files (x86)"] if number == 1 else []
+        steps = steps_text(renamed, "W10", True)
+        s.equal(output[:len(steps)], steps, f"steps of run {number}")
+        s.equal(run.controls.get(TXT_SYS, ("", "", ""))[2].split(CRLF)[0], "Microsoft Windows 10 64 bits", "txtSys")
+        check_copy_log(s, output, [("WM_32", r"C:\Program Files (x86)"), ("WM_64", r"C:\Program Files")])
+        check_system_files(s, [("system32", "System32"), ("syswow64", "SysWOW64")], number == 1)
+        s.equal(s.read(r"C:\Program Files\Windows Mail.orlo\placeholder.txt"), "original Program Files",
+                "the renamed folder")
+        check_commands(s, number * (2 * len(tree_files("WM_32")) + 11))
+        s.equal(run.exit_code, 0, "exit code")
+    check_registry(s)
+
+
+def windows_7(s: Scenario) -> None:
+    run = s.install()
+    s.equal(run.boxes, [], "boxes")
+    output = run.controls.get(TXT_OUTPUT, ("", "", ""))[2]
+    steps = steps_text(["Program Files", "Program Files (x86)"], "7", False)
+    s.equal(output[:len(steps)], steps, "steps")
+    s.check("DLL" not in output, "no system-file block on Windows 7")
+    s.equal(s.read(r"C:\Windows\System32\msoeacct.dll"), "original system32 msoeacct.dll", "system file")
+    check_copy_log(s, output, [("WM_32", r"C:\Program Files (x86)"), ("WM_64", r"C:\Program Files")])
+
+
+def windows_8_32(s: Scenario) -> None:
+    run = s.install()
+    s.equal(run.boxes, [], "boxes")
+    output = run.controls.get(TXT_OUTPUT, ("", "", ""))[2]
+    steps = steps_text(["Program Files"], "W8", True)
+    s.equal(output[:len(steps)], steps, "steps")
+    check_copy_log(s, output, [("WM_32", r"C:\Program Files")])
+    check_system_files(s, [("syswow64", "System32")], True)
+    check_registry(s)
+
+
+def start_winmail(s: Scenario) -> subprocess.Popen:
+    shutil.copy(s.prefix.flavour.build / "WinMail.exe", s.prefix.host("C:\\"))
+    process = subprocess.Popen([s.prefix.flavour.loader, r"C:\WinMail.exe"], env=s.prefix.env(),
+                               stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+    time.sleep(2)
+    return process
+
+
+def winmail_no(s: Scenario) -> None:
+    winmail = start_winmail(s)
+    run = s.install(["no"])
+    s.equal(run.boxes, [WINMAIL_QUESTION + ("no",)], "boxes")
+    s.check(run.window is None, "the window appeared")
+    s.check(winmail.poll() is None, "WinMail.exe was ended")
+    s.check(s.prefix.host(r"C:\Program Files\Windows Mail\placeholder.txt").exists(), "something was renamed")
+    winmail.kill()
+
+
+def winmail_yes(s: Scenario) -> None:
+    winmail = start_winmail(s)
+    run = s.install(["yes"])
+    s.equal(run.boxes, [WINMAIL_QUESTION + ("yes",)], "boxes")
+    s.check(winmail.wait(timeout=20) is not None, "WinMail.exe still runs")
+    s.check(run.window is not None, "no window after ending WinMail.exe")
+
+
+def refused_language(s: Scenario) -> None:
+    s.prefix.locale = "de_DE.UTF-8"
+    run = s.install()
+    s.equal(run.boxes, [("Form_Load", "Movrix non compatible avec la langue de Windows ou Système corrompu",
+                         "shown", "ok", "ok")], "boxes")
+    s.check(run.window is None, "the window appeared")
+
+
+def missing_wm_64(s: Scenario) -> None:
+    shutil.rmtree(s.prefix.host(r"C:\Setup\WM_64"))
+    run = s.install()
+    s.equal(run.boxes, [("Movrix18", "Le dossier WM_64 n'a pas été installé.", "none", "ok", "ok")], "boxes")
+    s.check(run.window is None, "the window appeared")
+    s.check(s.prefix.host(r"C:\Program Files\Windows Mail\placeholder.txt").exists(), "something was renamed")
+
+
+SCENARIOS = [("first-install-win10-64", "win10-64", first_install_win10_64),
+             ("windows-7", "win7-64", windows_7), ("windows-8-32", "win8-32", windows_8_32),
+             ("winmail-no", "win10-64", winmail_no), ("winmail-yes", "win10-64", winmail_yes),
+             ("refused-language", "win10-64", refused_language),
+             ("missing-wm-64", "win10-64", missing_wm_64)]
+
+
+def run_all(flavour: wine.Flavour, only: list[str]) -> list[str]:
+    failed = []
+    with wine.private_display() as display:
+        for name, template, scenario in SCENARIOS:
+            if (only and name not in only) or template not in flavour.templates:
+                continue
+            started = time.time()
+            with wine.fresh_prefix(template, flavour, display) as prefix:
+                s = Scenario(prefix, name)
+                try:
+                    scenario(s)
+                except Exception as error:  # a broken scenario is a failure, reported like one
+                    s.failures.append(f"{type(error).__name__}: {error}")
+            print(f"{'ok  ' if not s.failures else 'FAIL'} {name} ({time.time() - started:.0f} s)")
+            for failure in s.failures:
+                print(f"     {failure}")
+            if s.failures:
+                failed.append(name)
+    return failed
