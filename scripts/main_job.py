@@ -70,7 +70,6 @@ def main() -> int:
     return 0 if run.exit_code == 0 else 1
 
 
-
 if __name__ == "__main__":
     try:
         sys.exit(main())
