@@ -76,3 +76,6 @@ if __name__ == "__main__":
     except wine.Trouble as trouble:
         print(trouble, file=sys.stderr)
         sys.exit(2)
+    except (OSError, subprocess.SubprocessError) as error:
+        print(f"A program the main job needs could not run: {error}.", file=sys.stderr)
+        sys.exit(2)

@@ -5,6 +5,7 @@ stops with one sentence when the ground is missing."""
 from __future__ import annotations
 
 import shutil
+import subprocess
 import sys
 import time
 
@@ -38,6 +39,9 @@ def main(argv: list[str]) -> int:
         failed += scenarios.run_all(flavour, argv)
     except wine.Trouble as trouble:
         print(f"\n{trouble}", file=sys.stderr)
+        return 2
+    except (OSError, subprocess.SubprocessError) as error:
+        print(f"\nA program the tests need could not run: {error}.", file=sys.stderr)
         return 2
     print("\nAll tests passed." if not failed else "\nFailed: " + ", ".join(failed) + ".")
     return 1 if failed else 0
