@@ -59,8 +59,13 @@ void FrmCopy::RunInstallSteps() {
 
   bool registers = state_.IsWindows8 || state_.IsWindows10;
   if (registers) {
-    if (!Write_Reg(system_, identity_.Is64Bit)) return Unload();
-    AppendLines(steps, {Repeat('=', 57), "Compléter la base de registre", Repeat('=', 57), ""});
+    if (!Write_Reg(system_, identity_.Is64Bit, state_.FailedRegistryWrites)) return Unload();
+    AppendLines(steps, {Repeat('=', 57), "Compléter la base de registre", Repeat('=', 57)});
+    if (state_.FailedRegistryWrites > 0) {
+      AppendLines(steps, {"ÉCHEC : " + std::to_string(state_.FailedRegistryWrites) +
+                          " clé(s) ou valeur(s) n'ont pas pu être écrites"});
+    }
+    AppendLines(steps, {""});
   }
 
   std::string system_line = "dans le(s) dossier(s) programmes de Windows ";
@@ -69,6 +74,11 @@ void FrmCopy::RunInstallSteps() {
                       system_line, Repeat('=', 46)});
 
   SetText(kTxtOutput, steps + state_.ReportText);
+  // The closing lines were set for a complete installation; they must not claim one otherwise.
+  if (state_.Copy.FailedFiles > 0 || state_.FailedRegistryWrites > 0) {
+    SetText(kTxtOK, std::string("L'installation de Windows Mail est incomplète.") + kCrLf +
+                        "Les erreurs sont indiquées dans le journal ci-dessous.");
+  }
 }
 
 void FrmCopy::Win_Ver() {

@@ -6,6 +6,7 @@
 #include "platform/win32/win32_system.h"
 
 int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
+  movrix::RestrictLibrarySearchToSystemFolder();
   movrix::Win32System system;
   movrix::FrmCopy form(system);
   form.Form_Load();

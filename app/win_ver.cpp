@@ -92,8 +92,10 @@ Findings ReadNtFamily(System& system, VersionKey& key, WinVerResult& window,
     return GetKeyValue(system, key.handle(), name, close_window);
   };
   Findings found;
-  found.version =
-      read("CurrentVersion") + "." + read("CurrentBuildNumber") + " " + read("CSDVersion");
+  // One read after the other: the operands of a single expression may be read in any order.
+  const std::string version = read("CurrentVersion");
+  const std::string build = read("CurrentBuildNumber");
+  found.version = version + "." + build + " " + read("CSDVersion");
   window.ProcessorBits = ProcessorBitsOf(system.GetEnv("PROCESSOR_IDENTIFIER"), window.Is64Bit);
   found.product_name = read("ProductName");
   return found;

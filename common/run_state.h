@@ -13,7 +13,8 @@ namespace movrix {
 struct CopyContext {
   int16_t SourceRootLen = 0;  // characters of the source root, its final backslash included
   std::string DestRoot;       // destination root, ending in a backslash
-  std::string CopyLog;        // two lines per handled file
+  std::string CopyLog;        // two lines per handled file, a third when it failed
+  int FailedFiles = 0;        // files and system files that were not copied
   movrix::FindData FindData;  // the one search record of the whole walk
 };
 
@@ -29,6 +30,8 @@ struct RunState {
   bool IsWindows10 = false;
   // The report of the last phase that left one: the renaming report, then the copy log.
   std::string ReportText;
+  // Registry keys and values the registration could not write.
+  int FailedRegistryWrites = 0;
   CopyContext Copy;
 };
 

@@ -6,20 +6,38 @@
 #include "files/mod_file_mngr.h"
 
 namespace movrix {
+namespace {
 
-void BackUpOnce(System& system, const std::string& destination) {
-  const std::string backup = destination + ".orlo";
+constexpr const char* kBackupSuffix = ".orlo";
+
+// Renames `destination` to its backup name unless a backup exists; true when it did so now.
+bool BackUpOnce(System& system, const std::string& destination) {
+  const std::string backup = destination + kBackupSuffix;
   // An empty file counts as missing on either side.
-  if (!FileExists(system, backup, false) && FileExists(system, destination, false))
-    system.Rename(destination, backup);
+  if (FileExists(system, backup, false) || !FileExists(system, destination, false)) return false;
+  system.Rename(destination, backup);
+  return true;
+}
+
+}  // namespace
+
+void ReplaceKeepingBackup(System& system, const std::string& source,
+                          const std::string& destination) {
+  const bool backed_up_now = BackUpOnce(system, destination);
+  try {
+    system.CopyFileOver(source, destination);
+  } catch (const SystemError&) {
+    if (backed_up_now) system.Rename(destination + kBackupSuffix, destination);
+    throw;
+  }
 }
 
 bool CopyAdd(System& system, const std::string& source, const std::string& destination) {
   return Guarded(
       [&] {
-        if (!SetRights(system, destination)) return false;
-        BackUpOnce(system, destination);
-        system.CopyFileOver(source, destination);
+        // A system file is in use by the system: its rights must be in place before it is moved.
+        if (!SetRights(system, destination, true)) return false;
+        ReplaceKeepingBackup(system, source, destination);
         return true;
       },
       [&](const std::string&) {

@@ -1,4 +1,4 @@
-// Helpers of the system-file replacement shared by CopyAdd and the copy phase.
+// The replacement of a system file shared by CopyAdd and the copy phase.
 #pragma once
 
 #include <string>
@@ -7,8 +7,11 @@
 
 namespace movrix {
 
-// Renames `destination` to `destination` + ".orlo" when it exists (longer than 0 bytes) and no
-// such backup exists yet, so that the first original is kept across runs. Errors reach the caller.
-void BackUpOnce(System& system, const std::string& destination);
+// Copies `source` over `destination`. An existing original (longer than 0 bytes) is first renamed
+// to `destination` + ".orlo" unless that backup exists already, so that the first original is
+// kept across runs; when the copy then fails, the backup taken now is put back, so that the
+// system file is never left missing. Errors reach the caller.
+void ReplaceKeepingBackup(System& system, const std::string& source,
+                          const std::string& destination);
 
 }  // namespace movrix

@@ -9,8 +9,9 @@ namespace {
 
 // FO_COPY with FOF_SILENT | FOF_NOCONFIRMATION returns 0 on success.
 constexpr int kShellSuccess = 0;
+constexpr const char* kFailedFileLine = "   ÉCHEC : ce fichier n'a pas été copié";
 
-// Only names that match "*.*" are program files; a dot-less name stops its folder's walk.
+// Only names that match "*.*" are program files; others (LICENSE, say) are left out.
 bool HasDot(const std::string& name) {
   return name.find('.') != std::string::npos;
 }
@@ -18,6 +19,38 @@ bool HasDot(const std::string& name) {
 // Names beginning with a dot are ".", ".." and entries kept out of the installation.
 bool StartsWithDot(const std::string& name) {
   return !name.empty() && name[0] == '.';
+}
+
+// A character that no real file name holds: the ANSI listing puts "?" (or a look-alike such as
+// "\" for a fullwidth backslash) where a name had a character outside the code page.
+bool CarriedWhole(const std::string& name) {
+  return name.find_first_of("\\/:*?\"<>|") == std::string::npos;
+}
+
+std::string DestinationOf(const CopyContext& copy, const std::string& source) {
+  // A negative root length cannot cut a path: substr then raises out_of_range.
+  return copy.DestRoot + source.substr(static_cast<size_t>(copy.SourceRootLen));
+}
+
+void LogFailure(CopyContext& copy, const std::string& line) {
+  copy.CopyLog += line + kCrLf;
+  ++copy.FailedFiles;
+}
+
+// Logs a file that cannot be copied under the name the listing gave, and counts it.
+void RefuseName(CopyContext& copy, const std::string& source) {
+  copy.CopyLog += "de   " + source + kCrLf + "vers " + DestinationOf(copy, source) + kCrLf;
+  LogFailure(copy, kFailedFileLine);
+}
+
+std::unique_ptr<FileSearch> StartListing(System& system, CopyContext& copy,
+                                         const std::string& folder) {
+  try {
+    return system.FindFirst(folder + "*.*", copy.FindData);
+  } catch (const SystemError& failure) {
+    LogFailure(copy, "ÉCHEC : impossible de lire le dossier " + folder + " : " + failure.what());
+    return nullptr;
+  }
 }
 
 }  // namespace
@@ -30,14 +63,11 @@ std::string StripNull(const std::string& text) {
 
 bool CopyThisFile(System& system, CopyContext& copy, const std::string& folder) {
   std::string source, destination;  // built step by step; the error box shows what exists
-  return Guarded(
+  const bool copied = Guarded(
       [&] {
-        const std::string name = StripNull(copy.FindData.name);
-        if (!HasDot(name)) return false;
-        source = folder + name;
+        source = folder + StripNull(copy.FindData.name);
         copy.CopyLog += "de   " + source + kCrLf;
-        // A negative root length cannot cut a path: substr then raises out_of_range.
-        destination = copy.DestRoot + source.substr(static_cast<size_t>(copy.SourceRootLen));
+        destination = DestinationOf(copy, source);
         copy.CopyLog += "vers " + destination + kCrLf;
         if (!SetRights(system, destination)) {
           system.ShowMessage("Erreur de copie", "CopyThisFile", Buttons::kOk, Icon::kCritical);
@@ -51,19 +81,24 @@ bool CopyThisFile(System& system, CopyContext& copy, const std::string& folder) 
                            Buttons::kOk, Icon::kCritical);
         return false;
       });
+  if (!copied) LogFailure(copy, kFailedFileLine);
+  return copied;
 }
 
 bool CopyFolder(System& system, CopyContext& copy, const std::string& folder) {
   // The search belongs to this level; FindData is shared, so each level refills it from its own
   // search before reading it again.
-  std::unique_ptr<FileSearch> search = system.FindFirst(folder + "*.*", copy.FindData);
+  std::unique_ptr<FileSearch> search = StartListing(system, copy, folder);
   if (!search) return true;
   do {
-    if (StartsWithDot(copy.FindData.name)) continue;
-    if (copy.FindData.attributes & kAttributeDirectory) {
+    const std::string name = StripNull(copy.FindData.name);
+    if (StartsWithDot(name)) continue;
+    if (!CarriedWhole(name)) {
+      RefuseName(copy, folder + name);
+    } else if (copy.FindData.attributes & kAttributeDirectory) {
       // A failure inside a subfolder ends the walk of that subfolder only.
-      CopyFolder(system, copy, folder + StripNull(copy.FindData.name) + "\\");
-    } else if (!CopyThisFile(system, copy, folder)) {
+      CopyFolder(system, copy, folder + name + "\\");
+    } else if (HasDot(name) && !CopyThisFile(system, copy, folder)) {
       return false;
     }
   } while (search->Next(copy.FindData));

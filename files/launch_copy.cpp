@@ -107,20 +107,31 @@ const std::string& FolderOf(const RunState& state, SystemFolder folder) {
   return folder == SystemFolder::kSystem32 ? state.System32Folder : state.SysWow64Folder;
 }
 
+// Creates the folder that holds `destination` when it is missing: a system in another language
+// has no fr-FR folder of its own.
+void MakeFolderOf(System& system, const std::string& destination) {
+  const std::string folder = destination.substr(0, destination.find_last_of('\\'));
+  if (!FolderExists(system, folder)) system.CreateFolder(folder);
+}
+
 // Replaces the system files of the rows for `bits`, in table order, advancing the step marker.
-void CopySystemFiles(System& system, const RunState& state, Bits bits, std::string& step) {
+// Returns the log lines of the files that were not replaced, each counted as a failure.
+std::string CopySystemFiles(System& system, RunState& state, Bits bits, std::string& step) {
+  std::string failures;
   for (const SystemFileRow& row : kSystemFileRows) {
     if (row.system != bits) continue;
     step = row.step;
     const std::string source = state.AppFolder + row.source;
     const std::string destination = FolderOf(state, row.folder) + row.destination;
-    if (row.how == How::kCopyAdd) {
-      CopyAdd(system, source, destination);  // reports its own failure; the phase goes on
-    } else {
-      BackUpOnce(system, destination);
-      system.CopyFileOver(source, destination);
+    MakeFolderOf(system, destination);
+    if (row.how == How::kBackUpAndCopyOver) {
+      ReplaceKeepingBackup(system, source, destination);
+    } else if (!CopyAdd(system, source, destination)) {  // reports its own failure
+      failures += "ÉCHEC : " + destination + " n'a pas été remplacé" + kCrLf;
+      ++state.Copy.FailedFiles;
     }
   }
+  return failures;
 }
 
 bool ReplacesSystemFiles(const RunState& state) {
@@ -140,12 +151,12 @@ void CopyPhase64(System& system, RunState& state, std::string& step) {
   step = "3";
   // While the redirection is off, System32Folder names the native 64-bit system folder.
   Wow64RedirectionOff redirection(system);
-  CopySystemFiles(system, state, Bits::k64, step);
+  const std::string failures = CopySystemFiles(system, state, Bits::k64, step);
   step = "6";
   redirection.Restore();
   step = "7";
   copy.CopyLog += kCrLf + Repeat('=', 12) + kCrLf + Header("Copier les DLL et DLL.MUI", 24) +
-                  Lines(kSystemFileLines64);
+                  Lines(kSystemFileLines64) + failures;
 }
 
 void CopyPhase32(System& system, RunState& state, std::string& step) {
@@ -155,10 +166,10 @@ void CopyPhase32(System& system, RunState& state, std::string& step) {
   CopyTree(system, copy, state.AppFolder + "WM_32\\", state.ProgramFilesFolder);
   step = "9";
   if (!ReplacesSystemFiles(state)) return;
-  CopySystemFiles(system, state, Bits::k32, step);
+  const std::string failures = CopySystemFiles(system, state, Bits::k32, step);
   step = "10";
   copy.CopyLog += kCrLf + Repeat('=', 27) + kCrLf + Header("Copie des DLL et DLL.MUI", 27) +
-                  Lines(kSystemFileLines32);
+                  Lines(kSystemFileLines32) + failures;
 }
 
 }  // namespace

@@ -16,9 +16,12 @@ std::string ReportHeader() {
          Repeat('-', 92) + kCrLf;
 }
 
-// Fails the phase unless `folder` exists; no error was raised, so only the step titles the box.
+// Fails the phase unless `folder` or its backup exists; no error was raised, so only the step
+// titles the box. A backup without its folder is a renaming done by an earlier run that stopped
+// before the copy re-created the folder.
 void RequireFolder(System& system, const std::string& folder) {
-  if (!FolderExists(system, folder + "\\")) FailWithoutDescription();
+  if (!FolderExists(system, folder + "\\") && !FolderExists(system, folder + kBackupSuffix + "\\"))
+    FailWithoutDescription();
 }
 
 // True when `folder` has no backup yet; an existing backup is never touched.

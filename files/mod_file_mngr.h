@@ -17,19 +17,23 @@ bool FileExists(System& system, const std::string& path, bool show_message);
 // of the listing reach the caller.
 bool FolderExists(System& system, const std::string& path);
 
-// Hands `path` to the Administrators group (takeown, then icacls), without waiting for either.
-// False only when a command could not be started, after its box.
-bool SetRights(System& system, const std::string& path);
+// Hands `path` to the Administrators group (takeown, then icacls). With `await`, waits for each
+// command to end, 30 s at most; otherwise they run on alongside. False only when a command could
+// not be started, after its box.
+bool SetRights(System& system, const std::string& path, bool await = false);
 
 // The text before the first NUL of `text`. Raises a failure when there is none.
 std::string StripNull(const std::string& text);
 
 // Copies the file of `copy.FindData` from `folder` to the same relative place under
-// `copy.DestRoot`, logging two lines. True when the file was copied.
+// `copy.DestRoot`, logging two lines, and a third that marks it when it was not copied (counted
+// in `copy.FailedFiles`). True when the file was copied.
 bool CopyThisFile(System& system, CopyContext& copy, const std::string& folder);
 
-// Copies the tree below `folder` (ending in a backslash) under `copy.DestRoot`. True unless a file
-// of this folder itself failed.
+// Copies the tree below `folder` (ending in a backslash) under `copy.DestRoot`. Names without a dot
+// and names beginning with one are skipped. A folder that cannot be listed and a name that the
+// ANSI listing could not carry are logged and counted as failures, and the walk goes on. True
+// unless a file of this folder itself failed to copy, which ends the walk of this folder.
 bool CopyFolder(System& system, CopyContext& copy, const std::string& folder);
 
 }  // namespace movrix

@@ -8,22 +8,26 @@ namespace {
 // The built-in Administrators group by its well-known identifier, which every system language
 // knows; its localised name ("administrateurs") exists on French systems only.
 constexpr const char* kAdministratorsFullControl = " /grant *S-1-5-32-544:F";
+constexpr uint32_t kCommandWaitMilliseconds = 30000;
 
-// Starts `command` through the command interpreter and lets the window breathe once, since the
-// command is not awaited.
-void StartThroughInterpreter(System& system, const std::string& command) {
-  system.StartCommand(system.GetEnv("comspec") + " /c " + command);
+// Starts one of the system's own commands by its full path: no interpreter that could read the
+// path as commands, and no search that could find a planted copy first. The window breathes once
+// afterwards, since a command that is not awaited may run for a while.
+void StartSystemCommand(System& system, const char* program, const std::string& arguments,
+                        bool await) {
+  system.StartProgram(system.SystemFolder() + "\\" + program, arguments,
+                      await ? kCommandWaitMilliseconds : 0);
   system.ProcessPendingMessages();
 }
 
 }  // namespace
 
-bool SetRights(System& system, const std::string& path) {
+bool SetRights(System& system, const std::string& path, bool await) {
   const std::string quoted = "\"" + path + "\"";
   return Guarded(
       [&] {
-        StartThroughInterpreter(system, "takeown /a /f " + quoted);
-        StartThroughInterpreter(system, "icacls " + quoted + kAdministratorsFullControl);
+        StartSystemCommand(system, "takeown.exe", "/a /f " + quoted, await);
+        StartSystemCommand(system, "icacls.exe", quoted + kAdministratorsFullControl, await);
         return true;
       },
       [&](const std::string& description) {

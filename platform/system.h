@@ -1,8 +1,7 @@
 // The operating-system services the installer uses, and nothing more.
 //
-// The installer's logic is written once against this interface. Win32System calls the real ANSI
-// functions; HostSystem is an in-memory stand-in for fast tests on Linux. Both pass the same
-// contract tests.
+// The installer's logic is written once against this interface; Win32System calls the real ANSI
+// functions.
 //
 // Conventions shared by every implementation:
 // - Texts (paths, key paths, value names, messages) are UTF-8. The Win32 side converts them to the
@@ -101,6 +100,8 @@ class ProcessHandle {
  public:
   virtual ~ProcessHandle() = default;
   virtual void Terminate(uint32_t exit_code) = 0;
+  // Waits at most `milliseconds` for the process to be gone; true when it is.
+  virtual bool WaitForEnd(uint32_t milliseconds) = 0;
 };
 
 // The redirection value that switching WOW64 file-system redirection off hands back.
@@ -133,10 +134,13 @@ class System {
   // Throws SystemError on other failures, such as an unreachable drive.
   virtual int64_t PathAttributes(const std::string& path) = 0;
   // Starts a listing of `pattern` (a folder followed by a wildcard) and fills `first`.
-  // Null when the search cannot start.
+  // Null when nothing matches or the folder does not exist; throws SystemError when the folder
+  // cannot be listed (access denied, a path too long).
   virtual std::unique_ptr<FileSearch> FindFirst(const std::string& pattern, FindData& first) = 0;
   // Renames a file or folder within its parent. Throws SystemError on failure.
   virtual void Rename(const std::string& from, const std::string& to) = 0;
+  // Creates one folder whose parent exists. Throws SystemError on failure.
+  virtual void CreateFolder(const std::string& path) = 0;
   // Copies a file over any existing one. Throws SystemError on failure.
   virtual void CopyFileOver(const std::string& from, const std::string& to) = 0;
   // The shell's copy of one file (FO_COPY, silent, no confirmation); creates every missing folder
@@ -148,9 +152,13 @@ class System {
   virtual void RevertWow64Redirection(Wow64Value value) = 0;
 
   // ---- Commands and messages ----
-  // Starts a command line in a minimised window with the focus, without waiting for it.
-  // Throws SystemError when it cannot be started.
-  virtual void StartCommand(const std::string& command_line) = 0;
+  // The system folder (GetSystemDirectory), without a final backslash.
+  virtual std::string SystemFolder() = 0;
+  // Starts the program at the full path `program` with `arguments`, in a minimised window with
+  // the focus; no interpreter and no search are involved. Waits at most `wait_milliseconds` for
+  // it to end (0: not at all). Throws SystemError when it cannot be started.
+  virtual void StartProgram(const std::string& program, const std::string& arguments,
+                            uint32_t wait_milliseconds) = 0;
   // Lets the window system process the pending messages once.
   virtual void ProcessPendingMessages() = 0;
 

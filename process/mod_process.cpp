@@ -17,8 +17,10 @@ int32_t FindProcess(System& system, const std::string& exe_name) {
 }
 
 void KillProcess(System& system, int32_t id) {
-  if (std::unique_ptr<ProcessHandle> process = system.OpenProcessToTerminate(id))
+  if (std::unique_ptr<ProcessHandle> process = system.OpenProcessToTerminate(id)) {
     process->Terminate(0);
+    process->WaitForEnd(10000);
+  }
 }
 
 }  // namespace movrix

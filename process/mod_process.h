@@ -12,7 +12,8 @@ namespace movrix {
 // ignoring case and comparing whole names; 0 when there is none or no snapshot can be taken.
 int32_t FindProcess(System& system, const std::string& exe_name);
 
-// Ends the process `id` with exit code 0. Failures are silent.
+// Ends the process `id` with exit code 0 and waits, 10 s at most, until it is gone, so that its
+// files are free when the installation starts. Failures are silent.
 void KillProcess(System& system, int32_t id);
 
 }  // namespace movrix

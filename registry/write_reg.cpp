@@ -74,19 +74,23 @@ size_t EndOfKey(const std::vector<RegistrationEntry>& entries, size_t first) {
   return end;
 }
 
-// Writes the values of rows [first, end) into the open `key`; their statuses are not looked at.
-void WriteValues(System& system, KeyHandle key, const std::vector<RegistrationEntry>& entries,
-                 size_t first, size_t end) {
+// Writes the values of rows [first, end) into the open `key`; returns how many failed.
+int WriteValues(System& system, KeyHandle key, const std::vector<RegistrationEntry>& entries,
+                size_t first, size_t end) {
+  int failed = 0;
   for (size_t i = first; i < end; ++i) {
     const RegistrationEntry& entry = entries[i];
-    if (!entry.key_only) SetKeyValue(system, key, entry.name, entry.type, entry.value);
+    if (!entry.key_only &&
+        SetKeyValue(system, key, entry.name, entry.type, entry.value) != kErrorSuccess)
+      ++failed;
   }
+  return failed;
 }
 
 // Opens (creating when missing) each key of `entries` in turn, writes its values and closes it.
 // `step` follows the block being written. False after an open fault, once its box is shown.
 bool WriteBlocks(System& system, const std::vector<RegistrationEntry>& entries, uint8_t& step,
-                 ReusedKey& key) {
+                 ReusedKey& key, int& failed_writes) {
   for (size_t first = 0; first < entries.size();) {
     const RegistrationEntry& entry = entries[first];
     const size_t end = EndOfKey(entries, first);
@@ -98,8 +102,10 @@ bool WriteBlocks(System& system, const std::vector<RegistrationEntry>& entries, 
     // A key that could be neither opened nor created has had CreateKey's box; the sequence goes
     // on without writing into it.
     if (key.IsOpen()) {
-      WriteValues(system, key.handle(), entries, first, end);
+      failed_writes += WriteValues(system, key.handle(), entries, first, end);
       key.Close();
+    } else {
+      ++failed_writes;
     }
     first = end;
   }
@@ -108,14 +114,14 @@ bool WriteBlocks(System& system, const std::vector<RegistrationEntry>& entries, 
 
 }  // namespace
 
-bool Write_Reg(System& system, const bool& Is64Bit) {
+bool Write_Reg(System& system, const bool& Is64Bit, int& failed_writes) {
   uint8_t step = 0;
   return Guarded(
       [&] {
         ReusedKey key(system);
-        if (!WriteBlocks(system, MainRegistration(), step, key)) return false;
+        if (!WriteBlocks(system, MainRegistration(), step, key, failed_writes)) return false;
         if (!Is64Bit) return true;
-        return WriteBlocks(system, Wow64Registration(), step, key);
+        return WriteBlocks(system, Wow64Registration(), step, key, failed_writes);
       },
       [&](const std::string& description) {
         system.ShowMessage(description, "Write_Reg   Ligne " + std::to_string(step), Buttons::kOk,

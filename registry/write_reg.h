@@ -5,8 +5,9 @@
 
 namespace movrix {
 
-// Writes the registration blocks in order; the 32-bit mirror only when `Is64Bit`. False when an
-// open fault or a fault of its own stopped it (after its box).
-bool Write_Reg(System& system, const bool& Is64Bit);
+// Writes the registration blocks in order; the 32-bit mirror only when `Is64Bit`. Every key that
+// could not be made and every value that could not be written is counted in `failed_writes`.
+// False when an open fault or a fault of its own stopped it (after its box).
+bool Write_Reg(System& system, const bool& Is64Bit, int& failed_writes);
 
 }  // namespace movrix

@@ -103,7 +103,16 @@ int64_t Win32System::PathAttributes(const std::string& path) {
 std::unique_ptr<FileSearch> Win32System::FindFirst(const std::string& pattern, FindData& first) {
   WIN32_FIND_DATAA record{};
   HANDLE handle = FindFirstFileA(ToAnsi(pattern).c_str(), &record);
-  if (handle == INVALID_HANDLE_VALUE) return nullptr;
+  if (handle == INVALID_HANDLE_VALUE) {
+    switch (GetLastError()) {
+      case ERROR_FILE_NOT_FOUND:
+      case ERROR_PATH_NOT_FOUND:
+      case ERROR_NO_MORE_FILES:
+        return nullptr;
+      default:
+        ThrowLastError();
+    }
+  }
   auto search = std::make_unique<Win32Search>(handle, *this);
   Fill(*this, record, first);
   return search;
@@ -111,6 +120,10 @@ std::unique_ptr<FileSearch> Win32System::FindFirst(const std::string& pattern, F
 
 void Win32System::Rename(const std::string& from, const std::string& to) {
   if (!MoveFileA(ToAnsi(from).c_str(), ToAnsi(to).c_str())) ThrowLastError();
+}
+
+void Win32System::CreateFolder(const std::string& path) {
+  if (!CreateDirectoryA(ToAnsi(path).c_str(), nullptr)) ThrowLastError();
 }
 
 void Win32System::CopyFileOver(const std::string& from, const std::string& to) {
@@ -151,21 +164,29 @@ void Win32System::RevertWow64Redirection(Wow64Value value) {
 }
 #endif
 
-void Win32System::StartCommand(const std::string& command_line) {
+std::string Win32System::SystemFolder() {
+  char folder[MAX_PATH + 1] = {};
+  GetSystemDirectoryA(folder, MAX_PATH);
+  return FromAnsi(folder);
+}
+
+void Win32System::StartProgram(const std::string& program, const std::string& arguments,
+                               uint32_t wait_milliseconds) {
+  const std::string ansi_program = ToAnsi(program);
   // CreateProcessA may write into the command line, so it gets its own buffer.
-  std::string buffer = ToAnsi(command_line);
-  buffer.push_back('\0');
+  std::string command_line = "\"" + ansi_program + "\" " + ToAnsi(arguments);
+  command_line.push_back('\0');
   STARTUPINFOA startup{};
   startup.cb = sizeof startup;
   startup.dwFlags = STARTF_USESHOWWINDOW;
   startup.wShowWindow = SW_SHOWMINIMIZED;  // minimised, with the focus
   PROCESS_INFORMATION started{};
-  if (!CreateProcessA(nullptr, buffer.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr,
-                      &startup, &started))
+  if (!CreateProcessA(ansi_program.c_str(), command_line.data(), nullptr, nullptr, FALSE, 0,
+                      nullptr, nullptr, &startup, &started))
     ThrowLastError();
-  // Never awaited: the handles are only closed.
   OwnedHandle process(started.hProcess);
   OwnedHandle thread(started.hThread);
+  if (wait_milliseconds) WaitForSingleObject(started.hProcess, wait_milliseconds);
 }
 
 void Win32System::ProcessPendingMessages() {

@@ -66,6 +66,9 @@ class TerminableProcess : public ProcessHandle {
  public:
   explicit TerminableProcess(HANDLE process) : process_(process) {}
   void Terminate(uint32_t exit_code) override { TerminateProcess(process_.get(), exit_code); }
+  bool WaitForEnd(uint32_t milliseconds) override {
+    return WaitForSingleObject(process_.get(), milliseconds) == WAIT_OBJECT_0;
+  }
 
  private:
   ScopedHandle process_;
@@ -104,10 +107,21 @@ uint16_t Win32System::SystemDefaultLangId() {
   return GetSystemDefaultLangID();
 }
 
+void RestrictLibrarySearchToSystemFolder() {
+  // Older systems without the update that brings SetDefaultDllDirectories at least lose the
+  // current folder from the search.
+  SetDllDirectoryA("");
+  using SetDefaultDllDirectoriesFunction = BOOL(WINAPI*)(DWORD);
+  auto restrict_search = reinterpret_cast<SetDefaultDllDirectoriesFunction>(reinterpret_cast<void (*)()>(
+      GetProcAddress(GetModuleHandleA("kernel32.dll"), "SetDefaultDllDirectories")));
+  if (restrict_search) restrict_search(LOAD_LIBRARY_SEARCH_SYSTEM32);
+}
+
 bool Win32System::IsNTAdmin() {
-  // advpack has no import library in the toolchain; the function is looked up where it lives.
+  // advpack has no import library in the toolchain; the function is looked up where it lives,
+  // by its full path: a copy beside the program must never be the one that runs.
   using IsNTAdminFunction = BOOL(WINAPI*)(DWORD, DWORD*);
-  HMODULE advpack = LoadLibraryA("advpack.dll");
+  HMODULE advpack = LoadLibraryA(ToAnsi(SystemFolder() + "\\advpack.dll").c_str());
   if (!advpack) ThrowLastError();
   auto is_admin = reinterpret_cast<IsNTAdminFunction>(
       reinterpret_cast<void (*)()>(GetProcAddress(advpack, "IsNTAdmin")));
@@ -168,7 +182,8 @@ std::unique_ptr<ProcessSnapshot> Win32System::SnapshotProcesses() {
 }
 
 std::unique_ptr<ProcessHandle> Win32System::OpenProcessToTerminate(int32_t id) {
-  HANDLE process = OpenProcess(PROCESS_TERMINATE, FALSE, DWORD(id));
+  // SYNCHRONIZE as well, to wait for the end.
+  HANDLE process = OpenProcess(PROCESS_TERMINATE | SYNCHRONIZE, FALSE, DWORD(id));
   if (!process) return nullptr;
   return std::make_unique<TerminableProcess>(process);
 }

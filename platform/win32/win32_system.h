@@ -21,11 +21,14 @@ class Win32System : public System {
   int64_t PathAttributes(const std::string& path) override;
   std::unique_ptr<FileSearch> FindFirst(const std::string& pattern, FindData& first) override;
   void Rename(const std::string& from, const std::string& to) override;
+  void CreateFolder(const std::string& path) override;
   void CopyFileOver(const std::string& from, const std::string& to) override;
   int ShellCopyFile(const std::string& from, const std::string& to) override;
   Wow64Value DisableWow64Redirection() override;
   void RevertWow64Redirection(Wow64Value value) override;
-  void StartCommand(const std::string& command_line) override;
+  std::string SystemFolder() override;
+  void StartProgram(const std::string& program, const std::string& arguments,
+                    uint32_t wait_milliseconds) override;
   void ProcessPendingMessages() override;
 
   // win32_registry.cpp
@@ -55,5 +58,8 @@ class Win32System : public System {
 std::string DescribeError(unsigned long code);
 // Throws SystemError for the calling thread's last error.
 [[noreturn]] void ThrowLastError();
+// Makes the process load libraries from the system folder only, never from the program's own
+// folder or the current one, where a planted copy could wait.
+void RestrictLibrarySearchToSystemFolder();
 
 }  // namespace movrix

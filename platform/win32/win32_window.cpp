@@ -127,7 +127,11 @@ class FormWindow {
   bool Handle(UINT message, WPARAM wparam, LPARAM lparam, LRESULT& result) {
     switch (message) {
       case WM_COMMAND:
-        if (LOWORD(wparam) == ButtonId() && HIWORD(wparam) == BN_CLICKED) DestroyWindow(window_);
+        // The button, Enter (IDOK) and Esc (IDCANCEL, as the close box) all close the window.
+        if ((LOWORD(wparam) == ButtonId() || LOWORD(wparam) == IDOK ||
+             LOWORD(wparam) == IDCANCEL) &&
+            HIWORD(wparam) == BN_CLICKED)
+          DestroyWindow(window_);
         return true;
       case WM_CTLCOLOREDIT:
       case WM_CTLCOLORSTATIC:
@@ -249,7 +253,23 @@ class FormWindow {
         HMENU(INT_PTR(kFirstControlId + index)), GetModuleHandleA(nullptr), nullptr);
     SendMessageA(control, WM_SETFONT, reinterpret_cast<WPARAM>(font), FALSE);
     if (spec.kind == ControlKind::kTextBox) SendMessageA(control, EM_SETLIMITTEXT, 0, 0);
+    if (spec.kind == ControlKind::kTextBox && (spec.flags & kMultiLine)) LeaveDialogKeys(control);
     return control;
+  }
+
+  // A multi-line text box asks for every key, so Tab, Enter and Esc would never reach the
+  // window's keyboard handling; a read-only box has no use for them.
+  static void LeaveDialogKeys(HWND text_box) {
+    SetWindowLongPtrA(text_box, GWLP_USERDATA, GetWindowLongPtrA(text_box, GWLP_WNDPROC));
+    SetWindowLongPtrA(text_box, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(TextBoxProcedure));
+  }
+
+  static LRESULT CALLBACK TextBoxProcedure(HWND text_box, UINT message, WPARAM wparam,
+                                           LPARAM lparam) {
+    auto original = reinterpret_cast<WNDPROC>(GetWindowLongPtrA(text_box, GWLP_USERDATA));
+    LRESULT result = CallWindowProcA(original, text_box, message, wparam, lparam);
+    if (message == WM_GETDLGCODE) result &= ~(DLGC_WANTALLKEYS | DLGC_WANTTAB | DLGC_WANTMESSAGE);
+    return result;
   }
 
   HFONT CreateControlFont(const Font& font) {

@@ -29,16 +29,23 @@ TEST_F(FilesTest, ExistenceTestsNeedANonEmptyFileOrARealFolder) {
   EXPECT_FALSE(FolderExists(system_, At("missing\\")));
 }
 
-TEST_F(FilesTest, RightsStepHandsThePathWholeToBothCommands) {
-  const std::string path = At("Dossier à espaces\\fichier é.dll");
+TEST_F(FilesTest, RightsStepStartsBothSystemCommandsDirectlyWithThePathWhole) {
+  // A legal name that an interpreter would take for commands.
+  const std::string path = At("Dossier à espaces\\%CMDCMDLINE%&calc&rem é.dll");
   EXPECT_TRUE(SetRights(system_, path));
-  ASSERT_EQ(system_.commands.size(), 2u);
-  EXPECT_NE(system_.commands[0].find("takeown /a /f \"" + path + "\""), std::string::npos)
-      << system_.commands[0];
-  EXPECT_NE(system_.commands[1].find("icacls \"" + path + "\" /grant "), std::string::npos)
-      << system_.commands[1];
+  EXPECT_TRUE(SetRights(system_, path, true));
+  ASSERT_EQ(system_.commands.size(), 4u);
+  const std::string folder = system_.SystemFolder() + "\\";
+  for (int i : {0, 2}) {
+    EXPECT_EQ(system_.commands[i].program, folder + "takeown.exe");
+    EXPECT_EQ(system_.commands[i].arguments, "/a /f \"" + path + "\"");
+    EXPECT_EQ(system_.commands[i + 1].program, folder + "icacls.exe");
+    EXPECT_EQ(system_.commands[i + 1].arguments, "\"" + path + "\" /grant *S-1-5-32-544:F");
+  }
+  EXPECT_EQ(system_.commands[1].wait, 0u);
+  EXPECT_EQ(system_.commands[3].wait, 30000u);
 
-  system_.Fail("StartCommand", "icacls");
+  system_.Fail("StartProgram", "icacls");
   EXPECT_FALSE(SetRights(system_, path));
   EXPECT_NE(system_.BoxLines().find("SetRights|"), std::string::npos) << system_.BoxLines();
 }
@@ -69,15 +76,37 @@ TEST_F(CopyFolderTest, NestedFoldersLandUnderTheDestinationWithTwoLogLinesPerFil
   EXPECT_EQ(system_.BoxLines(), "");
 }
 
-TEST_F(CopyFolderTest, DotNamesLeaveNoTraceAndADotlessNameStopsItsFolderOnly) {
+TEST_F(CopyFolderTest, DotNamesAndDotlessNamesAreSkippedAndTheWalkGoesOn) {
   Write(At("Source\\.hidden.dll"), "h");
   Write(At("Source\\.git\\config.txt"), "g");
-  Write(At("Source\\sub\\LICENSE"), "l");
-  EXPECT_TRUE(CopySource()) << "the parent's result does not follow a failed subfolder";
-  EXPECT_EQ(copy_.CopyLog, "");
+  Write(At("Source\\LICENSE"), "l");
+  Write(At("Source\\a\\README"), "r");
+  Write(At("Source\\a\\WinMail.exe"), "w");
+  Write(At("Source\\z.exe"), "z");
+  EXPECT_TRUE(CopySource());
+  EXPECT_EQ(copy_.CopyLog.size(), (LogOf("a\\WinMail.exe") + LogOf("z.exe")).size()) << copy_.CopyLog;
+  EXPECT_EQ(Read(At("Dest\\a\\WinMail.exe")), "w");
+  EXPECT_EQ(Read(At("Dest\\z.exe")), "z");
   EXPECT_EQ(Read(At("Dest\\.hidden.dll")), "<missing>");
-  Write(At("Source\\README"), "r");
-  EXPECT_FALSE(CopySource());
+  EXPECT_EQ(copy_.FailedFiles, 0);
+}
+
+TEST_F(CopyFolderTest, NamesTheListingCannotCarryAndUnlistableFoldersAreReported) {
+  Write(At("Source\\丁.dll"), "outside the code page");
+  Write(At("Source\\sub\\x.dll"), "x");
+  Write(At("Source\\ok.dll"), "ok");
+  system_.Fail("FindFirst", "sub");
+  EXPECT_TRUE(CopySource());
+  EXPECT_NE(copy_.CopyLog.find(LogOf("?.dll") + "   ÉCHEC : ce fichier n'a pas été copié\r\n"),
+            std::string::npos)
+      << copy_.CopyLog;
+  EXPECT_NE(copy_.CopyLog.find("ÉCHEC : impossible de lire le dossier " + At("Source\\sub\\") +
+                               " : "),
+            std::string::npos)
+      << copy_.CopyLog;
+  EXPECT_EQ(Read(At("Dest\\ok.dll")), "ok");
+  EXPECT_EQ(Read(At("Dest\\丁.dll")), "<missing>");
+  EXPECT_EQ(copy_.FailedFiles, 2);
 }
 
 TEST_F(CopyFolderTest, AMissingRootCopiesNothingAndAFailedCopyShowsNoBoxOfItsOwn) {
@@ -86,9 +115,10 @@ TEST_F(CopyFolderTest, AMissingRootCopiesNothingAndAFailedCopyShowsNoBoxOfItsOwn
   Write(At("Source\\locked.dll"), "x");
   system_.Fail("ShellCopyFile", "locked.dll");
   EXPECT_FALSE(CopySource());
-  EXPECT_EQ(copy_.CopyLog, LogOf("locked.dll"));
+  EXPECT_EQ(copy_.CopyLog, LogOf("locked.dll") + "   ÉCHEC : ce fichier n'a pas été copié\r\n");
+  EXPECT_EQ(copy_.FailedFiles, 1);
   EXPECT_EQ(system_.BoxLines(), "");
-  system_.Fail("StartCommand", "locked.dll");
+  system_.Fail("StartProgram", "locked.dll");
   EXPECT_FALSE(CopySource());
   EXPECT_NE(system_.BoxLines().find("CopyThisFile|Erreur de copie|critical"), std::string::npos)
       << system_.BoxLines();

@@ -109,6 +109,25 @@ TEST_F(FormLoadTest, AFirstAndASecondRunOnWindows10ShowTheStepsThenTheCopyLog) {
   EXPECT_EQ(system_.BoxLines(), "");
 }
 
+TEST_F(FormLoadTest, AnyFailureMakesTheClosingLinesSaySoAndTheLogShowsWhere) {
+  system_.Fail("ShellCopyFile", "WM_64");
+  system_.Fail("SetRegValue", "EditFlags");
+  FrmCopy& form = Start();
+  ASSERT_TRUE(system_.shown_window.has_value()) << system_.BoxLines();
+  EXPECT_EQ(form.text(kTxtOK),
+            "L'installation de Windows Mail est incomplète.\r\n"
+            "Les erreurs sont indiquées dans le journal ci-dessous.");
+  const std::string& output = form.text(kTxtOutput);
+  EXPECT_NE(output.find(Lines({"Compléter la base de registre", std::string(57, '='),
+                               "ÉCHEC : 12 clé(s) ou valeur(s) n'ont pas pu être écrites", ""})),
+            std::string::npos)
+      << output;
+  EXPECT_NE(output.find(Lines({"vers " + At("PF\\Windows Mail\\WinMail.exe"),
+                               "   ÉCHEC : ce fichier n'a pas été copié"})),
+            std::string::npos)
+      << output;
+}
+
 TEST_F(FormLoadTest, EachStopShowsItsMessageAndNeverTheWindow) {
   struct Case {
     std::vector<std::string> remove;
@@ -156,12 +175,23 @@ TEST_F(FormLoadTest, A32BitProcessReadsProgramFilesAsTheX86Folder) {
   EXPECT_EQ(form.state().ProgramFilesX86Folder, "C:\\Program Files (x86)\\");
 }
 
-TEST(ProcessTest, FindsWholeNamesIgnoringCase) {
+TEST(ProcessTest, FindsWholeNamesIgnoringCaseAndEndsTheProcessBeforeReturning) {
   TestSystem system;
-  const std::string exe = system.ExecutablePath().substr(system.ExecutablePath().rfind('\\') + 1);
-  EXPECT_EQ(FindProcess(system, AsciiLowerCase(exe)), int32_t(GetCurrentProcessId()));
-  EXPECT_EQ(FindProcess(system, exe.substr(0, exe.size() - 1)), 0);
-  EXPECT_EQ(FindProcess(system, exe + ".mui"), 0);
+  const std::string exe = system.ExecutablePath();
+  const std::string mail = exe.substr(0, exe.rfind('\\')) + "\\WinMail.exe";
+  STARTUPINFOA startup{};
+  startup.cb = sizeof startup;
+  PROCESS_INFORMATION started{};
+  ASSERT_TRUE(CreateProcessA(mail.c_str(), nullptr, nullptr, nullptr, FALSE, 0, nullptr, nullptr,
+                             &startup, &started))
+      << mail;
+  EXPECT_EQ(FindProcess(system, "WINMAIL.EXE"), int32_t(started.dwProcessId));
+  EXPECT_EQ(FindProcess(system, "WinMail.ex"), 0);
+  EXPECT_EQ(FindProcess(system, "WinMail.exe.mui"), 0);
+  KillProcess(system, int32_t(started.dwProcessId));
+  EXPECT_EQ(WaitForSingleObject(started.hProcess, 0), WAIT_OBJECT_0) << "still running";
+  CloseHandle(started.hProcess);
+  CloseHandle(started.hThread);
   KillProcess(system, 0x7FFFFFF0);  // no such process: nothing happens
 }
 

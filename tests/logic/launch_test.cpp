@@ -48,14 +48,13 @@ TEST_F(LaunchFoldersTest, RenamesEachFolderOnceAndReportsIt) {
                                                "Renommer le dossier Program Files (x86)\\Windows Mail"}));
   EXPECT_TRUE(FolderExists(system_, At("Program Files (x86)\\Windows Mail.orlo")));
 
-  // Once the folders are back (the copy re-creates them), the backups are never touched again.
-  MakeFolder(At("Program Files\\Windows Mail"));
+  // The backups are never touched again, also when a stopped run left a folder missing.
   MakeFolder(At("Program Files (x86)\\Windows Mail"));
   RunState second = state_;
   second.ReportText.clear();
   ASSERT_TRUE(Launch_Folders(system_, second, true));
   EXPECT_EQ(second.ReportText, "");
-  EXPECT_TRUE(FolderExists(system_, At("Program Files\\Windows Mail")));
+  EXPECT_TRUE(FolderExists(system_, At("Program Files (x86)\\Windows Mail")));
   EXPECT_EQ(system_.BoxLines(), "");
 }
 
@@ -103,8 +102,10 @@ TEST_F(LaunchCopyTest, Windows10On64BitReplacesTwelveSystemFilesKeepingTheFirstB
              "copie de acctres.dll.mui sous System32\\fr-FR\\ et SysWOW64\\fr-FR\\",
              "copie de inetres.dll.mui sous System32\\fr-FR\\ et SysWOW64\\fr-FR\\"});
   EXPECT_EQ(log.substr(log.size() - tail.size()), tail);
-  // Rows 1 to 11 go through the rights step, and so do the two tree files.
-  EXPECT_EQ(system_.commands.size(), 2u * (2 + 11));
+  // Rows 1 to 11 go through the rights step, awaited, and so do the two tree files, not awaited.
+  ASSERT_EQ(system_.commands.size(), 2u * (2 + 11));
+  for (size_t i = 0; i < system_.commands.size(); ++i)
+    EXPECT_EQ(system_.commands[i].wait, i < 4 ? 0u : 30000u) << system_.commands[i].arguments;
 
   Write(At("Setup\\system32\\msoeacct.dll"), "newer");
   ASSERT_TRUE(Launch_Copy(system_, state_, true));
@@ -130,25 +131,27 @@ TEST_F(LaunchCopyTest, Windows7CopiesTheTreesOnlyAnd32BitWindows8FillsSystem32) 
             "copie de inetres.dll sous System32\\fr-FR\\\r\n");
 }
 
-TEST_F(LaunchCopyTest, FailuresStopThePhaseOnlyWhereTheyMust) {
-  // Inside a tree, a failure ends that folder's walk; a missing WM_64 copies nothing.
-  Write(At("Setup\\WM_32\\Windows Mail\\sub\\NOTES"), "n");
-  system_.Fail("FindFirst", "WM_64");
-  ASSERT_TRUE(Launch_Copy(system_, state_, true));
-
-  // A missing fr-FR folder under the 32-bit system folder: row 11 reports, row 12 stops.
+TEST_F(LaunchCopyTest, MissingFoldersAndFailuresStopThePhaseOnlyWhereTheyMust) {
+  // A missing WM_64 copies nothing; a system without its own fr-FR folders gets them.
+  Remove(At("Setup\\WM_64"));
   Remove(At("Windows\\syswow64\\fr-FR"));
+  ASSERT_TRUE(Launch_Copy(system_, state_, true));
+  EXPECT_EQ(System("syswow64", "fr-FR\\inetres.dll.mui"), "new fr-FR\\inetres.dll.mui");
+  EXPECT_EQ(system_.BoxLines(), "");
+
+  // A source of row 12 that is missing stops the phase, and the original stays in place.
+  Remove(At("Setup\\syswow64\\fr-FR\\inetres.dll.mui"));
+  Remove(At("Windows\\syswow64\\fr-FR\\inetres.dll.mui.orlo"));
   EXPECT_FALSE(Launch_Copy(system_, state_, true));
   EXPECT_EQ(state_.ReportText, "");
-  const std::string boxes = system_.BoxLines();
-  EXPECT_EQ(boxes.substr(0, boxes.find('\n')),
-            "CopyAdd|Copie de " + At("Setup\\syswow64\\fr-FR\\acctres.dll.mui") + " vers " +
-                At("Windows\\syswow64\\fr-FR\\acctres.dll.mui") + "|critical");
-  EXPECT_NE(boxes.find("\nLaunch_Copy 5|"), std::string::npos) << boxes;
+  EXPECT_EQ(System("syswow64", "fr-FR\\inetres.dll.mui"), "new fr-FR\\inetres.dll.mui");
+  EXPECT_EQ(System("syswow64", "fr-FR\\inetres.dll.mui.orlo"), "<missing>");
+  EXPECT_EQ(system_.BoxLines().substr(0, 14), "Launch_Copy 5|");
 
   // A file failing at the top of WM_32 ends the phase with an empty box.
   system_.boxes.clear();
-  Write(At("Setup\\WM_32\\README"), "r");
+  Write(At("Setup\\WM_32\\top.dll"), "t");
+  system_.Fail("ShellCopyFile", "top.dll");
   EXPECT_FALSE(Launch_Copy(system_, state_, true));
   EXPECT_EQ(system_.BoxLines(), "Launch_Copy 1||critical\n");
 }
@@ -159,10 +162,20 @@ TEST_F(LaunchCopyTest, CopyAddReplacesAnEmptyFileWithoutBackupAndSkipsARightsFai
   EXPECT_EQ(System("system32", "acctres.dll"), "new acctres.dll");
   EXPECT_EQ(System("system32", "acctres.dll.orlo"), "<missing>");
 
-  system_.Fail("StartCommand", "inetres.dll");
+  system_.Fail("StartProgram", "system32\\inetres.dll\"");
   EXPECT_FALSE(CopyAdd(system_, At("Setup\\system32\\inetres.dll"), At("Windows\\system32\\inetres.dll")));
   EXPECT_EQ(System("system32", "inetres.dll"), "original inetres.dll");
   EXPECT_EQ(system_.boxes.size(), 1u) << "only the rights step's own box";
+
+  // A copy that fails puts back the backup it took, and the phase says the file was not replaced.
+  Remove(At("Setup\\system32\\msoeacct.dll"));
+  ASSERT_TRUE(Launch_Copy(system_, state_, true));
+  EXPECT_EQ(System("system32", "msoeacct.dll"), "original msoeacct.dll");
+  EXPECT_EQ(System("system32", "msoeacct.dll.orlo"), "<missing>");
+  EXPECT_NE(state_.ReportText.find("ÉCHEC : " + At("Windows\\system32\\msoeacct.dll") +
+                                   " n'a pas été remplacé\r\n"),
+            std::string::npos);
+  EXPECT_EQ(state_.Copy.FailedFiles, 2) << "msoeacct.dll, and inetres.dll refused its rights";
 }
 
 }  // namespace

@@ -160,21 +160,26 @@ class WriteRegTest : public RegistryTest {
 TEST_F(WriteRegTest, EveryListedValueIsWrittenAndOnlyA64BitSystemGetsTheMirror) {
   ASSERT_GT(listing_.size(), 290u);
   const std::string mirror = "Wow6432Node\\CLSID\\{0A522732-A626-11D0-8D60-00C04FD6202B}";
-  ASSERT_TRUE(Write_Reg(system_, false));
+  int failed = 0;
+  ASSERT_TRUE(Write_Reg(system_, false, failed));
   EXPECT_EQ(Stored(HKEY_CLASSES_ROOT, mirror, ""), "<no key>");
   Put(HKEY_CLASSES_ROOT, "mailto", "Kept", "yes");
-  ASSERT_TRUE(Write_Reg(system_, true));
+  ASSERT_TRUE(Write_Reg(system_, true, failed));
+  EXPECT_EQ(failed, 0);
   ExpectRegistryAsListed(listing_);
   EXPECT_EQ(Stored(HKEY_CLASSES_ROOT, "mailto", "Kept"), "1:" + std::string("yes", 4));
   EXPECT_EQ(system_.BoxLines(), "");
 }
 
-TEST_F(WriteRegTest, AKeyThatCannotBeMadeIsReportedAndTheSequenceGoesOn) {
+TEST_F(WriteRegTest, KeysAndValuesThatCannotBeWrittenAreReportedAndCounted) {
   system_.Fail("OpenRegKey", "WindowsMail.Url.mailto");
   system_.Fail("CreateRegKey", "WindowsMail.Url.mailto");
-  EXPECT_TRUE(Write_Reg(system_, true));
+  system_.Fail("SetRegValue", "EditFlags");
+  int failed = 0;
+  EXPECT_TRUE(Write_Reg(system_, true, failed));
   EXPECT_NE(system_.BoxLines().find("CreateKey|Impossible de créer la clef|none\n"),
             std::string::npos);
+  EXPECT_GT(failed, 2);
 }
 
 // Run by the scenarios, in a prefix the installer itself has just registered in.
@@ -195,7 +200,10 @@ class WinVerTest : public LogicTest {
     system_.environment["PROCESSOR_IDENTIFIER"] = processor;
     RunState run;
     WinVerResult window;
+    system_.values_read.clear();
     Win_Ver(system_, run, window, [] {});
+    EXPECT_EQ(system_.values_read, (std::vector<std::string>{"CurrentVersion", "CurrentBuildNumber",
+                                                             "CSDVersion", "ProductName"}));
     std::string flags = window.IsWindows7 ? "7" : run.IsWindows8 ? "8" : run.IsWindows10 ? "10" : "-";
     return flags + (window.Is64Bit ? "/64|" : "/32|") + window.txtSys;
   }

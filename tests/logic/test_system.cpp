@@ -70,13 +70,18 @@ int64_t TestSystem::PathAttributes(const std::string& path) {
 }
 
 std::unique_ptr<FileSearch> TestSystem::FindFirst(const std::string& pattern, FindData& first) {
-  if (FailureOf("FindFirst", pattern)) return nullptr;
+  ThrowIfFailing("FindFirst", pattern);
   return real_.FindFirst(pattern, first);
 }
 
 void TestSystem::Rename(const std::string& from, const std::string& to) {
   ThrowIfFailing("Rename", from);
   real_.Rename(from, to);
+}
+
+void TestSystem::CreateFolder(const std::string& path) {
+  ThrowIfFailing("CreateFolder", path);
+  real_.CreateFolder(path);
 }
 
 void TestSystem::CopyFileOver(const std::string& from, const std::string& to) {
@@ -98,10 +103,15 @@ void TestSystem::RevertWow64Redirection(Wow64Value value) {
   real_.RevertWow64Redirection(value);
 }
 
-void TestSystem::StartCommand(const std::string& command_line) {
-  ThrowIfFailing("StartCommand", command_line);
-  commands.push_back(command_line);
-  real_.StartCommand(command_line);
+std::string TestSystem::SystemFolder() {
+  return real_.SystemFolder();
+}
+
+void TestSystem::StartProgram(const std::string& program, const std::string& arguments,
+                              uint32_t wait_milliseconds) {
+  ThrowIfFailing("StartProgram", program + " " + arguments);
+  commands.push_back({program, arguments, wait_milliseconds});
+  real_.StartProgram(program, arguments, wait_milliseconds);
 }
 
 void TestSystem::ProcessPendingMessages() {
@@ -123,6 +133,7 @@ int32_t TestSystem::CreateRegKey(KeyHandle root, const std::string& path, uint32
 int32_t TestSystem::QueryRegValue(KeyHandle key, const std::string& name, uint32_t& type,
                                   std::string* data, uint32_t& size) {
   ThrowIfFailing("QueryRegValue", name);
+  if (values_read.empty() || values_read.back() != name) values_read.push_back(name);
   return real_.QueryRegValue(key, name, type, data, size);
 }
 

@@ -2,7 +2,7 @@
 // forwards every call and changes only what a test names: administrator rights, the system
 // language, the environment and the executable's path, scripted answers to message boxes (every
 // box is recorded), an injected failure of a named call, and the window (recorded, not shown).
-// Started commands run for real and are recorded too.
+// Started programs run for real, and they and the registry values read are recorded too.
 #pragma once
 
 #include <deque>
@@ -22,6 +22,10 @@ class TestSystem : public System {
     Buttons buttons;
     Icon icon;
   };
+  struct Command {
+    std::string program, arguments;
+    uint32_t wait;
+  };
 
   // ---- What a test may force; unset means the real system's answer.
   std::optional<bool> admin;
@@ -37,7 +41,8 @@ class TestSystem : public System {
 
   // ---- What happened.
   std::vector<Box> boxes;
-  std::vector<std::string> commands;
+  std::vector<Command> commands;
+  std::vector<std::string> values_read;
   std::optional<FormContent> shown_window;
   // The boxes shown so far, one "title|text|icon" line each, "|yes/no" added for a question.
   std::string BoxLines() const;
@@ -53,11 +58,14 @@ class TestSystem : public System {
   int64_t PathAttributes(const std::string& path) override;
   std::unique_ptr<FileSearch> FindFirst(const std::string& pattern, FindData& first) override;
   void Rename(const std::string& from, const std::string& to) override;
+  void CreateFolder(const std::string& path) override;
   void CopyFileOver(const std::string& from, const std::string& to) override;
   int ShellCopyFile(const std::string& from, const std::string& to) override;
   Wow64Value DisableWow64Redirection() override;
   void RevertWow64Redirection(Wow64Value value) override;
-  void StartCommand(const std::string& command_line) override;
+  std::string SystemFolder() override;
+  void StartProgram(const std::string& program, const std::string& arguments,
+                    uint32_t wait_milliseconds) override;
   void ProcessPendingMessages() override;
   int32_t OpenRegKey(KeyHandle root, const std::string& path, uint32_t access,
                      KeyHandle& result) override;

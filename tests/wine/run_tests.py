@@ -17,7 +17,7 @@ REPO = wine.REPO
 
 def logic_tests(flavour: wine.Flavour, name: str) -> bool:
     with wine.fresh_prefix(name, flavour) as prefix:
-        for program in ("logic_tests.exe",):
+        for program in ("logic_tests.exe", "WinMail.exe"):
             shutil.copy(flavour.build / program, prefix.host("C:\\"))
         shutil.copy(REPO / "tests" / "data" / "registration.tsv", prefix.host("C:\\"))
         result = prefix.run(r"C:\logic_tests.exe", "--gtest_brief=1", "--gtest_filter=-Installed.*")

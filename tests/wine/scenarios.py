@@ -14,7 +14,7 @@ import wine
 REPO = wine.REPO
 CRLF = "\r\n"
 ARTIFACTS = REPO / "build" / "e2e-artifacts"
-TXT_SYS, TXT_OUTPUT, TXT_OK = 106, 107, 108
+TXT_SYS, TXT_OUTPUT, TXT_OK, OK_BUTTON = 106, 107, 108, 102
 # Each control of the window: left, top, width, height in twips from the client origin (a
 # width of 0: the label sizes itself), and its fixed text (None: written at run time).
 LAYOUT = {101: (150, 60, 11425, 5300, ""), 102: (3150, 4460, 1215, 495, "OK"),
@@ -57,9 +57,9 @@ class Scenario:
     def equal(self, got, want, what: str) -> bool:
         return self.check(got == want, f"{what}: got {got!r}, expected {want!r}")
 
-    def install(self, answers=()) -> wine.Run:
+    def install(self, answers=(), keys=()) -> wine.Run:
         self.runs += 1
-        run = wine.drive(self.prefix, r"C:\Setup\Movrix18.exe", answers=answers,
+        run = wine.drive(self.prefix, r"C:\Setup\Movrix18.exe", answers=answers, keys=keys,
                          shots=self.artifacts / f"run{self.runs}")
         with open(self.artifacts / "boxes.txt", "a", encoding="utf-8") as boxes:
             for box in run.boxes:
@@ -156,7 +156,8 @@ def steps_text(renamed: list[str], system_line: str, registers: bool) -> str:
 
 def first_install_win10_64(s: Scenario) -> None:
     for number in (1, 2):
-        run = s.install()
+        # The second run is closed from the keyboard: Tab to the button, Enter.
+        run = s.install(keys=("tab", "return") if number == 2 else ())
         s.equal(run.boxes, [], f"boxes of run {number}")
         check_window(s, run)
         output = run.controls.get(TXT_OUTPUT, ("", "", ""))[2]
@@ -170,11 +171,13 @@ def first_install_win10_64(s: Scenario) -> None:
                 "the renamed folder")
         check_commands(s, number * (2 * len(tree_files("WM_32")) + 11))
         s.equal(run.exit_code, 0, "exit code")
+    s.equal(run.focus, [TXT_OUTPUT, OK_BUTTON], "focus before each key")
     check_registry(s)
 
 
 def windows_7(s: Scenario) -> None:
-    run = s.install()
+    run = s.install(keys=("tab", "tab", "escape"))
+    s.equal(run.focus, [TXT_OUTPUT, OK_BUTTON, TXT_OUTPUT], "focus before each key (Esc closes)")
     s.equal(run.boxes, [], "boxes")
     output = run.controls.get(TXT_OUTPUT, ("", "", ""))[2]
     steps = steps_text(["Program Files", "Program Files (x86)"], "7", False)
@@ -237,11 +240,35 @@ def missing_wm_64(s: Scenario) -> None:
     s.check(s.prefix.host(r"C:\Program Files\Windows Mail\placeholder.txt").exists(), "something was renamed")
 
 
+def hostile_names(s: Scenario) -> None:
+    """Names and files beside the program that an unwary installer would run or load."""
+    setup = s.prefix.host(r"C:\Setup")
+    crafted = "%CMDCMDLINE%&calc&rem .dll"
+    (setup / "WM_32" / "Windows Mail" / crafted).write_text("crafted")
+    (setup / "WM_32" / "Windows Mail" / "丁.dll").write_text("outside the code page")
+    (setup / "takeown.bat").write_text("@echo planted> C:\\planted-takeown.txt\r\n")
+    shutil.copy(s.prefix.flavour.build / "advpack.dll", setup)
+    s.prefix.overrides = ";advpack=n,b"  # Wine then searches for advpack as Windows does
+    run = s.install()
+    output = run.controls.get(TXT_OUTPUT, ("", "", ""))[2]
+    s.equal(run.boxes, [], "boxes")
+    s.equal(s.read(rf"C:\Program Files (x86)\Windows Mail\{crafted}"), "crafted", "the crafted file")
+    s.check(any(line.startswith("takeown.exe") and line.endswith(f"\\{crafted}\"") for line in s.prefix.command_log()),
+            f"no takeown for the crafted name whole: {s.prefix.command_log()[:3]}")
+    s.check(not s.prefix.host(r"C:\planted-takeown.txt").exists(), "the planted takeown.bat ran")
+    s.check(not s.prefix.host(r"C:\planted-library.txt").exists(), "the planted advpack.dll was loaded")
+    s.check(CRLF.join([r"de   C:\Setup\WM_32\Windows Mail\?.dll", r"vers C:\Program Files (x86)\Windows Mail\?.dll",
+                       "   ÉCHEC : ce fichier n'a pas été copié"]) in output, "the refused name is not in the log")
+    s.equal(run.controls.get(TXT_OK, ("", "", ""))[2], "L'installation de Windows Mail est incomplète." + CRLF +
+            "Les erreurs sont indiquées dans le journal ci-dessous.", "txtOK")
+
+
 SCENARIOS = [("first-install-win10-64", "win10-64", first_install_win10_64),
              ("windows-7", "win7-64", windows_7), ("windows-8-32", "win8-32", windows_8_32),
              ("winmail-no", "win10-64", winmail_no), ("winmail-yes", "win10-64", winmail_yes),
              ("refused-language", "win10-64", refused_language),
-             ("missing-wm-64", "win10-64", missing_wm_64)]
+             ("missing-wm-64", "win10-64", missing_wm_64),
+             ("hostile-names", "win10-64", hostile_names)]
 
 
 def run_all(flavour: wine.Flavour, only: list[str]) -> list[str]:

@@ -77,10 +77,10 @@ def build(flavour: Flavour, *targets: str) -> None:
 
 
 def wine_env(prefix: Path, flavour: Flavour, arch: str, display: str | None = None,
-             locale: str = "fr_FR.UTF-8") -> dict:
+             locale: str = "fr_FR.UTF-8", overrides: str = "") -> dict:
     env = dict(os.environ, WINEPREFIX=str(prefix), WINEARCH=arch, WINEDEBUG="-all",
                LC_ALL=locale, LOCPATH=str(CACHE / "locale"),
-               WINEDLLOVERRIDES="icacls.exe,takeown.exe=n;mscoree,mshtml=")
+               WINEDLLOVERRIDES="icacls.exe,takeown.exe=n;mscoree,mshtml=" + overrides)
     env.pop("WAYLAND_DISPLAY", None)
     if display:
         env["DISPLAY"] = display
@@ -159,6 +159,7 @@ class Prefix:
     flavour: Flavour
     display: str | None = None
     locale: str = "fr_FR.UTF-8"
+    overrides: str = ""  # more WINEDLLOVERRIDES entries, each after a ";"
 
     def host(self, windows_path: str) -> Path:
         """The Linux path of a C: path, letter case as the prefix has it."""
@@ -171,7 +172,7 @@ class Prefix:
         return path
 
     def env(self) -> dict:
-        return wine_env(self.path, self.flavour, self.arch, self.display, self.locale)
+        return wine_env(self.path, self.flavour, self.arch, self.display, self.locale, self.overrides)
 
     def run(self, program: str, *args: str, timeout: int = 300) -> subprocess.CompletedProcess:
         """Runs a Windows program; its output lands in files, since Wine's helpers inherit pipes."""
@@ -239,15 +240,19 @@ class Run:
     controls: dict = field(default_factory=dict)   # id: (class, rect, text)
     exit_code: int | None = None
     shots: list = field(default_factory=list)
+    focus: list = field(default_factory=list)      # control ids, before each key typed
 
 
-def drive(prefix: Prefix, program: str, *args: str, answers=(), shots: Path | None = None,
+def drive(prefix: Prefix, program: str, *args: str, answers=(), keys=(), shots: Path | None = None,
           timeout: int = 240) -> Run:
-    """Runs a program under the driver, which answers its boxes and presses OK in its window."""
+    """Runs a program under the driver, which answers its boxes and presses OK in its window, or
+    closes it by typing `keys` (tab, return, escape)."""
     transcript = prefix.path / "drive_c" / "transcript.tsv"
     driver = prefix.path / "drive_c" / "driver.exe"
     shutil.copy(prefix.flavour.build / "driver.exe", driver)
     env = prefix.env()
+    if keys:
+        env["MOVRIX_KEYS"] = ",".join(keys)
     if shots:
         env["MOVRIX_SHOT_WAIT"] = "20"
         shots.mkdir(parents=True, exist_ok=True)
@@ -274,6 +279,8 @@ def drive(prefix: Prefix, program: str, *args: str, answers=(), shots: Path | No
             run.window = dict(zip(("class", "caption", "rect", "client"), fields))
         elif kind == "control":
             run.controls[int(fields[0])] = tuple(fields[1:])
+        elif kind == "focus":
+            run.focus.append(int(fields[0]))
         elif kind == "exit":
             run.exit_code = int(fields[0])
         else:

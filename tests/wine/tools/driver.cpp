@@ -12,6 +12,9 @@
 //   window   class caption rect(left,top,right,bottom) client(width,height)
 //   control  id class rect(in client coordinates) text
 //   exit     code          timeout      error what
+//   focus    id             (with MOVRIX_KEYS: the control that has the focus before each key)
+// With MOVRIX_KEYS=<keys>, comma-separated (tab, return, escape), the driver closes the window by
+// typing those keys into it instead of clicking OK.
 // With MOVRIX_SHOT_WAIT=<seconds>, before answering a box or pressing OK the driver creates
 // "<transcript>.<n>.shown" (n counts from 1) and waits for "<transcript>.<n>.done", so that a
 // screenshot can be taken from outside.
@@ -69,6 +72,22 @@ std::string Numbers(std::initializer_list<long> values) {
   std::string text;
   for (long value : values) text += (text.empty() ? "" : ",") + std::to_string(value);
   return text;
+}
+
+// "a,b" to {"a", "b"}; "-" is no item at all.
+std::vector<std::string> Split(const std::string& list) {
+  std::vector<std::string> items;
+  if (list == "-") return items;
+  std::string item;
+  for (char c : list + ",") {
+    if (c != ',') {
+      item += c;
+    } else {
+      items.push_back(item);
+      item.clear();
+    }
+  }
+  return items;
 }
 
 class Driver {
@@ -129,7 +148,25 @@ class Driver {
     if (kind == L"#32770") return AnswerBox(window);
     ReadMainWindow(window);
     WaitForScreenshot();
-    PostMessageW(GetDlgItem(window, kOkButtonId), BM_CLICK, 0, 0);
+    char keys[64] = {};
+    if (GetEnvironmentVariableA("MOVRIX_KEYS", keys, sizeof keys))
+      Type(window, keys);
+    else
+      PostMessageW(GetDlgItem(window, kOkButtonId), BM_CLICK, 0, 0);
+  }
+
+  // Types each key into the control that has the focus, as the keyboard would.
+  void Type(HWND main, const std::string& keys) {
+    for (const std::string& key : Split(keys)) {
+      GUITHREADINFO info{};
+      info.cbSize = sizeof info;
+      GetGUIThreadInfo(GetWindowThreadProcessId(main, nullptr), &info);
+      Write({"focus", std::to_string(GetDlgCtrlID(info.hwndFocus))});
+      const WPARAM vk = key == "tab" ? VK_TAB : key == "return" ? VK_RETURN : VK_ESCAPE;
+      PostMessageW(info.hwndFocus, WM_KEYDOWN, vk, 1);
+      PostMessageW(info.hwndFocus, WM_KEYUP, vk, LPARAM(0xC0000001));
+      Sleep(300);
+    }
   }
 
   void AnswerBox(HWND box) {
@@ -199,22 +236,6 @@ class Driver {
   int shots_ = 0;
 };
 
-// "a,b" to {"a", "b"}; "-" is no answer at all.
-std::vector<std::string> AnswersOf(const std::wstring& list) {
-  std::vector<std::string> answers;
-  if (list == L"-") return answers;
-  std::string item;
-  for (wchar_t c : list + L",") {
-    if (c != L',') {
-      item += char(c);
-    } else {
-      answers.push_back(item);
-      item.clear();
-    }
-  }
-  return answers;
-}
-
 }  // namespace
 
 int wmain(int argc, wchar_t** argv) {
@@ -225,6 +246,7 @@ int wmain(int argc, wchar_t** argv) {
   }
   std::wstring command_line;
   for (int i = 4; i < argc; ++i) command_line += (i > 4 ? L" \"" : L"\"") + std::wstring(argv[i]) + L"\"";
-  Driver driver(argv[2], AnswersOf(argv[3]));
+  const std::wstring answers = argv[3];
+  Driver driver(argv[2], Split(std::string(answers.begin(), answers.end())));
   return driver.Run(command_line, DWORD(_wtoi(argv[1])) * 1000);
 }
