@@ -69,7 +69,10 @@ bool CopyThisFile(System& system, CopyContext& copy, const std::string& folder) 
         copy.CopyLog += "de   " + source + kCrLf;
         destination = DestinationOf(copy, source);
         copy.CopyLog += "vers " + destination + kCrLf;
-        if (!SetRights(system, destination)) {
+        // A destination that does not exist yet (every one, on a first installation) has nothing
+        // to take over: the copy creates it as the administrator's own, which is what the
+        // commands would have made of it. Skipping them saves two console programs per file.
+        if (system.PathAttributes(destination) >= 0 && !SetRights(system, destination)) {
           system.ShowMessage("Erreur de copie", "CopyThisFile", Buttons::kOk, Icon::kCritical);
           return false;
         }

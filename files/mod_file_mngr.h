@@ -27,7 +27,8 @@ std::string StripNull(const std::string& text);
 
 // Copies the file of `copy.FindData` from `folder` to the same relative place under
 // `copy.DestRoot`, logging two lines, and a third that marks it when it was not copied (counted
-// in `copy.FailedFiles`). True when the file was copied.
+// in `copy.FailedFiles`). An existing destination is handed to the Administrators group first.
+// True when the file was copied.
 bool CopyThisFile(System& system, CopyContext& copy, const std::string& folder);
 
 // Copies the tree below `folder` (ending in a backslash) under `copy.DestRoot`. Names without a dot

@@ -276,7 +276,8 @@ def drive(prefix: Prefix, program: str, *args: str, answers=(), keys=(), shots: 
         if kind == "box":
             run.boxes.append(tuple(fields))
         elif kind == "window":
-            run.window = dict(zip(("class", "caption", "rect", "client"), fields))
+            run.window = dict(zip(("class", "caption", "rect", "client", "milliseconds",
+                                   "peak_working_set"), fields))
         elif kind == "control":
             run.controls[int(fields[0])] = tuple(fields[1:])
         elif kind == "focus":

@@ -10,6 +10,7 @@
 // \r, \n.
 //   box      title text icon(shown|none) buttons answer
 //   window   class caption rect(left,top,right,bottom) client(width,height)
+//            milliseconds(from the start) peak-working-set(bytes, at that moment)
 //   control  id class rect(in client coordinates) text
 //   exit     code          timeout      error what
 //   focus    id             (with MOVRIX_KEYS: the control that has the focus before each key)
@@ -19,6 +20,8 @@
 // "<transcript>.<n>.shown" (n counts from 1) and waits for "<transcript>.<n>.done", so that a
 // screenshot can be taken from outside.
 #include <windows.h>
+// After windows.h, which it needs.
+#include <psapi.h>
 
 #include <cstdio>
 #include <string>
@@ -109,10 +112,11 @@ class Driver {
       return 4;
     }
     pid_ = started.dwProcessId;
+    process_ = started.hProcess;
     CloseHandle(started.hThread);
-    const DWORD start = GetTickCount();
-    while (WaitForSingleObject(started.hProcess, 50) == WAIT_TIMEOUT) {
-      if (GetTickCount() - start > timeout_ms) {
+    start_ = GetTickCount();
+    while (WaitForSingleObject(started.hProcess, 20) == WAIT_TIMEOUT) {
+      if (GetTickCount() - start_ > timeout_ms) {
         Write({"timeout"});
         TerminateProcess(started.hProcess, 255);
         return 3;
@@ -144,9 +148,10 @@ class Driver {
     const std::wstring kind = ClassOf(window);
     if (kind != L"#32770" && kind != L"MovrixFrmCopy") return;
     handled_ = window;
+    const DWORD seen = GetTickCount() - start_;
     Sleep(200);  // let it finish drawing
     if (kind == L"#32770") return AnswerBox(window);
-    ReadMainWindow(window);
+    ReadMainWindow(window, seen);
     WaitForScreenshot();
     char keys[64] = {};
     if (GetEnvironmentVariableA("MOVRIX_KEYS", keys, sizeof keys))
@@ -189,13 +194,16 @@ class Driver {
     if (press) PostMessageW(press, BM_CLICK, 0, 0);
   }
 
-  void ReadMainWindow(HWND main) {
+  void ReadMainWindow(HWND main, DWORD elapsed) {
+    PROCESS_MEMORY_COUNTERS memory{};
+    GetProcessMemoryInfo(process_, &memory, sizeof memory);
     RECT frame, client;
     GetWindowRect(main, &frame);
     GetClientRect(main, &client);
     Write({"window", Escaped(ClassOf(main)), Escaped(TextOf(main)),
            Numbers({frame.left, frame.top, frame.right, frame.bottom}),
-           Numbers({client.right, client.bottom})});
+           Numbers({client.right, client.bottom}), std::to_string(elapsed),
+           std::to_string(memory.PeakWorkingSetSize)});
     std::vector<HWND> children;
     EnumChildWindows(main, CollectChild, LPARAM(&children));
     for (HWND child : children) {
@@ -232,6 +240,8 @@ class Driver {
   size_t next_answer_ = 0;
   FILE* out_;
   DWORD pid_ = 0;
+  HANDLE process_ = nullptr;
+  DWORD start_ = 0;
   HWND handled_ = nullptr;
   int shots_ = 0;
 };
