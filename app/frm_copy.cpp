@@ -53,7 +53,8 @@ std::string BuildCaption(const std::string& date_text) {
          date_text + ")";
 }
 
-FrmCopy::FrmCopy(System& system) : system_(system) {
+FrmCopy::FrmCopy(System& system, RunLog* log, bool silent)
+    : system_(system), log_(log), silent_(silent) {
   content_.layout = &kFrmCopyLayout;
   for (size_t i = 0; i < kFrmCopyLayout.control_count; ++i)
     content_.texts.push_back(kFrmCopyLayout.controls[i].text);
@@ -67,7 +68,11 @@ void FrmCopy::Form_Load() {
         "ou sur NON si vous désirez le fermer vous-même\r\n"
         "afin de terminer les travaux en cours.",
         "Windows Mail est en service", Buttons::kYesNo, Icon::kQuestion);
-    if (answer == Answer::kNo) return Unload();
+    // In silent mode the question takes No; the run ends for deployment tools to retry later.
+    if (answer == Answer::kNo) {
+      exit_code_ = silent_ ? kExitMailRunning : kExitUserRefused;
+      return Unload();
+    }
     KillProcess(system_, mail_process);
   }
 
@@ -142,6 +147,11 @@ void FrmCopy::Form_Unload(int& /*cancel*/) {
 }
 
 void FrmCopy::UnLoads() {}
+
+int FrmCopy::ExitCode() const {
+  if (exit_code_ != kExitInstalled) return exit_code_;
+  return completed_ && !Incomplete() ? kExitInstalled : kExitFailed;
+}
 
 void FrmCopy::Show() {
   if (loaded_) {

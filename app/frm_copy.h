@@ -7,6 +7,7 @@
 #include <string>
 
 #include "app/frm_copy_layout.h"
+#include "app/run_log.h"
 #include "app/win_ver.h"
 #include "common/run_state.h"
 #include "common/text.h"
@@ -19,6 +20,13 @@ inline constexpr int kVersionMajor = 2;
 inline constexpr int kVersionMinor = 18;
 inline constexpr int kVersionRevision = 1;
 
+// Exit codes, those of Windows Installer, which every deployment tool knows.
+inline constexpr int kExitInstalled = 0;
+inline constexpr int kExitFailed = 1603;       // a stop, or a step that failed
+inline constexpr int kExitUserRefused = 1602;  // No to ending Windows Mail
+inline constexpr int kExitMailRunning = 1618;  // Windows Mail running, left alone in silent mode
+inline constexpr int kExitBadSwitch = 87;
+
 // True when `lang_id` is one of the English and French system languages the installer accepts.
 bool IsAcceptedLanguage(uint16_t lang_id);
 
@@ -27,7 +35,9 @@ std::string BuildCaption(const std::string& date_text);
 
 class FrmCopy {
  public:
-  explicit FrmCopy(System& system);
+  // `log` receives the run's steps and results; in `silent` mode a running Windows Mail is left
+  // alone and ends the run.
+  explicit FrmCopy(System& system, RunLog* log = nullptr, bool silent = false);
 
   // The load handler: the Windows Mail guard, the program folder, the language check, the
   // caption, the folder values, the closing lines, then the installation. Closes the window on
@@ -50,6 +60,8 @@ class FrmCopy {
 
   // Shows the window, when start-up left it loaded, until the user closes it.
   void Show();
+  // What the run came to, as an exit code.
+  int ExitCode() const;
 
   bool loaded() const { return loaded_; }
   const std::string& caption() const { return content_.caption; }
@@ -61,6 +73,12 @@ class FrmCopy {
  private:
   void Unload();
   void RunInstallSteps();
+  void Log(const std::string& text) {
+    if (log_) log_->Line(text);
+  }
+  bool Incomplete() const {
+    return state_.Copy.FailedFiles > 0 || state_.FailedRegistryWrites > 0;
+  }
   void SetText(FrmCopyControl control, std::string text) {
     content_.texts[control] = std::move(text);
   }
@@ -73,6 +91,11 @@ class FrmCopy {
             const std::string& title = kProgramTitle);
 
   System& system_;
+  RunLog* log_;
+  bool silent_;
+  // Set when the run ended for a reason of its own rather than a stop or its end.
+  int exit_code_ = kExitInstalled;
+  bool completed_ = false;
   RunState state_;
   FormContent content_;
   bool loaded_ = true;

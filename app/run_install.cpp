@@ -41,11 +41,13 @@ void FrmCopy::RunInstallSteps() {
   }
 
   Win_Ver();
+  Log("Système : " + text(kTxtSys).substr(0, text(kTxtSys).find(kCrLf)));
   if (!identity_.IsWindows7 && !state_.IsWindows8 && !state_.IsWindows10)
     return Stop("Le système n'est ni Windows 7, ni Windows 8, ni Windows 10");
 
   if (!SourcesPresent()) return;
 
+  Log("== Renommer les dossiers Windows Mail");
   std::string steps;
   AppendLines(steps, {Repeat('=', 51), "Vérifier la présence des dossiers Windows Mail renommés.",
                       "Les renommer s'ils ne le sont pas encore", Repeat('=', 51)});
@@ -55,10 +57,12 @@ void FrmCopy::RunInstallSteps() {
   }
   steps += state_.ReportText + kCrLf;
 
+  Log("== Copier les fichiers programmes");
   if (!Launch_Copy(system_, state_, identity_.Is64Bit)) return Unload();
 
   bool registers = state_.IsWindows8 || state_.IsWindows10;
   if (registers) {
+    Log("== Compléter la base de registre");
     if (!Write_Reg(system_, identity_.Is64Bit, state_.FailedRegistryWrites)) return Unload();
     AppendLines(steps, {Repeat('=', 57), "Compléter la base de registre", Repeat('=', 57)});
     if (state_.FailedRegistryWrites > 0) {
@@ -75,10 +79,12 @@ void FrmCopy::RunInstallSteps() {
 
   SetText(kTxtOutput, steps + state_.ReportText);
   // The closing lines were set for a complete installation; they must not claim one otherwise.
-  if (state_.Copy.FailedFiles > 0 || state_.FailedRegistryWrites > 0) {
+  if (Incomplete()) {
     SetText(kTxtOK, std::string("L'installation de Windows Mail est incomplète.") + kCrLf +
                         "Les erreurs sont indiquées dans le journal ci-dessous.");
   }
+  completed_ = true;
+  Log(text(kTxtOutput) + "Statut : " + text(kTxtOK));
 }
 
 void FrmCopy::Win_Ver() {

@@ -1,15 +1,15 @@
-// The program's entry point on Windows: load the window (which runs the whole installation), then
-// show it when start-up left it loaded.
+// The program's entry point on Windows: one run, from the command line to the exit code.
 #include <windows.h>
 
-#include "app/frm_copy.h"
+#include <cstdlib>
+
+#include "app/run_program.h"
 #include "platform/win32/win32_system.h"
 
 int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
   movrix::RestrictLibrarySearchToSystemFolder();
   movrix::Win32System system;
-  movrix::FrmCopy form(system);
-  form.Form_Load();
-  form.Show();
-  return 0;
+  std::vector<std::string> arguments;
+  for (int i = 1; i < __argc; ++i) arguments.push_back(system.FromAnsi(__argv[i]));
+  return movrix::RunProgram(system, arguments);
 }

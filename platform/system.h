@@ -122,6 +122,8 @@ class System {
   // The last-modification date of a file in the system's short date format. Throws SystemError
   // when the file cannot be read.
   virtual std::string FileDateShortText(const std::string& path) = 0;
+  // The local date and time, "YYYY-MM-DD HH:MM:SS".
+  virtual std::string LocalTimeText() = 0;
   // Makes `drive_root` (such as "E:\") the current drive.
   virtual void SetCurrentDrive(const std::string& drive_root) = 0;
   // Makes `folder` the current folder of its drive; the current drive itself is unchanged.
@@ -139,6 +141,8 @@ class System {
   virtual std::unique_ptr<FileSearch> FindFirst(const std::string& pattern, FindData& first) = 0;
   // Renames a file or folder within its parent. Throws SystemError on failure.
   virtual void Rename(const std::string& from, const std::string& to) = 0;
+  // Appends `bytes` to the file at `path`, creating it when missing. Throws SystemError on failure.
+  virtual void AppendToFile(const std::string& path, const std::string& bytes) = 0;
   // Creates one folder whose parent exists. Throws SystemError on failure.
   virtual void CreateFolder(const std::string& path) = 0;
   // Copies a file over any existing one. Throws SystemError on failure.

@@ -122,6 +122,15 @@ void Win32System::Rename(const std::string& from, const std::string& to) {
   if (!MoveFileA(ToAnsi(from).c_str(), ToAnsi(to).c_str())) ThrowLastError();
 }
 
+void Win32System::AppendToFile(const std::string& path, const std::string& bytes) {
+  HANDLE file = CreateFileA(ToAnsi(path).c_str(), FILE_APPEND_DATA, FILE_SHARE_READ, nullptr,
+                            OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (file == INVALID_HANDLE_VALUE) ThrowLastError();
+  OwnedHandle closed(file);
+  DWORD written = 0;
+  if (!WriteFile(file, bytes.data(), DWORD(bytes.size()), &written, nullptr)) ThrowLastError();
+}
+
 void Win32System::CreateFolder(const std::string& path) {
   if (!CreateDirectoryA(ToAnsi(path).c_str(), nullptr)) ThrowLastError();
 }

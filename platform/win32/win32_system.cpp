@@ -6,6 +6,7 @@
 #include <tlhelp32.h>
 
 #include <cctype>
+#include <cstdio>
 
 namespace movrix {
 namespace {
@@ -146,6 +147,15 @@ std::string Win32System::FileDateShortText(const std::string& path) {
   if (!GetDateFormatA(LOCALE_USER_DEFAULT, DATE_SHORTDATE, &date, nullptr, text, sizeof text))
     ThrowLastError();
   return FromAnsi(text);
+}
+
+std::string Win32System::LocalTimeText() {
+  SYSTEMTIME now;
+  GetLocalTime(&now);
+  char text[32];
+  snprintf(text, sizeof text, "%04u-%02u-%02u %02u:%02u:%02u", now.wYear, now.wMonth, now.wDay,
+           now.wHour, now.wMinute, now.wSecond);
+  return text;
 }
 
 void Win32System::SetCurrentDrive(const std::string& drive_root) {

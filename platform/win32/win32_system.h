@@ -13,6 +13,7 @@ class Win32System : public System {
   bool IsNTAdmin() override;
   std::string ExecutablePath() override;
   std::string FileDateShortText(const std::string& path) override;
+  std::string LocalTimeText() override;
   void SetCurrentDrive(const std::string& drive_root) override;
   void SetCurrentFolderOfDrive(const std::string& folder) override;
 
@@ -21,6 +22,7 @@ class Win32System : public System {
   int64_t PathAttributes(const std::string& path) override;
   std::unique_ptr<FileSearch> FindFirst(const std::string& pattern, FindData& first) override;
   void Rename(const std::string& from, const std::string& to) override;
+  void AppendToFile(const std::string& path, const std::string& bytes) override;
   void CreateFolder(const std::string& path) override;
   void CopyFileOver(const std::string& from, const std::string& to) override;
   int ShellCopyFile(const std::string& from, const std::string& to) override;

@@ -31,137 +31,107 @@ std::string TestSystem::BoxLines() const {
 
 std::string TestSystem::GetEnv(const std::string& name) {
   auto forced = environment.find(name);
-  return forced != environment.end() ? forced->second : real_.GetEnv(name);
+  return forced != environment.end() ? forced->second : next_.GetEnv(name);
 }
 
 uint16_t TestSystem::SystemDefaultLangId() {
-  return language ? *language : real_.SystemDefaultLangId();
+  return language ? *language : next_.SystemDefaultLangId();
 }
 
 bool TestSystem::IsNTAdmin() {
-  return admin ? *admin : real_.IsNTAdmin();
+  return admin ? *admin : next_.IsNTAdmin();
 }
 
 std::string TestSystem::ExecutablePath() {
-  return executable ? *executable : real_.ExecutablePath();
+  return executable ? *executable : next_.ExecutablePath();
 }
 
 std::string TestSystem::FileDateShortText(const std::string& path) {
   ThrowIfFailing("FileDateShortText", path);
-  return real_.FileDateShortText(path);
+  return next_.FileDateShortText(path);
 }
 
-void TestSystem::SetCurrentDrive(const std::string& drive_root) {
-  real_.SetCurrentDrive(drive_root);
-}
 
-void TestSystem::SetCurrentFolderOfDrive(const std::string& folder) {
-  real_.SetCurrentFolderOfDrive(folder);
-}
 
 int64_t TestSystem::FileLength(const std::string& path) {
   ThrowIfFailing("FileLength", path);
-  return real_.FileLength(path);
+  return next_.FileLength(path);
 }
 
 int64_t TestSystem::PathAttributes(const std::string& path) {
   ThrowIfFailing("PathAttributes", path);
-  return real_.PathAttributes(path);
+  return next_.PathAttributes(path);
 }
 
 std::unique_ptr<FileSearch> TestSystem::FindFirst(const std::string& pattern, FindData& first) {
   ThrowIfFailing("FindFirst", pattern);
-  return real_.FindFirst(pattern, first);
+  return next_.FindFirst(pattern, first);
 }
 
 void TestSystem::Rename(const std::string& from, const std::string& to) {
   ThrowIfFailing("Rename", from);
-  real_.Rename(from, to);
+  next_.Rename(from, to);
 }
 
 void TestSystem::CreateFolder(const std::string& path) {
   ThrowIfFailing("CreateFolder", path);
-  real_.CreateFolder(path);
+  next_.CreateFolder(path);
 }
 
 void TestSystem::CopyFileOver(const std::string& from, const std::string& to) {
   ThrowIfFailing("CopyFileOver", from);
-  real_.CopyFileOver(from, to);
+  next_.CopyFileOver(from, to);
 }
 
 int TestSystem::ShellCopyFile(const std::string& from, const std::string& to) {
   if (uint32_t code = FailureOf("ShellCopyFile", from)) return int(code);
-  return real_.ShellCopyFile(from, to);
+  return next_.ShellCopyFile(from, to);
 }
 
-Wow64Value TestSystem::DisableWow64Redirection() {
-  return real_.DisableWow64Redirection();
-}
 
 void TestSystem::RevertWow64Redirection(Wow64Value value) {
   ThrowIfFailing("RevertWow64Redirection", "");
-  real_.RevertWow64Redirection(value);
+  next_.RevertWow64Redirection(value);
 }
 
-std::string TestSystem::SystemFolder() {
-  return real_.SystemFolder();
-}
 
 void TestSystem::StartProgram(const std::string& program, const std::string& arguments,
                               uint32_t wait_milliseconds) {
   ThrowIfFailing("StartProgram", program + " " + arguments);
   commands.push_back({program, arguments, wait_milliseconds});
-  real_.StartProgram(program, arguments, wait_milliseconds);
+  next_.StartProgram(program, arguments, wait_milliseconds);
 }
 
-void TestSystem::ProcessPendingMessages() {
-  real_.ProcessPendingMessages();
-}
 
 int32_t TestSystem::OpenRegKey(KeyHandle root, const std::string& path, uint32_t access,
                                KeyHandle& result) {
   if (uint32_t code = FailureOf("OpenRegKey", path)) return int32_t(code);
-  return real_.OpenRegKey(root, path, access, result);
+  return next_.OpenRegKey(root, path, access, result);
 }
 
 int32_t TestSystem::CreateRegKey(KeyHandle root, const std::string& path, uint32_t access,
                                  KeyHandle& result) {
   if (uint32_t code = FailureOf("CreateRegKey", path)) return int32_t(code);
-  return real_.CreateRegKey(root, path, access, result);
+  return next_.CreateRegKey(root, path, access, result);
 }
 
 int32_t TestSystem::QueryRegValue(KeyHandle key, const std::string& name, uint32_t& type,
                                   std::string* data, uint32_t& size) {
   ThrowIfFailing("QueryRegValue", name);
   if (values_read.empty() || values_read.back() != name) values_read.push_back(name);
-  return real_.QueryRegValue(key, name, type, data, size);
+  return next_.QueryRegValue(key, name, type, data, size);
 }
 
 int32_t TestSystem::SetRegValue(KeyHandle key, const std::string& name, uint32_t type,
                                 const std::string& data, uint32_t size) {
   if (uint32_t code = FailureOf("SetRegValue", name)) return int32_t(code);
-  return real_.SetRegValue(key, name, type, data, size);
+  return next_.SetRegValue(key, name, type, data, size);
 }
 
-int32_t TestSystem::CloseRegKey(KeyHandle key) {
-  return real_.CloseRegKey(key);
-}
 
-std::unique_ptr<ProcessSnapshot> TestSystem::SnapshotProcesses() {
-  return real_.SnapshotProcesses();
-}
 
-std::unique_ptr<ProcessHandle> TestSystem::OpenProcessToTerminate(int32_t id) {
-  return real_.OpenProcessToTerminate(id);
-}
 
-std::string TestSystem::ToAnsi(const std::string& text) {
-  return real_.ToAnsi(text);
-}
 
-std::string TestSystem::FromAnsi(const std::string& bytes) {
-  return real_.FromAnsi(bytes);
-}
 
 Answer TestSystem::ShowMessage(const std::string& text, const std::string& title,
                                Buttons buttons, Icon icon) {

@@ -11,12 +11,20 @@
 #include <string>
 #include <vector>
 
+#include "platform/forwarding_system.h"
 #include "platform/win32/win32_system.h"
 
 namespace movrix::testing {
 
-class TestSystem : public System {
+// Made before the layer on top of it.
+struct OnTheRealSystem {
+  Win32System real;
+};
+
+class TestSystem : private OnTheRealSystem, public ForwardingSystem {
  public:
+  TestSystem() : ForwardingSystem(real) {}
+
   struct Box {
     std::string text, title;
     Buttons buttons;
@@ -52,8 +60,6 @@ class TestSystem : public System {
   bool IsNTAdmin() override;
   std::string ExecutablePath() override;
   std::string FileDateShortText(const std::string& path) override;
-  void SetCurrentDrive(const std::string& drive_root) override;
-  void SetCurrentFolderOfDrive(const std::string& folder) override;
   int64_t FileLength(const std::string& path) override;
   int64_t PathAttributes(const std::string& path) override;
   std::unique_ptr<FileSearch> FindFirst(const std::string& pattern, FindData& first) override;
@@ -61,12 +67,9 @@ class TestSystem : public System {
   void CreateFolder(const std::string& path) override;
   void CopyFileOver(const std::string& from, const std::string& to) override;
   int ShellCopyFile(const std::string& from, const std::string& to) override;
-  Wow64Value DisableWow64Redirection() override;
   void RevertWow64Redirection(Wow64Value value) override;
-  std::string SystemFolder() override;
   void StartProgram(const std::string& program, const std::string& arguments,
                     uint32_t wait_milliseconds) override;
-  void ProcessPendingMessages() override;
   int32_t OpenRegKey(KeyHandle root, const std::string& path, uint32_t access,
                      KeyHandle& result) override;
   int32_t CreateRegKey(KeyHandle root, const std::string& path, uint32_t access,
@@ -75,11 +78,6 @@ class TestSystem : public System {
                         uint32_t& size) override;
   int32_t SetRegValue(KeyHandle key, const std::string& name, uint32_t type,
                       const std::string& data, uint32_t size) override;
-  int32_t CloseRegKey(KeyHandle key) override;
-  std::unique_ptr<ProcessSnapshot> SnapshotProcesses() override;
-  std::unique_ptr<ProcessHandle> OpenProcessToTerminate(int32_t id) override;
-  std::string ToAnsi(const std::string& text) override;
-  std::string FromAnsi(const std::string& bytes) override;
   Answer ShowMessage(const std::string& text, const std::string& title, Buttons buttons,
                      Icon icon) override;
   void RunWindow(const FormContent& form) override;
@@ -95,7 +93,6 @@ class TestSystem : public System {
     uint32_t code;
   };
   std::vector<Failure> failures_;
-  Win32System real_;
 };
 
 }  // namespace movrix::testing

@@ -57,9 +57,9 @@ class Scenario:
     def equal(self, got, want, what: str) -> bool:
         return self.check(got == want, f"{what}: got {got!r}, expected {want!r}")
 
-    def install(self, answers=(), keys=()) -> wine.Run:
+    def install(self, *switches: str, answers=(), keys=()) -> wine.Run:
         self.runs += 1
-        run = wine.drive(self.prefix, r"C:\Setup\Movrix18.exe", answers=answers, keys=keys,
+        run = wine.drive(self.prefix, r"C:\Setup\Movrix18.exe", *switches, answers=answers, keys=keys,
                          shots=self.artifacts / f"run{self.runs}")
         with open(self.artifacts / "boxes.txt", "a", encoding="utf-8") as boxes:
             for box in run.boxes:
@@ -209,8 +209,9 @@ def start_winmail(s: Scenario) -> subprocess.Popen:
 
 def winmail_no(s: Scenario) -> None:
     winmail = start_winmail(s)
-    run = s.install(["no"])
+    run = s.install(answers=["no"])
     s.equal(run.boxes, [WINMAIL_QUESTION + ("no",)], "boxes")
+    s.equal(run.exit_code, 1602, "exit code")
     s.check(run.window is None, "the window appeared")
     s.check(winmail.poll() is None, "WinMail.exe was ended")
     s.check(s.prefix.host(r"C:\Program Files\Windows Mail\placeholder.txt").exists(), "something was renamed")
@@ -219,7 +220,7 @@ def winmail_no(s: Scenario) -> None:
 
 def winmail_yes(s: Scenario) -> None:
     winmail = start_winmail(s)
-    run = s.install(["yes"])
+    run = s.install(answers=["yes"])
     s.equal(run.boxes, [WINMAIL_QUESTION + ("yes",)], "boxes")
     s.check(winmail.wait(timeout=20) is not None, "WinMail.exe still runs")
     s.check(run.window is not None, "no window after ending WinMail.exe")
@@ -231,6 +232,7 @@ def refused_language(s: Scenario) -> None:
     s.equal(run.boxes, [("Form_Load", "Movrix non compatible avec la langue de Windows ou Système corrompu",
                          "shown", "ok", "ok")], "boxes")
     s.check(run.window is None, "the window appeared")
+    s.equal(run.exit_code, 1603, "exit code")
 
 
 def missing_wm_64(s: Scenario) -> None:
@@ -238,6 +240,7 @@ def missing_wm_64(s: Scenario) -> None:
     run = s.install()
     s.equal(run.boxes, [("Movrix18", "Le dossier WM_64 n'a pas été installé.", "none", "ok", "ok")], "boxes")
     s.check(run.window is None, "the window appeared")
+    s.equal(run.exit_code, 1603, "exit code")
     s.check(s.prefix.host(r"C:\Program Files\Windows Mail\placeholder.txt").exists(), "something was renamed")
 
 
@@ -263,6 +266,52 @@ def hostile_names(s: Scenario) -> None:
                        "   ÉCHEC : ce fichier n'a pas été copié"]) in output, "the refused name is not in the log")
     s.equal(run.controls.get(TXT_OK, ("", "", ""))[2], "L'installation de Windows Mail est incomplète." + CRLF +
             "Les erreurs sont indiquées dans le journal ci-dessous.", "txtOK")
+    s.equal(run.exit_code, 1603, "exit code of an incomplete installation")
+
+
+def silent_log(s: Scenario) -> str:
+    logs = list(s.prefix.path.glob("drive_c/users/*/**/Temp/Movrix18.log"))
+    if not s.check(len(logs) == 1, f"the log in %TEMP%: found {logs}"):
+        return ""
+    data = logs[0].read_bytes()
+    s.check(data.startswith(b"\xef\xbb\xbf"), "the log starts with the UTF-8 byte-order mark")
+    return data.decode("utf-8-sig")
+
+
+def silent_first_install(s: Scenario) -> None:
+    run = s.install("/S")
+    s.equal((run.boxes, run.window, run.exit_code), ([], None, 0), "boxes, window, exit code")
+    log = silent_log(s)
+    lines = log.split(CRLF)
+    s.check(lines[0].startswith("Début : ") and "Movrix18 version 2.18.0.1" in lines[0], f"start line {lines[0]!r}")
+    s.equal(lines[1], "Système : Microsoft Windows 10 64 bits", "system line")
+    for heading in ("== Renommer les dossiers Windows Mail", "== Copier les fichiers programmes",
+                    "== Compléter la base de registre"):
+        s.check(heading in lines, f"heading {heading} missing")
+    s.check(steps_text(["Program Files", "Program Files (x86)"], "W10", True) in log, "steps text")
+    s.check("Statut : " + TXT_OK_TEXT in log, "final status")
+    s.check(lines[-2].startswith("Fin : ") and lines[-2].endswith(", code de sortie 0"), f"end line {lines[-2]!r}")
+    check_copy_log(s, log, [("WM_32", r"C:\Program Files (x86)"), ("WM_64", r"C:\Program Files")])
+    check_system_files(s, [("system32", "System32"), ("syswow64", "SysWOW64")], True)
+    check_registry(s)
+
+
+def silent_stops(s: Scenario) -> None:
+    """A missing source, then a running WinMail.exe, then a switch nobody knows."""
+    shutil.rmtree(s.prefix.host(r"C:\Setup\WM_64"))
+    run = s.install("-silencieux", r"/journal=C:\journal.txt")
+    s.equal((run.boxes, run.window, run.exit_code), ([], None, 1603), "boxes, window, exit code")
+    s.check("Message « Movrix18 » : Le dossier WM_64 n'a pas été installé. → OK" in (s.read(r"C:\journal.txt") or ""),
+            "the box's text in the log")
+    winmail = start_winmail(s)
+    run = s.install("/s")
+    s.equal((run.boxes, run.exit_code), ([], 1618), "boxes, exit code with WinMail.exe running")
+    s.check(winmail.poll() is None, "WinMail.exe was ended")
+    winmail.kill()
+    run = s.install("/x")
+    s.equal(run.boxes, [("Movrix18", "Option inconnue : /x. Options acceptées : /silencieux (ou /S), "
+                         "/journal=CHEMIN (ou /LOG=CHEMIN)", "shown", "ok", "ok")], "bad switch box")
+    s.equal(run.exit_code, 87, "exit code of a bad switch")
 
 
 SCENARIOS = [("first-install-win10-64", "win10-64", first_install_win10_64),
@@ -270,7 +319,9 @@ SCENARIOS = [("first-install-win10-64", "win10-64", first_install_win10_64),
              ("winmail-no", "win10-64", winmail_no), ("winmail-yes", "win10-64", winmail_yes),
              ("refused-language", "win10-64", refused_language),
              ("missing-wm-64", "win10-64", missing_wm_64),
-             ("hostile-names", "win10-64", hostile_names)]
+             ("hostile-names", "win10-64", hostile_names),
+             ("silent-first-install", "win10-64", silent_first_install),
+             ("silent-stops", "win10-64", silent_stops)]
 
 
 def run_all(flavour: wine.Flavour, only: list[str]) -> list[str]:

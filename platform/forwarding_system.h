@@ -1,0 +1,90 @@
+// A system that hands every call to another one: the base of a layer that changes only a few
+// services and leaves the rest as they are.
+#pragma once
+
+#include "platform/system.h"
+
+namespace movrix {
+
+class ForwardingSystem : public System {
+ public:
+  explicit ForwardingSystem(System& next) : next_(next) {}
+
+  std::string GetEnv(const std::string& name) override { return next_.GetEnv(name); }
+  uint16_t SystemDefaultLangId() override { return next_.SystemDefaultLangId(); }
+  bool IsNTAdmin() override { return next_.IsNTAdmin(); }
+  std::string ExecutablePath() override { return next_.ExecutablePath(); }
+  std::string FileDateShortText(const std::string& path) override {
+    return next_.FileDateShortText(path);
+  }
+  std::string LocalTimeText() override { return next_.LocalTimeText(); }
+  void SetCurrentDrive(const std::string& drive_root) override {
+    return next_.SetCurrentDrive(drive_root);
+  }
+  void SetCurrentFolderOfDrive(const std::string& folder) override {
+    return next_.SetCurrentFolderOfDrive(folder);
+  }
+  int64_t FileLength(const std::string& path) override { return next_.FileLength(path); }
+  int64_t PathAttributes(const std::string& path) override { return next_.PathAttributes(path); }
+  std::unique_ptr<FileSearch> FindFirst(const std::string& pattern, FindData& first) override {
+    return next_.FindFirst(pattern, first);
+  }
+  void Rename(const std::string& from, const std::string& to) override {
+    return next_.Rename(from, to);
+  }
+  void AppendToFile(const std::string& path, const std::string& bytes) override {
+    return next_.AppendToFile(path, bytes);
+  }
+  void CreateFolder(const std::string& path) override { return next_.CreateFolder(path); }
+  void CopyFileOver(const std::string& from, const std::string& to) override {
+    return next_.CopyFileOver(from, to);
+  }
+  int ShellCopyFile(const std::string& from, const std::string& to) override {
+    return next_.ShellCopyFile(from, to);
+  }
+  Wow64Value DisableWow64Redirection() override { return next_.DisableWow64Redirection(); }
+  void RevertWow64Redirection(Wow64Value value) override {
+    return next_.RevertWow64Redirection(value);
+  }
+  std::string SystemFolder() override { return next_.SystemFolder(); }
+  void StartProgram(const std::string& program, const std::string& arguments,
+                    uint32_t wait_milliseconds) override {
+    return next_.StartProgram(program, arguments, wait_milliseconds);
+  }
+  void ProcessPendingMessages() override { return next_.ProcessPendingMessages(); }
+  int32_t OpenRegKey(KeyHandle root, const std::string& path, uint32_t access,
+                     KeyHandle& result) override {
+    return next_.OpenRegKey(root, path, access, result);
+  }
+  int32_t CreateRegKey(KeyHandle root, const std::string& path, uint32_t access,
+                       KeyHandle& result) override {
+    return next_.CreateRegKey(root, path, access, result);
+  }
+  int32_t QueryRegValue(KeyHandle key, const std::string& name, uint32_t& type, std::string* data,
+                        uint32_t& size) override {
+    return next_.QueryRegValue(key, name, type, data, size);
+  }
+  int32_t SetRegValue(KeyHandle key, const std::string& name, uint32_t type,
+                      const std::string& data, uint32_t size) override {
+    return next_.SetRegValue(key, name, type, data, size);
+  }
+  int32_t CloseRegKey(KeyHandle key) override { return next_.CloseRegKey(key); }
+  std::unique_ptr<ProcessSnapshot> SnapshotProcesses() override {
+    return next_.SnapshotProcesses();
+  }
+  std::unique_ptr<ProcessHandle> OpenProcessToTerminate(int32_t id) override {
+    return next_.OpenProcessToTerminate(id);
+  }
+  std::string ToAnsi(const std::string& text) override { return next_.ToAnsi(text); }
+  std::string FromAnsi(const std::string& bytes) override { return next_.FromAnsi(bytes); }
+  Answer ShowMessage(const std::string& text, const std::string& title, Buttons buttons,
+                     Icon icon) override {
+    return next_.ShowMessage(text, title, buttons, icon);
+  }
+  void RunWindow(const FormContent& form) override { return next_.RunWindow(form); }
+
+ protected:
+  System& next_;
+};
+
+}  // namespace movrix

@@ -1,0 +1,35 @@
+// The switches, as deployment tools write them.
+#include "app/switches.h"
+
+#include <gtest/gtest.h>
+
+namespace movrix {
+namespace {
+
+TEST(SwitchesTest, AreReadIgnoringCaseWithEitherPrefix) {
+  struct Case {
+    std::vector<std::string> arguments;
+    bool silent;
+    std::string log_path, unknown;
+  } cases[] = {
+      {{}, false, "", ""},
+      {{"/S"}, true, "", ""},
+      {{"-silencieux"}, true, "", ""},
+      {{"/SILENCIEUX", "/journal=C:\\Logs\\Movrix É.log"}, true, "C:\\Logs\\Movrix É.log", ""},
+      {{"-LOG=D:\\m.log"}, false, "D:\\m.log", ""},
+      {{"/log="}, false, "", "/log="},
+      {{"/silent", "/S"}, true, "", "/silent"},
+      {{"S"}, false, "", "S"},
+      {{"/q", "/x"}, false, "", "/q"},
+  };
+  for (const Case& c : cases) {
+    const Switches got = ParseSwitches(c.arguments);
+    const std::string what = c.arguments.empty() ? "(none)" : c.arguments[0];
+    EXPECT_EQ(got.silent, c.silent) << what;
+    EXPECT_EQ(got.log_path, c.log_path) << what;
+    EXPECT_EQ(got.unknown, c.unknown) << what;
+  }
+}
+
+}  // namespace
+}  // namespace movrix
