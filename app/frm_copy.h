@@ -76,9 +76,7 @@ class FrmCopy {
   void Log(const std::string& text) {
     if (log_) log_->Line(text);
   }
-  bool Incomplete() const {
-    return state_.Copy.FailedFiles > 0 || state_.FailedRegistryWrites > 0;
-  }
+  bool Incomplete() const { return state_.Copy.FailedFiles > 0 || state_.FailedRegistryWrites > 0; }
   void SetText(FrmCopyControl control, std::string text) {
     content_.texts[control] = std::move(text);
   }

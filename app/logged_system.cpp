@@ -11,8 +11,8 @@ const char* AnswerText(Answer answer) {
 
 }  // namespace
 
-Answer LoggedSystem::ShowMessage(const std::string& text, const std::string& title,
-                                 Buttons buttons, Icon icon) {
+Answer LoggedSystem::ShowMessage(const std::string& text, const std::string& title, Buttons buttons,
+                                 Icon icon) {
   const Answer answer = silent_ ? (buttons == Buttons::kYesNo ? Answer::kNo : Answer::kOk)
                                 : next_.ShowMessage(text, title, buttons, icon);
   std::string shown = text;

@@ -26,9 +26,9 @@ int RunProgram(System& system, const std::vector<std::string>& arguments) {
   LoggedSystem logged(system, log, switches.silent);
   int code = kExitBadSwitch;
   if (!switches.unknown.empty()) {
-    logged.ShowMessage("Option inconnue : " + switches.unknown + ". Options acceptées : " +
-                           kAcceptedSwitches,
-                       kProgramTitle, Buttons::kOk, Icon::kCritical);
+    logged.ShowMessage(
+        "Option inconnue : " + switches.unknown + ". Options acceptées : " + kAcceptedSwitches,
+        kProgramTitle, Buttons::kOk, Icon::kCritical);
   } else {
     FrmCopy form(logged, &log, switches.silent);
     form.Form_Load();

@@ -7,7 +7,8 @@ namespace {
 
 // The value of `name`=VALUE in `word` (already in lower case at its name), or false.
 bool TakeValue(const std::string& word, const std::string& name, std::string& value) {
-  if (AsciiLowerCase(word.substr(0, name.size() + 1)) != name + "=" || word.size() <= name.size() + 1)
+  if (AsciiLowerCase(word.substr(0, name.size() + 1)) != name + "=" ||
+      word.size() <= name.size() + 1)
     return false;
   value = word.substr(name.size() + 1);
   return true;

@@ -85,10 +85,10 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int) {
   window_class.hInstance = instance;
   window_class.lpszClassName = "MovrixFrmCopy";
   RegisterClassA(&window_class);
-  HWND window = CreateWindowA("MovrixFrmCopy", "Floor", WS_OVERLAPPEDWINDOW | WS_VISIBLE, 0, 0,
-                              400, 200, nullptr, nullptr, instance, nullptr);
-  CreateWindowA("BUTTON", "OK", WS_CHILD | WS_VISIBLE, 10, 10, 80, 30, window, HMENU(102),
-                instance, nullptr);
+  HWND window = CreateWindowA("MovrixFrmCopy", "Floor", WS_OVERLAPPEDWINDOW | WS_VISIBLE, 0, 0, 400,
+                              200, nullptr, nullptr, instance, nullptr);
+  CreateWindowA("BUTTON", "OK", WS_CHILD | WS_VISIBLE, 10, 10, 80, 30, window, HMENU(102), instance,
+                nullptr);
   MSG message;
   while (GetMessageA(&message, nullptr, 0, 0) > 0) DispatchMessageA(&message);
   return 0;

@@ -113,8 +113,9 @@ void RestrictLibrarySearchToSystemFolder() {
   // current folder from the search.
   SetDllDirectoryA("");
   using SetDefaultDllDirectoriesFunction = BOOL(WINAPI*)(DWORD);
-  auto restrict_search = reinterpret_cast<SetDefaultDllDirectoriesFunction>(reinterpret_cast<void (*)()>(
-      GetProcAddress(GetModuleHandleA("kernel32.dll"), "SetDefaultDllDirectories")));
+  auto restrict_search =
+      reinterpret_cast<SetDefaultDllDirectoriesFunction>(reinterpret_cast<void (*)()>(
+          GetProcAddress(GetModuleHandleA("kernel32.dll"), "SetDefaultDllDirectories")));
   if (restrict_search) restrict_search(LOAD_LIBRARY_SEARCH_SYSTEM32);
 }
 

@@ -86,7 +86,8 @@ TEST_F(CopyFolderTest, DotNamesAndDotlessNamesAreSkippedAndTheWalkGoesOn) {
   Write(At("Source\\a\\WinMail.exe"), "w");
   Write(At("Source\\z.exe"), "z");
   EXPECT_TRUE(CopySource());
-  EXPECT_EQ(copy_.CopyLog.size(), (LogOf("a\\WinMail.exe") + LogOf("z.exe")).size()) << copy_.CopyLog;
+  EXPECT_EQ(copy_.CopyLog.size(), (LogOf("a\\WinMail.exe") + LogOf("z.exe")).size())
+      << copy_.CopyLog;
   EXPECT_EQ(Read(At("Dest\\a\\WinMail.exe")), "w");
   EXPECT_EQ(Read(At("Dest\\z.exe")), "z");
   EXPECT_EQ(Read(At("Dest\\.hidden.dll")), "<missing>");
@@ -102,9 +103,9 @@ TEST_F(CopyFolderTest, NamesTheListingCannotCarryAndUnlistableFoldersAreReported
   EXPECT_NE(copy_.CopyLog.find(LogOf("?.dll") + "   ÉCHEC : ce fichier n'a pas été copié\r\n"),
             std::string::npos)
       << copy_.CopyLog;
-  EXPECT_NE(copy_.CopyLog.find("ÉCHEC : impossible de lire le dossier " + At("Source\\sub\\") +
-                               " : "),
-            std::string::npos)
+  EXPECT_NE(
+      copy_.CopyLog.find("ÉCHEC : impossible de lire le dossier " + At("Source\\sub\\") + " : "),
+      std::string::npos)
       << copy_.CopyLog;
   EXPECT_EQ(Read(At("Dest\\ok.dll")), "ok");
   EXPECT_EQ(Read(At("Dest\\丁.dll")), "<missing>");

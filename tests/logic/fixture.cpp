@@ -30,8 +30,8 @@ constexpr const char* kVersionKey = "SOFTWARE\\Microsoft\\Windows NT\\CurrentVer
 
 HKEY OpenVersionKey() {
   HKEY key = nullptr;
-  RegOpenKeyExA(HKEY_LOCAL_MACHINE, kVersionKey, 0, KEY_QUERY_VALUE | KEY_SET_VALUE | KEY_WOW64_64KEY,
-                &key);
+  RegOpenKeyExA(HKEY_LOCAL_MACHINE, kVersionKey, 0,
+                KEY_QUERY_VALUE | KEY_SET_VALUE | KEY_WOW64_64KEY, &key);
   return key;
 }
 
@@ -56,7 +56,8 @@ PinnedVersionValue::~PinnedVersionValue() {
     RegDeleteValueA(key, name_.c_str());
   else
     RegSetValueExA(key, name_.c_str(), 0, DWORD(original_[0]),
-                   reinterpret_cast<const BYTE*>(original_.data() + 1), DWORD(original_.size() - 1));
+                   reinterpret_cast<const BYTE*>(original_.data() + 1),
+                   DWORD(original_.size() - 1));
   RegCloseKey(key);
 }
 

@@ -13,9 +13,9 @@ namespace movrix::testing {
 
 // True for a 32-bit process on a 64-bit system, the only one that meets WOW64's redirections.
 bool IsWow64();
-#define SKIP_UNLESS_WOW64()                                                              \
-  if (!::movrix::testing::IsWow64())                                                     \
-  GTEST_SKIP() << "only a 32-bit process on a 64-bit system meets this; this one is "    \
+#define SKIP_UNLESS_WOW64()                                                           \
+  if (!::movrix::testing::IsWow64())                                                  \
+  GTEST_SKIP() << "only a 32-bit process on a 64-bit system meets this; this one is " \
                << (sizeof(void*) == 8 ? "64-bit (the x86_64 flavour)" : "on a 32-bit system")
 bool Is64BitSystem();
 

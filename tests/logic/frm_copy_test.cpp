@@ -1,8 +1,9 @@
 // The start-up and the installation run, from a program folder laid out in a scratch folder, on
 // the prefix's Windows 10.
+#include "app/frm_copy.h"
+
 #include <windows.h>
 
-#include "app/frm_copy.h"
 #include "process/mod_process.h"
 #include "tests/logic/fixture.h"
 
@@ -52,14 +53,14 @@ class FormLoadTest : public LogicTest {
 
 TEST_F(FormLoadTest, OnlyTheListedEnglishAndFrenchLanguagesAreAccepted) {
   system_.admin = false;  // an accepted language goes on to the rights test, and stops there
-  for (uint16_t id : {0x0409, 0x0809, 0x0C09, 0x1009, 0x1409, 0x1809, 0x1C09, 0x2009, 0x2409,
-                      0x2809, 0x2C09, 0x3009, 0x3409, 0x040C, 0x080C, 0x0C0C, 0x100C, 0x140C,
-                      0x180C, 0x0407, 0x0C0A, 0x4009, 0x040D, 0x0000}) {
+  for (uint16_t id : {0x0409, 0x0809, 0x0C09, 0x1009, 0x1409, 0x1809, 0x1C09, 0x2009,
+                      0x2409, 0x2809, 0x2C09, 0x3009, 0x3409, 0x040C, 0x080C, 0x0C0C,
+                      0x100C, 0x140C, 0x180C, 0x0407, 0x0C0A, 0x4009, 0x040D, 0x0000}) {
     system_.language = id;
     system_.boxes.clear();
     FrmCopy& form = Start();
-    const bool accepted = (id & 0xFF) != 0x07 && (id & 0xFF) != 0x0A && id != 0x4009 &&
-                          id != 0x040D && id != 0;
+    const bool accepted =
+        (id & 0xFF) != 0x07 && (id & 0xFF) != 0x0A && id != 0x4009 && id != 0x040D && id != 0;
     EXPECT_EQ(system_.BoxLines(),
               accepted ? "Movrix18|" + kRefusedAdmin + "|critical\n"
                        : "Form_Load|Movrix non compatible avec la langue de Windows ou Système "
@@ -83,10 +84,9 @@ TEST_F(FormLoadTest, AFirstAndASecondRunOnWindows10ShowTheStepsThenTheCopyLog) {
             "Il vous suffit, si vous ne l'avez pas déjà fait, de lancer Quillset");
   EXPECT_EQ(form.text(kTxtSys).substr(0, form.text(kTxtSys).find('\r')),
             "Microsoft Windows 10 64 bits");
-  const std::string heading = Lines({std::string(51, '='),
-                                     "Vérifier la présence des dossiers Windows Mail renommés.",
-                                     "Les renommer s'ils ne le sont pas encore",
-                                     std::string(51, '=')});
+  const std::string heading =
+      Lines({std::string(51, '='), "Vérifier la présence des dossiers Windows Mail renommés.",
+             "Les renommer s'ils ne le sont pas encore", std::string(51, '=')});
   const std::string steps =
       Lines({std::string(57, '='), "Compléter la base de registre", std::string(57, '='), "",
              std::string(46, '='), "Copier les fichiers programmes de Windows Mail (de Vista)",
@@ -168,7 +168,8 @@ TEST_F(FormLoadTest, A32BitProcessReadsProgramFilesAsTheX86Folder) {
   if (sizeof(void*) == 8) GTEST_SKIP() << "only a 32-bit process reads this; this one is 64-bit";
   const bool wow64 = IsWow64();
   system_.environment.erase("ProgramFiles");
-  EXPECT_EQ(system_.GetEnv("ProgramFiles"), wow64 ? "C:\\Program Files (x86)" : "C:\\Program Files");
+  EXPECT_EQ(system_.GetEnv("ProgramFiles"),
+            wow64 ? "C:\\Program Files (x86)" : "C:\\Program Files");
   system_.admin = false;
   FrmCopy& form = Start();
   EXPECT_EQ(form.state().ProgramFilesFolder, "C:\\Program Files\\");

@@ -7,9 +7,9 @@
 namespace movrix::testing {
 namespace {
 
-const char* const kSystemFiles[] = {"msoeacct.dll", "msidcrl30.dll", "acctres.dll",
-                                    "inetres.dll", "fr-FR\\acctres.dll.mui",
-                                    "fr-FR\\inetres.dll.mui"};
+const char* const kSystemFiles[] = {
+    "msoeacct.dll", "msidcrl30.dll",          "acctres.dll",
+    "inetres.dll",  "fr-FR\\acctres.dll.mui", "fr-FR\\inetres.dll.mui"};
 
 class PhaseTest : public LogicTest {
  protected:
@@ -41,11 +41,12 @@ class PhaseTest : public LogicTest {
 using LaunchFoldersTest = PhaseTest;
 
 TEST_F(LaunchFoldersTest, RenamesEachFolderOnceAndReportsIt) {
-  const std::string header = Lines({"Renommer le ou les dossiers programmes Windows Mail",
-                                    std::string(92, '-')});
+  const std::string header =
+      Lines({"Renommer le ou les dossiers programmes Windows Mail", std::string(92, '-')});
   ASSERT_TRUE(Launch_Folders(system_, state_, true));
-  EXPECT_EQ(state_.ReportText, header + Lines({"Renommer le dossier Program Files\\Windows Mail",
-                                               "Renommer le dossier Program Files (x86)\\Windows Mail"}));
+  EXPECT_EQ(state_.ReportText,
+            header + Lines({"Renommer le dossier Program Files\\Windows Mail",
+                            "Renommer le dossier Program Files (x86)\\Windows Mail"}));
   EXPECT_TRUE(FolderExists(system_, At("Program Files (x86)\\Windows Mail.orlo")));
 
   // The backups are never touched again, also when a stopped run left a folder missing.
@@ -124,8 +125,8 @@ TEST_F(LaunchCopyTest, Windows7CopiesTheTreesOnlyAnd32BitWindows8FillsSystem32) 
   EXPECT_EQ(System("system32", "msoeacct.dll"), "new msoeacct.dll") << "from syswow64";
   EXPECT_EQ(System("syswow64", "msoeacct.dll"), "original msoeacct.dll");
   EXPECT_EQ(state_.ReportText.substr(0, 40), "Copier les fichiers dans Program Files\r\n");
-  EXPECT_NE(state_.ReportText.find(Lines({"", std::string(27, '='), "Copie des DLL et DLL.MUI",
-                                          std::string(27, '-')})),
+  EXPECT_NE(state_.ReportText.find(Lines(
+                {"", std::string(27, '='), "Copie des DLL et DLL.MUI", std::string(27, '-')})),
             std::string::npos);
   EXPECT_EQ(state_.ReportText.substr(state_.ReportText.size() - 43),
             "copie de inetres.dll sous System32\\fr-FR\\\r\n");
@@ -158,12 +159,14 @@ TEST_F(LaunchCopyTest, MissingFoldersAndFailuresStopThePhaseOnlyWhereTheyMust) {
 
 TEST_F(LaunchCopyTest, CopyAddReplacesAnEmptyFileWithoutBackupAndSkipsARightsFailure) {
   Write(At("Windows\\system32\\acctres.dll"), "");
-  EXPECT_TRUE(CopyAdd(system_, At("Setup\\system32\\acctres.dll"), At("Windows\\system32\\acctres.dll")));
+  EXPECT_TRUE(
+      CopyAdd(system_, At("Setup\\system32\\acctres.dll"), At("Windows\\system32\\acctres.dll")));
   EXPECT_EQ(System("system32", "acctres.dll"), "new acctres.dll");
   EXPECT_EQ(System("system32", "acctres.dll.orlo"), "<missing>");
 
   system_.Fail("StartProgram", "system32\\inetres.dll\"");
-  EXPECT_FALSE(CopyAdd(system_, At("Setup\\system32\\inetres.dll"), At("Windows\\system32\\inetres.dll")));
+  EXPECT_FALSE(
+      CopyAdd(system_, At("Setup\\system32\\inetres.dll"), At("Windows\\system32\\inetres.dll")));
   EXPECT_EQ(System("system32", "inetres.dll"), "original inetres.dll");
   EXPECT_EQ(system_.boxes.size(), 1u) << "only the rights step's own box";
 

@@ -16,7 +16,9 @@ namespace movrix::testing {
 namespace {
 
 HKEY Root(const std::string& name) {
-  return name == "HKCR" ? HKEY_CLASSES_ROOT : name == "HKCU" ? HKEY_CURRENT_USER : HKEY_LOCAL_MACHINE;
+  return name == "HKCR"   ? HKEY_CLASSES_ROOT
+         : name == "HKCU" ? HKEY_CURRENT_USER
+                          : HKEY_LOCAL_MACHINE;
 }
 
 // A value as the registry holds it in the given view: "<type>:<bytes>", "<no key>" or "<no value>".
@@ -34,7 +36,8 @@ std::string Stored(HKEY root, const std::string& key, const std::string& name,
 
 void Put(HKEY root, const std::string& key, const std::string& name, const std::string& text) {
   HKEY opened;
-  ASSERT_EQ(RegOpenKeyExA(root, key.c_str(), 0, KEY_SET_VALUE | KEY_WOW64_64KEY, &opened), 0) << key;
+  ASSERT_EQ(RegOpenKeyExA(root, key.c_str(), 0, KEY_SET_VALUE | KEY_WOW64_64KEY, &opened), 0)
+      << key;
   RegSetValueExA(opened, name.c_str(), 0, REG_SZ, reinterpret_cast<const BYTE*>(text.c_str()),
                  DWORD(text.size() + 1));
   RegCloseKey(opened);
@@ -96,8 +99,10 @@ TEST_F(RegistryTest, TheAccessMaskReachesTheNativeView) {
   ASSERT_GT(OpenKey(system_, kLocalMachine, "SOFTWARE\\MovrixTests", key, true), 0);
   SetKeyValue(system_, key, "view", kRegSz, Variant::Text("native"));
   system_.CloseRegKey(key);
-  EXPECT_EQ(Stored(HKEY_LOCAL_MACHINE, "SOFTWARE\\MovrixTests", "view"), "1:native" + std::string(1, '\0'));
-  EXPECT_EQ(Stored(HKEY_LOCAL_MACHINE, "SOFTWARE\\MovrixTests", "view", KEY_WOW64_32KEY), "<no key>");
+  EXPECT_EQ(Stored(HKEY_LOCAL_MACHINE, "SOFTWARE\\MovrixTests", "view"),
+            "1:native" + std::string(1, '\0'));
+  EXPECT_EQ(Stored(HKEY_LOCAL_MACHINE, "SOFTWARE\\MovrixTests", "view", KEY_WOW64_32KEY),
+            "<no key>");
   RegDeleteKeyExA(HKEY_LOCAL_MACHINE, "SOFTWARE\\MovrixTests", KEY_WOW64_64KEY, 0);
 }
 
@@ -117,7 +122,8 @@ std::vector<Listed> ReadListing(const std::string& path) {
     std::istringstream fields(line);
     Listed value{number, "", "", "", "", ""};
     std::string step;
-    for (std::string* field : {&step, &value.root, &value.key, &value.name, &value.type, &value.data})
+    for (std::string* field :
+         {&step, &value.root, &value.key, &value.name, &value.type, &value.data})
       std::getline(fields, *field, '\t');
     listing.push_back(value);
   }
@@ -153,14 +159,21 @@ void ExpectRegistryAsListed(const std::vector<Listed>& listing) {
 
 class WriteRegTest : public RegistryTest {
  protected:
-  std::vector<Listed> listing_ = ReadListing(
-      system_.ExecutablePath().substr(0, system_.ExecutablePath().rfind('\\')) +
-      "\\registration.tsv");
+  std::vector<Listed> listing_ =
+      ReadListing(system_.ExecutablePath().substr(0, system_.ExecutablePath().rfind('\\')) +
+                  "\\registration.tsv");
 };
 
 TEST_F(WriteRegTest, EveryListedValueIsWrittenAndOnlyA64BitSystemGetsTheMirror) {
   ASSERT_GT(listing_.size(), 290u);
-  const std::string mirror = "Wow6432Node\\CLSID\\{0A522732-A626-11D0-8D60-00C04FD6202B}";
+  const std::string clsid = "{0A522732-A626-11D0-8D60-00C04FD6202B}";
+  const std::string mirror = "Wow6432Node\\CLSID\\" + clsid;
+  HKEY mirror_classes;  // other tests may have left the mirror there
+  if (!RegOpenKeyExA(HKEY_CLASSES_ROOT, "Wow6432Node\\CLSID", 0, KEY_ALL_ACCESS | KEY_WOW64_64KEY,
+                     &mirror_classes)) {
+    RegDeleteTreeA(mirror_classes, clsid.c_str());
+    RegCloseKey(mirror_classes);
+  }
   int failed = 0;
   ASSERT_TRUE(Write_Reg(system_, false, failed));
   EXPECT_EQ(Stored(HKEY_CLASSES_ROOT, mirror, ""), "<no key>");
@@ -209,7 +222,10 @@ class WinVerTest : public LogicTest {
     Win_Ver(system_, run, window, [] {});
     EXPECT_EQ(system_.values_read, (std::vector<std::string>{"CurrentVersion", "CurrentBuildNumber",
                                                              "CSDVersion", "ProductName"}));
-    std::string flags = window.IsWindows7 ? "7" : run.IsWindows8 ? "8" : run.IsWindows10 ? "10" : "-";
+    std::string flags = window.IsWindows7 ? "7"
+                        : run.IsWindows8  ? "8"
+                        : run.IsWindows10 ? "10"
+                                          : "-";
     return flags + (window.Is64Bit ? "/64|" : "/32|") + window.txtSys;
   }
   PinnedVersionValue version_{"CurrentVersion", "6.3"}, build_{"CurrentBuildNumber", "19045"},
@@ -218,12 +234,16 @@ class WinVerTest : public LogicTest {
 
 TEST_F(WinVerTest, TheFirstMatchingProductTestAndTheProcessorsFirstWordDecide) {
   const std::string version = "\r\nVersion          6.3.19045 \r\n";
-  EXPECT_EQ(Identify("Windows 10 Pro", "Intel64 Family 6 Model 85"), "10/64|Windows 10 Pro 64 bits" + version);
-  EXPECT_EQ(Identify("Windows 7 Professionnel", "x86 Family 6"), "7/32|Windows 7 Professionnel 32 bits" + version);
+  EXPECT_EQ(Identify("Windows 10 Pro", "Intel64 Family 6 Model 85"),
+            "10/64|Windows 10 Pro 64 bits" + version);
+  EXPECT_EQ(Identify("Windows 7 Professionnel", "x86 Family 6"),
+            "7/32|Windows 7 Professionnel 32 bits" + version);
   EXPECT_EQ(Identify("Windows 8.1 Pro", "AMD64"), "8/64|Windows 8.1 Pro 64 bits" + version);
   EXPECT_EQ(Identify("Windows 10 Entreprise 2017", "ARMv8 (64-bit) Family 8"),
-            "7/32|Windows 10 Entreprise 2017 ARMv8" + version) << "a 7 anywhere comes first";
-  EXPECT_EQ(Identify("Microsoft Windows XP", "ARMv7 Family"), "-/32|Microsoft Windows XP ARMv7" + version);
+            "7/32|Windows 10 Entreprise 2017 ARMv8" + version)
+      << "a 7 anywhere comes first";
+  EXPECT_EQ(Identify("Microsoft Windows XP", "ARMv7 Family"),
+            "-/32|Microsoft Windows XP ARMv7" + version);
   EXPECT_EQ(system_.BoxLines(), "");
 }
 

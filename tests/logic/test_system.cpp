@@ -51,8 +51,6 @@ std::string TestSystem::FileDateShortText(const std::string& path) {
   return next_.FileDateShortText(path);
 }
 
-
-
 int64_t TestSystem::FileLength(const std::string& path) {
   ThrowIfFailing("FileLength", path);
   return next_.FileLength(path);
@@ -88,12 +86,10 @@ int TestSystem::ShellCopyFile(const std::string& from, const std::string& to) {
   return next_.ShellCopyFile(from, to);
 }
 
-
 void TestSystem::RevertWow64Redirection(Wow64Value value) {
   ThrowIfFailing("RevertWow64Redirection", "");
   next_.RevertWow64Redirection(value);
 }
-
 
 void TestSystem::StartProgram(const std::string& program, const std::string& arguments,
                               uint32_t wait_milliseconds) {
@@ -101,7 +97,6 @@ void TestSystem::StartProgram(const std::string& program, const std::string& arg
   commands.push_back({program, arguments, wait_milliseconds});
   next_.StartProgram(program, arguments, wait_milliseconds);
 }
-
 
 int32_t TestSystem::OpenRegKey(KeyHandle root, const std::string& path, uint32_t access,
                                KeyHandle& result) {
@@ -128,13 +123,8 @@ int32_t TestSystem::SetRegValue(KeyHandle key, const std::string& name, uint32_t
   return next_.SetRegValue(key, name, type, data, size);
 }
 
-
-
-
-
-
-Answer TestSystem::ShowMessage(const std::string& text, const std::string& title,
-                               Buttons buttons, Icon icon) {
+Answer TestSystem::ShowMessage(const std::string& text, const std::string& title, Buttons buttons,
+                               Icon icon) {
   boxes.push_back({text, title, buttons, icon});
   if (answers.empty()) return buttons == Buttons::kYesNo ? Answer::kYes : Answer::kOk;
   Answer answer = answers.front();

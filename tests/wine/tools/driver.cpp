@@ -46,16 +46,23 @@ std::string Escaped(const std::wstring& text) {
   utf8.pop_back();
   std::string out;
   for (char c : utf8) {
-    const char* escape = c == '\\' ? "\\\\" : c == '\t' ? "\\t" : c == '\r' ? "\\r" : c == '\n' ? "\\n" : nullptr;
-    if (escape) out += escape;
-    else out += c;
+    const char* escape = c == '\\'   ? "\\\\"
+                         : c == '\t' ? "\\t"
+                         : c == '\r' ? "\\r"
+                         : c == '\n' ? "\\n"
+                                     : nullptr;
+    if (escape)
+      out += escape;
+    else
+      out += c;
   }
   return out;
 }
 
 std::wstring TextOf(HWND window) {
   DWORD_PTR length = 0;
-  if (!window || !SendMessageTimeoutW(window, WM_GETTEXTLENGTH, 0, 0, SMTO_ABORTIFHUNG, 5000, &length))
+  if (!window ||
+      !SendMessageTimeoutW(window, WM_GETTEXTLENGTH, 0, 0, SMTO_ABORTIFHUNG, 5000, &length))
     return L"";
   std::wstring text(length + 1, L'\0');
   DWORD_PTR copied = 0;
@@ -96,7 +103,8 @@ std::vector<std::string> Split(const std::string& list) {
 class Driver {
  public:
   Driver(const std::wstring& transcript, std::vector<std::string> answers)
-      : transcript_path_(transcript), answers_(std::move(answers)),
+      : transcript_path_(transcript),
+        answers_(std::move(answers)),
         out_(_wfopen(transcript.c_str(), L"wb")) {}
   ~Driver() {
     if (out_) std::fclose(out_);
@@ -106,8 +114,8 @@ class Driver {
     STARTUPINFOW startup{};
     startup.cb = sizeof startup;
     PROCESS_INFORMATION started{};
-    if (!CreateProcessW(nullptr, command_line.data(), nullptr, nullptr, FALSE, 0, nullptr,
-                        nullptr, &startup, &started)) {
+    if (!CreateProcessW(nullptr, command_line.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr,
+                        &startup, &started)) {
       Write({"error", "cannot start, error " + std::to_string(GetLastError())});
       return 4;
     }
@@ -255,7 +263,8 @@ int wmain(int argc, wchar_t** argv) {
     return 2;
   }
   std::wstring command_line;
-  for (int i = 4; i < argc; ++i) command_line += (i > 4 ? L" \"" : L"\"") + std::wstring(argv[i]) + L"\"";
+  for (int i = 4; i < argc; ++i)
+    command_line += (i > 4 ? L" \"" : L"\"") + std::wstring(argv[i]) + L"\"";
   const std::wstring answers = argv[3];
   Driver driver(argv[2], Split(std::string(answers.begin(), answers.end())));
   return driver.Run(command_line, DWORD(_wtoi(argv[1])) * 1000);
