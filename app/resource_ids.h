@@ -6,7 +6,7 @@
 #ifdef __cplusplus
 namespace movrix {
 inline constexpr int kIconResourceId = MOVRIX_ICON_ID;
-// The logo is the RCDATA resource named LOGO in resources.rc.
+// The logo is the BITMAP resource named LOGO in resources.rc.
 inline constexpr const char* kLogoResourceName = "LOGO";
 }  // namespace movrix
 #endif

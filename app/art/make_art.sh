@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
-# Draws the program's logo (a 128 x 111 GIF89a, 256-colour palette, one transparent colour) and its
-# window icon (32 x 32, 24 bits per pixel) with ImageMagick. The results are committed beside this
+# Draws the program's logo (a 128 x 111 GIF89a, 256-colour palette, one transparent colour), the
+# bitmap the window draws it from (its transparent colour made magenta, the key colour the window
+# leaves out) and the window icon (32 x 32, 24 bits per pixel) with ImageMagick. The results are committed beside this
 # script; run it again only to change the artwork.
 set -euo pipefail
 cd "$(dirname "$0")"
@@ -20,6 +21,8 @@ convert -size 128x111 xc:none \
   -channel A -threshold 50% +channel \
   -dither None -colors 255 -background none \
   GIF:logo.gif
+convert logo.gif -background '#FF00FF' -alpha remove -alpha off -type Palette -compress None \
+  -define bmp:format=bmp3 BMP3:logo.bmp
 
 # Icon: the same envelope, small and opaque.
 convert -size 32x32 radial-gradient:'#4f9de0'-'#0b3c7a' \
@@ -40,4 +43,4 @@ entry = struct.pack("<BBBBHHII", width, height, 0, 0, 1, 24, len(dib), 6 + 16)
 open("icon.ico", "wb").write(struct.pack("<HHH", 0, 1, 1) + entry + dib)
 PY
 rm icon.bmp
-identify logo.gif icon.ico
+identify logo.gif logo.bmp icon.ico

@@ -1,8 +1,5 @@
 // Renders a window layout table as a real Win32 window and runs it until it is closed.
 #include <windows.h>
-// The picture functions need the base types of windows.h.
-#include <ocidl.h>
-#include <olectl.h>
 
 #include <vector>
 
@@ -40,44 +37,34 @@ COLORREF Resolve(const Color& color, COLORREF fallback) {
   return fallback;
 }
 
-// A picture loaded by the system from a resource of the executable, drawn stretched to a box.
+// The logo: a bitmap resource of the executable, drawn stretched to a box without its key-colour
+// (magenta) pixels. A bitmap rather than a GIF loaded through OLE, whose libraries and picture
+// codecs would cost the process more memory than the whole window.
 class Picture {
  public:
-  explicit Picture(const char* resource_name) {
-    HRSRC found = FindResourceA(nullptr, resource_name, MAKEINTRESOURCEA(10) /* RT_RCDATA */);
-    if (!found) return;
-    DWORD size = SizeofResource(nullptr, found);
-    const void* bytes = LockResource(LoadResource(nullptr, found));
-    HGLOBAL copy = GlobalAlloc(GMEM_MOVEABLE, size);
-    if (!bytes || !copy) return;
-    CopyMemory(GlobalLock(copy), bytes, size);
-    GlobalUnlock(copy);
-    IStream* stream = nullptr;
-    if (SUCCEEDED(CreateStreamOnHGlobal(copy, TRUE, &stream))) {
-      OleLoadPicture(stream, LONG(size), FALSE, IID_IPicture, reinterpret_cast<void**>(&picture_));
-      stream->Release();
-    } else {
-      GlobalFree(copy);
-    }
-  }
+  explicit Picture(const char* resource_name)
+      : bitmap_(static_cast<HBITMAP>(LoadImageA(GetModuleHandleA(nullptr), resource_name,
+                                                IMAGE_BITMAP, 0, 0, LR_CREATEDIBSECTION))) {}
   ~Picture() {
-    if (picture_) picture_->Release();
+    if (bitmap_) DeleteObject(bitmap_);
   }
   Picture(const Picture&) = delete;
   Picture& operator=(const Picture&) = delete;
 
   void Draw(HDC dc, const RECT& box) const {
-    if (!picture_) return;
-    OLE_XSIZE_HIMETRIC width = 0;
-    OLE_YSIZE_HIMETRIC height = 0;
-    picture_->get_Width(&width);
-    picture_->get_Height(&height);
-    picture_->Render(dc, box.left, box.top, box.right - box.left, box.bottom - box.top, 0, height,
-                     width, -height, nullptr);
+    if (!bitmap_) return;
+    BITMAP size;
+    GetObjectA(bitmap_, sizeof size, &size);
+    HDC source = CreateCompatibleDC(dc);
+    HGDIOBJ previous = SelectObject(source, bitmap_);
+    TransparentBlt(dc, box.left, box.top, box.right - box.left, box.bottom - box.top, source, 0, 0,
+                   size.bmWidth, size.bmHeight, RGB(255, 0, 255));
+    SelectObject(source, previous);
+    DeleteDC(source);
   }
 
  private:
-  IPicture* picture_ = nullptr;
+  HBITMAP bitmap_;
 };
 
 // Everything the window holds while it is shown; released when it is closed.
@@ -337,9 +324,7 @@ class FormWindow {
 }  // namespace
 
 void Win32System::RunWindow(const FormContent& form) {
-  OleInitialize(nullptr);
   FormWindow(form, *this).Run();
-  OleUninitialize();
 }
 
 }  // namespace movrix
