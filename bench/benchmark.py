@@ -14,9 +14,7 @@ from __future__ import annotations
 import os
 import shutil
 import statistics
-import subprocess
 import sys
-import time
 from pathlib import Path
 
 REPO = Path(__file__).resolve().parents[1]
@@ -35,7 +33,7 @@ def make_sources() -> None:
     if (SOURCES / "done").exists():
         return
     shutil.rmtree(SOURCES, ignore_errors=True)
-    subprocess.run(["bash", str(REPO / "scripts" / "make_sample_sources.sh"), str(SOURCES)], check=True)
+    wine.make_sample_sources(SOURCES)
     for tree in ("WM_32", "WM_64"):
         shutil.rmtree(SOURCES / tree)
         for number in range(FILES_PER_TREE):

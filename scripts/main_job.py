@@ -49,9 +49,7 @@ def main() -> int:
     display = os.environ.get("MOVRIX_DISPLAY")
     screen = contextlib.nullcontext(display) if display else wine.private_display()
     with screen as display, wine.fresh_prefix("win10-64", flavour, display) as prefix:
-        setup = prefix.host(r"C:\Setup")
-        subprocess.run(["bash", str(REPO / "scripts" / "make_sample_sources.sh"), str(setup)], check=True)
-        shutil.copy(flavour.build / "Movrix18.exe", setup)
+        prefix.lay_setup(flavour.build / "Movrix18.exe")
         run = wine.drive(prefix, r"C:\Setup\Movrix18.exe", shots=OUT / "shots")
         for box in run.boxes:
             print(f"message box: {box[0]}: {box[1]}")

@@ -7,7 +7,6 @@ from __future__ import annotations
 import shutil
 import subprocess
 import sys
-import time
 
 import scenarios
 import wine

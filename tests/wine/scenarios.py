@@ -4,6 +4,7 @@ its screenshots and boxes in build/e2e-artifacts/<scenario>/."""
 
 from __future__ import annotations
 
+import functools
 import shutil
 import subprocess
 import time
@@ -44,10 +45,7 @@ class Scenario:
         shutil.rmtree(self.artifacts, ignore_errors=True)
         self.artifacts.mkdir(parents=True)
         self.runs = 0
-        setup = prefix.host(r"C:\Setup")
-        subprocess.run(["bash", str(REPO / "scripts" / "make_sample_sources.sh"), str(setup)],
-                       check=True)
-        shutil.copy(prefix.flavour.build / "Movrix18.exe", setup)
+        prefix.lay_setup(prefix.flavour.build / "Movrix18.exe")
 
     def check(self, condition: bool, message: str) -> bool:
         if not condition:
@@ -75,12 +73,13 @@ def sample(path: str) -> str:
     return f"sample {path}\n"
 
 
-def tree_files(tree: str) -> list[str]:
+@functools.lru_cache(maxsize=None)
+def tree_files(tree: str) -> tuple[str, ...]:
     root = REPO / "build" / "sample-check"
     shutil.rmtree(root, ignore_errors=True)
-    subprocess.run(["bash", str(REPO / "scripts" / "make_sample_sources.sh"), str(root)], check=True)
-    return sorted(str(p.relative_to(root / tree)).replace("/", "\\")
-                  for p in (root / tree).rglob("*") if p.is_file())
+    wine.make_sample_sources(root)
+    return tuple(sorted(str(p.relative_to(root / tree)).replace("/", "\\")
+                        for p in (root / tree).rglob("*") if p.is_file()))
 
 
 def check_window(s: Scenario, run: wine.Run) -> None:
@@ -113,7 +112,7 @@ def check_copy_log(s: Scenario, output: str, trees: list[tuple[str, str]]) -> No
                     f"installed {destination}\\{file}")
 
 
-def check_system_files(s: Scenario, folders: list[tuple[str, str]], first_run: bool) -> None:
+def check_system_files(s: Scenario, folders: list[tuple[str, str]]) -> None:
     """The replaced system files hold the new text; their backups the original, on every run."""
     for source, folder in folders:
         for name in wine.SYSTEM_FILES:
@@ -166,7 +165,7 @@ def first_install_win10_64(s: Scenario) -> None:
         s.equal(output[:len(steps)], steps, f"steps of run {number}")
         s.equal(run.controls.get(TXT_SYS, ("", "", ""))[2].split(CRLF)[0], "Microsoft Windows 10 64 bits", "txtSys")
         check_copy_log(s, output, [("WM_32", r"C:\Program Files (x86)"), ("WM_64", r"C:\Program Files")])
-        check_system_files(s, [("system32", "System32"), ("syswow64", "SysWOW64")], number == 1)
+        check_system_files(s, [("system32", "System32"), ("syswow64", "SysWOW64")])
         s.equal(s.read(r"C:\Program Files\Windows Mail.orlo\placeholder.txt"), "original Program Files",
                 "the renamed folder")
         # A first installation hands over only the system files; a rerun every destination too.
@@ -195,7 +194,7 @@ def windows_8_32(s: Scenario) -> None:
     steps = steps_text(["Program Files"], "W8", True)
     s.equal(output[:len(steps)], steps, "steps")
     check_copy_log(s, output, [("WM_32", r"C:\Program Files")])
-    check_system_files(s, [("syswow64", "System32")], True)
+    check_system_files(s, [("syswow64", "System32")])
     check_registry(s)
 
 
@@ -292,7 +291,7 @@ def silent_first_install(s: Scenario) -> None:
     s.check("Statut : " + TXT_OK_TEXT in log, "final status")
     s.check(lines[-2].startswith("Fin : ") and lines[-2].endswith(", code de sortie 0"), f"end line {lines[-2]!r}")
     check_copy_log(s, log, [("WM_32", r"C:\Program Files (x86)"), ("WM_64", r"C:\Program Files")])
-    check_system_files(s, [("system32", "System32"), ("syswow64", "SysWOW64")], True)
+    check_system_files(s, [("system32", "System32"), ("syswow64", "SysWOW64")])
     check_registry(s)
 
 

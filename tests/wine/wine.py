@@ -183,9 +183,20 @@ class Prefix:
             result.stdout = out.read().decode("utf-8", "replace")
         return result
 
+    def lay_setup(self, program: Path) -> Path:
+        """C:\\Setup as an administrator receives it: the program beside the sample sources."""
+        setup = self.host(r"C:\Setup")
+        make_sample_sources(setup)
+        shutil.copy(program, setup / "Movrix18.exe")
+        return setup
+
     def command_log(self) -> list[str]:
         path = self.host(COMMAND_LOG)
         return path.read_text("cp1252").splitlines() if path.exists() else []
+
+
+def make_sample_sources(folder: Path) -> None:
+    subprocess.run(["bash", str(REPO / "scripts" / "make_sample_sources.sh"), str(folder)], check=True)
 
 
 @contextlib.contextmanager
