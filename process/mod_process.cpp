@@ -3,6 +3,12 @@
 #include "common/text.h"
 
 namespace movrix {
+namespace {
+
+// How long an ended process may take to be gone before the installation goes on regardless.
+constexpr uint32_t kEndWaitMilliseconds = 10000;
+
+}  // namespace
 
 int32_t FindProcess(System& system, const std::string& exe_name) {
   std::unique_ptr<ProcessSnapshot> snapshot = system.SnapshotProcesses();
@@ -19,7 +25,7 @@ int32_t FindProcess(System& system, const std::string& exe_name) {
 void KillProcess(System& system, int32_t id) {
   if (std::unique_ptr<ProcessHandle> process = system.OpenProcessToTerminate(id)) {
     process->Terminate(0);
-    process->WaitForEnd(10000);
+    process->WaitForEnd(kEndWaitMilliseconds);
   }
 }
 
