@@ -158,9 +158,16 @@ TEST_F(FormLoadTest, EachStopShowsItsMessageAndNeverTheWindow) {
     EXPECT_EQ(form.text(kTxtOutput), "");
     EXPECT_FALSE(system_.shown_window.has_value());
   }
+  // A folder test that fails for another reason than absence stops the run with its description.
+  system_.boxes.clear();
+  system_.Fail("PathAttributes", "WM_32");
+  Start();
+  EXPECT_EQ(system_.BoxLines(), "RunInstall|" + DescribeError(5) + "|critical\n");
+  // An executable whose date cannot be read still gives a caption.
   system_.admin = false;
   system_.boxes.clear();
-  Start();
+  system_.Fail("FileDateShortText");
+  EXPECT_EQ(Start().caption(), "Movrix18 (version 2.18.0.1 du date inconnue)");
   EXPECT_EQ(system_.BoxLines(), "Movrix18|" + kRefusedAdmin + "|critical\n");
 }
 

@@ -247,14 +247,20 @@ TEST_F(WinVerTest, TheFirstMatchingProductTestAndTheProcessorsFirstWordDecide) {
   EXPECT_EQ(system_.BoxLines(), "");
 }
 
-TEST_F(WinVerTest, AnUnreadableVersionKeyShowsOneBoxAndClosesTheWindow) {
-  system_.Fail("OpenRegKey", "Windows NT");
+TEST_F(WinVerTest, AnUnreadableKeyOrValueShowsItsBoxAndClosesTheWindow) {
   RunState run;
   WinVerResult window;
   int closed = 0;
+  // A value that cannot be read: GetKeyValue's box, and the identification reads on.
+  system_.Fail("QueryRegValue", "CurrentBuildNumber");
+  Win_Ver(system_, run, window, [&] { ++closed; });
+  EXPECT_EQ(system_.BoxLines(), "Movrix18|" + DescribeError(5) + "|none\n");
+  EXPECT_EQ(window.txtSys.substr(window.txtSys.find("Version")), "Version          6.3. \r\n");
+  system_.boxes.clear();
+  system_.Fail("OpenRegKey", "Windows NT");
   Win_Ver(system_, run, window, [&] { ++closed; });
   EXPECT_EQ(system_.BoxLines(), "Win_Ver||critical\n");
-  EXPECT_EQ(closed, 1);
+  EXPECT_EQ(closed, 2);
 }
 
 }  // namespace
