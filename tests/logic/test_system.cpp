@@ -51,11 +51,6 @@ std::string TestSystem::FileDateShortText(const std::string& path) {
   return next_.FileDateShortText(path);
 }
 
-int64_t TestSystem::FileLength(const std::string& path) {
-  ThrowIfFailing("FileLength", path);
-  return next_.FileLength(path);
-}
-
 int64_t TestSystem::PathAttributes(const std::string& path) {
   ThrowIfFailing("PathAttributes", path);
   return next_.PathAttributes(path);
@@ -66,29 +61,9 @@ std::unique_ptr<FileSearch> TestSystem::FindFirst(const std::string& pattern, Fi
   return next_.FindFirst(pattern, first);
 }
 
-void TestSystem::Rename(const std::string& from, const std::string& to) {
-  ThrowIfFailing("Rename", from);
-  next_.Rename(from, to);
-}
-
-void TestSystem::CreateFolder(const std::string& path) {
-  ThrowIfFailing("CreateFolder", path);
-  next_.CreateFolder(path);
-}
-
-void TestSystem::CopyFileOver(const std::string& from, const std::string& to) {
-  ThrowIfFailing("CopyFileOver", from);
-  next_.CopyFileOver(from, to);
-}
-
 int TestSystem::ShellCopyFile(const std::string& from, const std::string& to) {
   if (uint32_t code = FailureOf("ShellCopyFile", from)) return int(code);
   return next_.ShellCopyFile(from, to);
-}
-
-void TestSystem::RevertWow64Redirection(Wow64Value value) {
-  ThrowIfFailing("RevertWow64Redirection", "");
-  next_.RevertWow64Redirection(value);
 }
 
 void TestSystem::StartProgram(const std::string& program, const std::string& arguments,

@@ -60,14 +60,9 @@ class TestSystem : private OnTheRealSystem, public ForwardingSystem {
   bool IsNTAdmin() override;
   std::string ExecutablePath() override;
   std::string FileDateShortText(const std::string& path) override;
-  int64_t FileLength(const std::string& path) override;
   int64_t PathAttributes(const std::string& path) override;
   std::unique_ptr<FileSearch> FindFirst(const std::string& pattern, FindData& first) override;
-  void Rename(const std::string& from, const std::string& to) override;
-  void CreateFolder(const std::string& path) override;
-  void CopyFileOver(const std::string& from, const std::string& to) override;
   int ShellCopyFile(const std::string& from, const std::string& to) override;
-  void RevertWow64Redirection(Wow64Value value) override;
   void StartProgram(const std::string& program, const std::string& arguments,
                     uint32_t wait_milliseconds) override;
   int32_t OpenRegKey(KeyHandle root, const std::string& path, uint32_t access,

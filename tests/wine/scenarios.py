@@ -69,6 +69,10 @@ class Scenario:
         return host.read_text("utf-8") if host.is_file() else None
 
 
+def text_of(run: wine.Run, control: int) -> str:
+    return run.controls.get(control, ("", "", ""))[2]
+
+
 def sample(path: str) -> str:
     return f"sample {path}\n"
 
@@ -97,7 +101,7 @@ def check_window(s: Scenario, run: wine.Run) -> None:
                 f"control {id} at {l},{t} size {r - l}x{b - t}, expected {want} (±1 px)")
         if text is not None:
             s.equal(got_text, text, f"text of control {id}")
-    s.equal(run.controls.get(TXT_OK, ("", "", ""))[2], TXT_OK_TEXT, "txtOK")
+    s.equal(text_of(run, TXT_OK), TXT_OK_TEXT, "txtOK")
 
 
 def check_copy_log(s: Scenario, output: str, trees: list[tuple[str, str]]) -> None:
@@ -159,11 +163,11 @@ def first_install_win10_64(s: Scenario) -> None:
         run = s.install(keys=("tab", "return") if number == 2 else ())
         s.equal(run.boxes, [], f"boxes of run {number}")
         check_window(s, run)
-        output = run.controls.get(TXT_OUTPUT, ("", "", ""))[2]
+        output = text_of(run, TXT_OUTPUT)
         renamed = ["Program Files", "Program Files (x86)"] if number == 1 else []
         steps = steps_text(renamed, "W10", True)
         s.equal(output[:len(steps)], steps, f"steps of run {number}")
-        s.equal(run.controls.get(TXT_SYS, ("", "", ""))[2].split(CRLF)[0], "Microsoft Windows 10 64 bits", "txtSys")
+        s.equal(text_of(run, TXT_SYS).split(CRLF)[0], "Microsoft Windows 10 64 bits", "txtSys")
         check_copy_log(s, output, [("WM_32", r"C:\Program Files (x86)"), ("WM_64", r"C:\Program Files")])
         check_system_files(s, [("system32", "System32"), ("syswow64", "SysWOW64")])
         s.equal(s.read(r"C:\Program Files\Windows Mail.orlo\placeholder.txt"), "original Program Files",
@@ -179,7 +183,7 @@ def windows_7(s: Scenario) -> None:
     run = s.install(keys=("tab", "tab", "escape"))
     s.equal(run.focus, [TXT_OUTPUT, OK_BUTTON, TXT_OUTPUT], "focus before each key (Esc closes)")
     s.equal(run.boxes, [], "boxes")
-    output = run.controls.get(TXT_OUTPUT, ("", "", ""))[2]
+    output = text_of(run, TXT_OUTPUT)
     steps = steps_text(["Program Files", "Program Files (x86)"], "7", False)
     s.equal(output[:len(steps)], steps, "steps")
     s.check("DLL" not in output, "no system-file block on Windows 7")
@@ -190,7 +194,7 @@ def windows_7(s: Scenario) -> None:
 def windows_8_32(s: Scenario) -> None:
     run = s.install()
     s.equal(run.boxes, [], "boxes")
-    output = run.controls.get(TXT_OUTPUT, ("", "", ""))[2]
+    output = text_of(run, TXT_OUTPUT)
     steps = steps_text(["Program Files"], "W8", True)
     s.equal(output[:len(steps)], steps, "steps")
     check_copy_log(s, output, [("WM_32", r"C:\Program Files")])
@@ -254,7 +258,7 @@ def hostile_names(s: Scenario) -> None:
     s.prefix.overrides = ";advpack=n,b"  # Wine then searches for advpack as Windows does
     s.install()
     run = s.install()  # a rerun hands every existing destination to the rights commands
-    output = run.controls.get(TXT_OUTPUT, ("", "", ""))[2]
+    output = text_of(run, TXT_OUTPUT)
     s.equal(run.boxes, [], "boxes")
     s.equal(s.read(rf"C:\Program Files (x86)\Windows Mail\{crafted}"), "crafted", "the crafted file")
     s.check(any(line.startswith("takeown.exe") and line.endswith(f"\\{crafted}\"") for line in s.prefix.command_log()),
@@ -263,7 +267,7 @@ def hostile_names(s: Scenario) -> None:
     s.check(not s.prefix.host(r"C:\planted-library.txt").exists(), "the planted advpack.dll was loaded")
     s.check(CRLF.join([r"de   C:\Setup\WM_32\Windows Mail\?.dll", r"vers C:\Program Files (x86)\Windows Mail\?.dll",
                        "   ÉCHEC : ce fichier n'a pas été copié"]) in output, "the refused name is not in the log")
-    s.equal(run.controls.get(TXT_OK, ("", "", ""))[2], "L'installation de Windows Mail est incomplète." + CRLF +
+    s.equal(text_of(run, TXT_OK), "L'installation de Windows Mail est incomplète." + CRLF +
             "Les erreurs sont indiquées dans le journal ci-dessous.", "txtOK")
     s.equal(run.exit_code, 1603, "exit code of an incomplete installation")
 
