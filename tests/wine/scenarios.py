@@ -231,7 +231,7 @@ def winmail_yes(s: Scenario) -> None:
     winmail = start_winmail(s)
     run = s.install(answers=["yes"])
     s.equal(run.boxes, [WINMAIL_QUESTION + ("yes",)], "boxes")
-    s.check(winmail.wait(timeout=20) is not None, "WinMail.exe still runs")
+    s.equal(winmail.wait(timeout=20), 3, "exit code of WinMail.exe (3: its window was closed, 0: terminated)")
     s.check(run.window is not None, "no window after ending WinMail.exe")
 
 
