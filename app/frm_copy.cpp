@@ -61,8 +61,9 @@ FrmCopy::FrmCopy(System& system, RunLog* log, bool silent)
 }
 
 void FrmCopy::Form_Load() {
-  int32_t mail_process = FindProcess(system_, kMailProcess);
-  if (mail_process > 0) {
+  // The process is held from the search on: while the user answers, or closes Windows Mail
+  // themselves as the question invites, its id cannot pass to another program.
+  if (FoundProcess mail = FindProcess(system_, kMailProcess); mail.id > 0) {
     Answer answer = system_.ShowMessage(
         "Cliquer sur OUI pour arrêter Windows Mail\r\n"
         "ou sur NON si vous désirez le fermer vous-même\r\n"
@@ -73,7 +74,9 @@ void FrmCopy::Form_Load() {
       exit_code_ = silent_ ? kExitMailRunning : kExitUserRefused;
       return Unload();
     }
-    KillProcess(system_, mail_process);
+    // The run goes on regardless; the log keeps why files in use may fail later.
+    if (!EndProcess(mail))
+      Log(std::string(kMailProcess) + " n'a pas pu être arrêté : il est toujours en service.");
   }
 
   FixAppFolder();

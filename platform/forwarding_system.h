@@ -72,8 +72,8 @@ class ForwardingSystem : public System {
   std::unique_ptr<ProcessSnapshot> SnapshotProcesses() override {
     return next_.SnapshotProcesses();
   }
-  std::unique_ptr<ProcessHandle> OpenProcessToTerminate(int32_t id) override {
-    return next_.OpenProcessToTerminate(id);
+  std::unique_ptr<ProcessHandle> OpenProcessToEnd(int32_t id) override {
+    return next_.OpenProcessToEnd(id);
   }
   std::string ToAnsi(const std::string& text) override { return next_.ToAnsi(text); }
   std::string FromAnsi(const std::string& bytes) override { return next_.FromAnsi(bytes); }

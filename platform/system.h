@@ -95,10 +95,14 @@ class ProcessSnapshot {
   virtual bool Next(ProcessEntry& entry) = 0;
 };
 
-// A process opened for termination. Closed when destroyed.
+// A process held open to be ended. While it is held, its id cannot pass to another program, even
+// after the process has ended. Closed when destroyed.
 class ProcessHandle {
  public:
   virtual ~ProcessHandle() = default;
+  // Asks the program to close, as its user would: posts WM_CLOSE to each of its visible top-level
+  // windows that no other window owns.
+  virtual void AskToClose() = 0;
   virtual void Terminate(uint32_t exit_code) = 0;
   // Waits at most `milliseconds` for the process to be gone; true when it is.
   virtual bool WaitForEnd(uint32_t milliseconds) = 0;
@@ -185,8 +189,10 @@ class System {
   // ---- Processes ----
   // Null when no snapshot can be taken.
   virtual std::unique_ptr<ProcessSnapshot> SnapshotProcesses() = 0;
-  // Null when the process cannot be opened for termination.
-  virtual std::unique_ptr<ProcessHandle> OpenProcessToTerminate(int32_t id) = 0;
+  // Opens the process `id` to ask it to close, wait for its end and terminate it
+  // (SYNCHRONIZE | PROCESS_TERMINATE | PROCESS_QUERY_LIMITED_INFORMATION). Null when it cannot be
+  // opened, such as when it has already ended.
+  virtual std::unique_ptr<ProcessHandle> OpenProcessToEnd(int32_t id) = 0;
 
   // ---- Text conversion ----
   // UTF-8 text to and from the ANSI code page, as the "A" functions see it.

@@ -63,15 +63,31 @@ class ToolhelpSnapshot : public ProcessSnapshot {
   Win32System& system_;
 };
 
-class TerminableProcess : public ProcessHandle {
+class EndableProcess : public ProcessHandle {
  public:
-  explicit TerminableProcess(HANDLE process) : process_(process) {}
+  explicit EndableProcess(HANDLE process) : process_(process) {}
+
+  void AskToClose() override {
+    // The handle keeps the id from passing to another program, so an ended process has no
+    // windows here.
+    EnumWindows(PostCloseIfOwnedBy, LPARAM(GetProcessId(process_.get())));
+  }
   void Terminate(uint32_t exit_code) override { TerminateProcess(process_.get(), exit_code); }
   bool WaitForEnd(uint32_t milliseconds) override {
     return WaitForSingleObject(process_.get(), milliseconds) == WAIT_OBJECT_0;
   }
 
  private:
+  // Closes the windows the user sees and closes, never the hidden ones a program keeps for its
+  // own workings, nor the dialogs that belong to another of its windows.
+  static BOOL CALLBACK PostCloseIfOwnedBy(HWND window, LPARAM process_id) {
+    DWORD owner = 0;
+    GetWindowThreadProcessId(window, &owner);
+    if (owner == DWORD(process_id) && IsWindowVisible(window) && !GetWindow(window, GW_OWNER))
+      PostMessageA(window, WM_CLOSE, 0, 0);
+    return TRUE;
+  }
+
   ScopedHandle process_;
 };
 
@@ -192,11 +208,13 @@ std::unique_ptr<ProcessSnapshot> Win32System::SnapshotProcesses() {
   return std::make_unique<ToolhelpSnapshot>(snapshot, *this);
 }
 
-std::unique_ptr<ProcessHandle> Win32System::OpenProcessToTerminate(int32_t id) {
-  // SYNCHRONIZE as well, to wait for the end.
-  HANDLE process = OpenProcess(PROCESS_TERMINATE | SYNCHRONIZE, FALSE, DWORD(id));
+std::unique_ptr<ProcessHandle> Win32System::OpenProcessToEnd(int32_t id) {
+  // SYNCHRONIZE to wait for the end; the limited query right to learn the id of the process
+  // held, whose windows are asked to close.
+  HANDLE process = OpenProcess(SYNCHRONIZE | PROCESS_TERMINATE | PROCESS_QUERY_LIMITED_INFORMATION,
+                               FALSE, DWORD(id));
   if (!process) return nullptr;
-  return std::make_unique<TerminableProcess>(process);
+  return std::make_unique<EndableProcess>(process);
 }
 
 std::string Win32System::ToAnsi(const std::string& text) {

@@ -45,7 +45,7 @@ class Win32System : public System {
   int32_t CloseRegKey(KeyHandle key) override;
 
   std::unique_ptr<ProcessSnapshot> SnapshotProcesses() override;
-  std::unique_ptr<ProcessHandle> OpenProcessToTerminate(int32_t id) override;
+  std::unique_ptr<ProcessHandle> OpenProcessToEnd(int32_t id) override;
 
   std::string ToAnsi(const std::string& text) override;
   std::string FromAnsi(const std::string& bytes) override;

@@ -39,7 +39,10 @@ COLORREF Resolve(const Color& color, COLORREF fallback) {
 
 // The logo: a bitmap resource of the executable, drawn stretched to a box without its key-colour
 // (magenta) pixels. A bitmap rather than a GIF loaded through OLE, whose libraries and picture
-// codecs would cost the process more memory than the whole window.
+// codecs would cost the process more memory than the whole window. Drawn by gdi32's own
+// transparent blit: msimg32, which offers the same under another name, is not one of the
+// system's known libraries, and importing it would load a copy planted beside the program before
+// WinMain could restrict the search.
 class Picture {
  public:
   explicit Picture(const char* resource_name)
@@ -57,8 +60,8 @@ class Picture {
     GetObjectA(bitmap_, sizeof size, &size);
     HDC source = CreateCompatibleDC(dc);
     HGDIOBJ previous = SelectObject(source, bitmap_);
-    TransparentBlt(dc, box.left, box.top, box.right - box.left, box.bottom - box.top, source, 0, 0,
-                   size.bmWidth, size.bmHeight, RGB(255, 0, 255));
+    GdiTransparentBlt(dc, box.left, box.top, box.right - box.left, box.bottom - box.top, source, 0,
+                      0, size.bmWidth, size.bmHeight, RGB(255, 0, 255));
     SelectObject(source, previous);
     DeleteDC(source);
   }

@@ -2,6 +2,7 @@
 
 #include <windows.h>
 
+#include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <sstream>
@@ -65,6 +66,46 @@ std::string Lines(std::initializer_list<std::string> lines) {
   std::string text;
   for (const std::string& line : lines) text += line + kCrLf;
   return text;
+}
+
+FakeMail::FakeMail(const std::string& arguments, const std::string& name) {
+  char test_program[MAX_PATH] = {};
+  GetModuleFileNameA(nullptr, test_program, MAX_PATH);
+  const std::string folder(test_program, std::strrchr(test_program, '\\') + 1);
+  const std::string program = folder + name;
+  if (name != "WinMail.exe") CopyFileA((folder + "WinMail.exe").c_str(), program.c_str(), FALSE);
+  std::string command_line = "\"" + program + "\" " + arguments;
+  STARTUPINFOA startup{};
+  startup.cb = sizeof startup;
+  PROCESS_INFORMATION started{};
+  if (!CreateProcessA(program.c_str(), command_line.data(), nullptr, nullptr, FALSE, 0, nullptr,
+                      nullptr, &startup, &started)) {
+    ADD_FAILURE() << "cannot start " << program << ": error " << GetLastError();
+    return;
+  }
+  CloseHandle(started.hThread);
+  process_ = started.hProcess;
+  id_ = int32_t(started.dwProcessId);
+  if (WaitForInputIdle(process_, 10000) != 0)
+    ADD_FAILURE() << program << " did not show its window; exit code " << ExitCode();
+}
+
+FakeMail::~FakeMail() {
+  if (!process_) return;
+  if (ExitCode() == STILL_ACTIVE) End(1);
+  CloseHandle(process_);
+}
+
+uint32_t FakeMail::ExitCode(uint32_t milliseconds) const {
+  WaitForSingleObject(process_, milliseconds);
+  DWORD code = 0;
+  GetExitCodeProcess(process_, &code);
+  return code;
+}
+
+void FakeMail::End(uint32_t exit_code) {
+  TerminateProcess(process_, exit_code);
+  WaitForSingleObject(process_, INFINITE);
 }
 
 LogicTest::LogicTest() {

@@ -36,6 +36,30 @@ class PinnedVersionValue {
 // Lines joined, each followed by CR LF.
 std::string Lines(std::initializer_list<std::string> lines);
 
+// The fake WinMail.exe that lies beside the tests, run under the file name `name` (a copy beside
+// it) with `arguments`. Its window is up when the constructor returns; it is terminated, if it
+// still runs, when destroyed.
+class FakeMail {
+ public:
+  // Its exit code once its window was closed.
+  static constexpr uint32_t kClosedOnRequest = 3;
+
+  explicit FakeMail(const std::string& arguments = "", const std::string& name = "WinMail.exe");
+  ~FakeMail();
+  FakeMail(const FakeMail&) = delete;
+  FakeMail& operator=(const FakeMail&) = delete;
+
+  int32_t id() const { return id_; }
+  // Its exit code, once it has ended within `milliseconds`; STILL_ACTIVE (259) while it runs.
+  uint32_t ExitCode(uint32_t milliseconds = 0) const;
+  // Ends it with `exit_code`, as its user closing it would, and waits until it is gone.
+  void End(uint32_t exit_code);
+
+ private:
+  void* process_ = nullptr;
+  int32_t id_ = 0;
+};
+
 class LogicTest : public ::testing::Test {
  protected:
   // A fresh, empty folder C:\movrix-tests\<suite>.<test>\, removed again afterwards.

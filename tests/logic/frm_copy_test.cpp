@@ -4,7 +4,6 @@
 
 #include <windows.h>
 
-#include "process/mod_process.h"
 #include "tests/logic/fixture.h"
 
 namespace movrix::testing {
@@ -183,24 +182,36 @@ TEST_F(FormLoadTest, A32BitProcessReadsProgramFilesAsTheX86Folder) {
   EXPECT_EQ(form.state().ProgramFilesX86Folder, "C:\\Program Files (x86)\\");
 }
 
-TEST(ProcessTest, FindsWholeNamesIgnoringCaseAndEndsTheProcessBeforeReturning) {
-  TestSystem system;
-  const std::string exe = system.ExecutablePath();
-  const std::string mail = exe.substr(0, exe.rfind('\\')) + "\\WinMail.exe";
-  STARTUPINFOA startup{};
-  startup.cb = sizeof startup;
-  PROCESS_INFORMATION started{};
-  ASSERT_TRUE(CreateProcessA(mail.c_str(), nullptr, nullptr, nullptr, FALSE, 0, nullptr, nullptr,
-                             &startup, &started))
-      << mail;
-  EXPECT_EQ(FindProcess(system, "WINMAIL.EXE"), int32_t(started.dwProcessId));
-  EXPECT_EQ(FindProcess(system, "WinMail.ex"), 0);
-  EXPECT_EQ(FindProcess(system, "WinMail.exe.mui"), 0);
-  KillProcess(system, int32_t(started.dwProcessId));
-  EXPECT_EQ(WaitForSingleObject(started.hProcess, 0), WAIT_OBJECT_0) << "still running";
-  CloseHandle(started.hProcess);
-  CloseHandle(started.hThread);
-  KillProcess(system, 0x7FFFFFF0);  // no such process: nothing happens
+TEST_F(FormLoadTest, YesEndsOnlyTheWinMailThatWasFoundAndTheLogTellsOfOneThatStillRuns) {
+  const std::string question =
+      "Windows Mail est en service|Cliquer sur OUI pour arrêter Windows Mail\r\n"
+      "ou sur NON si vous désirez le fermer vous-même\r\n"
+      "afin de terminer les travaux en cours.|question|yes/no\n";
+  system_.admin = false;  // the run stops at the rights test, after the guard
+  {
+    // While the question is shown, the user closes Windows Mail and its id passes to another
+    // program: that program must be left alone.
+    FakeMail mail, other("", "Other.exe");
+    system_.while_shown = [&](const TestSystem::Box&) {
+      mail.End(42);
+      system_.passed_ids[mail.id()] = other.id();
+    };
+    Start();
+    EXPECT_EQ(system_.BoxLines(), question + "Movrix18|" + kRefusedAdmin + "|critical\n");
+    EXPECT_EQ(other.ExitCode(), uint32_t(STILL_ACTIVE)) << "the program that took the id ended";
+    EXPECT_EQ(mail.ExitCode(), 42u);
+  }
+  system_.while_shown = nullptr;
+  FakeMail mail;
+  system_.Fail("OpenProcessToEnd");
+  RunLog log(system_, At("journal.txt"));
+  FrmCopy form(system_, &log);
+  form.Form_Load();
+  EXPECT_NE(Read(At("journal.txt"))
+                .find("WinMail.exe n'a pas pu être arrêté : il est toujours en "
+                      "service.\r\n"),
+            std::string::npos)
+      << Read(At("journal.txt"));
 }
 
 }  // namespace

@@ -98,9 +98,16 @@ int32_t TestSystem::SetRegValue(KeyHandle key, const std::string& name, uint32_t
   return next_.SetRegValue(key, name, type, data, size);
 }
 
+std::unique_ptr<ProcessHandle> TestSystem::OpenProcessToEnd(int32_t id) {
+  if (FailureOf("OpenProcessToEnd", std::to_string(id))) return nullptr;
+  auto passed = passed_ids.find(id);
+  return next_.OpenProcessToEnd(passed != passed_ids.end() ? passed->second : id);
+}
+
 Answer TestSystem::ShowMessage(const std::string& text, const std::string& title, Buttons buttons,
                                Icon icon) {
   boxes.push_back({text, title, buttons, icon});
+  if (while_shown) while_shown(boxes.back());
   if (answers.empty()) return buttons == Buttons::kYesNo ? Answer::kYes : Answer::kOk;
   Answer answer = answers.front();
   answers.pop_front();

@@ -1,11 +1,13 @@
 // The system the logic tests run on: the real one, under Wine, with a thin layer on top that
 // forwards every call and changes only what a test names: administrator rights, the system
 // language, the environment and the executable's path, scripted answers to message boxes (every
-// box is recorded), an injected failure of a named call, and the window (recorded, not shown).
-// Started programs run for real, and they and the registry values read are recorded too.
+// box is recorded), an injected failure of a named call, process ids that pass to another program,
+// and the window (recorded, not shown). Started programs run for real, and they and the registry
+// values read are recorded too.
 #pragma once
 
 #include <deque>
+#include <functional>
 #include <map>
 #include <optional>
 #include <string>
@@ -42,6 +44,11 @@ class TestSystem : private OnTheRealSystem, public ForwardingSystem {
   std::map<std::string, std::string> environment;
   // Answers to the next boxes, in order; once they run out, a box takes its first button.
   std::deque<Answer> answers;
+  // Called with each box while it is shown, before its answer is taken: what the user does then.
+  std::function<void(const Box&)> while_shown;
+  // Ids that passed to another program once their own ended: opening the process whose id is a
+  // key opens the process of its value.
+  std::map<int32_t, int32_t> passed_ids;
   // Makes the calls named `call` fail with the system error `code` when their first text
   // argument (a path, a command line, a key path) contains `argument_part`. Calls that report a
   // status return the code, calls that hand out a handle hand out none, the others throw.
@@ -73,6 +80,7 @@ class TestSystem : private OnTheRealSystem, public ForwardingSystem {
                         uint32_t& size) override;
   int32_t SetRegValue(KeyHandle key, const std::string& name, uint32_t type,
                       const std::string& data, uint32_t size) override;
+  std::unique_ptr<ProcessHandle> OpenProcessToEnd(int32_t id) override;
   Answer ShowMessage(const std::string& text, const std::string& title, Buttons buttons,
                      Icon icon) override;
   void RunWindow(const FormContent& form) override;

@@ -15,7 +15,8 @@ REPO = wine.REPO
 
 
 def logic_tests(flavour: wine.Flavour, name: str) -> bool:
-    with wine.fresh_prefix(name, flavour) as prefix:
+    # A display of their own: the fake WinMail.exe shows a window that the tests ask to close.
+    with wine.private_display() as display, wine.fresh_prefix(name, flavour, display) as prefix:
         for program in ("logic_tests.exe", "WinMail.exe"):
             shutil.copy(flavour.build / program, prefix.host("C:\\"))
         shutil.copy(REPO / "tests" / "data" / "registration.tsv", prefix.host("C:\\"))

@@ -6,8 +6,10 @@ from __future__ import annotations
 
 import functools
 import shutil
+import struct
 import subprocess
 import time
+import xml.etree.ElementTree as ElementTree
 from pathlib import Path
 
 import wine
@@ -30,6 +32,10 @@ LAYOUT = {101: (150, 60, 11425, 5300, ""), 102: (3150, 4460, 1215, 495, "OK"),
 CLIENT = (11745, 5430)
 TXT_OK_TEXT = ("Les fichiers programmes de Windows Mail ont été correctement installés." + CRLF +
                "Il vous suffit, si vous ne l'avez pas déjà fait, de lancer Quillset")
+# Libraries the system always takes from its own folder, whatever lies beside the program.
+KNOWN_LIBRARIES = {"kernel32", "user32", "gdi32", "advapi32", "shell32", "ole32", "oleaut32",
+                   "comdlg32", "shlwapi", "msvcrt", "imm32", "setupapi", "ws2_32", "rpcrt4", "psapi",
+                   "normaliz", "wldap32", "sechost", "combase", "imagehlp", "difxapi", "gdiplus"}
 WINMAIL_QUESTION = ("Windows Mail est en service",
                     "Cliquer sur OUI pour arrêter Windows Mail" + CRLF +
                     "ou sur NON si vous désirez le fermer vous-même" + CRLF +
@@ -225,7 +231,7 @@ def winmail_yes(s: Scenario) -> None:
     winmail = start_winmail(s)
     run = s.install(answers=["yes"])
     s.equal(run.boxes, [WINMAIL_QUESTION + ("yes",)], "boxes")
-    s.check(winmail.wait(timeout=20) is not None, "WinMail.exe still runs")
+    s.equal(winmail.wait(timeout=20), 3, "exit code of WinMail.exe (3: its window was closed, 0: terminated)")
     s.check(run.window is not None, "no window after ending WinMail.exe")
 
 
@@ -247,15 +253,61 @@ def missing_wm_64(s: Scenario) -> None:
     s.check(s.prefix.host(r"C:\Program Files\Windows Mail\placeholder.txt").exists(), "something was renamed")
 
 
+def imported_libraries(program: Path) -> list[str]:
+    """The libraries named by the import table of a PE file, lower case, without ".dll"."""
+    data = program.read_bytes()
+    pe = struct.unpack_from("<I", data, 0x3C)[0]
+    section_count, _, _, _, optional_size = struct.unpack_from("<HIIIH", data, pe + 6)
+    optional = pe + 24
+    directories = optional + (96 if struct.unpack_from("<H", data, optional)[0] == 0x10B else 112)
+    sections = [struct.unpack_from("<IIII", data, optional + optional_size + 40 * i + 8)
+                for i in range(section_count)]  # virtual size, address, raw size, raw offset
+
+    def offset(rva: int) -> int:
+        for virtual_size, address, raw_size, raw in sections:
+            if address <= rva < address + max(virtual_size, raw_size):
+                return rva - address + raw
+        raise ValueError(f"address {rva:#x} lies in no section of {program}")
+
+    names = []
+    at = offset(struct.unpack_from("<I", data, directories + 8)[0])  # directory 1: imports
+    while any(data[at:at + 20]):
+        name = offset(struct.unpack_from("<I", data, at + 12)[0])
+        names.append(data[name:data.index(b"\0", name)].decode("ascii").lower().removesuffix(".dll"))
+        at += 20
+    return names
+
+
+def manifest_names_common_controls_6() -> bool:
+    """Whether the program's manifest takes comctl32 version 6 from the system's side-by-side store."""
+    namespace = "{urn:schemas-microsoft-com:asm.v1}"
+    root = ElementTree.parse(REPO / "app" / "movrix18.manifest").getroot()
+    return any(identity.get("name") == "Microsoft.Windows.Common-Controls" and
+               identity.get("version", "").startswith("6.")
+               for identity in root.iterfind(f"{namespace}dependency/{namespace}dependentAssembly/"
+                                             f"{namespace}assemblyIdentity"))
+
+
+def check_imports(s: Scenario) -> None:
+    """The loader resolves the imports before WinMain restricts the search: each must be a library
+    that the system takes from its own folder, never one planted beside the program."""
+    allowed = KNOWN_LIBRARIES | ({"comctl32"} if manifest_names_common_controls_6() else set())
+    imported = imported_libraries(s.prefix.flavour.build / "Movrix18.exe")
+    s.check(len(imported) > 0, "no import table read")
+    s.equal(sorted(set(imported) - allowed), [], "imported libraries the system may take from beside the program")
+
+
 def hostile_names(s: Scenario) -> None:
     """Names and files beside the program that an unwary installer would run or load."""
+    check_imports(s)
     setup = s.prefix.host(r"C:\Setup")
     crafted = "%CMDCMDLINE%&calc&rem .dll"
     (setup / "WM_32" / "Windows Mail" / crafted).write_text("crafted")
     (setup / "WM_32" / "Windows Mail" / "丁.dll").write_text("outside the code page")
     (setup / "takeown.bat").write_text("@echo planted> C:\\planted-takeown.txt\r\n")
-    shutil.copy(s.prefix.flavour.build / "advpack.dll", setup)
-    s.prefix.overrides = ";advpack=n,b"  # Wine then searches for advpack as Windows does
+    for library in ("advpack.dll", "msimg32.dll"):
+        shutil.copy(s.prefix.flavour.build / library, setup)
+    s.prefix.overrides = ";advpack,msimg32=n,b"  # Wine then searches for them as Windows does
     s.install()
     run = s.install()  # a rerun hands every existing destination to the rights commands
     output = text_of(run, TXT_OUTPUT)
@@ -264,7 +316,12 @@ def hostile_names(s: Scenario) -> None:
     s.check(any(line.startswith("takeown.exe") and line.endswith(f"\\{crafted}\"") for line in s.prefix.command_log()),
             f"no takeown for the crafted name whole: {s.prefix.command_log()[:3]}")
     s.check(not s.prefix.host(r"C:\planted-takeown.txt").exists(), "the planted takeown.bat ran")
-    s.check(not s.prefix.host(r"C:\planted-library.txt").exists(), "the planted advpack.dll was loaded")
+    # The program loads advpack itself, by its full path: the planted copy must never load. Wine's
+    # own theming library loads msimg32 on demand without the search restriction that Windows
+    # applies to it, so for msimg32 what counts is the program's imports: nothing before WinMain.
+    s.equal(s.read(r"C:\planted-advpack.dll.txt"), None, "loads of the planted advpack.dll")
+    s.check("start" not in (s.read(r"C:\planted-msimg32.dll.txt") or ""),
+            "the planted msimg32.dll was loaded as an import of the program")
     s.check(CRLF.join([r"de   C:\Setup\WM_32\Windows Mail\?.dll", r"vers C:\Program Files (x86)\Windows Mail\?.dll",
                        "   ÉCHEC : ce fichier n'a pas été copié"]) in output, "the refused name is not in the log")
     s.equal(text_of(run, TXT_OK), "L'installation de Windows Mail est incomplète." + CRLF +

@@ -1,10 +1,50 @@
-// Fake mail client: a windowless GUI process named WinMail.exe that does
-// nothing but wait to be ended, so tests can see whether the installer
-// found and terminated it. It exits by itself after an hour at the latest,
-// so a forgotten copy cannot keep a Wine prefix busy for ever.
+// Fake mail client: a process named WinMail.exe with one visible top-level window (minimised, so
+// that it takes no focus), so tests can see whether the installer found it and how it ended it.
+// Exit codes: 3 when its window was closed (WM_CLOSE), as after a polite request; whatever the
+// terminating process chose when it was terminated. Started with /ignore-close, it ignores
+// WM_CLOSE like a program stuck in a dialog, so that only termination ends it. It ends by itself
+// after an hour at the latest (exit code 2), so a forgotten copy cannot keep a Wine prefix busy.
 #include <windows.h>
 
-int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
-  for (int minute = 0; minute < 60; ++minute) Sleep(60 * 1000);
-  return 0;
+#include <cstring>
+
+namespace {
+
+constexpr int kClosedOnRequest = 3;
+constexpr int kOutlived = 2;
+constexpr UINT_PTR kLifetimeTimer = 1;
+bool ignore_close = false;
+
+LRESULT CALLBACK Procedure(HWND window, UINT message, WPARAM wparam, LPARAM lparam) {
+  switch (message) {
+    case WM_CLOSE:
+      if (!ignore_close) DestroyWindow(window);
+      return 0;
+    case WM_TIMER:
+      PostQuitMessage(kOutlived);
+      return 0;
+    case WM_DESTROY:
+      PostQuitMessage(kClosedOnRequest);
+      return 0;
+  }
+  return DefWindowProcA(window, message, wparam, lparam);
+}
+
+}  // namespace
+
+int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR command_line, int) {
+  ignore_close = std::strstr(command_line, "/ignore-close") != nullptr;
+  WNDCLASSA window_class{};
+  window_class.lpfnWndProc = Procedure;
+  window_class.hInstance = instance;
+  window_class.lpszClassName = "FakeWinMail";
+  RegisterClassA(&window_class);
+  HWND window = CreateWindowExA(0, "FakeWinMail", "Windows Mail", WS_OVERLAPPEDWINDOW, 0, 0, 300,
+                                200, nullptr, nullptr, instance, nullptr);
+  if (!window) return 1;  // no display to show it on
+  ShowWindow(window, SW_SHOWMINNOACTIVE);
+  SetTimer(window, kLifetimeTimer, 60 * 60 * 1000, nullptr);
+  MSG message;
+  while (GetMessageA(&message, nullptr, 0, 0) > 0) DispatchMessageA(&message);
+  return int(message.wParam);
 }
