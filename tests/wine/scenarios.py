@@ -313,7 +313,8 @@ def silent_stops(s: Scenario) -> None:
     winmail.kill()
     run = s.install("/x")
     s.equal(run.boxes, [("Movrix18", "Option inconnue : /x. Options acceptées : /silencieux (ou /S), "
-                         "/journal=CHEMIN (ou /LOG=CHEMIN)", "shown", "ok", "ok")], "bad switch box")
+                         "/journal=CHEMIN (ou /LOG=CHEMIN), /desinstaller (ou /uninstall)", "shown", "ok", "ok")],
+            "bad switch box")
     s.equal(run.exit_code, 87, "exit code of a bad switch")
 
 
