@@ -53,8 +53,8 @@ std::string BuildCaption(const std::string& date_text) {
          date_text + ")";
 }
 
-FrmCopy::FrmCopy(System& system, RunLog* log, bool silent)
-    : system_(system), log_(log), silent_(silent) {
+FrmCopy::FrmCopy(System& system, RunLog* log, bool silent, bool uninstall)
+    : system_(system), log_(log), silent_(silent), uninstall_(uninstall) {
   content_.layout = &kFrmCopyLayout;
   for (size_t i = 0; i < kFrmCopyLayout.control_count; ++i)
     content_.texts.push_back(kFrmCopyLayout.controls[i].text);
@@ -97,6 +97,7 @@ void FrmCopy::Form_Load() {
   content_.caption = BuildCaption(date_text);
 
   ComputeFolderValues();
+  if (uninstall_) return RunUninstall();
 
   SetText(kTxtOK, "Les fichiers programmes de Windows Mail ont été correctement installés." +
                       std::string(kCrLf));

@@ -9,6 +9,7 @@
 #include "app/frm_copy_layout.h"
 #include "app/run_log.h"
 #include "app/win_ver.h"
+#include "common/restore_report.h"
 #include "common/run_state.h"
 #include "common/text.h"
 #include "platform/system.h"
@@ -26,6 +27,15 @@ inline constexpr int kExitFailed = 1603;       // a stop, or a step that failed
 inline constexpr int kExitUserRefused = 1602;  // No to ending Windows Mail
 inline constexpr int kExitMailRunning = 1618;  // Windows Mail running, left alone in silent mode
 inline constexpr int kExitBadSwitch = 87;
+inline constexpr int kExitRestartNeeded = 3010;     // restored; a restart completes it
+inline constexpr int kExitNothingInstalled = 1605;  // no installation to remove
+
+// The box of a run without administrator rights.
+inline constexpr const char* kNeedsAdministrator =
+    "Movrix doit être lancé en mode Administrateur. Il va être fermé. !\r\n"
+    "\r\n"
+    "Pour le relancer, cliquer-droite sur Movrix et choisir\r\n"
+    "l'option 'Exécuter en tant qu'administrateur'.";
 
 // True when `lang_id` is one of the English and French system languages the installer accepts.
 bool IsAcceptedLanguage(uint16_t lang_id);
@@ -36,8 +46,9 @@ std::string BuildCaption(const std::string& date_text);
 class FrmCopy {
  public:
   // `log` receives the run's steps and results; in `silent` mode a running Windows Mail is left
-  // alone and ends the run.
-  explicit FrmCopy(System& system, RunLog* log = nullptr, bool silent = false);
+  // alone and ends the run. With `uninstall`, the run puts the machine back instead.
+  explicit FrmCopy(System& system, RunLog* log = nullptr, bool silent = false,
+                   bool uninstall = false);
 
   // The load handler: the Windows Mail guard, the program folder, the language check, the
   // caption, the folder values, the closing lines, then the installation. Closes the window on
@@ -57,6 +68,10 @@ class FrmCopy {
   void RunInstall();
   // Identifies the system: the flags and txtSys.
   void Win_Ver();
+  // The uninstallation: rights, system, a look for an installation, one question unless silent,
+  // then the registry, the system files and the program folders back as they were before the
+  // first installation; the steps in txtOutput and the verdict in the status lines.
+  void RunUninstall();
 
   // Shows the window, when start-up left it loaded, until the user closes it.
   void Show();
@@ -87,10 +102,24 @@ class FrmCopy {
   bool SourcesPresent32();
   void Stop(const std::string& message, Icon icon = Icon::kNone,
             const std::string& title = kProgramTitle);
+  // The installer's own folder in the native Program Files, ending in a backslash: the copy of
+  // the program that uninstalls, and the registry's prior state. Only administrators write there.
+  std::string OwnFolder() const;
+  std::string RegistryRecordPath() const;
+  // Takes the registry's prior state once, before the registration; false after its box.
+  bool RecordRegistryState();
+  // Keeps the uninstaller in the own folder and writes the Programs and Features entry; returns
+  // the failure, empty when both are done.
+  std::string RegisterUninstaller();
+  void RunUninstallSteps();
+  bool SomethingInstalled();
+  void RemoveOwnTraces(RestoreReport& report);
+  void ShowRestoreOutcome(const RestoreReport& report);
 
   System& system_;
   RunLog* log_;
   bool silent_;
+  bool uninstall_;
   // Set when the run ended for a reason of its own rather than a stop or its end.
   int exit_code_ = kExitInstalled;
   bool completed_ = false;

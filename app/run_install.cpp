@@ -32,12 +32,7 @@ void FrmCopy::RunInstall() {
 
 void FrmCopy::RunInstallSteps() {
   if (!system_.IsNTAdmin()) {
-    return Stop(
-        "Movrix doit être lancé en mode Administrateur. Il va être fermé. !\r\n"
-        "\r\n"
-        "Pour le relancer, cliquer-droite sur Movrix et choisir\r\n"
-        "l'option 'Exécuter en tant qu'administrateur'.",
-        Icon::kCritical);
+    return Stop(kNeedsAdministrator, Icon::kCritical);
   }
 
   Win_Ver();
@@ -63,6 +58,7 @@ void FrmCopy::RunInstallSteps() {
   bool registers = state_.IsWindows8 || state_.IsWindows10;
   if (registers) {
     Log("== Compléter la base de registre");
+    if (!RecordRegistryState()) return Unload();
     if (!Write_Reg(system_, identity_.Is64Bit, state_.FailedRegistryWrites)) return Unload();
     AppendLines(steps, {Repeat('=', 57), "Compléter la base de registre", Repeat('=', 57)});
     if (state_.FailedRegistryWrites > 0) {
@@ -77,6 +73,14 @@ void FrmCopy::RunInstallSteps() {
   AppendLines(steps, {Repeat('=', 46), "Copier les fichiers programmes de Windows Mail (de Vista)",
                       system_line, Repeat('=', 46)});
 
+  // Only a complete installation gets its way back registered; a failure there makes it incomplete.
+  if (!Incomplete()) {
+    const std::string failure = RegisterUninstaller();
+    if (!failure.empty()) {
+      ++state_.FailedRegistryWrites;
+      AppendLines(steps, {"ÉCHEC : " + failure});
+    }
+  }
   SetText(kTxtOutput, steps + state_.ReportText);
   // The closing lines were set for a complete installation; they must not claim one otherwise.
   if (Incomplete()) {

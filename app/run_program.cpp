@@ -30,7 +30,7 @@ int RunProgram(System& system, const std::vector<std::string>& arguments) {
         "Option inconnue : " + switches.unknown + ". Options acceptées : " + kAcceptedSwitches,
         kProgramTitle, Buttons::kOk, Icon::kCritical);
   } else {
-    FrmCopy form(logged, &log, switches.silent);
+    FrmCopy form(logged, &log, switches.silent, switches.uninstall);
     form.Form_Load();
     form.Show();
     code = form.ExitCode();

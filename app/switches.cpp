@@ -24,6 +24,8 @@ Switches ParseSwitches(const std::vector<std::string>& arguments) {
     const std::string name = AsciiLowerCase(word);
     if (name == "silencieux" || name == "s") {
       switches.silent = true;
+    } else if (name == "desinstaller" || name == "désinstaller" || name == "uninstall") {
+      switches.uninstall = true;
     } else if (!TakeValue(word, "journal", switches.log_path) &&
                !TakeValue(word, "log", switches.log_path) && switches.unknown.empty()) {
       switches.unknown = argument;

@@ -8,8 +8,6 @@
 namespace movrix {
 namespace {
 
-constexpr const char* kBackupSuffix = ".orlo";
-
 // Renames `destination` to its backup name unless a backup exists; true when it did so now.
 bool BackUpOnce(System& system, const std::string& destination) {
   const std::string backup = destination + kBackupSuffix;

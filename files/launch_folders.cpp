@@ -8,9 +8,6 @@
 namespace movrix {
 namespace {
 
-constexpr const char* kMailFolder = "Windows Mail";
-constexpr const char* kBackupSuffix = ".orlo";
-
 std::string ReportHeader() {
   return std::string("Renommer le ou les dossiers programmes Windows Mail") + kCrLf +
          Repeat('-', 92) + kCrLf;

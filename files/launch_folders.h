@@ -6,6 +6,9 @@
 
 namespace movrix {
 
+// The program folder the installation replaces, in each Program Files folder.
+inline constexpr const char* kMailFolder = "Windows Mail";
+
 // Renames each "Windows Mail" program folder to "Windows Mail.orlo" unless that backup exists,
 // leaving the report in `state.ReportText`. False after its failure box.
 bool Launch_Folders(System& system, RunState& state, const bool& Is64Bit);

@@ -9,6 +9,9 @@
 
 namespace movrix {
 
+// Added to the name of an original the installation sets aside: its one-time backup.
+inline constexpr const char* kBackupSuffix = ".orlo";
+
 // True when the file exists and is longer than 0 bytes. Otherwise false, after a box showing the
 // query's error description (empty for an empty file) when `show_message` is set.
 bool FileExists(System& system, const std::string& path, bool show_message);

@@ -46,6 +46,15 @@ class ForwardingSystem : public System {
   void RevertWow64Redirection(Wow64Value value) override {
     return next_.RevertWow64Redirection(value);
   }
+  std::string ReadWholeFile(const std::string& path) override { return next_.ReadWholeFile(path); }
+  void RemoveFile(const std::string& path) override { return next_.RemoveFile(path); }
+  void RemoveFolder(const std::string& path) override { return next_.RemoveFolder(path); }
+  void MoveReplacing(const std::string& from, const std::string& to) override {
+    return next_.MoveReplacing(from, to);
+  }
+  void MoveAtRestart(const std::string& from, const std::string& to) override {
+    return next_.MoveAtRestart(from, to);
+  }
   std::string SystemFolder() override { return next_.SystemFolder(); }
   void StartProgram(const std::string& program, const std::string& arguments,
                     uint32_t wait_milliseconds) override {
@@ -69,6 +78,15 @@ class ForwardingSystem : public System {
     return next_.SetRegValue(key, name, type, data, size);
   }
   int32_t CloseRegKey(KeyHandle key) override { return next_.CloseRegKey(key); }
+  int32_t DeleteRegValue(KeyHandle key, const std::string& name) override {
+    return next_.DeleteRegValue(key, name);
+  }
+  int32_t DeleteRegKey(KeyHandle root, const std::string& path, uint32_t access) override {
+    return next_.DeleteRegKey(root, path, access);
+  }
+  int32_t CountRegKeyContents(KeyHandle key, uint32_t& subkeys, uint32_t& values) override {
+    return next_.CountRegKeyContents(key, subkeys, values);
+  }
   std::unique_ptr<ProcessSnapshot> SnapshotProcesses() override {
     return next_.SnapshotProcesses();
   }
@@ -77,6 +95,7 @@ class ForwardingSystem : public System {
   }
   std::string ToAnsi(const std::string& text) override { return next_.ToAnsi(text); }
   std::string FromAnsi(const std::string& bytes) override { return next_.FromAnsi(bytes); }
+  std::string ErrorText(uint32_t code) override { return next_.ErrorText(code); }
   Answer ShowMessage(const std::string& text, const std::string& title, Buttons buttons,
                      Icon icon) override {
     return next_.ShowMessage(text, title, buttons, icon);

@@ -158,6 +158,19 @@ class System {
   // restores it.
   virtual Wow64Value DisableWow64Redirection() = 0;
   virtual void RevertWow64Redirection(Wow64Value value) = 0;
+  // The whole content of a file. Throws SystemError when it cannot be read.
+  virtual std::string ReadWholeFile(const std::string& path) = 0;
+  // Deletes one file, or one symbolic link itself. Throws SystemError on failure.
+  virtual void RemoveFile(const std::string& path) = 0;
+  // Deletes one empty folder, or one folder link itself. Throws SystemError on failure.
+  virtual void RemoveFolder(const std::string& path) = 0;
+  // Moves a file onto `to` in one step, replacing any file there (MoveFileEx with
+  // MOVEFILE_REPLACE_EXISTING). Throws SystemError, with the system's code, on failure.
+  virtual void MoveReplacing(const std::string& from, const std::string& to) = 0;
+  // Has the system move `from` onto `to` at the next restart, replacing any file there, or delete
+  // `from` then when `to` is empty (MoveFileEx with MOVEFILE_DELAY_UNTIL_REBOOT). Throws
+  // SystemError when it cannot be scheduled.
+  virtual void MoveAtRestart(const std::string& from, const std::string& to) = 0;
 
   // ---- Commands and messages ----
   // The system folder (GetSystemDirectory), without a final backslash.
@@ -185,6 +198,13 @@ class System {
   virtual int32_t SetRegValue(KeyHandle key, const std::string& name, uint32_t type,
                               const std::string& data, uint32_t size) = 0;
   virtual int32_t CloseRegKey(KeyHandle key) = 0;
+  // RegDeleteValue on the open `key`.
+  virtual int32_t DeleteRegValue(KeyHandle key, const std::string& name) = 0;
+  // RegDeleteKeyEx: deletes `path` below `root`, which must have no subkeys, in the registry view
+  // that `access` names (its WOW64 bits).
+  virtual int32_t DeleteRegKey(KeyHandle root, const std::string& path, uint32_t access) = 0;
+  // RegQueryInfoKey: how many subkeys and values the open `key` holds.
+  virtual int32_t CountRegKeyContents(KeyHandle key, uint32_t& subkeys, uint32_t& values) = 0;
 
   // ---- Processes ----
   // Null when no snapshot can be taken.
@@ -198,6 +218,8 @@ class System {
   // UTF-8 text to and from the ANSI code page, as the "A" functions see it.
   virtual std::string ToAnsi(const std::string& text) = 0;
   virtual std::string FromAnsi(const std::string& bytes) = 0;
+  // The system's description of an error or status code, in the system's language.
+  virtual std::string ErrorText(uint32_t code) = 0;
 
   // ---- Window system ----
   virtual Answer ShowMessage(const std::string& text, const std::string& title, Buttons buttons,

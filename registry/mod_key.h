@@ -21,6 +21,11 @@ struct Variant {
   static Variant Null() { return {}; }
 };
 
+// "HKCR", "HKCU" or "HKLM": how messages and logs name a root key.
+inline const char* RootAbbreviation(KeyHandle root) {
+  return root == kClassesRoot ? "HKCR" : root == kCurrentUser ? "HKCU" : "HKLM";
+}
+
 // Opens `path` below `root` with the access mask 0x13F into `result`; when that fails and
 // `create` is set, creates the key and opens it again. Returns `result`, or -1 after a fault.
 int32_t OpenKey(System& system, KeyHandle root, const std::string& path, KeyHandle& result,

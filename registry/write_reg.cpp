@@ -47,20 +47,10 @@ class ReusedKey {
   KeyHandle handle_ = 0;
 };
 
-std::string RootAbbreviation(KeyHandle root) {
-  switch (root) {
-    case kClassesRoot:
-      return "HKCR";
-    case kCurrentUser:
-      return "HKCU";
-    default:
-      return "HKLM";
-  }
-}
-
 void ShowOpenFailure(System& system, const RegistrationEntry& entry) {
-  system.ShowMessage("Impossible d'ouvrir la clé " + RootAbbreviation(entry.root) + " " + entry.key,
-                     kProgramTitle, Buttons::kOk, Icon::kNone);
+  system.ShowMessage(
+      std::string("Impossible d'ouvrir la clé ") + RootAbbreviation(entry.root) + " " + entry.key,
+      kProgramTitle, Buttons::kOk, Icon::kNone);
 }
 
 bool SameKey(const RegistrationEntry& a, const RegistrationEntry& b) {

@@ -173,6 +173,41 @@ void Win32System::RevertWow64Redirection(Wow64Value value) {
 }
 #endif
 
+std::string Win32System::ReadWholeFile(const std::string& path) {
+  HANDLE file = CreateFileA(ToAnsi(path).c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
+                            OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (file == INVALID_HANDLE_VALUE) ThrowLastError();
+  OwnedHandle closed(file);
+  std::string content;
+  char buffer[65536];
+  DWORD read = 0;
+  do {
+    if (!ReadFile(file, buffer, sizeof buffer, &read, nullptr)) ThrowLastError();
+    content.append(buffer, read);
+  } while (read > 0);
+  return content;
+}
+
+void Win32System::RemoveFile(const std::string& path) {
+  if (!DeleteFileA(ToAnsi(path).c_str())) ThrowLastError();
+}
+
+void Win32System::RemoveFolder(const std::string& path) {
+  if (!RemoveDirectoryA(ToAnsi(path).c_str())) ThrowLastError();
+}
+
+void Win32System::MoveReplacing(const std::string& from, const std::string& to) {
+  if (!MoveFileExA(ToAnsi(from).c_str(), ToAnsi(to).c_str(), MOVEFILE_REPLACE_EXISTING))
+    ThrowLastError();
+}
+
+void Win32System::MoveAtRestart(const std::string& from, const std::string& to) {
+  const std::string ansi_to = ToAnsi(to);
+  const DWORD flags = MOVEFILE_DELAY_UNTIL_REBOOT | (to.empty() ? 0 : MOVEFILE_REPLACE_EXISTING);
+  if (!MoveFileExA(ToAnsi(from).c_str(), to.empty() ? nullptr : ansi_to.c_str(), flags))
+    ThrowLastError();
+}
+
 std::string Win32System::SystemFolder() {
   char folder[MAX_PATH + 1] = {};
   GetSystemDirectoryA(folder, MAX_PATH);

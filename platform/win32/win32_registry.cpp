@@ -72,4 +72,22 @@ int32_t Win32System::CloseRegKey(KeyHandle key) {
   return RegCloseKey(AsHkey(key));
 }
 
+int32_t Win32System::DeleteRegValue(KeyHandle key, const std::string& name) {
+  return RegDeleteValueA(AsHkey(key), ToAnsi(name).c_str());
+}
+
+int32_t Win32System::DeleteRegKey(KeyHandle root, const std::string& path, uint32_t access) {
+  return RegDeleteKeyExA(AsHkey(root), ToAnsi(path).c_str(),
+                         access & (KEY_WOW64_64KEY | KEY_WOW64_32KEY), 0);
+}
+
+int32_t Win32System::CountRegKeyContents(KeyHandle key, uint32_t& subkeys, uint32_t& values) {
+  DWORD subkey_count = 0, value_count = 0;
+  LONG status = RegQueryInfoKeyA(AsHkey(key), nullptr, nullptr, nullptr, &subkey_count, nullptr,
+                                 nullptr, &value_count, nullptr, nullptr, nullptr, nullptr);
+  subkeys = subkey_count;
+  values = value_count;
+  return status;
+}
+
 }  // namespace movrix

@@ -6,6 +6,8 @@
 
 namespace movrix {
 
+std::string DescribeError(unsigned long code);
+
 class Win32System : public System {
  public:
   std::string GetEnv(const std::string& name) override;
@@ -28,6 +30,11 @@ class Win32System : public System {
   int ShellCopyFile(const std::string& from, const std::string& to) override;
   Wow64Value DisableWow64Redirection() override;
   void RevertWow64Redirection(Wow64Value value) override;
+  std::string ReadWholeFile(const std::string& path) override;
+  void RemoveFile(const std::string& path) override;
+  void RemoveFolder(const std::string& path) override;
+  void MoveReplacing(const std::string& from, const std::string& to) override;
+  void MoveAtRestart(const std::string& from, const std::string& to) override;
   std::string SystemFolder() override;
   void StartProgram(const std::string& program, const std::string& arguments,
                     uint32_t wait_milliseconds) override;
@@ -43,12 +50,16 @@ class Win32System : public System {
   int32_t SetRegValue(KeyHandle key, const std::string& name, uint32_t type,
                       const std::string& data, uint32_t size) override;
   int32_t CloseRegKey(KeyHandle key) override;
+  int32_t DeleteRegValue(KeyHandle key, const std::string& name) override;
+  int32_t DeleteRegKey(KeyHandle root, const std::string& path, uint32_t access) override;
+  int32_t CountRegKeyContents(KeyHandle key, uint32_t& subkeys, uint32_t& values) override;
 
   std::unique_ptr<ProcessSnapshot> SnapshotProcesses() override;
   std::unique_ptr<ProcessHandle> OpenProcessToEnd(int32_t id) override;
 
   std::string ToAnsi(const std::string& text) override;
   std::string FromAnsi(const std::string& bytes) override;
+  std::string ErrorText(uint32_t code) override { return DescribeError(code); }
 
   Answer ShowMessage(const std::string& text, const std::string& title, Buttons buttons,
                      Icon icon) override;

@@ -4,6 +4,8 @@
 
 #include <windows.h>
 
+#include "files/mod_file_mngr.h"
+#include "registry/uninstall_entry.h"
 #include "tests/logic/fixture.h"
 
 namespace movrix::testing {
@@ -40,8 +42,8 @@ class FormLoadTest : public LogicTest {
   }
 
   // Starts the program; the window, if it is still loaded, is recorded and closed with OK.
-  FrmCopy& Start() {
-    forms_.push_back(std::make_unique<FrmCopy>(system_));
+  FrmCopy& Start(bool uninstall = false, bool silent = false) {
+    forms_.push_back(std::make_unique<FrmCopy>(system_, nullptr, silent, uninstall));
     forms_.back()->Form_Load();
     forms_.back()->Show();
     return *forms_.back();
@@ -212,6 +214,93 @@ TEST_F(FormLoadTest, YesEndsOnlyTheWinMailThatWasFoundAndTheLogTellsOfOneThatSti
                       "service.\r\n"),
             std::string::npos)
       << Read(At("journal.txt"));
+}
+
+class UninstallTest : public FormLoadTest {
+ protected:
+  UninstallTest() {
+    // An earlier test's installation leaves the real entry behind; this one starts without.
+    RegDeleteKeyExA(HKEY_LOCAL_MACHINE, kUninstallKey, KEY_WOW64_64KEY, 0);
+    for (const char* folder : {"system32\\", "syswow64\\"}) {
+      for (const char* file : kSystemFiles) Write(At("Windows\\") + folder + file, "original");
+    }
+  }
+  // Installs, then uninstalls with the given failures; returns the uninstallation.
+  FrmCopy& InstallThenUninstall(std::initializer_list<std::pair<const char*, uint32_t>> moves) {
+    EXPECT_EQ(Start().ExitCode(), 0) << system_.BoxLines();
+    for (const auto& [path, code] : moves) system_.Fail("MoveReplacing", path, code);
+    system_.boxes.clear();
+    return Start(true);
+  }
+  static bool EntryExists() {
+    HKEY key;
+    if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, kUninstallKey, 0, KEY_READ | KEY_WOW64_64KEY, &key))
+      return false;
+    RegCloseKey(key);
+    return true;
+  }
+  static constexpr const char* kSystemFiles[] = {
+      "msoeacct.dll", "msidcrl30.dll",          "acctres.dll",
+      "inetres.dll",  "fr-FR\\acctres.dll.mui", "fr-FR\\inetres.dll.mui"};
+};
+
+TEST_F(UninstallTest, NothingInstalledChangesNothingAndEnds1605) {
+  FrmCopy& form = Start(true, true);
+  EXPECT_EQ(form.ExitCode(), kExitNothingInstalled);
+  EXPECT_EQ(system_.BoxLines(),
+            "Movrix18|Aucune installation de Windows Mail par Movrix18 n'a été trouvée.\r\n"
+            "Rien n'a été modifié.|information\n");
+  EXPECT_TRUE(FolderExists(system_, At("PF\\Windows Mail")));
+  EXPECT_EQ(Read(At("Windows\\system32\\msoeacct.dll")), "original");
+  EXPECT_FALSE(FolderExists(system_, At("PF\\Movrix18")));
+}
+
+TEST_F(UninstallTest, AfterOneQuestionEverythingReturnsAndAFileInUseWaitsForTheRestart) {
+  Write(At("PF\\Windows Mail\\mine.txt"), "the system's own");
+  FrmCopy& form = InstallThenUninstall({{"system32\\msoeacct.dll.orlo", 32}});
+  EXPECT_EQ(form.ExitCode(), kExitRestartNeeded) << form.text(kTxtOutput);
+  EXPECT_EQ(system_.boxes.size(), 1u);
+  EXPECT_EQ(system_.boxes[0].buttons, Buttons::kYesNo);
+  const std::string in_use = At("Windows\\system32\\msoeacct.dll");
+  EXPECT_EQ(system_.moves_at_restart, std::vector<std::string>{in_use + ".orlo -> " + in_use});
+  EXPECT_EQ(Read(in_use + ".orlo"), "original") << "the backup waits for the restart";
+  EXPECT_NE(form.text(kTxtOutput).find("Au prochain redémarrage : " + in_use + "\r\n"),
+            std::string::npos);
+  EXPECT_EQ(form.text(kText1), "Désinstallation effectuée - redémarrage nécessaire");
+  for (const char* folder : {"system32\\", "syswow64\\"}) {
+    for (const char* file : kSystemFiles) {
+      const std::string path = At("Windows\\") + folder + file;
+      if (path == in_use) continue;
+      EXPECT_EQ(Read(path), "original") << path;
+      EXPECT_EQ(Read(path + ".orlo"), "<missing>") << path;
+    }
+  }
+  EXPECT_EQ(Read(At("PF\\Windows Mail\\mine.txt")), "the system's own");
+  EXPECT_EQ(Read(At("PF\\Windows Mail\\WinMail.exe")), "<missing>");
+  EXPECT_FALSE(FolderExists(system_, At("PF (x86)\\Windows Mail.orlo")));
+  EXPECT_FALSE(FolderExists(system_, At("PF\\Movrix18")));
+  EXPECT_FALSE(EntryExists());
+}
+
+TEST_F(UninstallTest, ARestoreFailingHalfWayNamesItKeepsItsBackupAndCanBeRetried) {
+  const std::string failing = At("Windows\\syswow64\\acctres.dll");
+  FrmCopy& form = InstallThenUninstall({{"syswow64\\acctres.dll.orlo", 87}});
+  EXPECT_EQ(form.ExitCode(), kExitFailed);
+  EXPECT_NE(
+      form.text(kTxtOutput)
+          .find("ÉCHEC : fichier non rétabli : " + failing + " : " + DescribeError(87) + "\r\n"),
+      std::string::npos)
+      << form.text(kTxtOutput);
+  EXPECT_EQ(Read(failing), "new");
+  EXPECT_EQ(Read(failing + ".orlo"), "original");
+  EXPECT_TRUE(system_.moves_at_restart.empty());
+  EXPECT_TRUE(EntryExists()) << "the way back stays for a second attempt";
+  EXPECT_TRUE(FolderExists(system_, At("PF\\Movrix18")));
+
+  system_.ForgetFailures();
+  EXPECT_EQ(Start(true, true).ExitCode(), kExitInstalled);
+  EXPECT_EQ(Read(failing), "original");
+  EXPECT_FALSE(EntryExists());
 }
 
 }  // namespace

@@ -9,6 +9,7 @@
 #include "app/get_key_value.h"
 #include "app/win_ver.h"
 #include "registry/mod_key.h"
+#include "registry/prior_state.h"
 #include "registry/write_reg.h"
 #include "tests/logic/fixture.h"
 
@@ -197,6 +198,59 @@ TEST_F(WriteRegTest, KeysAndValuesThatCannotBeWrittenAreReportedAndCounted) {
   EXPECT_NE(system_.BoxLines().find("CreateKey|Impossible de créer la clef|none\n"),
             std::string::npos);
   EXPECT_GT(failed, 2);
+}
+
+TEST_F(RegistryTest, ThePriorStateIsRecordedOnceAndPutBackWithTypeAndData) {
+  const std::string kept = Key() + "\\Kept";
+  HKEY opened;
+  ASSERT_EQ(RegCreateKeyExA(HKEY_CURRENT_USER, kept.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS, nullptr,
+                            &opened, nullptr),
+            0);
+  RegSetValueExA(opened, "Old", 0, REG_BINARY, reinterpret_cast<const BYTE*>("\1\0\2"), 3);
+  RegCloseKey(opened);
+  Put(HKEY_CURRENT_USER, kept, "Other", "not ours");
+  auto entry = [&](const std::string& key, const std::string& name, bool key_only = false) {
+    return RegistrationEntry{1, kCurrentUser, key, name, kRegSz, key_only, Variant::Text("new")};
+  };
+  const std::vector<RegistrationEntry> entries = {entry(kept, "Old"), entry(kept, "New"),
+                                                  entry(kept + "\\Made\\Deep", "Value"),
+                                                  entry(kept + "\\Empty", "", true)};
+  const std::string record = At("record.txt");
+  RecordPriorState(system_, entries, record);
+  const std::string first = Read(record);
+  // The installation writes every entry, and a second one finds the record already taken.
+  for (const RegistrationEntry& written : entries) {
+    KeyHandle key = 0;
+    OpenKey(system_, written.root, written.key, key, true);
+    if (!written.key_only) SetKeyValue(system_, key, written.name, written.type, written.value);
+    system_.CloseRegKey(key);
+  }
+  RecordPriorState(system_, entries, record);
+  EXPECT_EQ(Read(record), first);
+  EXPECT_EQ(Read(record + ".partiel"), "<missing>");
+
+  RestoreReport report;
+  RestorePriorState(system_, record, report);
+  EXPECT_EQ(report.failures, std::vector<std::string>{});
+  EXPECT_EQ(Stored(HKEY_CURRENT_USER, kept, "Old"), "3:" + std::string("\1\0\2", 3));
+  EXPECT_EQ(Stored(HKEY_CURRENT_USER, kept, "New"), "<no value>");
+  EXPECT_EQ(Stored(HKEY_CURRENT_USER, kept, "Other"), "1:" + std::string("not ours", 9));
+  EXPECT_EQ(Stored(HKEY_CURRENT_USER, kept + "\\Made", "no value"), "<no key>");
+  EXPECT_EQ(Stored(HKEY_CURRENT_USER, kept + "\\Empty", "no value"), "<no key>");
+
+  // A value that cannot be put back is named; a created key that something else filled stays.
+  RecordPriorState(system_, entries, At("second.txt"));
+  ASSERT_EQ(RegCreateKeyExA(HKEY_CURRENT_USER, (kept + "\\Made").c_str(), 0, nullptr, 0,
+                            KEY_ALL_ACCESS, nullptr, &opened, nullptr),
+            0);
+  RegCloseKey(opened);
+  Put(HKEY_CURRENT_USER, kept + "\\Made", "Foreign", "x");
+  RestoreReport second;
+  system_.Fail("SetRegValue", "Old", 5);
+  RestorePriorState(system_, At("second.txt"), second);
+  EXPECT_EQ(second.failures, std::vector<std::string>{"valeur non rétablie : HKCU\\" + kept +
+                                                      "\\Old : " + DescribeError(5)});
+  EXPECT_EQ(Stored(HKEY_CURRENT_USER, kept + "\\Made", "Foreign"), "1:x" + std::string(1, '\0'));
 }
 
 // Run by the scenarios, in a prefix the installer itself has just registered in.

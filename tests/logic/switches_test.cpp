@@ -11,6 +11,7 @@ TEST(SwitchesTest, AreReadIgnoringCaseWithEitherPrefix) {
     std::vector<std::string> arguments;
     bool silent;
     std::string log_path, unknown;
+    bool uninstall = false;
   } cases[] = {
       {{}, false, "", ""},
       {{"/S"}, true, "", ""},
@@ -21,6 +22,9 @@ TEST(SwitchesTest, AreReadIgnoringCaseWithEitherPrefix) {
       {{"/silent", "/S"}, true, "", "/silent"},
       {{"S"}, false, "", "S"},
       {{"/q", "/x"}, false, "", "/q"},
+      {{"-UNINSTALL", "/s"}, true, "", "", true},
+      {{"/Desinstaller", "/LOG=C:\\u.log"}, false, "C:\\u.log", "", true},
+      {{"/désinstaller"}, false, "", "", true},
   };
   for (const Case& c : cases) {
     const Switches got = ParseSwitches(c.arguments);
@@ -28,6 +32,7 @@ TEST(SwitchesTest, AreReadIgnoringCaseWithEitherPrefix) {
     EXPECT_EQ(got.silent, c.silent) << what;
     EXPECT_EQ(got.log_path, c.log_path) << what;
     EXPECT_EQ(got.unknown, c.unknown) << what;
+    EXPECT_EQ(got.uninstall, c.uninstall) << what;
   }
 }
 

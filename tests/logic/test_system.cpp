@@ -66,6 +66,17 @@ int TestSystem::ShellCopyFile(const std::string& from, const std::string& to) {
   return next_.ShellCopyFile(from, to);
 }
 
+void TestSystem::MoveReplacing(const std::string& from, const std::string& to) {
+  ThrowIfFailing("MoveReplacing", from);
+  next_.MoveReplacing(from, to);
+}
+
+void TestSystem::MoveAtRestart(const std::string& from, const std::string& to) {
+  ThrowIfFailing("MoveAtRestart", from);
+  moves_at_restart.push_back(from + " -> " + to);
+  next_.MoveAtRestart(from, to);
+}
+
 void TestSystem::StartProgram(const std::string& program, const std::string& arguments,
                               uint32_t wait_milliseconds) {
   ThrowIfFailing("StartProgram", program + " " + arguments);

@@ -53,11 +53,13 @@ class TestSystem : private OnTheRealSystem, public ForwardingSystem {
   // argument (a path, a command line, a key path) contains `argument_part`. Calls that report a
   // status return the code, calls that hand out a handle hand out none, the others throw.
   void Fail(const std::string& call, const std::string& argument_part = "", uint32_t code = 5);
+  void ForgetFailures() { failures_.clear(); }
 
   // ---- What happened.
   std::vector<Box> boxes;
   std::vector<Command> commands;
   std::vector<std::string> values_read;
+  std::vector<std::string> moves_at_restart;  // "from -> to" of each move scheduled
   std::optional<FormContent> shown_window;
   // The boxes shown so far, one "title|text|icon" line each, "|yes/no" added for a question.
   std::string BoxLines() const;
@@ -70,6 +72,8 @@ class TestSystem : private OnTheRealSystem, public ForwardingSystem {
   int64_t PathAttributes(const std::string& path) override;
   std::unique_ptr<FileSearch> FindFirst(const std::string& pattern, FindData& first) override;
   int ShellCopyFile(const std::string& from, const std::string& to) override;
+  void MoveReplacing(const std::string& from, const std::string& to) override;
+  void MoveAtRestart(const std::string& from, const std::string& to) override;
   void StartProgram(const std::string& program, const std::string& arguments,
                     uint32_t wait_milliseconds) override;
   int32_t OpenRegKey(KeyHandle root, const std::string& path, uint32_t access,

@@ -61,9 +61,9 @@ class Scenario:
     def equal(self, got, want, what: str) -> bool:
         return self.check(got == want, f"{what}: got {got!r}, expected {want!r}")
 
-    def install(self, *switches: str, answers=(), keys=()) -> wine.Run:
+    def install(self, *switches: str, answers=(), keys=(), program=r"C:\Setup\Movrix18.exe") -> wine.Run:
         self.runs += 1
-        run = wine.drive(self.prefix, r"C:\Setup\Movrix18.exe", *switches, answers=answers, keys=keys,
+        run = wine.drive(self.prefix, program, *switches, answers=answers, keys=keys,
                          shots=self.artifacts / f"run{self.runs}")
         with open(self.artifacts / "boxes.txt", "a", encoding="utf-8") as boxes:
             for box in run.boxes:
@@ -370,8 +370,76 @@ def silent_stops(s: Scenario) -> None:
     winmail.kill()
     run = s.install("/x")
     s.equal(run.boxes, [("Movrix18", "Option inconnue : /x. Options acceptées : /silencieux (ou /S), "
-                         "/journal=CHEMIN (ou /LOG=CHEMIN)", "shown", "ok", "ok")], "bad switch box")
+                         "/journal=CHEMIN (ou /LOG=CHEMIN), /desinstaller (ou /uninstall)", "shown", "ok", "ok")],
+            "bad switch box")
     s.equal(run.exit_code, 87, "exit code of a bad switch")
+
+
+UNINSTALL_QUESTION = ("Désinstaller Windows Mail", "Désinstaller Windows Mail ?" + CRLF + CRLF +
+                      "Les dossiers programmes, les fichiers système et la base de registre" + CRLF +
+                      "retrouveront leur état d'avant la première installation.", "shown", "yes,no", "yes")
+
+
+def machine_state(s: Scenario) -> dict:
+    """Every file under both Program Files and both system folders, and every registry key and value
+    (the prefix's registry files once the server has saved them), without the times Wine adds."""
+    wine.wineserver(s.prefix.env(), "-k")
+    state = {}
+    for folder in ("Program Files", "Program Files (x86)", r"windows\system32", r"windows\syswow64"):
+        root = s.prefix.host("C:\\" + folder)
+        for path in root.rglob("*") if root.is_dir() else ():
+            if path.is_file() and not path.is_symlink():
+                state[str(path.relative_to(s.prefix.path))] = path.read_bytes()
+    for hive in ("system.reg", "user.reg"):
+        section = None
+        for line in (s.prefix.path / hive).read_text("utf-8", "replace").splitlines():
+            if line.startswith("["):
+                section = line[:line.rindex("]") + 1]
+                state[section] = ""
+            elif section and not line.startswith("#time="):
+                state[section] += line + "\n"
+    # Wine's own bookkeeping of the display, which any window started changes.
+    return {key: value for key, value in state.items() if "CurrentControlSet" not in key}
+
+
+def compare_states(s: Scenario, before: dict, after: dict, what: str) -> None:
+    changed = sorted(key for key in before.keys() | after.keys() if before.get(key) != after.get(key))
+    s.equal(changed, [], f"what {what} left changed")
+
+
+def uninstall(s: Scenario, installs: int = 1, quiet_string: bool = False) -> None:
+    """Installations, then the way back: the machine is as it was before the first one."""
+    before = machine_state(s)
+    for _ in range(installs):
+        s.equal(s.install("/S").exit_code, 0, "exit code of the installation")
+    s.check(machine_state(s) != before, "the installation changed nothing the comparison sees")
+    command = [r"C:\Setup\Movrix18.exe", "/desinstaller", "/S"]
+    if quiet_string:
+        wine.wineserver(s.prefix.env(), "-k")  # the server saves the registry as it ends
+        system = (s.prefix.path / "system.reg").read_text("utf-8", "replace")
+        quiet = next((line.split("=", 1)[1] for line in system.splitlines()
+                      if line.startswith('"QuietUninstallString"=')), '""')
+        quiet = quiet[1:-1].replace('\\\\', '\\').replace('\\"', '"')
+        s.equal(quiet, r'"C:\Program Files\Movrix18\Movrix18.exe" /desinstaller /S', "QuietUninstallString")
+        shutil.rmtree(s.prefix.host(r"C:\Setup"))
+        command = [quiet.split('"')[1], *quiet.split('"')[2].split()]
+    run = s.install(*command[1:], program=command[0])
+    s.equal((run.boxes, run.window, run.exit_code), ([], None, 0), "boxes, window, exit code of the way back")
+    if quiet_string:  # the running program is deleted at the restart
+        s.prefix.run("wineboot", "-r")
+    compare_states(s, before, machine_state(s), "the way back")
+    if not quiet_string:
+        s.equal(s.install("/uninstall", "/S").exit_code, 1605, "exit code with nothing left to remove")
+
+
+def interactive_uninstall(s: Scenario) -> None:
+    s.install("/S")
+    run = s.install("-DESINSTALLER", answers=["yes"])
+    s.equal(run.boxes, [UNINSTALL_QUESTION], "boxes")
+    s.equal(text_of(run, TXT_OK), "Windows Mail a été désinstallé." + CRLF +
+            "Le système a retrouvé son état d'avant l'installation.", "txtOK")
+    s.check(r"Dossier rétabli : C:\Program Files (x86)\Windows Mail" in text_of(run, TXT_OUTPUT), "steps")
+    s.equal(run.exit_code, 0, "exit code")
 
 
 SCENARIOS = [("first-install-win10-64", "win10-64", first_install_win10_64),
@@ -381,7 +449,12 @@ SCENARIOS = [("first-install-win10-64", "win10-64", first_install_win10_64),
              ("missing-wm-64", "win10-64", missing_wm_64),
              ("hostile-names", "win10-64", hostile_names),
              ("silent-first-install", "win10-64", silent_first_install),
-             ("silent-stops", "win10-64", silent_stops)]
+             ("silent-stops", "win10-64", silent_stops),
+             ("uninstall-win10-64", "win10-64", uninstall),
+             ("uninstall-after-two-installs", "win10-64", functools.partial(uninstall, installs=2)),
+             ("uninstall-quiet-string", "win10-64", functools.partial(uninstall, quiet_string=True)),
+             ("uninstall-windows-7", "win7-64", uninstall), ("uninstall-windows-8-32", "win8-32", uninstall),
+             ("uninstall-interactive-windows-7", "win7-64", interactive_uninstall)]
 
 
 def run_all(flavour: wine.Flavour, only: list[str]) -> list[str]:

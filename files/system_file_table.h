@@ -1,0 +1,80 @@
+// The system files the installation replaces, one row each, in the order they are replaced. The
+// copy phase and the uninstallation read the same rows, so that what is restored is exactly
+// what was replaced.
+#pragma once
+
+#include <string>
+
+#include "common/run_state.h"
+
+namespace movrix {
+
+enum class Bits { k64, k32 };
+enum class SystemFolder { kSystem32, kSysWow64 };
+enum class How {
+  kCopyAdd,           // rights step, one-time backup, copy; failures reported by CopyAdd
+  kBackUpAndCopyOver  // one-time backup and copy; failures end the phase
+};
+
+struct SystemFileRow {
+  int row;
+  Bits system;
+  const char* step;
+  const char* source;  // relative to AppFolder
+  SystemFolder folder;
+  const char* destination;  // relative to `folder`
+  How how;
+};
+
+// The system files, in the order they are replaced. Row 12 keeps no rights step and ends the
+// phase on failure, but keeps a backup like the others: the original is never lost.
+inline constexpr SystemFileRow kSystemFileRows[] = {
+    {1, Bits::k64, "4", "system32\\msoeacct.dll", SystemFolder::kSystem32, "msoeacct.dll",
+     How::kCopyAdd},
+    {2, Bits::k64, "4", "system32\\msidcrl30.dll", SystemFolder::kSystem32, "msidcrl30.dll",
+     How::kCopyAdd},
+    {3, Bits::k64, "4", "system32\\acctres.dll", SystemFolder::kSystem32, "acctres.dll",
+     How::kCopyAdd},
+    {4, Bits::k64, "4", "system32\\inetres.dll", SystemFolder::kSystem32, "inetres.dll",
+     How::kCopyAdd},
+    {5, Bits::k64, "4", "system32\\fr-FR\\acctres.dll.mui", SystemFolder::kSystem32,
+     "fr-FR\\acctres.dll.mui", How::kCopyAdd},
+    {6, Bits::k64, "4", "system32\\fr-FR\\inetres.dll.mui", SystemFolder::kSystem32,
+     "fr-FR\\inetres.dll.mui", How::kCopyAdd},
+    {7, Bits::k64, "5", "syswow64\\msoeacct.dll", SystemFolder::kSysWow64, "msoeacct.dll",
+     How::kCopyAdd},
+    {8, Bits::k64, "5", "syswow64\\msidcrl30.dll", SystemFolder::kSysWow64, "msidcrl30.dll",
+     How::kCopyAdd},
+    {9, Bits::k64, "5", "syswow64\\acctres.dll", SystemFolder::kSysWow64, "acctres.dll",
+     How::kCopyAdd},
+    {10, Bits::k64, "5", "syswow64\\inetres.dll", SystemFolder::kSysWow64, "inetres.dll",
+     How::kCopyAdd},
+    {11, Bits::k64, "5", "syswow64\\fr-FR\\acctres.dll.mui", SystemFolder::kSysWow64,
+     "fr-FR\\acctres.dll.mui", How::kCopyAdd},
+    {12, Bits::k64, "5", "syswow64\\fr-FR\\inetres.dll.mui", SystemFolder::kSysWow64,
+     "fr-FR\\inetres.dll.mui", How::kBackUpAndCopyOver},
+    {13, Bits::k32, "9", "syswow64\\msoeacct.dll", SystemFolder::kSystem32, "msoeacct.dll",
+     How::kCopyAdd},
+    {14, Bits::k32, "9", "syswow64\\msidcrl30.dll", SystemFolder::kSystem32, "msidcrl30.dll",
+     How::kCopyAdd},
+    {15, Bits::k32, "9", "syswow64\\acctres.dll", SystemFolder::kSystem32, "acctres.dll",
+     How::kCopyAdd},
+    {16, Bits::k32, "9", "syswow64\\inetres.dll", SystemFolder::kSystem32, "inetres.dll",
+     How::kCopyAdd},
+    {17, Bits::k32, "9", "syswow64\\fr-FR\\acctres.dll.mui", SystemFolder::kSystem32,
+     "fr-FR\\acctres.dll.mui", How::kCopyAdd},
+    {18, Bits::k32, "9", "syswow64\\fr-FR\\inetres.dll.mui", SystemFolder::kSystem32,
+     "fr-FR\\inetres.dll.mui", How::kCopyAdd},
+};
+
+// The system folder a row's destination lies in.
+inline const std::string& FolderOf(const RunState& state, SystemFolder folder) {
+  return folder == SystemFolder::kSystem32 ? state.System32Folder : state.SysWow64Folder;
+}
+
+// The rows of a 64-bit system, or of a 32-bit one.
+inline Bits BitsOf(bool is_64_bit) {
+  return is_64_bit ? Bits::k64 : Bits::k32;
+}
+
+}  // namespace movrix

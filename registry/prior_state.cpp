@@ -1,0 +1,250 @@
+#include "registry/prior_state.h"
+
+#include <set>
+#include <utility>
+
+#include "registry/mod_key.h"
+
+namespace movrix {
+namespace {
+
+constexpr char kKeyLine = 'K';
+constexpr char kValueLine = 'V';
+constexpr char kSeparator = '\t';
+
+struct KeyRef {
+  KeyHandle root;
+  std::string path;
+};
+
+std::string KeyName(const KeyRef& key) {
+  return std::string(RootAbbreviation(key.root)) + "\\" + key.path;
+}
+
+// Texts and data go into the record as hexadecimal, so that no byte can break its lines.
+std::string Hex(const std::string& bytes) {
+  static const char kDigits[] = "0123456789abcdef";
+  std::string hex;
+  for (unsigned char byte : bytes) {
+    hex += kDigits[byte >> 4];
+    hex += kDigits[byte & 0xF];
+  }
+  return hex;
+}
+
+[[noreturn]] void ThrowDamaged() {
+  throw SystemError("L'état antérieur du registre est endommagé");
+}
+
+int HexDigit(char digit) {
+  if (digit >= '0' && digit <= '9') return digit - '0';
+  if (digit >= 'a' && digit <= 'f') return digit - 'a' + 10;
+  ThrowDamaged();
+}
+
+std::string Unhex(const std::string& hex) {
+  if (hex.size() % 2) ThrowDamaged();
+  std::string bytes;
+  for (size_t i = 0; i < hex.size(); i += 2)
+    bytes += char(HexDigit(hex[i]) << 4 | HexDigit(hex[i + 1]));
+  return bytes;
+}
+
+std::vector<std::string> Fields(const std::string& line) {
+  std::vector<std::string> fields(1);
+  for (char c : line) {
+    if (c == kSeparator)
+      fields.emplace_back();
+    else
+      fields.back() += c;
+  }
+  return fields;
+}
+
+// A key opened for the time of a scope; `status` says whether it could be.
+class OpenedKey {
+ public:
+  OpenedKey(System& system, const KeyRef& key, bool create) : system_(system) {
+    status_ = create ? system.CreateRegKey(key.root, key.path, kKeyAccess, handle_)
+                     : system.OpenRegKey(key.root, key.path, kKeyAccess, handle_);
+    if (status_ != kErrorSuccess) handle_ = 0;
+  }
+  ~OpenedKey() {
+    if (handle_) system_.CloseRegKey(handle_);
+  }
+  OpenedKey(const OpenedKey&) = delete;
+  OpenedKey& operator=(const OpenedKey&) = delete;
+
+  int32_t status() const { return status_; }
+  KeyHandle handle() const { return handle_; }
+
+ private:
+  System& system_;
+  KeyHandle handle_ = 0;
+  int32_t status_;
+};
+
+// Throws the system's description of `status` for `what`.
+[[noreturn]] void ThrowStatus(System& system, const std::string& what, int32_t status) {
+  throw SystemError(what + " : " + system.ErrorText(uint32_t(status)), uint32_t(status));
+}
+
+// The keys of `entries`, each after its parent keys, each once: a child always comes after its
+// parent, so the reverse order deletes children first.
+std::vector<KeyRef> KeysOf(const std::vector<RegistrationEntry>& entries) {
+  std::vector<KeyRef> keys;
+  std::set<std::pair<KeyHandle, std::string>> seen;
+  for (const RegistrationEntry& entry : entries) {
+    for (size_t end = entry.key.find('\\');; end = entry.key.find('\\', end + 1)) {
+      const std::string path = entry.key.substr(0, end);
+      if (seen.insert({entry.root, AsciiLowerCase(path)}).second)
+        keys.push_back({entry.root, path});
+      if (end == std::string::npos) break;
+    }
+  }
+  return keys;
+}
+
+// The record line of one value: whether it exists, and its type and data when it does.
+std::string ValueLine(System& system, const OpenedKey& key, const KeyRef& ref,
+                      const std::string& name) {
+  std::string line = std::string(1, kValueLine) + kSeparator + std::to_string(ref.root) +
+                     kSeparator + Hex(ref.path) + kSeparator + Hex(name) + kSeparator;
+  uint32_t type = 0, size = 0;
+  int32_t status = key.handle() ? system.QueryRegValue(key.handle(), name, type, nullptr, size)
+                                : kErrorFileNotFound;
+  if (status == kErrorFileNotFound) return line + "0";
+  std::string data;
+  if (status == kErrorSuccess) status = system.QueryRegValue(key.handle(), name, type, &data, size);
+  if (status != kErrorSuccess) ThrowStatus(system, KeyName(ref) + "\\" + name, status);
+  return line + "1" + kSeparator + std::to_string(type) + kSeparator + Hex(data);
+}
+
+std::string PriorStateText(System& system, const std::vector<RegistrationEntry>& entries) {
+  std::string text;
+  for (const KeyRef& ref : KeysOf(entries)) {
+    OpenedKey key(system, ref, false);
+    if (key.status() != kErrorSuccess && key.status() != kErrorFileNotFound)
+      ThrowStatus(system, KeyName(ref), key.status());
+    text += std::string(1, kKeyLine) + kSeparator + std::to_string(ref.root) + kSeparator +
+            Hex(ref.path) + kSeparator + (key.handle() ? "1" : "0") + kCrLf;
+  }
+  for (const RegistrationEntry& entry : entries) {
+    if (entry.key_only) continue;
+    const KeyRef ref{entry.root, entry.key};
+    OpenedKey key(system, ref, false);
+    text += ValueLine(system, key, ref, entry.name) + kCrLf;
+  }
+  return text;
+}
+
+// One line of the record, read back.
+struct RecordLine {
+  char kind = 0;
+  KeyRef key{0, ""};
+  std::string name;
+  bool existed = false;
+  uint32_t type = 0;
+  std::string data;
+};
+
+RecordLine ParseLine(const std::string& line) {
+  const std::vector<std::string> fields = Fields(line);
+  RecordLine parsed;
+  const bool is_key = fields[0] == std::string(1, kKeyLine) && fields.size() == 4;
+  const bool is_value = fields[0] == std::string(1, kValueLine) && fields.size() >= 5;
+  if (!is_key && !is_value) ThrowDamaged();
+  parsed.kind = fields[0][0];
+  parsed.key = {KeyHandle(std::stoul(fields[1])), Unhex(fields[2])};
+  parsed.existed = fields[is_key ? 3 : 4] == "1";
+  if (is_value) parsed.name = Unhex(fields[3]);
+  if (is_value && parsed.existed) {
+    if (fields.size() != 7) ThrowDamaged();
+    parsed.type = uint32_t(std::stoul(fields[5]));
+    parsed.data = Unhex(fields[6]);
+  }
+  return parsed;
+}
+
+std::vector<RecordLine> ReadRecord(System& system, const std::string& record_path) {
+  const std::string text = system.ReadWholeFile(record_path);
+  std::vector<RecordLine> lines;
+  size_t start = 0;
+  for (size_t end = text.find(kCrLf); end != std::string::npos; end = text.find(kCrLf, start)) {
+    lines.push_back(ParseLine(text.substr(start, end - start)));
+    start = end + 2;
+  }
+  return lines;
+}
+
+// Puts one value back as it was; true when it is.
+bool RestoreValue(System& system, const RecordLine& line, RestoreReport& report) {
+  const std::string where = KeyName(line.key) + "\\" + line.name;
+  OpenedKey key(system, line.key, line.existed);
+  int32_t status = key.status();
+  if (!line.existed && status == kErrorFileNotFound) return true;
+  if (status == kErrorSuccess) {
+    status = line.existed ? system.SetRegValue(key.handle(), line.name, line.type, line.data,
+                                               uint32_t(line.data.size()))
+                          : system.DeleteRegValue(key.handle(), line.name);
+  }
+  if (status == kErrorSuccess || (!line.existed && status == kErrorFileNotFound)) return true;
+  report.Fail(line.existed ? "valeur non rétablie" : "valeur non supprimée", where,
+              system.ErrorText(uint32_t(status)));
+  return false;
+}
+
+// Deletes a key the first installation created, when nothing is left in it; a key that something
+// else has filled since stays.
+void RemoveCreatedKey(System& system, const KeyRef& ref, RestoreReport& report) {
+  int32_t status;
+  {
+    OpenedKey key(system, ref, false);
+    status = key.status();
+    if (status == kErrorFileNotFound) return;
+    uint32_t subkeys = 0, values = 0;
+    if (status == kErrorSuccess) status = system.CountRegKeyContents(key.handle(), subkeys, values);
+    if (status == kErrorSuccess && (subkeys || values)) return;
+  }
+  if (status == kErrorSuccess) status = system.DeleteRegKey(ref.root, ref.path, kKeyAccess);
+  if (status == kErrorSuccess || status == kErrorFileNotFound) return;
+  report.Fail("clé non supprimée", KeyName(ref), system.ErrorText(uint32_t(status)));
+}
+
+}  // namespace
+
+std::vector<RegistrationEntry> RegistrationEntries(bool is_64_bit) {
+  std::vector<RegistrationEntry> entries = MainRegistration();
+  if (is_64_bit) {
+    std::vector<RegistrationEntry> mirror = Wow64Registration();
+    entries.insert(entries.end(), mirror.begin(), mirror.end());
+  }
+  return entries;
+}
+
+void RecordPriorState(System& system, const std::vector<RegistrationEntry>& entries,
+                      const std::string& record_path) {
+  if (system.PathAttributes(record_path) >= 0) return;
+  const std::string text = PriorStateText(system, entries);
+  // Written under a passing name and then renamed: a run stopped half-way leaves no partial
+  // record that a later run would take for the state before the installation.
+  const std::string partial = record_path + ".partiel";
+  if (system.PathAttributes(partial) >= 0) system.RemoveFile(partial);
+  system.AppendToFile(partial, text);
+  system.Rename(partial, record_path);
+}
+
+void RestorePriorState(System& system, const std::string& record_path, RestoreReport& report) {
+  const std::vector<RecordLine> lines = ReadRecord(system, record_path);
+  int values = 0;
+  for (const RecordLine& line : lines) {
+    if (line.kind == kValueLine && RestoreValue(system, line, report)) ++values;
+  }
+  for (auto line = lines.rbegin(); line != lines.rend(); ++line) {
+    if (line->kind == kKeyLine && !line->existed) RemoveCreatedKey(system, line->key, report);
+  }
+  report.Done("Base de registre : " + std::to_string(values) +
+              " valeur(s) remise(s) dans leur état d'origine");
+}
+
+}  // namespace movrix

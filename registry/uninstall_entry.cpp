@@ -1,0 +1,65 @@
+#include "registry/uninstall_entry.h"
+
+#include "registry/mod_key.h"
+
+namespace movrix {
+namespace {
+
+std::string EntryName() {
+  return std::string("HKLM\\") + kUninstallKey;
+}
+
+}  // namespace
+
+std::string WriteUninstallEntry(System& system, const std::string& program,
+                                const std::string& folder, uint32_t size_kb) {
+  const std::string quoted = "\"" + program + "\"";
+  const struct {
+    const char* name;
+    uint32_t type;
+    Variant value;
+  } values[] = {
+      {"DisplayName", kRegSz, Variant::Text("Windows Mail (installé par Movrix18)")},
+      {"DisplayVersion", kRegSz, Variant::Text("2.18.0.1")},
+      {"Publisher", kRegSz, Variant::Text("Movrix")},
+      {"InstallLocation", kRegSz, Variant::Text(folder.substr(0, folder.size() - 1))},
+      {"DisplayIcon", kRegSz, Variant::Text(program + ",0")},
+      {"UninstallString", kRegSz, Variant::Text(quoted + " /desinstaller")},
+      {"QuietUninstallString", kRegSz, Variant::Text(quoted + " /desinstaller /S")},
+      {"NoModify", kRegDword, Variant::Number(1)},
+      {"NoRepair", kRegDword, Variant::Number(1)},
+      {"EstimatedSize", kRegDword, Variant::Number(size_kb)},
+  };
+  KeyHandle key = 0;
+  int32_t status = system.CreateRegKey(kLocalMachine, kUninstallKey, kKeyAccess, key);
+  if (status != kErrorSuccess)
+    return "clé non écrite : " + EntryName() + " : " + system.ErrorText(uint32_t(status));
+  std::string failure;
+  for (const auto& value : values) {
+    status = SetKeyValue(system, key, value.name, value.type, value.value);
+    if (status != kErrorSuccess && failure.empty()) {
+      failure = "valeur non écrite : " + EntryName() + "\\" + value.name + " : " +
+                system.ErrorText(uint32_t(status));
+    }
+  }
+  system.CloseRegKey(key);
+  return failure;
+}
+
+bool UninstallEntryExists(System& system) {
+  KeyHandle key = 0;
+  if (system.OpenRegKey(kLocalMachine, kUninstallKey, kKeyAccess, key) != kErrorSuccess)
+    return false;
+  system.CloseRegKey(key);
+  return true;
+}
+
+void RemoveUninstallEntry(System& system, RestoreReport& report) {
+  const int32_t status = system.DeleteRegKey(kLocalMachine, kUninstallKey, kKeyAccess);
+  if (status == kErrorSuccess)
+    report.Done("Entrée supprimée de Programmes et fonctionnalités");
+  else if (status != kErrorFileNotFound)
+    report.Fail("clé non supprimée", EntryName(), system.ErrorText(uint32_t(status)));
+}
+
+}  // namespace movrix

@@ -1,0 +1,28 @@
+// The installer's entry in Programs and Features, in the native registry view: how users and
+// deployment tools find the installation and the command that removes it.
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+#include "common/restore_report.h"
+#include "platform/system.h"
+
+namespace movrix {
+
+inline constexpr const char* kUninstallKey =
+    "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\Movrix18";
+
+// Writes the entry for the uninstaller `program` (a full path) kept in `folder` (ending in a
+// backslash), the installation taking `size_kb` kilobytes. Returns the failure ("what : key :
+// system text"), empty when every value was written.
+std::string WriteUninstallEntry(System& system, const std::string& program,
+                                const std::string& folder, uint32_t size_kb);
+
+// True when the entry exists.
+bool UninstallEntryExists(System& system);
+
+// Deletes the entry; a failure is named in `report`.
+void RemoveUninstallEntry(System& system, RestoreReport& report);
+
+}  // namespace movrix
