@@ -22,7 +22,8 @@ class Win32System : public System {
   int64_t PathAttributes(const std::string& path) override;
   std::unique_ptr<FileSearch> FindFirst(const std::string& pattern, FindData& first) override;
   void Rename(const std::string& from, const std::string& to) override;
-  void AppendToFile(const std::string& path, const std::string& bytes) override;
+  std::string FullPath(const std::string& path) override;
+  std::unique_ptr<AppendableFile> OpenToAppend(const std::string& path, bool must_be_new) override;
   void CreateFolder(const std::string& path) override;
   void CopyFileOver(const std::string& from, const std::string& to) override;
   int ShellCopyFile(const std::string& from, const std::string& to) override;
