@@ -8,7 +8,10 @@ namespace movrix {
 namespace {
 
 // Exit codes of the start, those of Windows Installer as for the run itself.
-constexpr int kExitLogFailed = 1622;  // the log cannot be opened or is refused
+constexpr int kExitLogFailed = 1622;   // the log cannot be opened or is refused
+constexpr int kExitAnotherRun = 1618;  // another run of the installer is under way
+// The lock one run holds from its start to its end, in every session of the machine.
+constexpr const char* kInstanceLockName = "Global\\Movrix18";
 
 std::string Version() {
   return std::to_string(kVersionMajor) + "." + std::to_string(kVersionMinor) + ".0." +
@@ -30,10 +33,18 @@ int Refuse(System& system, const std::string& message, int exit_code) {
   return exit_code;
 }
 
-// The run once its log is open: the switches are checked and the window loaded.
+// The run once its log is open: the switches are checked, the lock taken and the window loaded.
 int RunSteps(System& system, RunLog& log, const Switches& switches) {
   const std::string refusal = SwitchesRefusal(switches);
   if (!refusal.empty()) return Refuse(system, refusal, kExitBadSwitch);
+  // Held until the run ends, so that no other run renames, copies or backs up at the same time.
+  const std::unique_ptr<HeldLock> lock = system.TakeNamedLock(kInstanceLockName);
+  if (!lock)
+    return Refuse(system,
+                  std::string(kProgramTitle) +
+                      " est déjà en cours d'exécution sur cet ordinateur.\r\n"
+                      "Attendre la fin de l'installation en cours avant de le relancer.",
+                  kExitAnotherRun);
   FrmCopy form(system, &log, switches.silent);
   form.Form_Load();
   form.Show();

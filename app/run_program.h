@@ -9,9 +9,10 @@
 namespace movrix {
 
 // Reads the switches, opens the log (the given path, made absolute from the folder the program
-// was started in; in silent mode without one, a new file in %TEMP%), then loads and shows the
-// window (which installs). Ends at once, changing nothing, when the log cannot be used (1622) or
-// when a switch cannot be followed (87). Returns the exit code.
+// was started in; in silent mode without one, a new file in %TEMP%), takes the lock that keeps
+// other runs out, then loads and shows the window (which installs). Ends at once, changing
+// nothing, when the log cannot be used (1622), when a switch cannot be followed (87), or when
+// another run holds the lock (1618). Returns the exit code.
 int RunProgram(System& system, const std::vector<std::string>& arguments);
 
 }  // namespace movrix

@@ -53,6 +53,9 @@ class ForwardingSystem : public System {
     return next_.StartProgram(program, arguments, wait_milliseconds);
   }
   void ProcessPendingMessages() override { return next_.ProcessPendingMessages(); }
+  std::unique_ptr<HeldLock> TakeNamedLock(const std::string& name) override {
+    return next_.TakeNamedLock(name);
+  }
   int32_t OpenRegKey(KeyHandle root, const std::string& path, uint32_t access,
                      KeyHandle& result) override {
     return next_.OpenRegKey(root, path, access, result);

@@ -126,6 +126,12 @@ class ProcessHandle {
   virtual bool WaitForEnd(uint32_t milliseconds) = 0;
 };
 
+// A system-wide lock, held until destroyed.
+class HeldLock {
+ public:
+  virtual ~HeldLock() = default;
+};
+
 // The redirection value that switching WOW64 file-system redirection off hands back.
 using Wow64Value = uintptr_t;
 
@@ -195,6 +201,11 @@ class System {
                             uint32_t wait_milliseconds) = 0;
   // Lets the window system process the pending messages once.
   virtual void ProcessPendingMessages() = 0;
+  // Takes the lock named `name` (a named mutex; a name that starts with "Global\" reaches every
+  // session). Null when it cannot be taken: another process holds it, or an object of that name
+  // is in the way.
+  virtual std::unique_ptr<HeldLock> TakeNamedLock(const std::string& name) = 0;
+
   // ---- Registry (statuses as the system returns them) ----
   // RegOpenKeyEx and RegCreateKeyEx (options 0, no class, no security attributes): every
   // missing key of the path is created.

@@ -45,6 +45,7 @@ class Win32System : public System {
                       const std::string& data, uint32_t size) override;
   int32_t CloseRegKey(KeyHandle key) override;
 
+  std::unique_ptr<HeldLock> TakeNamedLock(const std::string& name) override;
   std::unique_ptr<ProcessSnapshot> SnapshotProcesses() override;
   std::unique_ptr<ProcessHandle> OpenProcessToTerminate(int32_t id) override;
 

@@ -1,5 +1,6 @@
-// The start of a run: its log, opened once and never through a link. Each run stops at the rights
-// test, after the start-up made the program's own folder current.
+// The start of a run: its log, opened once and never through a link, and the lock that keeps a
+// second run out. Each run stops at the rights test, after the start-up made the program's own
+// folder current.
 #include "app/run_program.h"
 
 #include <windows.h>
@@ -14,6 +15,10 @@ const std::string kTime = "2026-01-05 14:22:33";
 const std::string kStartLine = "Début : " + kTime + ", Movrix18 version 2.18.0.1\r\n";
 const std::string kRightsBox =
     "Message « Movrix18 » : Movrix doit être lancé en mode Administrateur";
+const std::string kBusy =
+    "Movrix18 est déjà en cours d'exécution sur cet ordinateur.\r\n"
+    "Attendre la fin de l'installation en cours avant de le relancer.";
+
 // What Wine cannot show: a file or folder that is a link (a reparse point). Also a fixed clock.
 class LinkingSystem : public ForwardingSystem {
  public:
@@ -42,6 +47,14 @@ class LinkingSystem : public ForwardingSystem {
     return linked;
   }
 };
+
+// True when no run holds the lock, as another process would find it.
+bool LockIsFree() {
+  HANDLE mutex = CreateMutexA(nullptr, FALSE, "Global\\Movrix18");
+  const bool free = mutex && GetLastError() != ERROR_ALREADY_EXISTS;
+  CloseHandle(mutex);
+  return free;
+}
 
 class RunProgramTest : public LogicTest {
  protected:
@@ -132,6 +145,37 @@ TEST_F(RunProgramTest, ASilentRunWithoutALogPathMakesANewFileAndLeavesTheOthersA
   EXPECT_EQ(Read(base + ".log"), "planted");
   ExpectWholeRun(Read(base + "-2.log"), kMark, kRightsBox, 1603);
   ExpectWholeRun(Read(base + "-3.log"), kMark, kRightsBox, 1603);
+}
+
+TEST_F(RunProgramTest, ASecondRunSaysAnotherIsUnderWayAndTheLockLastsTheWholeRun) {
+  HANDLE other_run = CreateMutexA(nullptr, FALSE, "Global\\Movrix18");
+  EXPECT_EQ(Run({}), 1618);
+  EXPECT_EQ(system_.BoxLines(), "Movrix18|" + kBusy + "|critical\n");
+  // Silent, into the log the other run holds open.
+  HANDLE others_log =
+      CreateFileA(At("shared.log").c_str(), FILE_APPEND_DATA, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                  nullptr, CREATE_NEW, 0, nullptr);
+  DWORD written = 0;
+  WriteFile(others_log, "other\r\n", 7, &written, nullptr);
+  EXPECT_EQ(Run({"/S", "/journal=" + At("shared.log")}), 1618);
+  CloseHandle(others_log);
+  CloseHandle(other_run);
+  const std::string log = Read(At("shared.log"));
+  ExpectWholeRun(log, "other\r\n", "Message « Movrix18 » : Movrix18 est déjà en cours", 1618);
+
+  // Alone, a run holds the lock until its end, and then lets it go.
+  struct Watching : LinkingSystem {
+    using LinkingSystem::LinkingSystem;
+    std::vector<bool> free_at_boxes;
+    Answer ShowMessage(const std::string& text, const std::string& title, Buttons buttons,
+                       Icon icon) override {
+      free_at_boxes.push_back(LockIsFree());
+      return next_.ShowMessage(text, title, buttons, icon);
+    }
+  } watching{system_};
+  EXPECT_EQ(RunProgram(watching, {}), 1603);
+  EXPECT_EQ(watching.free_at_boxes, std::vector<bool>{false});
+  EXPECT_TRUE(LockIsFree());
 }
 
 TEST_F(RunProgramTest, AnInvalidLogPathIsRefusedWithoutLosingTheSwitchesItSwallowed) {
