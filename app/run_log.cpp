@@ -7,18 +7,95 @@ namespace movrix {
 namespace {
 
 constexpr const char* kUtf8ByteOrderMark = "\xEF\xBB\xBF";
+// How many names a new log tries before it gives up: more runs in one second than anyone starts.
+constexpr int kNewLogNames = 100;
+
+// The folder of a full path, its final backslash kept ("C:\Logs\", "C:\").
+std::string FolderOf(const std::string& path) {
+  return path.substr(0, path.find_last_of('\\') + 1);
+}
+
+// Why the folder of the full path `path` cannot hold the log; empty when it can.
+std::string FolderRefusal(System& system, const std::string& path) {
+  const int64_t attributes = system.PathAttributes(FolderOf(path));
+  if (attributes < 0 || !(attributes & kAttributeDirectory)) return "son dossier n'existe pas.";
+  if (attributes & kAttributeReparsePoint) return "son dossier est un lien vers un autre dossier.";
+  return "";
+}
+
+// Why the open file cannot be the log; empty when it can.
+std::string FileRefusal(const OpenFileFacts& facts) {
+  if (facts.attributes & kAttributeReparsePoint)
+    return "ce fichier est un lien vers un autre fichier.";
+  if (facts.link_count > 1)
+    return "ce fichier porte plusieurs noms (liens physiques) : il peut être un tout autre "
+           "fichier.";
+  return "";
+}
+
+// The sentence that says why the log at `path` cannot be used.
+std::string Refusal(const std::string& path, const std::string& why) {
+  return "Le journal « " + path + " » ne peut pas servir : " + why;
+}
+
+// "2026-01-05 14:22:33" as "20260105-142233".
+std::string StampOf(const std::string& local_time) {
+  std::string stamp;
+  for (char c : local_time) {
+    if (c == ' ') stamp += '-';
+    if (c >= '0' && c <= '9') stamp += c;
+  }
+  return stamp;
+}
 
 }  // namespace
 
+std::string RunLog::Open(System& system, const std::string& path) {
+  std::string full_path = path;
+  return Guarded(
+      [&] {
+        full_path = system.FullPath(path);
+        OpenOrThrow(system, full_path, false);
+        return std::string();
+      },
+      [&](const std::string& why) { return Refusal(full_path, why); });
+}
+
+std::string RunLog::OpenNew(System& system, const std::string& folder) {
+  const std::string base = folder + "Movrix18-" + StampOf(system.LocalTimeText());
+  std::string path = base + ".log";
+  return Guarded(
+      [&] {
+        // The plain name first; while a name is taken, the next number.
+        for (int number = 2;; ++number) {
+          try {
+            OpenOrThrow(system, path, true);
+            return std::string();
+          } catch (const SystemError& error) {
+            if (error.code() != kErrorFileExists || number > kNewLogNames) throw;
+          }
+          path = base + "-" + std::to_string(number) + ".log";
+        }
+      },
+      [&](const std::string& why) { return Refusal(path, why); });
+}
+
+void RunLog::OpenOrThrow(System& system, const std::string& path, bool must_be_new) {
+  if (std::string refusal = FolderRefusal(system, path); !refusal.empty())
+    throw SystemError(refusal);
+  std::unique_ptr<AppendableFile> file = system.OpenToAppend(path, must_be_new);
+  const OpenFileFacts facts = file->Facts();
+  if (std::string refusal = FileRefusal(facts); !refusal.empty()) throw SystemError(refusal);
+  file_ = std::move(file);
+  needs_mark_ = facts.length == 0;
+}
+
 void RunLog::Line(const std::string& text) {
-  if (path_.empty()) return;
+  if (!file_) return;
   Guarded(
       [&] {
-        // A new or empty file starts with the mark; an appended run goes on after the last one.
-        std::string bytes = text + kCrLf;
-        if (!started_ && system_.PathAttributes(path_) < 0) bytes = kUtf8ByteOrderMark + bytes;
-        system_.AppendToFile(path_, bytes);
-        started_ = true;
+        file_->Append((needs_mark_ ? kUtf8ByteOrderMark : "") + text + kCrLf);
+        needs_mark_ = false;
       },
       [](const std::string&) {});
 }

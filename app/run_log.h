@@ -1,7 +1,14 @@
 // The log of a run, for those who deploy the installer without watching it: UTF-8 text with a
-// byte-order mark (so that Notepad shows the accents), appended to a file, one line at a time.
+// byte-order mark (so that Notepad shows the accents), appended to one file opened once, at the
+// start, for the whole run.
+//
+// The installer runs elevated, often as SYSTEM, and a log folder such as C:\Windows\Temp lets
+// ordinary users create files. So the log is never written through a link: a file that is a link,
+// or that has other names (a hard link to some other file), or a folder that is a link or does not
+// exist, is refused, and the run does not start.
 #pragma once
 
+#include <memory>
 #include <string>
 
 #include "platform/system.h"
@@ -10,16 +17,26 @@ namespace movrix {
 
 class RunLog {
  public:
-  // A log appended to `path`; with an empty path, a log that keeps nothing.
-  RunLog(System& system, std::string path) : system_(system), path_(std::move(path)) {}
+  // A log that keeps nothing until it is opened.
+  RunLog() = default;
 
-  // Appends `text` and CR LF. A log that cannot be written never stops the installation.
+  // Opens the log at `path`, a relative path taken from the current folder. Returns an empty text
+  // when the log is open, otherwise the French sentence that says why it cannot be used.
+  std::string Open(System& system, const std::string& path);
+  // Opens a new log, in a file that did not exist yet, in `folder`: Movrix18-<date>-<time>.log,
+  // with -2, -3... added while that name is taken. Returns as Open does.
+  std::string OpenNew(System& system, const std::string& folder);
+
+  // Appends `text` and CR LF to an open log; the first line written to an empty file starts with
+  // the byte-order mark. A log that cannot be written never stops the installation.
   void Line(const std::string& text);
 
  private:
-  System& system_;
-  std::string path_;
-  bool started_ = false;
+  // Opens the full path `path` as the log, or throws SystemError with why it cannot be used.
+  void OpenOrThrow(System& system, const std::string& path, bool must_be_new);
+
+  std::unique_ptr<AppendableFile> file_;
+  bool needs_mark_ = false;
 };
 
 }  // namespace movrix

@@ -7,34 +7,61 @@
 namespace movrix {
 namespace {
 
-std::string LogPath(System& system, const Switches& switches) {
-  if (!switches.log_path.empty() || !switches.silent) return switches.log_path;
-  return system.GetEnv("TEMP") + "\\Movrix18.log";
-}
+// Exit codes of the start, those of Windows Installer as for the run itself.
+constexpr int kExitLogFailed = 1622;   // the log cannot be opened or is refused
+constexpr int kExitAnotherRun = 1618;  // another run of the installer is under way
+// The lock one run holds from its start to its end, in every session of the machine.
+constexpr const char* kInstanceLockName = "Global\\Movrix18";
 
 std::string Version() {
   return std::to_string(kVersionMajor) + "." + std::to_string(kVersionMinor) + ".0." +
          std::to_string(kVersionRevision);
 }
 
+// Opens the log the switches ask for. Runs first of all, while the current folder is still the
+// one the program was started in, from which a relative path is meant. Returns why the log
+// cannot be used; empty when it is open or none is wanted.
+std::string OpenLog(System& system, const Switches& switches, RunLog& log) {
+  if (!switches.log_path.empty()) return log.Open(system, switches.log_path);
+  if (switches.silent) return log.OpenNew(system, system.GetEnv("TEMP") + "\\");
+  return "";
+}
+
+// Stops the start with a box (in silent mode, a line of the log) and hands back `exit_code`.
+int Refuse(System& system, const std::string& message, int exit_code) {
+  system.ShowMessage(message, kProgramTitle, Buttons::kOk, Icon::kCritical);
+  return exit_code;
+}
+
+// The run once its log is open: the switches are checked, the lock taken and the window loaded.
+int RunSteps(System& system, RunLog& log, const Switches& switches) {
+  const std::string refusal = SwitchesRefusal(switches);
+  if (!refusal.empty()) return Refuse(system, refusal, kExitBadSwitch);
+  // Held until the run ends, so that no other run renames, copies or backs up at the same time.
+  const std::unique_ptr<HeldLock> lock = system.TakeNamedLock(kInstanceLockName);
+  if (!lock)
+    return Refuse(system,
+                  std::string(kProgramTitle) +
+                      " est déjà en cours d'exécution sur cet ordinateur.\r\n"
+                      "Attendre la fin de l'installation en cours avant de le relancer.",
+                  kExitAnotherRun);
+  FrmCopy form(system, &log, switches.silent, switches.uninstall);
+  form.Form_Load();
+  form.Show();
+  return form.ExitCode();
+}
+
 }  // namespace
 
 int RunProgram(System& system, const std::vector<std::string>& arguments) {
   const Switches switches = ParseSwitches(arguments);
-  RunLog log(system, LogPath(system, switches));
-  log.Line("Début : " + system.LocalTimeText() + ", " + kProgramTitle + " version " + Version());
+  RunLog log;
+  const std::string log_refusal = OpenLog(system, switches, log);
   LoggedSystem logged(system, log, switches.silent);
-  int code = kExitBadSwitch;
-  if (!switches.unknown.empty()) {
-    logged.ShowMessage(
-        "Option inconnue : " + switches.unknown + ". Options acceptées : " + kAcceptedSwitches,
-        kProgramTitle, Buttons::kOk, Icon::kCritical);
-  } else {
-    FrmCopy form(logged, &log, switches.silent, switches.uninstall);
-    form.Form_Load();
-    form.Show();
-    code = form.ExitCode();
-  }
+  if (!log_refusal.empty())
+    return Refuse(logged, log_refusal + "\r\nL'installation n'a pas été lancée.", kExitLogFailed);
+  log.Line("Début : " + system.LocalTimeText() + ", " + kProgramTitle + " version " + Version());
+  const int code = RunSteps(logged, log, switches);
   log.Line("Fin : " + system.LocalTimeText() + ", code de sortie " + std::to_string(code));
   return code;
 }

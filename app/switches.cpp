@@ -1,9 +1,14 @@
 #include "app/switches.h"
 
+#include <deque>
+
 #include "common/text.h"
 
 namespace movrix {
 namespace {
+
+// Characters that no file path holds; a path with one of them came from a broken command line.
+constexpr const char* kInvalidPathCharacters = "\"<>|*?";
 
 // The value of `name`=VALUE in `word` (already in lower case at its name), or false.
 bool TakeValue(const std::string& word, const std::string& name, std::string& value) {
@@ -14,24 +19,62 @@ bool TakeValue(const std::string& word, const std::string& name, std::string& va
   return true;
 }
 
+// Adds the words of `text`, separated by spaces, to `arguments`.
+void AddWords(const std::string& text, std::deque<std::string>& arguments) {
+  size_t start = 0;
+  for (size_t end = 0; end <= text.size(); ++end) {
+    if (end < text.size() && text[end] != ' ') continue;
+    if (end > start) arguments.push_back(text.substr(start, end - start));
+    start = end + 1;
+  }
+}
+
+// Keeps a valid `path` as the log path; an invalid one is kept aside, and the words that its
+// quote swallowed go back to the arguments still to read.
+void TakeLogPath(const std::string& path, Switches& switches, std::deque<std::string>& arguments) {
+  if (path.find_first_of(kInvalidPathCharacters) == std::string::npos) {
+    switches.log_path = path;
+    return;
+  }
+  if (switches.invalid_log_path.empty()) switches.invalid_log_path = path;
+  const size_t quote = path.find('"');
+  if (quote != std::string::npos) AddWords(path.substr(quote + 1), arguments);
+}
+
 }  // namespace
 
-Switches ParseSwitches(const std::vector<std::string>& arguments) {
+Switches ParseSwitches(const std::vector<std::string>& given) {
   Switches switches;
-  for (const std::string& argument : arguments) {
+  std::deque<std::string> arguments(given.begin(), given.end());
+  for (; !arguments.empty(); arguments.pop_front()) {
+    const std::string argument = arguments.front();
     const bool is_switch = !argument.empty() && (argument[0] == '/' || argument[0] == '-');
     const std::string word = is_switch ? argument.substr(1) : "";
     const std::string name = AsciiLowerCase(word);
+    std::string path;
     if (name == "silencieux" || name == "s") {
       switches.silent = true;
     } else if (name == "desinstaller" || name == "désinstaller" || name == "uninstall") {
       switches.uninstall = true;
-    } else if (!TakeValue(word, "journal", switches.log_path) &&
-               !TakeValue(word, "log", switches.log_path) && switches.unknown.empty()) {
+    } else if (TakeValue(word, "journal", path) || TakeValue(word, "log", path)) {
+      TakeLogPath(path, switches, arguments);
+    } else if (switches.unknown.empty()) {
       switches.unknown = argument;
     }
   }
   return switches;
+}
+
+std::string SwitchesRefusal(const Switches& switches) {
+  if (!switches.unknown.empty())
+    return "Option inconnue : " + switches.unknown + ". Options acceptées : " + kAcceptedSwitches;
+  if (!switches.invalid_log_path.empty())
+    return "Chemin de journal non valide : " + switches.invalid_log_path +
+           "\r\nUn chemin ne peut contenir aucun des caractères \" < > | * ?.\r\n"
+           "Entre guillemets, un chemin ne se termine pas par \\ (dans /LOG=\"C:\\Logs\\\" le "
+           "guillemet final devient une partie du chemin) : donner le chemin d'un fichier, "
+           "comme /LOG=\"C:\\Logs\\Movrix18.log\".";
+  return "";
 }
 
 }  // namespace movrix

@@ -11,15 +11,22 @@ inline constexpr const char* kAcceptedSwitches =
     "/silencieux (ou /S), /journal=CHEMIN (ou /LOG=CHEMIN), /desinstaller (ou /uninstall)";
 
 struct Switches {
-  bool silent = false;     // no window and no box
-  std::string log_path;    // where the log is appended; empty for none given
-  std::string unknown;     // the first argument not understood, as given; empty when all were
-  bool uninstall = false;  // restore the machine instead of installing
+  bool silent = false;           // no window and no box
+  std::string log_path;          // where the log is appended; empty for none given
+  std::string unknown;           // the first argument not understood, as given; empty when all were
+  std::string invalid_log_path;  // a log path no file can have, as given; empty when none
+  bool uninstall = false;        // restore the machine instead of installing
 };
 
 // Reads the arguments (without the program's own name). A switch starts with "/" or "-" and its
 // name is matched ignoring case: "silencieux" or "S"; "journal=PATH" or "LOG=PATH", PATH kept as
-// given; "desinstaller" (or "désinstaller") or "uninstall".
+// given. A PATH holding a character no path can hold (" < > | * ?) is invalid; when it holds a
+// quote, the words after it are read as switches too, since that quote swallowed them (as in
+// /LOG="C:\Logs\" /S, where the backslash makes the closing quote part of the path).
+// "desinstaller" (or "désinstaller") or "uninstall" asks for the way back.
 Switches ParseSwitches(const std::vector<std::string>& arguments);
+
+// Why the installer cannot follow `switches`, in French, for the user; empty when it can.
+std::string SwitchesRefusal(const Switches& switches);
 
 }  // namespace movrix

@@ -32,8 +32,9 @@ class ForwardingSystem : public System {
   void Rename(const std::string& from, const std::string& to) override {
     return next_.Rename(from, to);
   }
-  void AppendToFile(const std::string& path, const std::string& bytes) override {
-    return next_.AppendToFile(path, bytes);
+  std::string FullPath(const std::string& path) override { return next_.FullPath(path); }
+  std::unique_ptr<AppendableFile> OpenToAppend(const std::string& path, bool must_be_new) override {
+    return next_.OpenToAppend(path, must_be_new);
   }
   void CreateFolder(const std::string& path) override { return next_.CreateFolder(path); }
   void CopyFileOver(const std::string& from, const std::string& to) override {
@@ -61,6 +62,9 @@ class ForwardingSystem : public System {
     return next_.StartProgram(program, arguments, wait_milliseconds);
   }
   void ProcessPendingMessages() override { return next_.ProcessPendingMessages(); }
+  std::unique_ptr<HeldLock> TakeNamedLock(const std::string& name) override {
+    return next_.TakeNamedLock(name);
+  }
   int32_t OpenRegKey(KeyHandle root, const std::string& path, uint32_t access,
                      KeyHandle& result) override {
     return next_.OpenRegKey(root, path, access, result);

@@ -63,6 +63,28 @@ inline constexpr int32_t kErrorMoreData = 234;
 
 // ---- Files -----------------------------------------------------------------------------------
 inline constexpr uint32_t kAttributeDirectory = 0x10;
+// A link of some kind (symbolic link, junction, mount point): its content lies elsewhere.
+inline constexpr uint32_t kAttributeReparsePoint = 0x400;
+// The error of a file that must be new but exists already.
+inline constexpr uint32_t kErrorFileExists = 80;
+
+// What the system tells of an open file.
+struct OpenFileFacts {
+  uint32_t attributes = 0;
+  uint32_t link_count = 0;  // how many names (hard links) the file has
+  int64_t length = 0;
+};
+
+// A file open for appending: always the very file that was opened, whatever happens to its name
+// afterwards. Closed when destroyed.
+class AppendableFile {
+ public:
+  virtual ~AppendableFile() = default;
+  // The file's facts as they are now. Throws SystemError when they cannot be read.
+  virtual OpenFileFacts Facts() = 0;
+  // Writes `bytes` at the end of the file. Throws SystemError on failure.
+  virtual void Append(const std::string& bytes) = 0;
+};
 
 // One entry of a folder listing, as FindFirstFile/FindNextFile fill it.
 struct FindData {
@@ -108,6 +130,12 @@ class ProcessHandle {
   virtual bool WaitForEnd(uint32_t milliseconds) = 0;
 };
 
+// A system-wide lock, held until destroyed.
+class HeldLock {
+ public:
+  virtual ~HeldLock() = default;
+};
+
 // The redirection value that switching WOW64 file-system redirection off hands back.
 using Wow64Value = uintptr_t;
 
@@ -145,8 +173,16 @@ class System {
   virtual std::unique_ptr<FileSearch> FindFirst(const std::string& pattern, FindData& first) = 0;
   // Renames a file or folder within its parent. Throws SystemError on failure.
   virtual void Rename(const std::string& from, const std::string& to) = 0;
-  // Appends `bytes` to the file at `path`, creating it when missing. Throws SystemError on failure.
-  virtual void AppendToFile(const std::string& path, const std::string& bytes) = 0;
+  // The full path of `path`, a relative one taken from the current folder (GetFullPathName).
+  // Throws SystemError when it cannot be made.
+  virtual std::string FullPath(const std::string& path) = 0;
+  // Opens the file at `path` to append to it, sharing it with other readers and writers. When
+  // `path` names a link, the link itself is opened, never what it points to. With `must_be_new`
+  // only a file that does not exist yet is created; otherwise an existing file is opened or a
+  // missing one created. Throws SystemError when it cannot be opened (kErrorFileExists for an
+  // existing file that had to be new).
+  virtual std::unique_ptr<AppendableFile> OpenToAppend(const std::string& path,
+                                                       bool must_be_new) = 0;
   // Creates one folder whose parent exists. Throws SystemError on failure.
   virtual void CreateFolder(const std::string& path) = 0;
   // Copies a file over any existing one. Throws SystemError on failure.
@@ -182,6 +218,10 @@ class System {
                             uint32_t wait_milliseconds) = 0;
   // Lets the window system process the pending messages once.
   virtual void ProcessPendingMessages() = 0;
+  // Takes the lock named `name` (a named mutex; a name that starts with "Global\" reaches every
+  // session). Null when it cannot be taken: another process holds it, or an object of that name
+  // is in the way.
+  virtual std::unique_ptr<HeldLock> TakeNamedLock(const std::string& name) = 0;
 
   // ---- Registry (statuses as the system returns them) ----
   // RegOpenKeyEx and RegCreateKeyEx (options 0, no class, no security attributes): every

@@ -230,7 +230,7 @@ void RecordPriorState(System& system, const std::vector<RegistrationEntry>& entr
   // record that a later run would take for the state before the installation.
   const std::string partial = record_path + ".partiel";
   if (system.PathAttributes(partial) >= 0) system.RemoveFile(partial);
-  system.AppendToFile(partial, text);
+  system.OpenToAppend(partial, true)->Append(text);
   system.Rename(partial, record_path);
 }
 

@@ -22,6 +22,7 @@ class OwnedHandle {
   }
   OwnedHandle(const OwnedHandle&) = delete;
   OwnedHandle& operator=(const OwnedHandle&) = delete;
+  HANDLE get() const { return handle_; }
 
  private:
   HANDLE handle_;
@@ -57,6 +58,28 @@ class Win32Search : public FileSearch {
  private:
   HANDLE handle_;
   Win32System& system_;
+};
+
+// A file opened by CreateFileA for appending; closed when destroyed.
+class Win32AppendableFile : public AppendableFile {
+ public:
+  explicit Win32AppendableFile(HANDLE handle) : handle_(handle) {}
+
+  OpenFileFacts Facts() override {
+    BY_HANDLE_FILE_INFORMATION information;
+    if (!GetFileInformationByHandle(handle_.get(), &information)) ThrowLastError();
+    return {information.dwFileAttributes, information.nNumberOfLinks,
+            int64_t(information.nFileSizeHigh) << 32 | information.nFileSizeLow};
+  }
+
+  void Append(const std::string& bytes) override {
+    DWORD written = 0;
+    if (!WriteFile(handle_.get(), bytes.data(), DWORD(bytes.size()), &written, nullptr))
+      ThrowLastError();
+  }
+
+ private:
+  OwnedHandle handle_;
 };
 
 // A list of one path for the shell: the path ended by two NULs.
@@ -122,13 +145,26 @@ void Win32System::Rename(const std::string& from, const std::string& to) {
   if (!MoveFileA(ToAnsi(from).c_str(), ToAnsi(to).c_str())) ThrowLastError();
 }
 
-void Win32System::AppendToFile(const std::string& path, const std::string& bytes) {
-  HANDLE file = CreateFileA(ToAnsi(path).c_str(), FILE_APPEND_DATA, FILE_SHARE_READ, nullptr,
-                            OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+std::string Win32System::FullPath(const std::string& path) {
+  const std::string ansi = ToAnsi(path);
+  const DWORD size = GetFullPathNameA(ansi.c_str(), 0, nullptr, nullptr);
+  if (!size) ThrowLastError();
+  std::string full(size, '\0');
+  const DWORD length = GetFullPathNameA(ansi.c_str(), size, full.data(), nullptr);
+  if (!length || length >= size) ThrowLastError();
+  full.resize(length);
+  return FromAnsi(full);
+}
+
+std::unique_ptr<AppendableFile> Win32System::OpenToAppend(const std::string& path,
+                                                          bool must_be_new) {
+  // FILE_APPEND_DATA alone: every write lands at the end, even another process's in between.
+  HANDLE file = CreateFileA(ToAnsi(path).c_str(), FILE_APPEND_DATA | FILE_READ_ATTRIBUTES,
+                            FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                            must_be_new ? CREATE_NEW : OPEN_ALWAYS,
+                            FILE_ATTRIBUTE_NORMAL | FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
   if (file == INVALID_HANDLE_VALUE) ThrowLastError();
-  OwnedHandle closed(file);
-  DWORD written = 0;
-  if (!WriteFile(file, bytes.data(), DWORD(bytes.size()), &written, nullptr)) ThrowLastError();
+  return std::make_unique<Win32AppendableFile>(file);
 }
 
 void Win32System::CreateFolder(const std::string& path) {

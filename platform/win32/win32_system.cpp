@@ -91,6 +91,15 @@ class EndableProcess : public ProcessHandle {
   ScopedHandle process_;
 };
 
+// A named mutex this process made; the lock ends when its handle is closed.
+class NamedMutexLock : public HeldLock {
+ public:
+  explicit NamedMutexLock(HANDLE mutex) : mutex_(mutex) {}
+
+ private:
+  ScopedHandle mutex_;
+};
+
 }  // namespace
 
 std::string DescribeError(unsigned long code) {
@@ -200,6 +209,17 @@ void Win32System::SetCurrentFolderOfDrive(const std::string& folder) {
   if (ansi.size() > 3 && ansi.back() == '\\') ansi.pop_back();
   std::string variable = "=" + ansi.substr(0, 2);
   SetEnvironmentVariableA(variable.c_str(), ansi.c_str());
+}
+
+std::unique_ptr<HeldLock> Win32System::TakeNamedLock(const std::string& name) {
+  HANDLE mutex = CreateMutexA(nullptr, FALSE, ToAnsi(name).c_str());
+  // The mutex exists already when another process holds the lock; this handle then only shares
+  // it, and is closed at once. Another owner's mutex that this process may not open, or another
+  // kind of object of that name, leaves no handle at all.
+  const bool made_here = mutex && GetLastError() != ERROR_ALREADY_EXISTS;
+  auto lock = std::make_unique<NamedMutexLock>(mutex);
+  if (!made_here) return nullptr;
+  return lock;
 }
 
 std::unique_ptr<ProcessSnapshot> Win32System::SnapshotProcesses() {

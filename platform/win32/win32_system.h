@@ -24,7 +24,8 @@ class Win32System : public System {
   int64_t PathAttributes(const std::string& path) override;
   std::unique_ptr<FileSearch> FindFirst(const std::string& pattern, FindData& first) override;
   void Rename(const std::string& from, const std::string& to) override;
-  void AppendToFile(const std::string& path, const std::string& bytes) override;
+  std::string FullPath(const std::string& path) override;
+  std::unique_ptr<AppendableFile> OpenToAppend(const std::string& path, bool must_be_new) override;
   void CreateFolder(const std::string& path) override;
   void CopyFileOver(const std::string& from, const std::string& to) override;
   int ShellCopyFile(const std::string& from, const std::string& to) override;
@@ -54,6 +55,7 @@ class Win32System : public System {
   int32_t DeleteRegKey(KeyHandle root, const std::string& path, uint32_t access) override;
   int32_t CountRegKeyContents(KeyHandle key, uint32_t& subkeys, uint32_t& values) override;
 
+  std::unique_ptr<HeldLock> TakeNamedLock(const std::string& name) override;
   std::unique_ptr<ProcessSnapshot> SnapshotProcesses() override;
   std::unique_ptr<ProcessHandle> OpenProcessToEnd(int32_t id) override;
 

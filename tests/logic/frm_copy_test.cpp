@@ -206,7 +206,8 @@ TEST_F(FormLoadTest, YesEndsOnlyTheWinMailThatWasFoundAndTheLogTellsOfOneThatSti
   system_.while_shown = nullptr;
   FakeMail mail;
   system_.Fail("OpenProcessToEnd");
-  RunLog log(system_, At("journal.txt"));
+  RunLog log;
+  ASSERT_EQ(log.Open(system_, At("journal.txt")), "");
   FrmCopy form(system_, &log);
   form.Form_Load();
   EXPECT_NE(Read(At("journal.txt"))

@@ -5,6 +5,7 @@ its screenshots and boxes in build/e2e-artifacts/<scenario>/."""
 from __future__ import annotations
 
 import functools
+import os
 import shutil
 import struct
 import subprocess
@@ -61,10 +62,11 @@ class Scenario:
     def equal(self, got, want, what: str) -> bool:
         return self.check(got == want, f"{what}: got {got!r}, expected {want!r}")
 
-    def install(self, *switches: str, answers=(), keys=(), program=r"C:\Setup\Movrix18.exe") -> wine.Run:
+    def install(self, *switches: str, answers=(), keys=(), program=r"C:\Setup\Movrix18.exe",
+                start_folder: str | None = None) -> wine.Run:
         self.runs += 1
         run = wine.drive(self.prefix, program, *switches, answers=answers, keys=keys,
-                         shots=self.artifacts / f"run{self.runs}")
+                         shots=self.artifacts / f"run{self.runs}", start_folder=start_folder)
         with open(self.artifacts / "boxes.txt", "a", encoding="utf-8") as boxes:
             for box in run.boxes:
                 boxes.write(f"run {self.runs}: " + " | ".join(box).replace(CRLF, " / ") + "\n")
@@ -330,12 +332,22 @@ def hostile_names(s: Scenario) -> None:
 
 
 def silent_log(s: Scenario) -> str:
-    logs = list(s.prefix.path.glob("drive_c/users/*/**/Temp/Movrix18.log"))
+    logs = list(s.prefix.path.glob("drive_c/users/*/**/Temp/Movrix18-*.log"))
     if not s.check(len(logs) == 1, f"the log in %TEMP%: found {logs}"):
         return ""
-    data = logs[0].read_bytes()
-    s.check(data.startswith(b"\xef\xbb\xbf"), "the log starts with the UTF-8 byte-order mark")
-    return data.decode("utf-8-sig")
+    return whole_log(s, logs[0], 0)
+
+
+def whole_log(s: Scenario, path: Path, code: int) -> str:
+    """The text of one whole run's log at `path`: the byte-order mark, the start line, the end line."""
+    data = path.read_bytes() if path.is_file() else b""
+    s.check(data.startswith(b"\xef\xbb\xbf"), f"{path.name} starts with the UTF-8 byte-order mark")
+    text = data.decode("utf-8-sig")
+    first, last = text.split(CRLF)[0], text.split(CRLF)[-2:]
+    s.check(first.startswith("Début : ") and "Movrix18 version 2.18.0.1" in first, f"start line {first!r}")
+    s.check(last[-1:] == [""] and last[0].startswith("Fin : ") and last[0].endswith(f", code de sortie {code}"),
+            f"end line {last!r}")
+    return text
 
 
 def silent_first_install(s: Scenario) -> None:
@@ -343,14 +355,12 @@ def silent_first_install(s: Scenario) -> None:
     s.equal((run.boxes, run.window, run.exit_code), ([], None, 0), "boxes, window, exit code")
     log = silent_log(s)
     lines = log.split(CRLF)
-    s.check(lines[0].startswith("Début : ") and "Movrix18 version 2.18.0.1" in lines[0], f"start line {lines[0]!r}")
     s.equal(lines[1], "Système : Microsoft Windows 10 64 bits", "system line")
     for heading in ("== Renommer les dossiers Windows Mail", "== Copier les fichiers programmes",
                     "== Compléter la base de registre"):
         s.check(heading in lines, f"heading {heading} missing")
     s.check(steps_text(["Program Files", "Program Files (x86)"], "W10", True) in log, "steps text")
     s.check("Statut : " + TXT_OK_TEXT in log, "final status")
-    s.check(lines[-2].startswith("Fin : ") and lines[-2].endswith(", code de sortie 0"), f"end line {lines[-2]!r}")
     check_copy_log(s, log, [("WM_32", r"C:\Program Files (x86)"), ("WM_64", r"C:\Program Files")])
     check_system_files(s, [("system32", "System32"), ("syswow64", "SysWOW64")])
     check_registry(s)
@@ -440,6 +450,39 @@ def interactive_uninstall(s: Scenario) -> None:
             "Le système a retrouvé son état d'avant l'installation.", "txtOK")
     s.check(r"Dossier rétabli : C:\Program Files (x86)\Windows Mail" in text_of(run, TXT_OUTPUT), "steps")
     s.equal(run.exit_code, 0, "exit code")
+def relative_journal(s: Scenario) -> None:
+    """A relative log path is taken from the folder the program was started in, for the whole run."""
+    s.prefix.host(r"C:\Depot\journaux").mkdir(parents=True)
+    run = s.install("/S", r"/journal=journaux\movrix.log", start_folder=r"C:\Depot")
+    s.equal((run.boxes, run.window, run.exit_code), ([], None, 0), "boxes, window, exit code")
+    log = whole_log(s, s.prefix.host(r"C:\Depot\journaux\movrix.log"), 0)
+    s.check("Statut : " + TXT_OK_TEXT in log, f"no final status in {log[-300:]!r}")
+    s.check(not s.prefix.host(r"C:\Setup\journaux").exists(), "a log beside the program")
+
+
+def unchanged_system(s: Scenario) -> None:
+    s.check(s.prefix.host(r"C:\Program Files\Windows Mail\placeholder.txt").exists(), "something was renamed")
+    s.check(not s.prefix.host(r"C:\Program Files\Windows Mail\WinMail.exe").exists(), "something was copied")
+
+
+def hard_linked_journal(s: Scenario) -> None:
+    """A log that is a second name of another file leaves that file alone and the system unchanged."""
+    precious = s.prefix.host(r"C:\precious.txt")
+    precious.write_text("precious")
+    os.link(precious, s.prefix.host(r"C:\ProgramData\Movrix18.log"))
+    run = s.install("/S", r"/LOG=C:\ProgramData\Movrix18.log")
+    s.equal((run.boxes, run.window, run.exit_code), ([], None, 1622), "boxes, window, exit code")
+    s.equal(precious.read_text(), "precious", "the other file")
+    unchanged_system(s)
+
+
+def missing_journal_folder(s: Scenario) -> None:
+    run = s.install(r"/journal=C:\Absent\Movrix18.log")
+    s.equal(run.boxes, [("Movrix18", "Le journal « C:\\Absent\\Movrix18.log » ne peut pas servir : son dossier "
+                         "n'existe pas." + CRLF + "L'installation n'a pas été lancée.", "shown", "ok", "ok")], "boxes")
+    s.equal((run.window, run.exit_code), (None, 1622), "window, exit code")
+    s.check(not s.prefix.host(r"C:\Absent").exists(), "the log's folder was made")
+    unchanged_system(s)
 
 
 SCENARIOS = [("first-install-win10-64", "win10-64", first_install_win10_64),
@@ -454,7 +497,10 @@ SCENARIOS = [("first-install-win10-64", "win10-64", first_install_win10_64),
              ("uninstall-after-two-installs", "win10-64", functools.partial(uninstall, installs=2)),
              ("uninstall-quiet-string", "win10-64", functools.partial(uninstall, quiet_string=True)),
              ("uninstall-windows-7", "win7-64", uninstall), ("uninstall-windows-8-32", "win8-32", uninstall),
-             ("uninstall-interactive-windows-7", "win7-64", interactive_uninstall)]
+             ("uninstall-interactive-windows-7", "win7-64", interactive_uninstall),
+             ("relative-journal", "win10-64", relative_journal),
+             ("hard-linked-journal", "win10-64", hard_linked_journal),
+             ("missing-journal-folder", "win10-64", missing_journal_folder)]
 
 
 def run_all(flavour: wine.Flavour, only: list[str]) -> list[str]:

@@ -255,15 +255,17 @@ class Run:
 
 
 def drive(prefix: Prefix, program: str, *args: str, answers=(), keys=(), shots: Path | None = None,
-          timeout: int = 240) -> Run:
+          timeout: int = 240, start_folder: str | None = None) -> Run:
     """Runs a program under the driver, which answers its boxes and presses OK in its window, or
-    closes it by typing `keys` (tab, return, escape)."""
+    closes it by typing `keys` (tab, return, escape); in `start_folder` when one is given."""
     transcript = prefix.path / "drive_c" / "transcript.tsv"
     driver = prefix.path / "drive_c" / "driver.exe"
     shutil.copy(prefix.flavour.build / "driver.exe", driver)
     env = prefix.env()
     if keys:
         env["MOVRIX_KEYS"] = ",".join(keys)
+    if start_folder:
+        env["MOVRIX_START_FOLDER"] = start_folder
     if shots:
         env["MOVRIX_SHOT_WAIT"] = "20"
         shots.mkdir(parents=True, exist_ok=True)

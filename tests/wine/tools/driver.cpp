@@ -16,6 +16,7 @@
 //   focus    id             (with MOVRIX_KEYS: the control that has the focus before each key)
 // With MOVRIX_KEYS=<keys>, comma-separated (tab, return, escape), the driver closes the window by
 // typing those keys into it instead of clicking OK.
+// With MOVRIX_START_FOLDER=<folder>, the program starts in that folder instead of the driver's.
 // With MOVRIX_SHOT_WAIT=<seconds>, before answering a box or pressing OK the driver creates
 // "<transcript>.<n>.shown" (n counts from 1) and waits for "<transcript>.<n>.done", so that a
 // screenshot can be taken from outside.
@@ -114,8 +115,10 @@ class Driver {
     STARTUPINFOW startup{};
     startup.cb = sizeof startup;
     PROCESS_INFORMATION started{};
-    if (!CreateProcessW(nullptr, command_line.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr,
-                        &startup, &started)) {
+    wchar_t folder[MAX_PATH] = {};
+    const bool in_folder = GetEnvironmentVariableW(L"MOVRIX_START_FOLDER", folder, MAX_PATH);
+    if (!CreateProcessW(nullptr, command_line.data(), nullptr, nullptr, FALSE, 0, nullptr,
+                        in_folder ? folder : nullptr, &startup, &started)) {
       Write({"error", "cannot start, error " + std::to_string(GetLastError())});
       return 4;
     }
