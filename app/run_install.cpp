@@ -63,7 +63,9 @@ void FrmCopy::RunInstallSteps() {
   bool registers = state_.IsWindows8 || state_.IsWindows10;
   if (registers) {
     Log("== Compléter la base de registre");
+    RecordUserState();
     if (!Write_Reg(system_, identity_.Is64Bit, state_.FailedRegistryWrites)) return Unload();
+    RegisterForEveryUser();
     AppendLines(steps, {Repeat('=', 57), "Compléter la base de registre", Repeat('=', 57)});
     if (state_.FailedRegistryWrites > 0) {
       AppendLines(steps, {"ÉCHEC : " + std::to_string(state_.FailedRegistryWrites) +

@@ -18,17 +18,25 @@ bool TakeValue(const std::string& word, const std::string& name, std::string& va
 
 Switches ParseSwitches(const std::vector<std::string>& arguments) {
   Switches switches;
+  std::string uninstall_argument;
   for (const std::string& argument : arguments) {
     const bool is_switch = !argument.empty() && (argument[0] == '/' || argument[0] == '-');
     const std::string word = is_switch ? argument.substr(1) : "";
     const std::string name = AsciiLowerCase(word);
     if (name == "silencieux" || name == "s") {
       switches.silent = true;
+    } else if (name == "utilisateur" || name == "user") {
+      switches.per_user = true;
+    } else if (name == "desinstaller" || name == "uninstall") {
+      switches.uninstall = true;
+      uninstall_argument = argument;
     } else if (!TakeValue(word, "journal", switches.log_path) &&
                !TakeValue(word, "log", switches.log_path) && switches.unknown.empty()) {
       switches.unknown = argument;
     }
   }
+  if (switches.uninstall && !switches.per_user && switches.unknown.empty())
+    switches.unknown = uninstall_argument;
   return switches;
 }
 

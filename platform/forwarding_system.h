@@ -69,6 +69,15 @@ class ForwardingSystem : public System {
     return next_.SetRegValue(key, name, type, data, size);
   }
   int32_t CloseRegKey(KeyHandle key) override { return next_.CloseRegKey(key); }
+  int32_t DeleteRegValue(KeyHandle key, const std::string& name) override {
+    return next_.DeleteRegValue(key, name);
+  }
+  int32_t DeleteRegKey(KeyHandle root, const std::string& path, uint32_t view) override {
+    return next_.DeleteRegKey(root, path, view);
+  }
+  int32_t CountRegKeyContent(KeyHandle key, uint32_t& sub_keys, uint32_t& values) override {
+    return next_.CountRegKeyContent(key, sub_keys, values);
+  }
   std::unique_ptr<ProcessSnapshot> SnapshotProcesses() override {
     return next_.SnapshotProcesses();
   }
@@ -82,6 +91,7 @@ class ForwardingSystem : public System {
     return next_.ShowMessage(text, title, buttons, icon);
   }
   void RunWindow(const FormContent& form) override { return next_.RunWindow(form); }
+  bool WindowStationVisible() override { return next_.WindowStationVisible(); }
 
  protected:
   System& next_;

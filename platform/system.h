@@ -181,6 +181,13 @@ class System {
   virtual int32_t SetRegValue(KeyHandle key, const std::string& name, uint32_t type,
                               const std::string& data, uint32_t size) = 0;
   virtual int32_t CloseRegKey(KeyHandle key) = 0;
+  // RegDeleteValue: removes one value (empty name: the default value) of the open `key`.
+  virtual int32_t DeleteRegValue(KeyHandle key, const std::string& name) = 0;
+  // RegDeleteKeyEx: removes `path` below `root`, a key without sub keys, in the registry view
+  // that `view` (kKeyWow64_64Key or 0) names.
+  virtual int32_t DeleteRegKey(KeyHandle root, const std::string& path, uint32_t view) = 0;
+  // RegQueryInfoKey: how many sub keys and values the open `key` holds.
+  virtual int32_t CountRegKeyContent(KeyHandle key, uint32_t& sub_keys, uint32_t& values) = 0;
 
   // ---- Processes ----
   // Null when no snapshot can be taken.
@@ -198,6 +205,10 @@ class System {
                              Icon icon) = 0;
   // Shows the window described by `form` and runs it until the user closes it.
   virtual void RunWindow(const FormContent& form) = 0;
+  // False when the process's window station is not visible (its UOI_FLAGS lack WSF_VISIBLE), as
+  // for a service in session 0: nobody could see a window or answer a box there. True when the
+  // flags cannot be read, as on systems that show every window station.
+  virtual bool WindowStationVisible() = 0;
 };
 
 }  // namespace movrix

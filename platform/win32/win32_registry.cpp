@@ -72,4 +72,21 @@ int32_t Win32System::CloseRegKey(KeyHandle key) {
   return RegCloseKey(AsHkey(key));
 }
 
+int32_t Win32System::DeleteRegValue(KeyHandle key, const std::string& name) {
+  return RegDeleteValueA(AsHkey(key), ToAnsi(name).c_str());
+}
+
+int32_t Win32System::DeleteRegKey(KeyHandle root, const std::string& path, uint32_t view) {
+  return RegDeleteKeyExA(AsHkey(root), ToAnsi(path).c_str(), view, 0);
+}
+
+int32_t Win32System::CountRegKeyContent(KeyHandle key, uint32_t& sub_keys, uint32_t& values) {
+  DWORD key_count = 0, value_count = 0;
+  LONG status = RegQueryInfoKeyA(AsHkey(key), nullptr, nullptr, nullptr, &key_count, nullptr,
+                                 nullptr, &value_count, nullptr, nullptr, nullptr, nullptr);
+  sub_keys = key_count;
+  values = value_count;
+  return status;
+}
+
 }  // namespace movrix

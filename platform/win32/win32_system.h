@@ -43,6 +43,9 @@ class Win32System : public System {
   int32_t SetRegValue(KeyHandle key, const std::string& name, uint32_t type,
                       const std::string& data, uint32_t size) override;
   int32_t CloseRegKey(KeyHandle key) override;
+  int32_t DeleteRegValue(KeyHandle key, const std::string& name) override;
+  int32_t DeleteRegKey(KeyHandle root, const std::string& path, uint32_t view) override;
+  int32_t CountRegKeyContent(KeyHandle key, uint32_t& sub_keys, uint32_t& values) override;
 
   std::unique_ptr<ProcessSnapshot> SnapshotProcesses() override;
   std::unique_ptr<ProcessHandle> OpenProcessToTerminate(int32_t id) override;
@@ -54,6 +57,7 @@ class Win32System : public System {
                      Icon icon) override;
   // win32_window.cpp
   void RunWindow(const FormContent& form) override;
+  bool WindowStationVisible() override;
 };
 
 // The system's description of an error code, in the system's language, as UTF-8.
