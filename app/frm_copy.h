@@ -100,6 +100,12 @@ class FrmCopy {
   bool SourcesPresent();
   bool SourcesPresent64();
   bool SourcesPresent32();
+  // The per-user part (run_per_user.cpp): the installing user's prior state recorded before the
+  // registration writes their rows, then the kept program and the Active Setup component that
+  // make every other user get the rows at their next sign-in. Failures are counted in state_.
+  void RecordUserState();
+  bool KeepProgramCopy();
+  void RegisterForEveryUser();
   void Stop(const std::string& message, Icon icon = Icon::kNone,
             const std::string& title = kProgramTitle);
   // The installer's own folder in the native Program Files, ending in a backslash: the copy of

@@ -59,7 +59,9 @@ void FrmCopy::RunInstallSteps() {
   if (registers) {
     Log("== Compléter la base de registre");
     if (!RecordRegistryState()) return Unload();
+    RecordUserState();
     if (!Write_Reg(system_, identity_.Is64Bit, state_.FailedRegistryWrites)) return Unload();
+    RegisterForEveryUser();
     AppendLines(steps, {Repeat('=', 57), "Compléter la base de registre", Repeat('=', 57)});
     if (state_.FailedRegistryWrites > 0) {
       AppendLines(steps, {"ÉCHEC : " + std::to_string(state_.FailedRegistryWrites) +

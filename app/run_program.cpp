@@ -2,6 +2,7 @@
 
 #include "app/frm_copy.h"
 #include "app/logged_system.h"
+#include "app/run_per_user.h"
 #include "app/switches.h"
 
 namespace movrix {
@@ -20,10 +21,11 @@ std::string Version() {
 
 // Opens the log the switches ask for. Runs first of all, while the current folder is still the
 // one the program was started in, from which a relative path is meant. Returns why the log
-// cannot be used; empty when it is open or none is wanted.
-std::string OpenLog(System& system, const Switches& switches, RunLog& log) {
+// cannot be used; empty when it is open or none is wanted. A silent installation without a path
+// logs to a new file in %TEMP%; a user's own part logs only when told where.
+std::string OpenLog(System& system, const Switches& switches, bool silent, RunLog& log) {
   if (!switches.log_path.empty()) return log.Open(system, switches.log_path);
-  if (switches.silent) return log.OpenNew(system, system.GetEnv("TEMP") + "\\");
+  if (silent && !switches.per_user) return log.OpenNew(system, system.GetEnv("TEMP") + "\\");
   return "";
 }
 
@@ -34,9 +36,12 @@ int Refuse(System& system, const std::string& message, int exit_code) {
 }
 
 // The run once its log is open: the switches are checked, the lock taken and the window loaded.
-int RunSteps(System& system, RunLog& log, const Switches& switches) {
+int RunSteps(System& system, RunLog& log, const Switches& switches, bool silent) {
   const std::string refusal = SwitchesRefusal(switches);
   if (!refusal.empty()) return Refuse(system, refusal, kExitBadSwitch);
+  // A user's own part touches only that user's hive: the sign-ins of several users may run it at
+  // the same time, and an installation under way does not keep it out.
+  if (switches.per_user) return RunPerUser(system, log, switches.uninstall);
   // Held until the run ends, so that no other run renames, copies or backs up at the same time.
   const std::unique_ptr<HeldLock> lock = system.TakeNamedLock(kInstanceLockName);
   if (!lock)
@@ -45,7 +50,7 @@ int RunSteps(System& system, RunLog& log, const Switches& switches) {
                       " est déjà en cours d'exécution sur cet ordinateur.\r\n"
                       "Attendre la fin de l'installation en cours avant de le relancer.",
                   kExitAnotherRun);
-  FrmCopy form(system, &log, switches.silent, switches.uninstall);
+  FrmCopy form(system, &log, silent, switches.uninstall);
   form.Form_Load();
   form.Show();
   return form.ExitCode();
@@ -55,13 +60,16 @@ int RunSteps(System& system, RunLog& log, const Switches& switches) {
 
 int RunProgram(System& system, const std::vector<std::string>& arguments) {
   const Switches switches = ParseSwitches(arguments);
+  // Where nobody can see a window or answer a box (a service's session), nobody is asked; the
+  // part that runs at each user's sign-in never asks either.
+  const bool silent = switches.silent || switches.per_user || !system.WindowStationVisible();
   RunLog log;
-  const std::string log_refusal = OpenLog(system, switches, log);
-  LoggedSystem logged(system, log, switches.silent);
+  const std::string log_refusal = OpenLog(system, switches, silent, log);
+  LoggedSystem logged(system, log, silent);
   if (!log_refusal.empty())
     return Refuse(logged, log_refusal + "\r\nL'installation n'a pas été lancée.", kExitLogFailed);
   log.Line("Début : " + system.LocalTimeText() + ", " + kProgramTitle + " version " + Version());
-  const int code = RunSteps(logged, log, switches);
+  const int code = RunSteps(logged, log, switches, silent);
   log.Line("Fin : " + system.LocalTimeText() + ", code de sortie " + std::to_string(code));
   return code;
 }

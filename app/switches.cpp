@@ -54,6 +54,8 @@ Switches ParseSwitches(const std::vector<std::string>& given) {
     std::string path;
     if (name == "silencieux" || name == "s") {
       switches.silent = true;
+    } else if (name == "utilisateur" || name == "user") {
+      switches.per_user = true;
     } else if (name == "desinstaller" || name == "désinstaller" || name == "uninstall") {
       switches.uninstall = true;
     } else if (TakeValue(word, "journal", path) || TakeValue(word, "log", path)) {

@@ -8,14 +8,16 @@ namespace movrix {
 
 // The switches the installer accepts, as named to the user.
 inline constexpr const char* kAcceptedSwitches =
-    "/silencieux (ou /S), /journal=CHEMIN (ou /LOG=CHEMIN), /desinstaller (ou /uninstall)";
+    "/silencieux (ou /S), /journal=CHEMIN (ou /LOG=CHEMIN), /desinstaller (ou /uninstall), "
+    "/utilisateur (ou /user)";
 
 struct Switches {
   bool silent = false;           // no window and no box
   std::string log_path;          // where the log is appended; empty for none given
   std::string unknown;           // the first argument not understood, as given; empty when all were
   std::string invalid_log_path;  // a log path no file can have, as given; empty when none
-  bool uninstall = false;        // restore the machine instead of installing
+  bool uninstall = false;        // undo rather than do
+  bool per_user = false;         // only the current user's part of the registration
 };
 
 // Reads the arguments (without the program's own name). A switch starts with "/" or "-" and its
@@ -24,6 +26,7 @@ struct Switches {
 // quote, the words after it are read as switches too, since that quote swallowed them (as in
 // /LOG="C:\Logs\" /S, where the backslash makes the closing quote part of the path).
 // "desinstaller" (or "désinstaller") or "uninstall" asks for the way back.
+// "utilisateur" or "user" runs only the current user's part (with "desinstaller", its way back).
 Switches ParseSwitches(const std::vector<std::string>& arguments);
 
 // Why the installer cannot follow `switches`, in French, for the user; empty when it can.

@@ -105,6 +105,7 @@ class ForwardingSystem : public System {
     return next_.ShowMessage(text, title, buttons, icon);
   }
   void RunWindow(const FormContent& form) override { return next_.RunWindow(form); }
+  bool WindowStationVisible() override { return next_.WindowStationVisible(); }
 
  protected:
   System& next_;

@@ -266,6 +266,10 @@ class System {
                              Icon icon) = 0;
   // Shows the window described by `form` and runs it until the user closes it.
   virtual void RunWindow(const FormContent& form) = 0;
+  // False when the process's window station is not visible (its UOI_FLAGS lack WSF_VISIBLE), as
+  // for a service in session 0: nobody could see a window or answer a box there. True when the
+  // flags cannot be read, as on systems that show every window station.
+  virtual bool WindowStationVisible() = 0;
 };
 
 }  // namespace movrix

@@ -102,22 +102,36 @@ bool WriteBlocks(System& system, const std::vector<RegistrationEntry>& entries, 
   return true;
 }
 
+// Runs `write` (which follows the block being written in its step) guarded: a fault shows its
+// box, titled with the step, and stops the sequence.
+template <typename Write>
+bool GuardedSequence(System& system, Write&& write) {
+  uint8_t step = 0;
+  return Guarded([&] { return write(step); },
+                 [&](const std::string& description) {
+                   system.ShowMessage(description, "Write_Reg   Ligne " + std::to_string(step),
+                                      Buttons::kOk, Icon::kNone);
+                   return false;
+                 });
+}
+
 }  // namespace
 
 bool Write_Reg(System& system, const bool& Is64Bit, int& failed_writes) {
-  uint8_t step = 0;
-  return Guarded(
-      [&] {
-        ReusedKey key(system);
-        if (!WriteBlocks(system, MainRegistration(), step, key, failed_writes)) return false;
-        if (!Is64Bit) return true;
-        return WriteBlocks(system, Wow64Registration(), step, key, failed_writes);
-      },
-      [&](const std::string& description) {
-        system.ShowMessage(description, "Write_Reg   Ligne " + std::to_string(step), Buttons::kOk,
-                           Icon::kNone);
-        return false;
-      });
+  return GuardedSequence(system, [&](uint8_t& step) {
+    ReusedKey key(system);
+    if (!WriteBlocks(system, MainRegistration(), step, key, failed_writes)) return false;
+    if (!Is64Bit) return true;
+    return WriteBlocks(system, Wow64Registration(), step, key, failed_writes);
+  });
+}
+
+bool WriteRegistrationRows(System& system, const std::vector<RegistrationEntry>& entries,
+                           int& failed_writes) {
+  return GuardedSequence(system, [&](uint8_t& step) {
+    ReusedKey key(system);
+    return WriteBlocks(system, entries, step, key, failed_writes);
+  });
 }
 
 }  // namespace movrix

@@ -1,7 +1,10 @@
 // The registration sequence: every registry entry of the installed program, in its fixed order.
 #pragma once
 
+#include <vector>
+
 #include "platform/system.h"
+#include "registry/registration_table.h"
 
 namespace movrix {
 
@@ -9,5 +12,10 @@ namespace movrix {
 // could not be made and every value that could not be written is counted in `failed_writes`.
 // False when an open fault or a fault of its own stopped it (after its box).
 bool Write_Reg(System& system, const bool& Is64Bit, int& failed_writes);
+
+// Writes some rows of the registration (in their order) as Write_Reg writes its blocks, with the
+// same boxes and the same count of what could not be written.
+bool WriteRegistrationRows(System& system, const std::vector<RegistrationEntry>& entries,
+                           int& failed_writes);
 
 }  // namespace movrix

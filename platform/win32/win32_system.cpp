@@ -265,4 +265,13 @@ Answer Win32System::ShowMessage(const std::string& text, const std::string& titl
   return answer == IDYES ? Answer::kYes : answer == IDNO ? Answer::kNo : Answer::kOk;
 }
 
+bool Win32System::WindowStationVisible() {
+  USEROBJECTFLAGS flags{};
+  DWORD needed = 0;
+  if (!GetUserObjectInformationA(GetProcessWindowStation(), UOI_FLAGS, &flags, sizeof flags,
+                                 &needed))
+    return true;
+  return (flags.dwFlags & WSF_VISIBLE) != 0;
+}
+
 }  // namespace movrix

@@ -67,6 +67,7 @@ class Win32System : public System {
                      Icon icon) override;
   // win32_window.cpp
   void RunWindow(const FormContent& form) override;
+  bool WindowStationVisible() override;
 };
 
 // The system's description of an error code, in the system's language, as UTF-8.

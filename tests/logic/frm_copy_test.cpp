@@ -4,9 +4,12 @@
 
 #include <windows.h>
 
+#include "app/run_program.h"
 #include "files/mod_file_mngr.h"
+#include "registry/active_setup.h"
 #include "registry/uninstall_entry.h"
 #include "tests/logic/fixture.h"
+#include "tests/logic/registry_listing.h"
 
 namespace movrix::testing {
 namespace {
@@ -170,6 +173,51 @@ TEST_F(FormLoadTest, EachStopShowsItsMessageAndNeverTheWindow) {
   system_.Fail("FileDateShortText");
   EXPECT_EQ(Start().caption(), "Movrix18 (version 2.18.0.1 du date inconnue)");
   EXPECT_EQ(system_.BoxLines(), "Movrix18|" + kRefusedAdmin + "|critical\n");
+}
+
+TEST_F(FormLoadTest, EveryInstallationKeepsItselfAndHasEveryUserRunItOnce) {
+  RegDeleteKeyExA(HKEY_LOCAL_MACHINE, kActiveSetupKey, KEY_WOW64_64KEY, 0);
+  const std::string kept = At("PF\\Movrix18\\Movrix18.exe");
+  const auto component = [] {
+    std::string values;
+    for (const char* name : {"", "Version", "StubPath"})
+      values += Stored(HKEY_LOCAL_MACHINE, kActiveSetupKey, name) + "|";
+    return values;
+  };
+  const auto expected = [&](const std::string& version, const std::string& switches) {
+    const std::string nul(1, '\0');
+    return "1:Windows Mail, messagerie de chaque utilisateur" + nul + "|1:" + version + nul +
+           "|1:\"" + kept + "\" " + switches + nul + "|";
+  };
+  ASSERT_EQ(Start().ExitCode(), 0) << system_.BoxLines();
+  EXPECT_EQ(Read(kept), "exe");
+  EXPECT_EQ(component(), expected("2,18,0,1", "/utilisateur"));
+  ASSERT_EQ(Start().ExitCode(), 0);
+  EXPECT_EQ(component(), expected("2,18,0,1", "/utilisateur")) << "nobody runs the same twice";
+
+  // Retired, then installed again: each change reaches every user, who has run the one before.
+  EXPECT_EQ(RetireActiveSetupComponent(system_, kept), 0);
+  EXPECT_EQ(component(), expected("2,18,0,2", "/utilisateur /desinstaller"));
+  ASSERT_EQ(Start().ExitCode(), 0);
+  EXPECT_EQ(component(), expected("2,18,0,3", "/utilisateur"));
+  EXPECT_EQ(NextComponentVersion("2,17,9,9"), "2,18,0,1");
+  EXPECT_EQ(NextComponentVersion("2,18,0"), "2,18,0,1");
+}
+
+TEST_F(FormLoadTest, WhereNobodyCanSeeTheRunIsSilentAndLogged) {
+  system_.window_station_visible = false;
+  system_.environment["TEMP"] = At("Temp");
+  MakeFolder(At("Temp"));
+  system_.admin = false;
+  EXPECT_EQ(RunProgram(system_, {}), 1603);
+  EXPECT_EQ(system_.BoxLines(), "");
+  const std::string log = Read(At("Temp\\Movrix18.log"));
+  EXPECT_NE(log.find("Message « Movrix18 » : Movrix doit être lancé en mode Administrateur"),
+            std::string::npos)
+      << log;
+  system_.admin = true;
+  EXPECT_EQ(RunProgram(system_, {}), 0);
+  EXPECT_FALSE(system_.shown_window.has_value());
 }
 
 TEST_F(FormLoadTest, A32BitProcessReadsProgramFilesAsTheX86Folder) {

@@ -3,8 +3,6 @@
 #include <windows.h>
 
 #include <cstdio>
-#include <fstream>
-#include <sstream>
 
 #include "app/get_key_value.h"
 #include "app/win_ver.h"
@@ -12,28 +10,10 @@
 #include "registry/prior_state.h"
 #include "registry/write_reg.h"
 #include "tests/logic/fixture.h"
+#include "tests/logic/registry_listing.h"
 
 namespace movrix::testing {
 namespace {
-
-HKEY Root(const std::string& name) {
-  return name == "HKCR"   ? HKEY_CLASSES_ROOT
-         : name == "HKCU" ? HKEY_CURRENT_USER
-                          : HKEY_LOCAL_MACHINE;
-}
-
-// A value as the registry holds it in the given view: "<type>:<bytes>", "<no key>" or "<no value>".
-std::string Stored(HKEY root, const std::string& key, const std::string& name,
-                   REGSAM view = KEY_WOW64_64KEY) {
-  HKEY opened;
-  if (RegOpenKeyExA(root, key.c_str(), 0, KEY_READ | view, &opened)) return "<no key>";
-  DWORD type = 0, size = 4096;
-  std::string data(size, '\0');
-  LONG status = RegQueryValueExA(opened, name.empty() || name == "@" ? nullptr : name.c_str(),
-                                 nullptr, &type, reinterpret_cast<BYTE*>(data.data()), &size);
-  RegCloseKey(opened);
-  return status ? "<no value>" : std::to_string(type) + ":" + data.substr(0, size);
-}
 
 void Put(HKEY root, const std::string& key, const std::string& name, const std::string& text) {
   HKEY opened;
@@ -107,62 +87,9 @@ TEST_F(RegistryTest, TheAccessMaskReachesTheNativeView) {
   RegDeleteKeyExA(HKEY_LOCAL_MACHINE, "SOFTWARE\\MovrixTests", KEY_WOW64_64KEY, 0);
 }
 
-// One value of the listing written by hand from the registration tables.
-struct Listed {
-  int line;
-  std::string root, key, name, type, data;
-};
-
-std::vector<Listed> ReadListing(const std::string& path) {
-  std::ifstream file(path);
-  EXPECT_TRUE(file.good()) << path;
-  std::vector<Listed> listing;
-  std::string line;
-  for (int number = 1; std::getline(file, line); ++number) {
-    if (line.empty() || line[0] == '#') continue;
-    std::istringstream fields(line);
-    Listed value{number, "", "", "", "", ""};
-    std::string step;
-    for (std::string* field :
-         {&step, &value.root, &value.key, &value.name, &value.type, &value.data})
-      std::getline(fields, *field, '\t');
-    listing.push_back(value);
-  }
-  return listing;
-}
-
-// What the registry holds for a listed value, worked out from the listing alone.
-std::string Expected(const Listed& value) {
-  static const std::vector<std::string> types = {"REG_NONE", "REG_SZ", "REG_EXPAND_SZ",
-                                                 "REG_BINARY", "REG_DWORD"};
-  const size_t type = std::find(types.begin(), types.end(), value.type) - types.begin();
-  std::string bytes;
-  if (type == kRegSz || type == kRegExpandSz) bytes = value.data + '\0';
-  for (int shift = 0; type == kRegDword && shift < 32; shift += 8)
-    bytes += char(std::stoul(value.data) >> shift & 0xFF);
-  std::istringstream hex(value.data);
-  for (unsigned byte; type == kRegBinary && hex >> std::hex >> byte;) bytes += char(byte);
-  return std::to_string(type) + ":" + bytes;
-}
-
-// Every listed value holds what the listing says; a 32-bit system has no 32-bit mirror.
-void ExpectRegistryAsListed(const std::vector<Listed>& listing) {
-  for (const Listed& value : listing) {
-    if (!Is64BitSystem() && value.key.rfind("Wow6432Node\\", 0) == 0) continue;
-    const std::string where = "line " + std::to_string(value.line) + ": " + value.root + "\\" +
-                              value.key + " [" + value.name + "]";
-    if (value.type == "KEY")
-      EXPECT_NE(Stored(Root(value.root), value.key, "no value"), "<no key>") << where;
-    else
-      EXPECT_EQ(Stored(Root(value.root), value.key, value.name), Expected(value)) << where;
-  }
-}
-
 class WriteRegTest : public RegistryTest {
  protected:
-  std::vector<Listed> listing_ =
-      ReadListing(system_.ExecutablePath().substr(0, system_.ExecutablePath().rfind('\\')) +
-                  "\\registration.tsv");
+  std::vector<Listed> listing_ = ReadListing();
 };
 
 TEST_F(WriteRegTest, EveryListedValueIsWrittenAndOnlyA64BitSystemGetsTheMirror) {
@@ -255,9 +182,7 @@ TEST_F(RegistryTest, ThePriorStateIsRecordedOnceAndPutBackWithTypeAndData) {
 
 // Run by the scenarios, in a prefix the installer itself has just registered in.
 TEST(Installed, RegistryHoldsTheWholeListing) {
-  TestSystem system;
-  const std::string exe = system.ExecutablePath();
-  ExpectRegistryAsListed(ReadListing(exe.substr(0, exe.rfind('\\')) + "\\registration.tsv"));
+  ExpectRegistryAsListed(ReadListing());
 }
 
 // The identification reads the version key of the running system; each case pins the values it

@@ -87,13 +87,17 @@ void TestSystem::StartProgram(const std::string& program, const std::string& arg
 int32_t TestSystem::OpenRegKey(KeyHandle root, const std::string& path, uint32_t access,
                                KeyHandle& result) {
   if (uint32_t code = FailureOf("OpenRegKey", path)) return int32_t(code);
-  return next_.OpenRegKey(root, path, access, result);
+  int32_t status = next_.OpenRegKey(root, path, access, result);
+  RecordKey(root, path, status, result);
+  return status;
 }
 
 int32_t TestSystem::CreateRegKey(KeyHandle root, const std::string& path, uint32_t access,
                                  KeyHandle& result) {
   if (uint32_t code = FailureOf("CreateRegKey", path)) return int32_t(code);
-  return next_.CreateRegKey(root, path, access, result);
+  int32_t status = next_.CreateRegKey(root, path, access, result);
+  RecordKey(root, path, status, result);
+  return status;
 }
 
 int32_t TestSystem::QueryRegValue(KeyHandle key, const std::string& name, uint32_t& type,
@@ -106,6 +110,7 @@ int32_t TestSystem::QueryRegValue(KeyHandle key, const std::string& name, uint32
 int32_t TestSystem::SetRegValue(KeyHandle key, const std::string& name, uint32_t type,
                                 const std::string& data, uint32_t size) {
   if (uint32_t code = FailureOf("SetRegValue", name)) return int32_t(code);
+  values_written.push_back(key_names_[key] + "|" + name);
   return next_.SetRegValue(key, name, type, data, size);
 }
 
@@ -127,6 +132,19 @@ Answer TestSystem::ShowMessage(const std::string& text, const std::string& title
 
 void TestSystem::RunWindow(const FormContent& form) {
   shown_window = form;
+}
+
+bool TestSystem::WindowStationVisible() {
+  return window_station_visible ? *window_station_visible : next_.WindowStationVisible();
+}
+
+void TestSystem::RecordKey(KeyHandle root, const std::string& path, int32_t status, KeyHandle key) {
+  const std::string name = std::string(root == kClassesRoot   ? "HKCR"
+                                       : root == kCurrentUser ? "HKCU"
+                                                              : "HKLM") +
+                           "\\" + path;
+  keys_opened.push_back(name);
+  if (status == kErrorSuccess) key_names_[key] = name;
 }
 
 }  // namespace movrix::testing

@@ -49,6 +49,7 @@ class TestSystem : private OnTheRealSystem, public ForwardingSystem {
   // Ids that passed to another program once their own ended: opening the process whose id is a
   // key opens the process of its value.
   std::map<int32_t, int32_t> passed_ids;
+  std::optional<bool> window_station_visible;
   // Makes the calls named `call` fail with the system error `code` when their first text
   // argument (a path, a command line, a key path) contains `argument_part`. Calls that report a
   // status return the code, calls that hand out a handle hand out none, the others throw.
@@ -61,6 +62,9 @@ class TestSystem : private OnTheRealSystem, public ForwardingSystem {
   std::vector<std::string> values_read;
   std::vector<std::string> moves_at_restart;  // "from -> to" of each move scheduled
   std::optional<FormContent> shown_window;
+  // Every key opened or created, "HKCU\<path>" (HKCR, HKLM), and every value written,
+  // "<key>|<name>", in order.
+  std::vector<std::string> keys_opened, values_written;
   // The boxes shown so far, one "title|text|icon" line each, "|yes/no" added for a question.
   std::string BoxLines() const;
 
@@ -88,8 +92,11 @@ class TestSystem : private OnTheRealSystem, public ForwardingSystem {
   Answer ShowMessage(const std::string& text, const std::string& title, Buttons buttons,
                      Icon icon) override;
   void RunWindow(const FormContent& form) override;
+  bool WindowStationVisible() override;
 
  private:
+  // Records an open or a creation of `path` below `root` that handed out `key`.
+  void RecordKey(KeyHandle root, const std::string& path, int32_t status, KeyHandle key);
   // The injected error code for this call, 0 when it runs for real.
   uint32_t FailureOf(const char* call, const std::string& argument) const;
   // Throws the injected failure, if any.
@@ -100,6 +107,7 @@ class TestSystem : private OnTheRealSystem, public ForwardingSystem {
     uint32_t code;
   };
   std::vector<Failure> failures_;
+  std::map<KeyHandle, std::string> key_names_;
 };
 
 }  // namespace movrix::testing

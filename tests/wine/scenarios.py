@@ -380,7 +380,8 @@ def silent_stops(s: Scenario) -> None:
     winmail.kill()
     run = s.install("/x")
     s.equal(run.boxes, [("Movrix18", "Option inconnue : /x. Options acceptées : /silencieux (ou /S), "
-                         "/journal=CHEMIN (ou /LOG=CHEMIN), /desinstaller (ou /uninstall)", "shown", "ok", "ok")],
+                         "/journal=CHEMIN (ou /LOG=CHEMIN), /desinstaller (ou /uninstall), "
+                         "/utilisateur (ou /user)", "shown", "ok", "ok")],
             "bad switch box")
     s.equal(run.exit_code, 87, "exit code of a bad switch")
 
@@ -485,6 +486,40 @@ def missing_journal_folder(s: Scenario) -> None:
     unchanged_system(s)
 
 
+ACTIVE_SETUP = r"HKLM\SOFTWARE\Microsoft\Active Setup\Installed Components\Movrix18"
+
+
+def reg_value(s: Scenario, key: str, name: str) -> str | None:
+    """A value's data as reg.exe prints it, from the native view; None when it is missing."""
+    for line in s.prefix.run("reg", "query", key, "/v", name, "/reg:64").stdout.splitlines():
+        fields = line.strip().split("    ", 2)
+        if len(fields) == 3 and fields[0] == name:
+            return fields[2]
+    return None
+
+
+def every_user(s: Scenario) -> None:
+    """A user who signs in after a silent installation gets the rows through Active Setup."""
+    run = s.install("/S")
+    s.equal((run.boxes, run.exit_code), ([], 0), "boxes, exit code")
+    kept = r"C:\Program Files\Movrix18\Movrix18.exe"
+    s.check(s.prefix.host(kept).read_bytes() == s.prefix.host(r"C:\Setup\Movrix18.exe").read_bytes(),
+            "the kept program differs from the installed one")
+    stub = reg_value(s, ACTIVE_SETUP, "StubPath") or ""
+    s.equal(stub, f'"{kept}" /utilisateur', "StubPath")
+    s.equal(reg_value(s, ACTIVE_SETUP, "Version"), "2,18,0,1", "Version")
+    # A new user has none of the rows, and no record of their state either.
+    rows = (REPO / "tests" / "data" / "registration.tsv").read_text("utf-8").splitlines()
+    keys = {line.split("\t")[2] for line in rows if line.split("\t")[1:2] == ["HKCU"]}
+    for key in sorted(keys) + [r"Software\Movrix18"]:
+        s.prefix.run("reg", "delete", rf"HKCU\{key}", "/f")
+    s.check(s.prefix.run("reg", "query", r"HKCU\Software\Clients\Mail").returncode != 0,
+            "the mail client row survived its deletion")
+    program, arguments = stub[1:].split('" ', 1)
+    s.equal(s.prefix.run(program, *arguments.split()).returncode, 0, "exit code of the StubPath")
+    check_registry(s)
+
+
 SCENARIOS = [("first-install-win10-64", "win10-64", first_install_win10_64),
              ("windows-7", "win7-64", windows_7), ("windows-8-32", "win8-32", windows_8_32),
              ("winmail-no", "win10-64", winmail_no), ("winmail-yes", "win10-64", winmail_yes),
@@ -500,7 +535,8 @@ SCENARIOS = [("first-install-win10-64", "win10-64", first_install_win10_64),
              ("uninstall-interactive-windows-7", "win7-64", interactive_uninstall),
              ("relative-journal", "win10-64", relative_journal),
              ("hard-linked-journal", "win10-64", hard_linked_journal),
-             ("missing-journal-folder", "win10-64", missing_journal_folder)]
+             ("missing-journal-folder", "win10-64", missing_journal_folder),
+             ("every-user", "win10-64", every_user)]
 
 
 def run_all(flavour: wine.Flavour, only: list[str]) -> list[str]:

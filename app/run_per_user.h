@@ -1,0 +1,23 @@
+// The per-user part of the registration, for every user of the machine: the run that each user's
+// sign-in starts through Active Setup (`/utilisateur`), and its way back.
+#pragma once
+
+#include <string>
+
+#include "app/run_log.h"
+#include "common/run_state.h"
+#include "platform/system.h"
+
+namespace movrix {
+
+// `/utilisateur`: records the current user's prior state once, then writes the registration's
+// HKEY_CURRENT_USER rows for them; with `uninstall`, puts that prior state back instead. Needs no
+// administrator rights and touches nothing outside the user's own hive. Every failure goes to
+// `log`. Returns 0, or 1603 when anything failed.
+int RunPerUser(System& system, RunLog& log, bool uninstall);
+
+// Where the installation keeps the program for the way back and for every user's sign-in: the
+// native Program Files folder + "Movrix18\Movrix18.exe", writable by administrators only.
+std::string KeptProgramPath(const RunState& state);
+
+}  // namespace movrix

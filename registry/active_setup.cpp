@@ -1,0 +1,76 @@
+#include "registry/active_setup.h"
+
+#include <array>
+#include <sstream>
+
+#include "registry/mod_key.h"
+
+namespace movrix {
+namespace {
+
+constexpr const char* kComponentName = "Windows Mail, messagerie de chaque utilisateur";
+
+// "a,b,c,d" as four numbers; false when `version` is not of that form.
+bool ParseVersion(const std::string& version, std::array<unsigned long, 4>& parts) {
+  std::istringstream in(version);
+  for (size_t i = 0; i < parts.size(); ++i) {
+    char comma = ',';
+    if ((i > 0 && !(in >> comma)) || comma != ',' || !(in >> parts[i])) return false;
+  }
+  return in.peek() == std::char_traits<char>::eof();
+}
+
+// A text value of the open `key` without its terminator; empty when it cannot be read.
+std::string ReadText(System& system, KeyHandle key, const std::string& name) {
+  uint32_t type = 0, size = 0;
+  std::string data;
+  if (system.QueryRegValue(key, name, type, nullptr, size) != kErrorSuccess ||
+      system.QueryRegValue(key, name, type, &data, size) != kErrorSuccess || type != kRegSz)
+    return "";
+  return system.FromAnsi(data.substr(0, data.find('\0')));
+}
+
+// Writes the component with `stub_path`. Its version rises whenever the StubPath changes, so
+// that every user runs the new one once; rewriting the same StubPath keeps the version, so that
+// nobody runs it again for nothing.
+int WriteComponent(System& system, const std::string& stub_path) {
+  KeyHandle key = 0;
+  if (OpenKey(system, kLocalMachine, kActiveSetupKey, key, true) == -1 || key == 0) return 3;
+  const std::string version = ReadText(system, key, "Version");
+  const std::string next = version.empty() ? kActiveSetupFirstVersion
+                           : ReadText(system, key, "StubPath") == stub_path
+                               ? version
+                               : NextComponentVersion(version);
+  int failed = 0;
+  const std::pair<const char*, std::string> values[] = {
+      {"", kComponentName}, {"Version", next}, {"StubPath", stub_path}};
+  for (const auto& [name, text] : values)
+    if (SetKeyValue(system, key, name, kRegSz, Variant::Text(text)) != kErrorSuccess) ++failed;
+  system.CloseRegKey(key);
+  return failed;
+}
+
+std::string Quoted(const std::string& program) {
+  return "\"" + program + "\"";
+}
+
+}  // namespace
+
+std::string NextComponentVersion(const std::string& version) {
+  std::array<unsigned long, 4> parts{}, first{};
+  ParseVersion(kActiveSetupFirstVersion, first);
+  if (!ParseVersion(version, parts) || parts < first) return kActiveSetupFirstVersion;
+  ++parts[3];
+  return std::to_string(parts[0]) + "," + std::to_string(parts[1]) + "," +
+         std::to_string(parts[2]) + "," + std::to_string(parts[3]);
+}
+
+int WriteActiveSetupComponent(System& system, const std::string& program) {
+  return WriteComponent(system, Quoted(program) + " /utilisateur");
+}
+
+int RetireActiveSetupComponent(System& system, const std::string& program) {
+  return WriteComponent(system, Quoted(program) + " /utilisateur /desinstaller");
+}
+
+}  // namespace movrix

@@ -1,0 +1,32 @@
+// The Active Setup component: the system runs its StubPath once for each user at their next
+// sign-in, whenever the component's Version is higher than the one recorded in that user's own
+// hive. It is how every user of a machine, not only the one who installs, gets Windows Mail as
+// their mail client.
+#pragma once
+
+#include <string>
+
+#include "platform/system.h"
+
+namespace movrix {
+
+// Below HKEY_LOCAL_MACHINE, in the native registry view.
+inline constexpr const char* kActiveSetupKey =
+    "SOFTWARE\\Microsoft\\Active Setup\\Installed Components\\Movrix18";
+// The component's first version, the program's own.
+inline constexpr const char* kActiveSetupFirstVersion = "2,18,0,1";
+
+// Writes the component that makes every user run `"<program>" /utilisateur` once. Returns how
+// many of its values could not be written.
+int WriteActiveSetupComponent(System& system, const std::string& program);
+
+// Turns the component into the one that undoes each user's rows: `"<program>" /utilisateur
+// /desinstaller`, run once by every user at their next sign-in. The program must stay at
+// `program` for that. Returns how many of its values could not be written.
+int RetireActiveSetupComponent(System& system, const std::string& program);
+
+// The version that follows `version` ("a,b,c,d", its last number raised); the first version when
+// `version` is not of that form or lower than it.
+std::string NextComponentVersion(const std::string& version);
+
+}  // namespace movrix

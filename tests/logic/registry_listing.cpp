@@ -1,0 +1,83 @@
+#include "tests/logic/registry_listing.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <fstream>
+#include <sstream>
+
+#include "platform/system.h"
+#include "tests/logic/fixture.h"
+
+namespace movrix::testing {
+
+HKEY Root(const std::string& name) {
+  return name == "HKCR"   ? HKEY_CLASSES_ROOT
+         : name == "HKCU" ? HKEY_CURRENT_USER
+                          : HKEY_LOCAL_MACHINE;
+}
+
+std::string Stored(HKEY root, const std::string& key, const std::string& name, REGSAM view) {
+  HKEY opened;
+  if (RegOpenKeyExA(root, key.c_str(), 0, KEY_READ | view, &opened)) return "<no key>";
+  DWORD type = 0, size = 4096;
+  std::string data(size, '\0');
+  LONG status = RegQueryValueExA(opened, name.empty() || name == "@" ? nullptr : name.c_str(),
+                                 nullptr, &type, reinterpret_cast<BYTE*>(data.data()), &size);
+  RegCloseKey(opened);
+  return status ? "<no value>" : std::to_string(type) + ":" + data.substr(0, size);
+}
+
+std::vector<Listed> ReadListing() {
+  char exe[MAX_PATH] = {};
+  GetModuleFileNameA(nullptr, exe, MAX_PATH);
+  std::string path = exe;
+  path = path.substr(0, path.rfind('\\')) + "\\registration.tsv";
+  std::ifstream file(path);
+  EXPECT_TRUE(file.good()) << path;
+  std::vector<Listed> listing;
+  std::string line;
+  for (int number = 1; std::getline(file, line); ++number) {
+    if (line.empty() || line[0] == '#') continue;
+    std::istringstream fields(line);
+    Listed value{number, "", "", "", "", ""};
+    std::string step;
+    for (std::string* field :
+         {&step, &value.root, &value.key, &value.name, &value.type, &value.data})
+      std::getline(fields, *field, '\t');
+    listing.push_back(value);
+  }
+  return listing;
+}
+
+namespace {
+
+// What the registry holds for a listed value, worked out from the listing alone.
+std::string Expected(const Listed& value) {
+  static const std::vector<std::string> types = {"REG_NONE", "REG_SZ", "REG_EXPAND_SZ",
+                                                 "REG_BINARY", "REG_DWORD"};
+  const size_t type = std::find(types.begin(), types.end(), value.type) - types.begin();
+  std::string bytes;
+  if (type == kRegSz || type == kRegExpandSz) bytes = value.data + '\0';
+  for (int shift = 0; type == kRegDword && shift < 32; shift += 8)
+    bytes += char(std::stoul(value.data) >> shift & 0xFF);
+  std::istringstream hex(value.data);
+  for (unsigned byte; type == kRegBinary && hex >> std::hex >> byte;) bytes += char(byte);
+  return std::to_string(type) + ":" + bytes;
+}
+
+}  // namespace
+
+void ExpectRegistryAsListed(const std::vector<Listed>& listing) {
+  for (const Listed& value : listing) {
+    if (!Is64BitSystem() && value.key.rfind("Wow6432Node\\", 0) == 0) continue;
+    const std::string where = "line " + std::to_string(value.line) + ": " + value.root + "\\" +
+                              value.key + " [" + value.name + "]";
+    if (value.type == "KEY")
+      EXPECT_NE(Stored(Root(value.root), value.key, "no value"), "<no key>") << where;
+    else
+      EXPECT_EQ(Stored(Root(value.root), value.key, value.name), Expected(value)) << where;
+  }
+}
+
+}  // namespace movrix::testing
