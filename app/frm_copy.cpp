@@ -20,6 +20,16 @@ constexpr const char* kMailProcess = "WinMail.exe";
 // Shown in the caption when the executable's date cannot be read.
 constexpr const char* kUnknownDate = "date inconnue";
 
+// The closing lines of txtOK for each verdict; the red status line repeats the first line of a
+// verdict other than success.
+constexpr const char* kInstalledLines =
+    "Les fichiers programmes de Windows Mail ont été correctement installés.\r\n"
+    "Il vous suffit, si vous ne l'avez pas déjà fait, de lancer Quillset";
+constexpr const char* kIncompleteLines =
+    "L'installation de Windows Mail est incomplète.\r\n"
+    "Les erreurs sont indiquées dans le journal ci-dessous.";
+constexpr const char* kFailedLine = "L'installation de Windows Mail a échoué.";
+
 std::string RemoveAll(std::string text, const std::string& part) {
   for (size_t at = text.find(part); at != std::string::npos; at = text.find(part, at))
     text.erase(at, part.size());
@@ -70,7 +80,7 @@ void FrmCopy::Form_Load() {
         "Windows Mail est en service", Buttons::kYesNo, Icon::kQuestion);
     // In silent mode the question takes No; the run ends for deployment tools to retry later.
     if (answer == Answer::kNo) {
-      exit_code_ = silent_ ? kExitMailRunning : kExitUserRefused;
+      state_.Outcome.end = silent_ ? RunEnd::kMailLeftRunning : RunEnd::kUserRefused;
       return Unload();
     }
     KillProcess(system_, mail_process);
@@ -79,9 +89,8 @@ void FrmCopy::Form_Load() {
   FixAppFolder();
 
   if (!CheckLanguage()) {
-    system_.ShowMessage("Movrix non compatible avec la langue de Windows ou Système corrompu",
-                        "Form_Load", Buttons::kOk, Icon::kCritical);
-    return Unload();
+    return Stop("Movrix non compatible avec la langue de Windows ou Système corrompu",
+                Icon::kCritical, "Form_Load");
   }
 
   std::string exe_path = system_.ExecutablePath();
@@ -94,12 +103,6 @@ void FrmCopy::Form_Load() {
   content_.caption = BuildCaption(date_text);
 
   ComputeFolderValues();
-
-  SetText(kTxtOK, "Les fichiers programmes de Windows Mail ont été correctement installés." +
-                      std::string(kCrLf));
-  SetText(kTxtOK,
-          text(kTxtOK) + "Il vous suffit, si vous ne l'avez pas déjà fait, de lancer Quillset");
-
   RunInstall();
 }
 
@@ -149,8 +152,21 @@ void FrmCopy::Form_Unload(int& /*cancel*/) {
 void FrmCopy::UnLoads() {}
 
 int FrmCopy::ExitCode() const {
-  if (exit_code_ != kExitInstalled) return exit_code_;
-  return completed_ && !Incomplete() ? kExitInstalled : kExitFailed;
+  switch (state_.Outcome.end) {
+    case RunEnd::kUserRefused:
+      return kExitUserRefused;
+    case RunEnd::kMailLeftRunning:
+      return kExitMailRunning;
+    case RunEnd::kStopped:
+    case RunEnd::kCompleted:
+      break;
+  }
+  return state_.Outcome.Succeeded() ? kExitInstalled : kExitFailed;
+}
+
+std::string FrmCopy::Verdict() const {
+  if (state_.Outcome.Succeeded()) return kInstalledLines;
+  return state_.Outcome.end == RunEnd::kCompleted ? kIncompleteLines : kFailedLine;
 }
 
 void FrmCopy::Show() {

@@ -52,8 +52,9 @@ class FrmCopy {
   // Shutdown routine: nothing is saved or cleaned up at exit.
   void UnLoads();
 
-  // The installation: rights, system, sources, then the three phases; fills txtOutput on
-  // success, closes the window on every stop.
+  // The installation: rights, system, sources, then the three phases; at their end fills
+  // txtOutput and the status lines from the run's outcome. Closes the window on every stop; the
+  // log then keeps the output so far and the status.
   void RunInstall();
   // Identifies the system: the flags and txtSys.
   void Win_Ver();
@@ -62,6 +63,8 @@ class FrmCopy {
   void Show();
   // What the run came to, as an exit code.
   int ExitCode() const;
+  // What the run came to, as txtOK says it: installed, incomplete or failed.
+  std::string Verdict() const;
 
   bool loaded() const { return loaded_; }
   const std::string& caption() const { return content_.caption; }
@@ -76,25 +79,30 @@ class FrmCopy {
   void Log(const std::string& text) {
     if (log_) log_->Line(text);
   }
-  bool Incomplete() const { return state_.Copy.FailedFiles > 0 || state_.FailedRegistryWrites > 0; }
   void SetText(FrmCopyControl control, std::string text) {
     content_.texts[control] = std::move(text);
   }
   void FixAppFolder();
   void ComputeFolderValues();
   bool SourcesPresent();
-  bool SourcesPresent64();
-  bool SourcesPresent32();
+  bool HoldsProgram(const char* tree);
+  bool TreesPresent();
+  bool LibrariesPresent64();
+  bool LibrariesPresent32();
+  // The text of txtOutput as far as the run got: the steps, the copy log, then every failure and
+  // warning of the outcome, one line each.
+  std::string OutputText() const;
   void Stop(const std::string& message, Icon icon = Icon::kNone,
             const std::string& title = kProgramTitle);
+  // Ends a stopped run: the log receives the output so far and the status, the window closes.
+  void Halt();
 
   System& system_;
   RunLog* log_;
   bool silent_;
-  // Set when the run ended for a reason of its own rather than a stop or its end.
-  int exit_code_ = kExitInstalled;
-  bool completed_ = false;
   RunState state_;
+  // The steps text of the output box, which grows as the phases pass.
+  std::string steps_;
   FormContent content_;
   bool loaded_ = true;
   // The window's own flags (IsWindows7, Is64Bit) and ProcessorBits.

@@ -36,18 +36,22 @@ class ForwardingSystem : public System {
     return next_.AppendToFile(path, bytes);
   }
   void CreateFolder(const std::string& path) override { return next_.CreateFolder(path); }
+  void RenameOver(const std::string& from, const std::string& to) override {
+    return next_.RenameOver(from, to);
+  }
   void CopyFileOver(const std::string& from, const std::string& to) override {
     return next_.CopyFileOver(from, to);
   }
-  int ShellCopyFile(const std::string& from, const std::string& to) override {
-    return next_.ShellCopyFile(from, to);
+  ShellCopyResult ShellCopyFile(const std::string& from, const std::string& to,
+                                bool unattended) override {
+    return next_.ShellCopyFile(from, to, unattended);
   }
   Wow64Value DisableWow64Redirection() override { return next_.DisableWow64Redirection(); }
   void RevertWow64Redirection(Wow64Value value) override {
     return next_.RevertWow64Redirection(value);
   }
   std::string SystemFolder() override { return next_.SystemFolder(); }
-  void StartProgram(const std::string& program, const std::string& arguments,
+  bool StartProgram(const std::string& program, const std::string& arguments,
                     uint32_t wait_milliseconds) override {
     return next_.StartProgram(program, arguments, wait_milliseconds);
   }
@@ -75,6 +79,7 @@ class ForwardingSystem : public System {
   std::unique_ptr<ProcessHandle> OpenProcessToTerminate(int32_t id) override {
     return next_.OpenProcessToTerminate(id);
   }
+  std::string ErrorText(uint32_t code) override { return next_.ErrorText(code); }
   std::string ToAnsi(const std::string& text) override { return next_.ToAnsi(text); }
   std::string FromAnsi(const std::string& bytes) override { return next_.FromAnsi(bytes); }
   Answer ShowMessage(const std::string& text, const std::string& title, Buttons buttons,

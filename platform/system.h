@@ -63,6 +63,8 @@ inline constexpr int32_t kErrorMoreData = 234;
 
 // ---- Files -----------------------------------------------------------------------------------
 inline constexpr uint32_t kAttributeDirectory = 0x10;
+// A junction or a symbolic link: the entry stands for another place.
+inline constexpr uint32_t kAttributeReparsePoint = 0x400;
 
 // One entry of a folder listing, as FindFirstFile/FindNextFile fill it.
 struct FindData {
@@ -76,8 +78,15 @@ inline constexpr size_t kFindNameLength = 260;
 class FileSearch {
  public:
   virtual ~FileSearch() = default;
-  // Fills `data` with the next entry; false when no entry is left.
+  // Fills `data` with the next entry; false when no entry is left. Throws SystemError when the
+  // listing breaks off before its end.
   virtual bool Next(FindData& data) = 0;
+};
+
+// What the shell's copy of one file came to.
+struct ShellCopyResult {
+  int code = 0;          // the shell's result, 0 for success
+  bool aborted = false;  // the shell abandoned the copy (fAnyOperationsAborted), whatever `code`
 };
 
 // ---- Processes -------------------------------------------------------------------------------
@@ -145,11 +154,16 @@ class System {
   virtual void AppendToFile(const std::string& path, const std::string& bytes) = 0;
   // Creates one folder whose parent exists. Throws SystemError on failure.
   virtual void CreateFolder(const std::string& path) = 0;
+  // Renames a file over any existing one (MoveFileEx, MOVEFILE_REPLACE_EXISTING). Throws
+  // SystemError on failure.
+  virtual void RenameOver(const std::string& from, const std::string& to) = 0;
   // Copies a file over any existing one. Throws SystemError on failure.
   virtual void CopyFileOver(const std::string& from, const std::string& to) = 0;
   // The shell's copy of one file (FO_COPY, silent, no confirmation); creates every missing folder
-  // of the destination. Returns the shell's result, 0 for success.
-  virtual int ShellCopyFile(const std::string& from, const std::string& to) = 0;
+  // of the destination. `unattended` (a run nobody watches) also keeps the shell's error boxes
+  // and its questions about new folders away.
+  virtual ShellCopyResult ShellCopyFile(const std::string& from, const std::string& to,
+                                        bool unattended) = 0;
   // Switches WOW64 file-system redirection off for this thread and hands back the value that
   // restores it.
   virtual Wow64Value DisableWow64Redirection() = 0;
@@ -158,10 +172,11 @@ class System {
   // ---- Commands and messages ----
   // The system folder (GetSystemDirectory), without a final backslash.
   virtual std::string SystemFolder() = 0;
-  // Starts the program at the full path `program` with `arguments`, in a minimised window with
-  // the focus; no interpreter and no search are involved. Waits at most `wait_milliseconds` for
-  // it to end (0: not at all). Throws SystemError when it cannot be started.
-  virtual void StartProgram(const std::string& program, const std::string& arguments,
+  // Starts the program at the full path `program` with `arguments`, without a console window;
+  // no interpreter and no search are involved. Waits at most `wait_milliseconds` for it to end
+  // (0: not at all). False when it was awaited and still runs after the wait. Throws SystemError
+  // when it cannot be started.
+  virtual bool StartProgram(const std::string& program, const std::string& arguments,
                             uint32_t wait_milliseconds) = 0;
   // Lets the window system process the pending messages once.
   virtual void ProcessPendingMessages() = 0;
@@ -187,6 +202,9 @@ class System {
   virtual std::unique_ptr<ProcessSnapshot> SnapshotProcesses() = 0;
   // Null when the process cannot be opened for termination.
   virtual std::unique_ptr<ProcessHandle> OpenProcessToTerminate(int32_t id) = 0;
+
+  // The system's description of an error code (FormatMessage), in the system's language.
+  virtual std::string ErrorText(uint32_t code) = 0;
 
   // ---- Text conversion ----
   // UTF-8 text to and from the ANSI code page, as the "A" functions see it.

@@ -1,13 +1,14 @@
 // The registration sequence: every registry entry of the installed program, in its fixed order.
 #pragma once
 
+#include "common/run_state.h"
 #include "platform/system.h"
 
 namespace movrix {
 
 // Writes the registration blocks in order; the 32-bit mirror only when `Is64Bit`. Every key that
-// could not be made and every value that could not be written is counted in `failed_writes`.
-// False when an open fault or a fault of its own stopped it (after its box).
-bool Write_Reg(System& system, const bool& Is64Bit, int& failed_writes);
+// could not be made and every value that could not be written is a failure in `outcome`, with the
+// system's reason. False when an open fault or a fault of its own stopped it (after its box).
+bool Write_Reg(System& system, const bool& Is64Bit, Outcome& outcome);
 
 }  // namespace movrix

@@ -199,6 +199,10 @@ std::unique_ptr<ProcessHandle> Win32System::OpenProcessToTerminate(int32_t id) {
   return std::make_unique<TerminableProcess>(process);
 }
 
+std::string Win32System::ErrorText(uint32_t code) {
+  return DescribeError(code);
+}
+
 std::string Win32System::ToAnsi(const std::string& text) {
   return Narrow(Widen(text, CP_UTF8), CP_ACP);
 }

@@ -24,12 +24,14 @@ class Win32System : public System {
   void Rename(const std::string& from, const std::string& to) override;
   void AppendToFile(const std::string& path, const std::string& bytes) override;
   void CreateFolder(const std::string& path) override;
+  void RenameOver(const std::string& from, const std::string& to) override;
   void CopyFileOver(const std::string& from, const std::string& to) override;
-  int ShellCopyFile(const std::string& from, const std::string& to) override;
+  ShellCopyResult ShellCopyFile(const std::string& from, const std::string& to,
+                                bool unattended) override;
   Wow64Value DisableWow64Redirection() override;
   void RevertWow64Redirection(Wow64Value value) override;
   std::string SystemFolder() override;
-  void StartProgram(const std::string& program, const std::string& arguments,
+  bool StartProgram(const std::string& program, const std::string& arguments,
                     uint32_t wait_milliseconds) override;
   void ProcessPendingMessages() override;
 
@@ -47,6 +49,7 @@ class Win32System : public System {
   std::unique_ptr<ProcessSnapshot> SnapshotProcesses() override;
   std::unique_ptr<ProcessHandle> OpenProcessToTerminate(int32_t id) override;
 
+  std::string ErrorText(uint32_t code) override;
   std::string ToAnsi(const std::string& text) override;
   std::string FromAnsi(const std::string& bytes) override;
 

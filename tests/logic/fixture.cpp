@@ -2,6 +2,7 @@
 
 #include <windows.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <fstream>
 #include <sstream>
@@ -64,6 +65,16 @@ PinnedVersionValue::~PinnedVersionValue() {
 std::string Lines(std::initializer_list<std::string> lines) {
   std::string text;
   for (const std::string& line : lines) text += line + kCrLf;
+  return text;
+}
+
+std::string SortedFailures(const Outcome& outcome) {
+  std::vector<std::string> lines;
+  for (const Failure& failure : outcome.failures)
+    lines.push_back(failure.what + ": " + failure.reason + "\n");
+  std::sort(lines.begin(), lines.end());
+  std::string text;
+  for (const std::string& line : lines) text += line;
   return text;
 }
 

@@ -6,6 +6,7 @@
 
 #include <string>
 
+#include "common/run_state.h"
 #include "common/text.h"
 #include "tests/logic/test_system.h"
 
@@ -35,6 +36,9 @@ class PinnedVersionValue {
 
 // Lines joined, each followed by CR LF.
 std::string Lines(std::initializer_list<std::string> lines);
+// The failures of `outcome`, one "what: reason" line each, sorted: a listing's order is the file
+// system's own.
+std::string SortedFailures(const Outcome& outcome);
 
 class LogicTest : public ::testing::Test {
  protected:

@@ -4,6 +4,8 @@
 
 #include <windows.h>
 
+#include "app/logged_system.h"
+#include "files/mod_file_mngr.h"
 #include "process/mod_process.h"
 #include "tests/logic/fixture.h"
 
@@ -109,7 +111,7 @@ TEST_F(FormLoadTest, AFirstAndASecondRunOnWindows10ShowTheStepsThenTheCopyLog) {
   EXPECT_EQ(system_.BoxLines(), "");
 }
 
-TEST_F(FormLoadTest, AnyFailureMakesTheClosingLinesSaySoAndTheLogShowsWhere) {
+TEST_F(FormLoadTest, AnyFailureMakesBothStatusLinesSaySoAndTheOutputNamesEachOne) {
   system_.Fail("ShellCopyFile", "WM_64");
   system_.Fail("SetRegValue", "EditFlags");
   FrmCopy& form = Start();
@@ -117,25 +119,50 @@ TEST_F(FormLoadTest, AnyFailureMakesTheClosingLinesSaySoAndTheLogShowsWhere) {
   EXPECT_EQ(form.text(kTxtOK),
             "L'installation de Windows Mail est incomplète.\r\n"
             "Les erreurs sont indiquées dans le journal ci-dessous.");
+  EXPECT_EQ(system_.shown_window->texts[kText1], "L'installation de Windows Mail est incomplète.");
+  EXPECT_EQ(form.ExitCode(), kExitFailed);
   const std::string& output = form.text(kTxtOutput);
-  EXPECT_NE(output.find(Lines({"Compléter la base de registre", std::string(57, '='),
-                               "ÉCHEC : 12 clé(s) ou valeur(s) n'ont pas pu être écrites", ""})),
-            std::string::npos)
-      << output;
-  EXPECT_NE(output.find(Lines({"vers " + At("PF\\Windows Mail\\WinMail.exe"),
-                               "   ÉCHEC : ce fichier n'a pas été copié"})),
-            std::string::npos)
-      << output;
+  for (const std::string& line :
+       {"ÉCHEC : " + At("PF\\Windows Mail\\WinMail.exe") +
+            " n'a pas été copié : " + DescribeError(5) + " (code 5)",
+        "ÉCHEC : la valeur EditFlags de HKCR\\mailto n'a pas été écrite : " + DescribeError(5)})
+    EXPECT_TRUE(Contains(output, kCrLf + line + kCrLf)) << line << " in\n" << output;
+}
+
+// A silent run that a phase stops: nothing may wait for an answer, and the log keeps what was
+// done so far and the status.
+TEST_F(FormLoadTest, ASilentRunStoppedByAPhaseStillLogsItsOutputAndStatus) {
+  Remove(At("Setup\\syswow64\\fr-FR\\inetres.dll.mui"));
+  RunLog log(system_, At("run.log"));
+  LoggedSystem silent(system_, log, true);
+  FrmCopy form(silent, &log, true);
+  form.Form_Load();
+  form.Show();
+  EXPECT_EQ(form.ExitCode(), kExitFailed);
+  EXPECT_EQ(system_.boxes.size(), 0u) << system_.BoxLines();
+  EXPECT_EQ(system_.unattended_copies, 2) << "one WinMail.exe in each tree";
+  const std::string logged = Read(At("run.log"));
+  for (const std::string& line : {"de   " + At("Setup\\WM_64\\Windows Mail\\WinMail.exe"),
+                                  std::string("Message « Launch_Copy 5 » : ") + DescribeError(2),
+                                  std::string("Statut : L'installation de Windows Mail a échoué.")})
+    EXPECT_TRUE(Contains(logged, line)) << line << " in\n" << logged;
 }
 
 TEST_F(FormLoadTest, EachStopShowsItsMessageAndNeverTheWindow) {
   struct Case {
     std::vector<std::string> remove;
     std::string boxes;
+    const char* processor = "Intel64 Family 6 Model 85";
   } cases[] = {
       {{"Setup\\WM_32", "Setup\\WM_64"},
        "Movrix18|Le dossiers WM_32 et WM_64 n'ont pas été installés.|none\n"},
       {{"Setup\\WM_64"}, "Movrix18|Le dossier WM_64 n'a pas été installé.|none\n"},
+      // A tree without the program counts as missing, on a 32-bit system too.
+      {{"Setup\\WM_32\\Windows Mail\\WinMail.exe"},
+       "Movrix18|Le dossier WM_32 n'a pas été installé.|none\n"},
+      {{"Setup\\WM_32\\Windows Mail", "Setup\\WM_64\\Windows Mail\\WinMail.exe"},
+       "Movrix18|Le dossiers WM_32 et WM_64 n'ont pas été installés.|none\n"},
+      {{"Setup\\WM_32"}, "Movrix18|Le dossier WM_32 n'a pas été installé.|none\n", "x86 Family 6"},
       {{"Setup\\system32\\msidcrl30.dll"},
        "Movrix18|<description>|none\nMovrix18|Le dossier system32 n'a pas été installé.|none\n"},
       {{"Setup\\system32\\msidcrl30.dll", "Setup\\syswow64\\msidcrl30.dll"},
@@ -149,6 +176,7 @@ TEST_F(FormLoadTest, EachStopShowsItsMessageAndNeverTheWindow) {
     LayOut();
     for (const std::string& path : c.remove) Remove(At(path));
     system_.boxes.clear();
+    system_.environment["PROCESSOR_IDENTIFIER"] = c.processor;
     FrmCopy& form = Start();
     // The boxes of the file test show the system's own description of the missing file.
     for (TestSystem::Box& box : system_.boxes) {
@@ -157,6 +185,7 @@ TEST_F(FormLoadTest, EachStopShowsItsMessageAndNeverTheWindow) {
     EXPECT_EQ(system_.BoxLines(), c.boxes);
     EXPECT_EQ(form.text(kTxtOutput), "");
     EXPECT_FALSE(system_.shown_window.has_value());
+    EXPECT_FALSE(FolderExists(system_, At("PF\\Windows Mail.orlo"))) << "renamed: " << c.boxes;
   }
   // A folder test that fails for another reason than absence stops the run with its description.
   system_.boxes.clear();

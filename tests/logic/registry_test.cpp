@@ -174,30 +174,39 @@ TEST_F(WriteRegTest, EveryListedValueIsWrittenAndOnlyA64BitSystemGetsTheMirror) 
     RegDeleteTreeA(mirror_classes, clsid.c_str());
     RegCloseKey(mirror_classes);
   }
-  int failed = 0;
-  ASSERT_TRUE(Write_Reg(system_, false, failed));
+  Outcome outcome;
+  ASSERT_TRUE(Write_Reg(system_, false, outcome));
   EXPECT_EQ(Stored(HKEY_CLASSES_ROOT, mirror, ""), "<no key>");
   Put(HKEY_CLASSES_ROOT, "mailto", "Kept", "yes");
   const DWORD started = GetTickCount();
-  ASSERT_TRUE(Write_Reg(system_, true, failed));
+  ASSERT_TRUE(Write_Reg(system_, true, outcome));
   const DWORD took = GetTickCount() - started;
   std::printf("Write_Reg, %zu values: %lu ms\n", listing_.size(), took);
   EXPECT_LE(took, 100u) << "the registration is meant to take 100 ms at most";
-  EXPECT_EQ(failed, 0);
+  EXPECT_EQ(SortedFailures(outcome), "");
   ExpectRegistryAsListed(listing_);
   EXPECT_EQ(Stored(HKEY_CLASSES_ROOT, "mailto", "Kept"), "1:" + std::string("yes", 4));
   EXPECT_EQ(system_.BoxLines(), "");
 }
 
-TEST_F(WriteRegTest, KeysAndValuesThatCannotBeWrittenAreReportedAndCounted) {
+TEST_F(WriteRegTest, EachKeyAndValueThatCannotBeWrittenIsNamedWithTheSystemsReason) {
   system_.Fail("OpenRegKey", "WindowsMail.Url.mailto");
   system_.Fail("CreateRegKey", "WindowsMail.Url.mailto");
   system_.Fail("SetRegValue", "EditFlags");
-  int failed = 0;
-  EXPECT_TRUE(Write_Reg(system_, true, failed));
+  Outcome outcome;
+  EXPECT_TRUE(Write_Reg(system_, true, outcome));
   EXPECT_NE(system_.BoxLines().find("CreateKey|Impossible de créer la clef|none\n"),
             std::string::npos);
-  EXPECT_GT(failed, 2);
+  size_t keys = 0, values = 0;
+  for (const Failure& failure : outcome.failures) {
+    EXPECT_EQ(failure.reason, DescribeError(5)) << failure.what;
+    keys += failure.what.rfind("la clé HKCR\\WindowsMail.Url.mailto", 0) == 0;
+    values += failure.what.rfind("la valeur EditFlags de HK", 0) == 0 &&
+              Contains(failure.what, " n'a pas été écrite");
+  }
+  EXPECT_GT(keys, 0u);
+  EXPECT_GT(values, 1u);
+  EXPECT_EQ(keys + values, outcome.failures.size()) << SortedFailures(outcome);
 }
 
 // Run by the scenarios, in a prefix the installer itself has just registered in.

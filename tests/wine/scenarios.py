@@ -265,8 +265,9 @@ def hostile_names(s: Scenario) -> None:
             f"no takeown for the crafted name whole: {s.prefix.command_log()[:3]}")
     s.check(not s.prefix.host(r"C:\planted-takeown.txt").exists(), "the planted takeown.bat ran")
     s.check(not s.prefix.host(r"C:\planted-library.txt").exists(), "the planted advpack.dll was loaded")
-    s.check(CRLF.join([r"de   C:\Setup\WM_32\Windows Mail\?.dll", r"vers C:\Program Files (x86)\Windows Mail\?.dll",
-                       "   ÉCHEC : ce fichier n'a pas été copié"]) in output, "the refused name is not in the log")
+    s.check(CRLF.join([r"de   C:\Setup\WM_32\Windows Mail\?.dll", r"vers C:\Program Files (x86)\Windows Mail\?.dll"])
+            in output and r"ÉCHEC : C:\Program Files (x86)\Windows Mail\?.dll n'a pas été copié : " in output,
+            "the refused name is not in the log")
     s.equal(text_of(run, TXT_OK), "L'installation de Windows Mail est incomplète." + CRLF +
             "Les erreurs sont indiquées dans le journal ci-dessous.", "txtOK")
     s.equal(run.exit_code, 1603, "exit code of an incomplete installation")
