@@ -96,6 +96,8 @@ class FrmCopy {
             const std::string& title = kProgramTitle);
   // Ends a stopped run: the log receives the output so far and the status, the window closes.
   void Halt();
+  // Logs the output as far as the run got, then its status line.
+  void LogStatus();
 
   System& system_;
   RunLog* log_;

@@ -23,8 +23,12 @@ void FrmCopy::Stop(const std::string& message, Icon icon, const std::string& tit
 }
 
 void FrmCopy::Halt() {
-  Log(OutputText() + "Statut : " + Verdict());
+  LogStatus();
   Unload();
+}
+
+void FrmCopy::LogStatus() {
+  Log(OutputText() + "Statut : " + Verdict());
 }
 
 std::string FrmCopy::OutputText() const {
@@ -90,10 +94,11 @@ void FrmCopy::RunInstallSteps() {
 
   state_.Outcome.end = RunEnd::kCompleted;
   SetText(kTxtOutput, OutputText());
-  SetText(kTxtOK, Verdict());
+  const std::string verdict = Verdict();
+  SetText(kTxtOK, verdict);
   // The red line under the frame says the same as txtOK whenever the run is short of success.
-  if (!state_.Outcome.Succeeded()) SetText(kText1, Verdict().substr(0, Verdict().find(kCrLf)));
-  Log(text(kTxtOutput) + "Statut : " + text(kTxtOK));
+  if (!state_.Outcome.Succeeded()) SetText(kText1, verdict.substr(0, verdict.find(kCrLf)));
+  LogStatus();
 }
 
 void FrmCopy::Win_Ver() {
