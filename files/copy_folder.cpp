@@ -33,6 +33,7 @@ std::string DestinationOf(const CopyContext& copy, const std::string& source) {
   return copy.DestRoot + source.substr(static_cast<size_t>(copy.SourceRootLen));
 }
 
+// Records that the file at `path` was not copied, and why.
 void FailFile(Outcome& outcome, const std::string& path, const std::string& reason) {
   outcome.Fail(path + " n'a pas été copié", reason);
 }
@@ -52,6 +53,7 @@ void RefuseLink(Outcome& outcome, const std::string& source) {
                "c'est un lien (jonction ou lien symbolique) vers un autre emplacement");
 }
 
+// Records that `folder` could not be listed to its end, and why: what it has left is not copied.
 void FailListing(Outcome& outcome, const std::string& folder, const std::string& reason) {
   outcome.Fail("le dossier " + folder + " n'a pas pu être lu en entier", reason);
 }
