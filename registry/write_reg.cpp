@@ -74,7 +74,7 @@ size_t EndOfKey(const std::vector<RegistrationEntry>& entries, size_t first) {
   return end;
 }
 
-// The key of `entry` as the log names it, such as "HKCR\\mailto".
+// The key of `entry` as the log names it, such as "HKCR\mailto".
 std::string KeyName(const RegistrationEntry& entry) {
   return RootAbbreviation(entry.root) + "\\" + entry.key;
 }
