@@ -20,6 +20,27 @@ constexpr const char* kMailProcess = "WinMail.exe";
 // Shown in the caption when the executable's date cannot be read.
 constexpr const char* kUnknownDate = "date inconnue";
 
+// The closing lines of txtOK for each verdict; the red status line repeats the first line of a
+// verdict other than success.
+constexpr const char* kInstalledLines =
+    "Les fichiers programmes de Windows Mail ont été correctement installés.\r\n"
+    "Il vous suffit, si vous ne l'avez pas déjà fait, de lancer Quillset";
+constexpr const char* kIncompleteLines =
+    "L'installation de Windows Mail est incomplète.\r\n"
+    "Les erreurs sont indiquées dans le journal ci-dessous.";
+constexpr const char* kFailedLine = "L'installation de Windows Mail a échoué.";
+constexpr const char* kUninstalledLines =
+    "Windows Mail a été désinstallé.\r\n"
+    "Le système a retrouvé son état d'avant l'installation.";
+constexpr const char* kUninstalledAtRestartLines =
+    "Windows Mail sera entièrement désinstallé au prochain redémarrage.\r\n"
+    "Redémarrez l'ordinateur pour terminer le rétablissement des fichiers système.";
+constexpr const char* kUninstallIncompleteLines =
+    "La désinstallation de Windows Mail est incomplète.\r\n"
+    "Les erreurs sont indiquées dans le journal ci-dessous.";
+constexpr const char* kNothingInstalledLine = "Aucune installation de Windows Mail à désinstaller.";
+constexpr const char* kUninstallFailedLine = "La désinstallation de Windows Mail a échoué.";
+
 std::string RemoveAll(std::string text, const std::string& part) {
   for (size_t at = text.find(part); at != std::string::npos; at = text.find(part, at))
     text.erase(at, part.size());
@@ -71,7 +92,7 @@ void FrmCopy::Form_Load() {
         "Windows Mail est en service", Buttons::kYesNo, Icon::kQuestion);
     // In silent mode the question takes No; the run ends for deployment tools to retry later.
     if (answer == Answer::kNo) {
-      exit_code_ = silent_ ? kExitMailRunning : kExitUserRefused;
+      state_.Outcome.end = silent_ ? RunEnd::kMailLeftRunning : RunEnd::kUserRefused;
       return Unload();
     }
     // The run goes on regardless; the log keeps why files in use may fail later.
@@ -82,9 +103,8 @@ void FrmCopy::Form_Load() {
   FixAppFolder();
 
   if (!CheckLanguage()) {
-    system_.ShowMessage("Movrix non compatible avec la langue de Windows ou Système corrompu",
-                        "Form_Load", Buttons::kOk, Icon::kCritical);
-    return Unload();
+    return Stop("Movrix non compatible avec la langue de Windows ou Système corrompu",
+                Icon::kCritical, "Form_Load");
   }
 
   std::string exe_path = system_.ExecutablePath();
@@ -98,12 +118,6 @@ void FrmCopy::Form_Load() {
 
   ComputeFolderValues();
   if (uninstall_) return RunUninstall();
-
-  SetText(kTxtOK, "Les fichiers programmes de Windows Mail ont été correctement installés." +
-                      std::string(kCrLf));
-  SetText(kTxtOK,
-          text(kTxtOK) + "Il vous suffit, si vous ne l'avez pas déjà fait, de lancer Quillset");
-
   RunInstall();
 }
 
@@ -153,8 +167,31 @@ void FrmCopy::Form_Unload(int& /*cancel*/) {
 void FrmCopy::UnLoads() {}
 
 int FrmCopy::ExitCode() const {
-  if (exit_code_ != kExitInstalled) return exit_code_;
-  return completed_ && !Incomplete() ? kExitInstalled : kExitFailed;
+  switch (state_.Outcome.end) {
+    case RunEnd::kUserRefused:
+      return kExitUserRefused;
+    case RunEnd::kMailLeftRunning:
+      return kExitMailRunning;
+    case RunEnd::kNothingInstalled:
+      return kExitNothingInstalled;
+    case RunEnd::kStopped:
+    case RunEnd::kCompleted:
+      break;
+  }
+  if (!state_.Outcome.Succeeded()) return kExitFailed;
+  return state_.Outcome.at_restart.empty() ? kExitInstalled : kExitRestartNeeded;
+}
+
+std::string FrmCopy::Verdict() const {
+  const Outcome& outcome = state_.Outcome;
+  if (outcome.end == RunEnd::kNothingInstalled) return kNothingInstalledLine;
+  if (uninstall_) {
+    if (!outcome.Succeeded())
+      return outcome.end == RunEnd::kCompleted ? kUninstallIncompleteLines : kUninstallFailedLine;
+    return outcome.at_restart.empty() ? kUninstalledLines : kUninstalledAtRestartLines;
+  }
+  if (outcome.Succeeded()) return kInstalledLines;
+  return outcome.end == RunEnd::kCompleted ? kIncompleteLines : kFailedLine;
 }
 
 void FrmCopy::Show() {

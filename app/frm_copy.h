@@ -63,8 +63,9 @@ class FrmCopy {
   // Shutdown routine: nothing is saved or cleaned up at exit.
   void UnLoads();
 
-  // The installation: rights, system, sources, then the three phases; fills txtOutput on
-  // success, closes the window on every stop.
+  // The installation: rights, system, sources, then the three phases; at their end fills
+  // txtOutput and the status lines from the run's outcome. Closes the window on every stop; the
+  // log then keeps the output so far and the status.
   void RunInstall();
   // Identifies the system: the flags and txtSys.
   void Win_Ver();
@@ -77,6 +78,8 @@ class FrmCopy {
   void Show();
   // What the run came to, as an exit code.
   int ExitCode() const;
+  // What the run came to, as txtOK says it: installed, incomplete or failed.
+  std::string Verdict() const;
 
   bool loaded() const { return loaded_; }
   const std::string& caption() const { return content_.caption; }
@@ -91,45 +94,61 @@ class FrmCopy {
   void Log(const std::string& text) {
     if (log_) log_->Line(text);
   }
-  bool Incomplete() const { return state_.Copy.FailedFiles > 0 || state_.FailedRegistryWrites > 0; }
   void SetText(FrmCopyControl control, std::string text) {
     content_.texts[control] = std::move(text);
   }
   void FixAppFolder();
   void ComputeFolderValues();
   bool SourcesPresent();
-  bool SourcesPresent64();
-  bool SourcesPresent32();
-  // The per-user part (run_per_user.cpp): the installing user's prior state recorded before the
-  // registration writes their rows, then the kept program and the Active Setup component that
-  // make every other user get the rows at their next sign-in. Failures are counted in state_.
-  void RecordUserState();
-  bool KeepProgramCopy();
-  void RegisterForEveryUser();
+  bool HoldsProgram(const char* tree);
+  bool TreesPresent();
+  bool LibrariesPresent64();
+  bool LibrariesPresent32();
+  // The text of txtOutput as far as the run got: the steps, the copy log, then every failure and
+  // warning of the outcome, one line each.
+  std::string OutputText() const;
   void Stop(const std::string& message, Icon icon = Icon::kNone,
             const std::string& title = kProgramTitle);
-  // The installer's own folder in the native Program Files, ending in a backslash: the copy of
-  // the program that uninstalls, and the registry's prior state. Only administrators write there.
+  // Ends a stopped run: the log receives the output so far and the status, the window closes.
+  void Halt();
+  // Logs the output as far as the run got, then its status line.
+  void LogStatus();
+  // Ends a run that went through: txtOutput, txtOK and the red status line from the outcome, then
+  // the log's status.
+  void ShowOutcome();
+  // The per-user part (run_per_user.cpp): the installing user's prior state recorded before the
+  // registration writes their rows, then the Active Setup component that makes every other user
+  // get the rows at their next sign-in. Failures go to the outcome.
+  void RecordUserState();
+  void RegisterForEveryUser();
+  // The installer's own folder in the native Program Files, ending in a backslash: the kept copy
+  // of the program (for the way back and for every user's sign-in) and the registry's prior
+  // state. Only administrators write there.
   std::string OwnFolder() const;
+  std::string KeptProgram() const;
   std::string RegistryRecordPath() const;
+  // Copies the running program to KeptProgram(); false, the failure in the outcome, when it
+  // cannot.
+  bool KeepProgramCopy();
   // Takes the registry's prior state once, before the registration; false after its box.
   bool RecordRegistryState();
-  // Keeps the uninstaller in the own folder and writes the Programs and Features entry; returns
-  // the failure, empty when both are done.
-  std::string RegisterUninstaller();
+  // Writes the Programs and Features entry for the kept program; a failure goes to the outcome.
+  void RegisterUninstaller();
   void RunUninstallSteps();
   bool SomethingInstalled();
+  // Removes what the installation kept for the way back: the entry, then the own folder, or,
+  // when users got the rows at their sign-in, retires their component and keeps the program it
+  // runs.
   void RemoveOwnTraces(RestoreReport& report);
-  void ShowRestoreOutcome(const RestoreReport& report);
+  void RetireForEveryUser(RestoreReport& report);
 
   System& system_;
   RunLog* log_;
   bool silent_;
   bool uninstall_;
-  // Set when the run ended for a reason of its own rather than a stop or its end.
-  int exit_code_ = kExitInstalled;
-  bool completed_ = false;
   RunState state_;
+  // The steps text of the output box, which grows as the phases pass.
+  std::string steps_;
   FormContent content_;
   bool loaded_ = true;
   // The window's own flags (IsWindows7, Is64Bit) and ProcessorBits.

@@ -16,6 +16,11 @@ class LoggedSystem : public ForwardingSystem {
   Answer ShowMessage(const std::string& text, const std::string& title, Buttons buttons,
                      Icon icon) override;
   void RunWindow(const FormContent& form) override;
+  // In silent mode the shell's copy is unattended too: none of its boxes may wait for nobody.
+  ShellCopyResult ShellCopyFile(const std::string& from, const std::string& to,
+                                bool unattended) override {
+    return next_.ShellCopyFile(from, to, unattended || silent_);
+  }
 
  private:
   RunLog& log_;

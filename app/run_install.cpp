@@ -19,7 +19,30 @@ void AppendLines(std::string& text, std::initializer_list<std::string> lines) {
 
 void FrmCopy::Stop(const std::string& message, Icon icon, const std::string& title) {
   system_.ShowMessage(message, title, Buttons::kOk, icon);
+  Halt();
+}
+
+void FrmCopy::Halt() {
+  LogStatus();
   Unload();
+}
+
+void FrmCopy::LogStatus() {
+  Log(OutputText() + "Statut : " + Verdict());
+}
+
+std::string FrmCopy::OutputText() const {
+  std::string lines;
+  for (const Failure& failure : state_.Outcome.failures) {
+    lines += "ÉCHEC : " + failure.what;
+    if (!failure.reason.empty()) lines += " : " + failure.reason;
+    lines += kCrLf;
+  }
+  for (const std::string& warning : state_.Outcome.warnings)
+    lines += "ATTENTION : " + warning + kCrLf;
+  for (const std::string& path : state_.Outcome.at_restart)
+    lines += "Au prochain redémarrage : " + path + kCrLf;
+  return steps_ + state_.Copy.CopyLog + (lines.empty() ? "" : kCrLf + lines);
 }
 
 void FrmCopy::RunInstall() {
@@ -43,54 +66,49 @@ void FrmCopy::RunInstallSteps() {
   if (!SourcesPresent()) return;
 
   Log("== Renommer les dossiers Windows Mail");
-  std::string steps;
-  AppendLines(steps, {Repeat('=', 51), "Vérifier la présence des dossiers Windows Mail renommés.",
-                      "Les renommer s'ils ne le sont pas encore", Repeat('=', 51)});
+  AppendLines(steps_, {Repeat('=', 51), "Vérifier la présence des dossiers Windows Mail renommés.",
+                       "Les renommer s'ils ne le sont pas encore", Repeat('=', 51)});
   if (!Launch_Folders(system_, state_, identity_.Is64Bit)) {
     return Stop("Le système doit être réparé avant l'installation de Windows Mail",
                 Icon::kInformation, "MVX");
   }
-  steps += state_.ReportText + kCrLf;
+  steps_ += state_.ReportText + kCrLf;
 
   Log("== Copier les fichiers programmes");
-  if (!Launch_Copy(system_, state_, identity_.Is64Bit)) return Unload();
+  if (!Launch_Copy(system_, state_, identity_.Is64Bit)) return Halt();
 
   bool registers = state_.IsWindows8 || state_.IsWindows10;
   if (registers) {
     Log("== Compléter la base de registre");
-    if (!RecordRegistryState()) return Unload();
+    if (!RecordRegistryState()) return Halt();
     RecordUserState();
-    if (!Write_Reg(system_, identity_.Is64Bit, state_.FailedRegistryWrites)) return Unload();
-    RegisterForEveryUser();
-    AppendLines(steps, {Repeat('=', 57), "Compléter la base de registre", Repeat('=', 57)});
-    if (state_.FailedRegistryWrites > 0) {
-      AppendLines(steps, {"ÉCHEC : " + std::to_string(state_.FailedRegistryWrites) +
-                          " clé(s) ou valeur(s) n'ont pas pu être écrites"});
-    }
-    AppendLines(steps, {""});
+    if (!Write_Reg(system_, identity_.Is64Bit, state_.Outcome)) return Halt();
+    AppendLines(steps_, {Repeat('=', 57), "Compléter la base de registre", Repeat('=', 57), ""});
   }
 
   std::string system_line = "dans le(s) dossier(s) programmes de Windows ";
   system_line += !registers ? "7" : state_.IsWindows8 ? "W8" : "W10";
-  AppendLines(steps, {Repeat('=', 46), "Copier les fichiers programmes de Windows Mail (de Vista)",
-                      system_line, Repeat('=', 46)});
+  AppendLines(steps_, {Repeat('=', 46), "Copier les fichiers programmes de Windows Mail (de Vista)",
+                       system_line, Repeat('=', 46)});
 
-  // Only a complete installation gets its way back registered; a failure there makes it incomplete.
-  if (!Incomplete()) {
-    const std::string failure = RegisterUninstaller();
-    if (!failure.empty()) {
-      ++state_.FailedRegistryWrites;
-      AppendLines(steps, {"ÉCHEC : " + failure});
-    }
-  }
-  SetText(kTxtOutput, steps + state_.ReportText);
-  // The closing lines were set for a complete installation; they must not claim one otherwise.
-  if (Incomplete()) {
-    SetText(kTxtOK, std::string("L'installation de Windows Mail est incomplète.") + kCrLf +
-                        "Les erreurs sont indiquées dans le journal ci-dessous.");
-  }
-  completed_ = true;
-  Log(text(kTxtOutput) + "Statut : " + text(kTxtOK));
+  // The program is kept for the way back and for every user's sign-in.
+  if (KeepProgramCopy() && registers) RegisterForEveryUser();
+  state_.Outcome.end = RunEnd::kCompleted;
+  // Only a complete installation gets its way back registered; a failure there makes it
+  // incomplete.
+  if (state_.Outcome.Succeeded()) RegisterUninstaller();
+  ShowOutcome();
+}
+
+void FrmCopy::ShowOutcome() {
+  SetText(kTxtOutput, OutputText());
+  const std::string verdict = Verdict();
+  SetText(kTxtOK, verdict);
+  // The red line under the frame says the same as txtOK whenever its own text would not be true:
+  // after anything short of a complete installation, and after an uninstallation.
+  if (uninstall_ || !state_.Outcome.Succeeded())
+    SetText(kText1, verdict.substr(0, verdict.find(kCrLf)));
+  LogStatus();
 }
 
 void FrmCopy::Win_Ver() {
@@ -100,23 +118,34 @@ void FrmCopy::Win_Ver() {
 }
 
 bool FrmCopy::SourcesPresent() {
-  return identity_.Is64Bit ? SourcesPresent64() : SourcesPresent32();
+  if (!TreesPresent()) return false;
+  return identity_.Is64Bit ? LibrariesPresent64() : LibrariesPresent32();
 }
 
-// On a 64-bit system: both program trees, then both library sources. Each missing library source
-// has already shown its own box when the run's message comes.
-bool FrmCopy::SourcesPresent64() {
-  bool has_wm32 = FolderExists(system_, state_.AppFolder + "WM_32");
-  bool has_wm64 = FolderExists(system_, state_.AppFolder + "WM_64");
-  if (!has_wm32 && !has_wm64) {
+// True when the program tree `tree` beside the installer holds the program itself: an empty or
+// partial tree would install nothing and still be taken for an installation.
+bool FrmCopy::HoldsProgram(const char* tree) {
+  const int64_t attributes =
+      system_.PathAttributes(state_.AppFolder + tree + "\\Windows Mail\\WinMail.exe");
+  return attributes >= 0 && (attributes & kAttributeDirectory) == 0;
+}
+
+// Every program tree the system needs: WM_32 on any system, WM_64 as well on a 64-bit one.
+bool FrmCopy::TreesPresent() {
+  const bool has_wm32 = HoldsProgram("WM_32");
+  const bool has_wm64 = !identity_.Is64Bit || HoldsProgram("WM_64");
+  if (has_wm32 && has_wm64) return true;
+  if (!has_wm32 && !has_wm64)
     Stop("Le dossiers WM_32 et WM_64 n'ont pas été installés.");
-    return false;
-  }
-  if (!has_wm32 || !has_wm64) {
+  else
     Stop(!has_wm32 ? "Le dossier WM_32 n'a pas été installé."
                    : "Le dossier WM_64 n'a pas été installé.");
-    return false;
-  }
+  return false;
+}
+
+// On a 64-bit system both library sources. Each missing one has already shown its own box when
+// the run's message comes.
+bool FrmCopy::LibrariesPresent64() {
   bool has_system32 = FileExists(system_, state_.AppFolder + "system32\\msidcrl30.dll", true);
   bool has_syswow64 = FileExists(system_, state_.AppFolder + "syswow64\\msidcrl30.dll", true);
   if (!has_system32 && !has_syswow64) {
@@ -132,7 +161,7 @@ bool FrmCopy::SourcesPresent64() {
 }
 
 // On a 32-bit system only the one library source is needed.
-bool FrmCopy::SourcesPresent32() {
+bool FrmCopy::LibrariesPresent32() {
   if (FileExists(system_, state_.AppFolder + "syswow64\\msidcrl30.dll", true)) return true;
   Stop("Le dossier syswow64 n'a pas été installé.");
   return false;

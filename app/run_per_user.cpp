@@ -15,9 +15,11 @@ namespace {
 void WriteUserRows(System& system, RunLog& log, std::vector<std::string>& failures) {
   log.Line("== Inscrire Windows Mail pour l'utilisateur");
   if (!RecordCurrentUserState(system, failures)) return;
-  int failed = 0;
-  if (!WriteRegistrationRows(system, CurrentUserRegistration(), failed) || failed > 0)
-    failures.push_back(std::to_string(failed) + " clé(s) ou valeur(s) n'ont pas pu être écrites");
+  Outcome written;
+  const bool went_through = WriteRegistrationRows(system, CurrentUserRegistration(), written);
+  for (const Failure& failure : written.failures)
+    failures.push_back(failure.what + " : " + failure.reason);
+  if (!went_through) failures.push_back("l'inscription s'est arrêtée avant sa fin");
 }
 
 void RestoreUserRows(System& system, RunLog& log, std::vector<std::string>& failures) {
@@ -40,42 +42,17 @@ int RunPerUser(System& system, RunLog& log, bool uninstall) {
   return failures.empty() ? kExitInstalled : kExitFailed;
 }
 
-std::string KeptProgramPath(const RunState& state) {
-  return state.ProgramFilesFolder + "Movrix18\\Movrix18.exe";
-}
-
 void FrmCopy::RecordUserState() {
   std::vector<std::string> failures;
   if (RecordCurrentUserState(system_, failures)) return;
-  for (const std::string& failure : failures) Log("ÉCHEC : " + failure);
-  ++state_.FailedRegistryWrites;
-}
-
-bool FrmCopy::KeepProgramCopy() {
-  const std::string kept = KeptProgramPath(state_);
-  const std::string running = system_.ExecutablePath();
-  if (EqualsIgnoringCase(running, kept)) return true;
-  return Guarded(
-      [&] {
-        const std::string folder = kept.substr(0, kept.rfind('\\'));
-        if (system_.PathAttributes(folder) < 0) system_.CreateFolder(folder);
-        system_.CopyFileOver(running, kept);
-        return true;
-      },
-      [&](const std::string& description) {
-        Log("ÉCHEC : " + kept + " : " + description);
-        ++state_.Copy.FailedFiles;
-        return false;
-      });
+  for (const std::string& failure : failures) state_.Outcome.Fail(failure, "");
 }
 
 void FrmCopy::RegisterForEveryUser() {
   Log("== Inscrire Windows Mail pour chaque utilisateur");
-  if (!KeepProgramCopy()) return;
-  if (int failed = WriteActiveSetupComponent(system_, KeptProgramPath(state_))) {
-    Log("ÉCHEC : HKLM\\" + std::string(kActiveSetupKey) + " : " + std::to_string(failed) +
-        " valeur(s) n'ont pas pu être écrites");
-    state_.FailedRegistryWrites += failed;
+  if (int failed = WriteActiveSetupComponent(system_, KeptProgram())) {
+    state_.Outcome.Fail("HKLM\\" + std::string(kActiveSetupKey),
+                        std::to_string(failed) + " valeur(s) n'ont pas pu être écrites");
   }
 }
 

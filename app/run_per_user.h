@@ -16,8 +16,4 @@ namespace movrix {
 // `log`. Returns 0, or 1603 when anything failed.
 int RunPerUser(System& system, RunLog& log, bool uninstall);
 
-// Where the installation keeps the program for the way back and for every user's sign-in: the
-// native Program Files folder + "Movrix18\Movrix18.exe", writable by administrators only.
-std::string KeptProgramPath(const RunState& state);
-
 }  // namespace movrix

@@ -7,6 +7,8 @@
 #include "files/launch_folders.h"
 #include "files/mod_file_mngr.h"
 #include "files/restore.h"
+#include "registry/active_setup.h"
+#include "registry/mod_key.h"
 #include "registry/prior_state.h"
 #include "registry/uninstall_entry.h"
 
@@ -25,43 +27,20 @@ constexpr const char* kNothingInstalled =
     "Aucune installation de Windows Mail par Movrix18 n'a été trouvée.\r\n"
     "Rien n'a été modifié.";
 
-// The verdict of a run, for txtOK, and its one-line form for the red status line.
-struct Verdict {
-  std::string closing_lines;
-  std::string status_line;
-};
-
-Verdict VerdictOf(const RestoreReport& report) {
-  if (report.Failed()) {
-    return {std::string("La désinstallation de Windows Mail est incomplète.") + kCrLf +
-                "Les erreurs sont indiquées dans le journal ci-dessous.",
-            "Désinstallation incomplète - des éléments n'ont pas pu être rétablis"};
-  }
-  if (!report.scheduled.empty()) {
-    return {std::string("Windows Mail a été désinstallé.") + kCrLf +
-                "Redémarrez l'ordinateur pour terminer le rétablissement des fichiers système.",
-            "Désinstallation effectuée - redémarrage nécessaire"};
-  }
-  return {std::string("Windows Mail a été désinstallé.") + kCrLf +
-              "Le système a retrouvé son état d'avant l'installation.",
-          "Toutes les opérations ont été effectuées avec succès - Windows Mail est désinstallé"};
-}
-
-std::string OutputOf(const RestoreReport& report) {
-  std::string text = Repeat('=', 46) + kCrLf + "Désinstaller Windows Mail" + kCrLf +
-                     "Rétablir l'état d'avant la première installation" + kCrLf + Repeat('=', 46) +
-                     kCrLf;
-  for (const std::string& line : report.done) text += line + kCrLf;
-  for (const std::string& line : report.failures) text += "ÉCHEC : " + line + kCrLf;
-  for (const std::string& path : report.scheduled)
-    text += "Au prochain redémarrage : " + path + kCrLf;
-  return text;
+// The head of the output box of the way back.
+std::string UninstallSteps() {
+  return Repeat('=', 46) + kCrLf + "Désinstaller Windows Mail" + kCrLf +
+         "Rétablir l'état d'avant la première installation" + kCrLf + Repeat('=', 46) + kCrLf;
 }
 
 }  // namespace
 
 std::string FrmCopy::OwnFolder() const {
   return state_.ProgramFilesFolder + kProgramTitle + "\\";
+}
+
+std::string FrmCopy::KeptProgram() const {
+  return OwnFolder() + kProgramName;
 }
 
 std::string FrmCopy::RegistryRecordPath() const {
@@ -82,21 +61,34 @@ bool FrmCopy::RecordRegistryState() {
       });
 }
 
-std::string FrmCopy::RegisterUninstaller() {
-  const std::string program = OwnFolder() + kProgramName;
+bool FrmCopy::KeepProgramCopy() {
+  const std::string running = system_.ExecutablePath();
   return Guarded(
       [&] {
         if (!FolderExists(system_, OwnFolder())) system_.CreateFolder(OwnFolder());
-        const std::string running = system_.ExecutablePath();
-        if (!EqualsIgnoringCase(running, program)) system_.CopyFileOver(running, program);
-        int64_t bytes = system_.FileLength(program);
+        if (!EqualsIgnoringCase(running, KeptProgram())) system_.CopyFileOver(running, KeptProgram());
+        return true;
+      },
+      [&](const std::string& description) {
+        state_.Outcome.Fail("programme non gardé pour la désinstallation : " + KeptProgram(),
+                            description);
+        return false;
+      });
+}
+
+void FrmCopy::RegisterUninstaller() {
+  Guarded(
+      [&] {
+        int64_t bytes = system_.FileLength(KeptProgram());
         bytes += TreeSize(system_, state_.ProgramFilesFolder + kMailFolder);
         if (identity_.Is64Bit)
           bytes += TreeSize(system_, state_.ProgramFilesX86Folder + kMailFolder);
-        return WriteUninstallEntry(system_, program, OwnFolder(), uint32_t(bytes / 1024 + 1));
+        const std::string failure =
+            WriteUninstallEntry(system_, KeptProgram(), OwnFolder(), uint32_t(bytes / 1024 + 1));
+        if (!failure.empty()) state_.Outcome.Fail(failure, "");
       },
       [&](const std::string& description) {
-        return "programme de désinstallation non copié : " + program + " : " + description;
+        state_.Outcome.Fail("entrée de Programmes et fonctionnalités non écrite", description);
       });
 }
 
@@ -110,7 +102,8 @@ void FrmCopy::RunUninstall() {
 bool FrmCopy::SomethingInstalled() {
   return HasFolderBackups(system_, state_, identity_.Is64Bit) ||
          HasSystemFileBackups(system_, state_, identity_.Is64Bit) ||
-         FolderExists(system_, OwnFolder()) || UninstallEntryExists(system_);
+         system_.PathAttributes(RegistryRecordPath()) >= 0 ||
+         KeyExists(system_, kLocalMachine, kUninstallKey);
 }
 
 void FrmCopy::RunUninstallSteps() {
@@ -120,16 +113,16 @@ void FrmCopy::RunUninstallSteps() {
   if (!identity_.IsWindows7 && !state_.IsWindows8 && !state_.IsWindows10)
     return Stop("Le système n'est ni Windows 7, ni Windows 8, ni Windows 10");
   if (!SomethingInstalled()) {
-    exit_code_ = kExitNothingInstalled;
+    state_.Outcome.end = RunEnd::kNothingInstalled;
     return Stop(kNothingInstalled, Icon::kInformation);
   }
   if (!silent_ && system_.ShowMessage(kUninstallQuestion, "Désinstaller Windows Mail",
                                       Buttons::kYesNo, Icon::kQuestion) != Answer::kYes) {
-    exit_code_ = kExitUserRefused;
-    return Unload();
+    state_.Outcome.end = RunEnd::kUserRefused;
+    return Halt();
   }
 
-  RestoreReport report;
+  RestoreReport report(state_.Outcome);
   Log("== Rétablir la base de registre");
   if (system_.PathAttributes(RegistryRecordPath()) >= 0) {
     Guarded([&] { RestorePriorState(system_, RegistryRecordPath(), report); },
@@ -143,11 +136,15 @@ void FrmCopy::RunUninstallSteps() {
   RestoreProgramFolders(system_, state_, identity_.Is64Bit, report);
   // What the installer kept for the way back goes last, and only once nothing is left to retry.
   if (!report.Failed()) RemoveOwnTraces(report);
-  ShowRestoreOutcome(report);
+  steps_ = UninstallSteps();
+  for (const std::string& line : report.done()) steps_ += line + kCrLf;
+  state_.Outcome.end = RunEnd::kCompleted;
+  ShowOutcome();
 }
 
 void FrmCopy::RemoveOwnTraces(RestoreReport& report) {
   RemoveUninstallEntry(system_, report);
+  if (KeyExists(system_, kLocalMachine, kActiveSetupKey)) return RetireForEveryUser(report);
   const std::string folder = OwnFolder();
   const std::string program = folder + kProgramName;
   const bool running_from_folder = EqualsIgnoringCase(system_.ExecutablePath(), program);
@@ -168,17 +165,19 @@ void FrmCopy::RemoveOwnTraces(RestoreReport& report) {
   }
 }
 
-void FrmCopy::ShowRestoreOutcome(const RestoreReport& report) {
-  const Verdict verdict = VerdictOf(report);
-  SetText(kTxtOutput, OutputOf(report));
-  SetText(kTxtOK, verdict.closing_lines);
-  SetText(kText1, verdict.status_line);
-  if (report.Failed())
-    exit_code_ = kExitFailed;
-  else if (!report.scheduled.empty())
-    exit_code_ = kExitRestartNeeded;
-  completed_ = true;
-  Log(text(kTxtOutput) + "Statut : " + text(kTxtOK));
+void FrmCopy::RetireForEveryUser(RestoreReport& report) {
+  // Users who got the rows at a sign-in get their own state back at their next one, from the
+  // kept program: it stays while the retired component points at it; only the record goes.
+  if (const int failed = RetireActiveSetupComponent(system_, KeptProgram())) {
+    return report.Fail("composant non retiré", "HKLM\\" + std::string(kActiveSetupKey),
+                       std::to_string(failed) + " valeur(s) n'ont pas pu être écrites");
+  }
+  report.Done("Chaque utilisateur retrouvera ses valeurs à sa prochaine ouverture de session");
+  try {
+    system_.RemoveFile(RegistryRecordPath());
+  } catch (const SystemError& failure) {
+    report.Fail("fichier non supprimé", RegistryRecordPath(), failure.what());
+  }
 }
 
 }  // namespace movrix

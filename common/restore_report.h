@@ -1,27 +1,36 @@
-// What an uninstallation run gathers while it puts the machine back: the steps done, what could
-// not be restored, and what the system completes at the next restart. The run derives its output
-// box, its status lines, its log and its exit code from this one record.
+// What an uninstallation run gathers while it puts the machine back: the steps done for the
+// output box, and, in the run's outcome, what could not be restored and what the system completes
+// at the next restart. The status lines, the log and the exit code come from that outcome, as
+// for an installation.
 #pragma once
 
 #include <string>
 #include <vector>
 
-#include "common/text.h"
+#include "common/run_state.h"
 
 namespace movrix {
 
-struct RestoreReport {
-  std::vector<std::string> done;       // one line per thing restored
-  std::vector<std::string> failures;   // "what : path or key : system text"
-  std::vector<std::string> scheduled;  // paths replaced or deleted at the next restart
+class RestoreReport {
+ public:
+  explicit RestoreReport(Outcome& outcome) : outcome_(outcome) {}
 
-  void Done(const std::string& line) { done.push_back(line); }
+  // One line per thing restored.
+  const std::vector<std::string>& done() const { return done_; }
+  void Done(const std::string& line) { done_.push_back(line); }
   // Records that `what` could not be done to `where`, for the reason the system gave.
   void Fail(const std::string& what, const std::string& where, const std::string& reason) {
-    failures.push_back(what + " : " + where + " : " + reason);
+    outcome_.Fail(what + " : " + where, reason);
   }
-  void Schedule(const std::string& path) { scheduled.push_back(path); }
-  bool Failed() const { return !failures.empty(); }
+  // Records a file the system replaces or deletes at the next restart.
+  void Schedule(const std::string& path) { outcome_.at_restart.push_back(path); }
+  bool Failed() const { return !outcome_.failures.empty(); }
+  // The run's outcome, for the steps that report into it directly.
+  Outcome& outcome() { return outcome_; }
+
+ private:
+  Outcome& outcome_;
+  std::vector<std::string> done_;
 };
 
 }  // namespace movrix

@@ -4,17 +4,52 @@
 
 #include <cstdint>
 #include <string>
+#include <utility>
+#include <vector>
 
 #include "platform/system.h"
 
 namespace movrix {
 
+// One thing the run could not do: what was not done (naming the file, folder, key or value) and
+// why, in the system's words when the system gave the reason.
+struct Failure {
+  std::string what;
+  std::string reason;
+};
+
+// How the run ended.
+enum class RunEnd {
+  kStopped,          // not at its end: a check or a phase stopped it, or it is still running
+  kCompleted,        // every phase ran to its end (failures may still have been met)
+  kUserRefused,      // the user would not have Windows Mail ended
+  kMailLeftRunning,  // Windows Mail runs and nobody was there to be asked
+  kNothingInstalled,  // the way back found no installation to undo
+};
+
+// What the run came to: how it ended and everything that failed on the way. The window's status
+// lines, the log's status line and the exit code are all derived from this one record, so that
+// they cannot disagree.
+struct Outcome {
+  RunEnd end = RunEnd::kStopped;
+  std::vector<Failure> failures;
+  // What did not fail but should be known, such as a command still running after its wait.
+  std::vector<std::string> warnings;
+  // Files the system replaces or deletes at the next restart, which completes the run.
+  std::vector<std::string> at_restart;
+
+  void Fail(std::string what, std::string reason) {
+    failures.push_back({std::move(what), std::move(reason)});
+  }
+  // True when the run completed and nothing failed.
+  bool Succeeded() const { return end == RunEnd::kCompleted && failures.empty(); }
+};
+
 // What the tree copy shares between CopyFolder and CopyThisFile.
 struct CopyContext {
   int16_t SourceRootLen = 0;  // characters of the source root, its final backslash included
   std::string DestRoot;       // destination root, ending in a backslash
-  std::string CopyLog;        // two lines per handled file, a third when it failed
-  int FailedFiles = 0;        // files and system files that were not copied
+  std::string CopyLog;        // two lines per handled file
   movrix::FindData FindData;  // the one search record of the whole walk
 };
 
@@ -30,9 +65,9 @@ struct RunState {
   bool IsWindows10 = false;
   // The report of the last phase that left one: the renaming report, then the copy log.
   std::string ReportText;
-  // Registry keys and values the registration could not write.
-  int FailedRegistryWrites = 0;
   CopyContext Copy;
+  // Every phase adds its failures; the run sets how it ended.
+  movrix::Outcome Outcome;
 };
 
 }  // namespace movrix

@@ -25,22 +25,25 @@ void ReplaceKeepingBackup(System& system, const std::string& source,
   try {
     system.CopyFileOver(source, destination);
   } catch (const SystemError&) {
-    if (backed_up_now) system.Rename(destination + kBackupSuffix, destination);
+    // A copy that broke off may have left part of the new file: the original goes over it.
+    if (backed_up_now) system.MoveReplacing(destination + kBackupSuffix, destination);
     throw;
   }
 }
 
-bool CopyAdd(System& system, const std::string& source, const std::string& destination) {
+bool CopyAdd(System& system, Outcome& outcome, const std::string& source,
+             const std::string& destination) {
   return Guarded(
       [&] {
         // A system file is in use by the system: its rights must be in place before it is moved.
-        if (!SetRights(system, destination, true)) return false;
+        if (!SetRights(system, outcome, destination, true)) return false;
         ReplaceKeepingBackup(system, source, destination);
         return true;
       },
-      [&](const std::string&) {
+      [&](const std::string& description) {
         system.ShowMessage("Copie de " + source + " vers " + destination, "CopyAdd", Buttons::kOk,
                            Icon::kCritical);
+        outcome.Fail(destination + " n'a pas été remplacé", description);
         return false;
       });
 }

@@ -9,8 +9,9 @@ namespace movrix {
 
 // Copies `source` over `destination`. An existing original (longer than 0 bytes) is first renamed
 // to `destination` + ".orlo" unless that backup exists already, so that the first original is
-// kept across runs; when the copy then fails, the backup taken now is put back, so that the
-// system file is never left missing. Errors reach the caller.
+// kept across runs; when the copy then fails, the backup taken now is put back (over whatever part
+// of the new file the copy left), so that the system file is never left missing. Errors reach the
+// caller.
 void ReplaceKeepingBackup(System& system, const std::string& source,
                           const std::string& destination);
 

@@ -9,7 +9,8 @@ namespace {
 
 // FO_COPY with FOF_SILENT | FOF_NOCONFIRMATION returns 0 on success.
 constexpr int kShellSuccess = 0;
-constexpr const char* kFailedFileLine = "   ÉCHEC : ce fichier n'a pas été copié";
+// The system's code for an operation that was abandoned (ERROR_CANCELLED).
+constexpr uint32_t kErrorCancelled = 1223;
 
 // Only names that match "*.*" are program files; others (LICENSE, say) are left out.
 bool HasDot(const std::string& name) {
@@ -32,25 +33,58 @@ std::string DestinationOf(const CopyContext& copy, const std::string& source) {
   return copy.DestRoot + source.substr(static_cast<size_t>(copy.SourceRootLen));
 }
 
-void LogFailure(CopyContext& copy, const std::string& line) {
-  copy.CopyLog += line + kCrLf;
-  ++copy.FailedFiles;
+// Records that the file at `path` was not copied, and why.
+void FailFile(Outcome& outcome, const std::string& path, const std::string& reason) {
+  outcome.Fail(path + " n'a pas été copié", reason);
 }
 
-// Logs a file that cannot be copied under the name the listing gave, and counts it.
-void RefuseName(CopyContext& copy, const std::string& source) {
-  copy.CopyLog += "de   " + source + kCrLf + "vers " + DestinationOf(copy, source) + kCrLf;
-  LogFailure(copy, kFailedFileLine);
+// Logs a file that cannot be copied under the name the listing gave, and reports it.
+void RefuseName(CopyContext& copy, Outcome& outcome, const std::string& source) {
+  const std::string destination = DestinationOf(copy, source);
+  copy.CopyLog += "de   " + source + kCrLf + "vers " + destination + kCrLf;
+  FailFile(outcome, destination,
+           "son nom a des caractères que la page de code du système ne sait pas écrire");
 }
 
-std::unique_ptr<FileSearch> StartListing(System& system, CopyContext& copy,
+// A junction or symbolic link stands for another place, which anyone who could plant it there
+// chose: it is neither followed nor copied.
+void RefuseLink(Outcome& outcome, const std::string& source) {
+  outcome.Fail(source + " n'a été ni suivi ni copié",
+               "c'est un lien (jonction ou lien symbolique) vers un autre emplacement");
+}
+
+// Records that `folder` could not be listed to its end, and why: what it has left is not copied.
+void FailListing(Outcome& outcome, const std::string& folder, const std::string& reason) {
+  outcome.Fail("le dossier " + folder + " n'a pas pu être lu en entier", reason);
+}
+
+std::unique_ptr<FileSearch> StartListing(System& system, CopyContext& copy, Outcome& outcome,
                                          const std::string& folder) {
   try {
     return system.FindFirst(folder + "*.*", copy.FindData);
   } catch (const SystemError& failure) {
-    LogFailure(copy, "ÉCHEC : impossible de lire le dossier " + folder + " : " + failure.what());
+    FailListing(outcome, folder, failure.what());
     return nullptr;
   }
+}
+
+// Fetches the next entry of `folder` into FindData. False when no entry is left, and when the
+// listing breaks off, which is reported like a folder that cannot be listed.
+bool NextEntry(FileSearch& search, CopyContext& copy, Outcome& outcome, const std::string& folder) {
+  try {
+    return search.Next(copy.FindData);
+  } catch (const SystemError& failure) {
+    FailListing(outcome, folder, failure.what());
+    return false;
+  }
+}
+
+// Why the shell's copy failed, in the system's words; empty when it succeeded. A copy the shell
+// abandoned failed whatever its result says.
+std::string ShellCopyFailure(System& system, const ShellCopyResult& result) {
+  if (result.aborted) return system.ErrorText(kErrorCancelled);
+  if (result.code == kShellSuccess) return "";
+  return system.ErrorText(uint32_t(result.code)) + " (code " + std::to_string(result.code) + ")";
 }
 
 }  // namespace
@@ -61,9 +95,10 @@ std::string StripNull(const std::string& text) {
   return text.substr(0, end);
 }
 
-bool CopyThisFile(System& system, CopyContext& copy, const std::string& folder) {
+bool CopyThisFile(System& system, CopyContext& copy, Outcome& outcome, const std::string& folder) {
   std::string source, destination;  // built step by step; the error box shows what exists
-  const bool copied = Guarded(
+  bool copied = false;
+  Guarded(
       [&] {
         source = folder + StripNull(copy.FindData.name);
         copy.CopyLog += "de   " + source + kCrLf;
@@ -72,39 +107,47 @@ bool CopyThisFile(System& system, CopyContext& copy, const std::string& folder) 
         // A destination that does not exist yet (every one, on a first installation) has nothing
         // to take over: the copy creates it as the administrator's own, which is what the
         // commands would have made of it. Skipping them saves two console programs per file.
-        if (system.PathAttributes(destination) >= 0 && !SetRights(system, destination)) {
+        if (system.PathAttributes(destination) >= 0 && !SetRights(system, outcome, destination)) {
           system.ShowMessage("Erreur de copie", "CopyThisFile", Buttons::kOk, Icon::kCritical);
-          return false;
+          return;  // the rights step has reported the file
         }
-        // The shell reports its own failures; a non-zero result only stops the walk.
-        return system.ShellCopyFile(source, destination) == kShellSuccess;
+        // The shell reports its own failures; a failure only stops the walk.
+        const std::string failure =
+            ShellCopyFailure(system, system.ShellCopyFile(source, destination, false));
+        copied = failure.empty();
+        if (!copied) FailFile(outcome, destination, failure);
       },
-      [&](const std::string&) {
+      [&](const std::string& description) {
         system.ShowMessage("Copie de " + source + kCrLf + " vers " + destination, kProgramTitle,
                            Buttons::kOk, Icon::kCritical);
-        return false;
+        FailFile(outcome,
+                 !destination.empty() ? destination
+                 : !source.empty()    ? source
+                                      : folder,
+                 description);
       });
-  if (!copied) LogFailure(copy, kFailedFileLine);
   return copied;
 }
 
-bool CopyFolder(System& system, CopyContext& copy, const std::string& folder) {
+bool CopyFolder(System& system, CopyContext& copy, Outcome& outcome, const std::string& folder) {
   // The search belongs to this level; FindData is shared, so each level refills it from its own
   // search before reading it again.
-  std::unique_ptr<FileSearch> search = StartListing(system, copy, folder);
+  std::unique_ptr<FileSearch> search = StartListing(system, copy, outcome, folder);
   if (!search) return true;
   do {
     const std::string name = StripNull(copy.FindData.name);
     if (StartsWithDot(name)) continue;
     if (!CarriedWhole(name)) {
-      RefuseName(copy, folder + name);
+      RefuseName(copy, outcome, folder + name);
+    } else if (copy.FindData.attributes & kAttributeReparsePoint) {
+      RefuseLink(outcome, folder + name);
     } else if (copy.FindData.attributes & kAttributeDirectory) {
       // A failure inside a subfolder ends the walk of that subfolder only.
-      CopyFolder(system, copy, folder + name + "\\");
-    } else if (HasDot(name) && !CopyThisFile(system, copy, folder)) {
+      CopyFolder(system, copy, outcome, folder + name + "\\");
+    } else if (HasDot(name) && !CopyThisFile(system, copy, outcome, folder)) {
       return false;
     }
-  } while (search->Next(copy.FindData));
+  } while (NextEntry(*search, copy, outcome, folder));
   return true;
 }
 

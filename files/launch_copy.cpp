@@ -39,38 +39,41 @@ std::string Lines(const char* const (&lines)[N]) {
 }
 
 // Copies the tree below `source_root` under `destination_root`.
-bool CopyTree(System& system, CopyContext& copy, const std::string& source_root,
+bool CopyTree(System& system, RunState& state, const std::string& source_root,
               const std::string& destination_root) {
-  copy.SourceRootLen = static_cast<int16_t>(source_root.size());
-  copy.DestRoot = destination_root;
-  return CopyFolder(system, copy, source_root);
+  state.Copy.SourceRootLen = static_cast<int16_t>(source_root.size());
+  state.Copy.DestRoot = destination_root;
+  return CopyFolder(system, state.Copy, state.Outcome, source_root);
 }
 
 // Creates the folder that holds `destination` when it is missing: a system in another language
-// has no fr-FR folder of its own.
-void MakeFolderOf(System& system, const std::string& destination) {
+// has no fr-FR folder of its own. A folder that cannot be made fails its row only.
+bool MakeFolderOf(System& system, Outcome& outcome, const std::string& destination) {
   const std::string folder = destination.substr(0, destination.find_last_of('\\'));
-  if (!FolderExists(system, folder)) system.CreateFolder(folder);
+  try {
+    if (!FolderExists(system, folder)) system.CreateFolder(folder);
+    return true;
+  } catch (const SystemError& failure) {
+    outcome.Fail(destination + " n'a pas été remplacé",
+                 "le dossier " + folder + " n'a pas pu être créé : " + failure.what());
+    return false;
+  }
 }
 
 // Replaces the system files of the rows for `bits`, in table order, advancing the step marker.
-// Returns the log lines of the files that were not replaced, each counted as a failure.
-std::string CopySystemFiles(System& system, RunState& state, Bits bits, std::string& step) {
-  std::string failures;
+// Every file not replaced is a failure in the run's outcome.
+void CopySystemFiles(System& system, RunState& state, Bits bits, std::string& step) {
   for (const SystemFileRow& row : kSystemFileRows) {
     if (row.system != bits) continue;
     step = row.step;
     const std::string source = state.AppFolder + row.source;
     const std::string destination = FolderOf(state, row.folder) + row.destination;
-    MakeFolderOf(system, destination);
-    if (row.how == How::kBackUpAndCopyOver) {
+    if (!MakeFolderOf(system, state.Outcome, destination)) continue;
+    if (row.how == How::kBackUpAndCopyOver)
       ReplaceKeepingBackup(system, source, destination);
-    } else if (!CopyAdd(system, source, destination)) {  // reports its own failure
-      failures += "ÉCHEC : " + destination + " n'a pas été remplacé" + kCrLf;
-      ++state.Copy.FailedFiles;
-    }
+    else
+      CopyAdd(system, state.Outcome, source, destination);  // reports its own failure
   }
-  return failures;
 }
 
 bool ReplacesSystemFiles(const RunState& state) {
@@ -81,34 +84,35 @@ void CopyPhase64(System& system, RunState& state, std::string& step) {
   CopyContext& copy = state.Copy;
   copy.CopyLog = Header("Copier les fichiers dans Program Files (x86)", 67);
   step = "1";
-  if (!CopyTree(system, copy, state.AppFolder + "WM_32\\", state.ProgramFilesX86Folder))
+  if (!CopyTree(system, state, state.AppFolder + "WM_32\\", state.ProgramFilesX86Folder))
     FailWithoutDescription();
   copy.CopyLog += kCrLf + Header("Copier les fichiers dans Program Files", 58);
   step = "2";
-  CopyTree(system, copy, state.AppFolder + "WM_64\\", state.ProgramFilesFolder);
+  CopyTree(system, state, state.AppFolder + "WM_64\\", state.ProgramFilesFolder);
   if (!ReplacesSystemFiles(state)) return;
   step = "3";
-  // While the redirection is off, System32Folder names the native 64-bit system folder.
+  // While the redirection is off, System32Folder names the native 64-bit system folder. The rows
+  // work through the switch, which shows their boxes with the redirection back on.
   Wow64RedirectionOff redirection(system);
-  const std::string failures = CopySystemFiles(system, state, Bits::k64, step);
+  CopySystemFiles(redirection, state, Bits::k64, step);
   step = "6";
   redirection.Restore();
   step = "7";
   copy.CopyLog += kCrLf + Repeat('=', 12) + kCrLf + Header("Copier les DLL et DLL.MUI", 24) +
-                  Lines(kSystemFileLines64) + failures;
+                  Lines(kSystemFileLines64);
 }
 
 void CopyPhase32(System& system, RunState& state, std::string& step) {
   CopyContext& copy = state.Copy;
   copy.CopyLog = Header("Copier les fichiers dans Program Files", 58);
   step = "8";
-  CopyTree(system, copy, state.AppFolder + "WM_32\\", state.ProgramFilesFolder);
+  CopyTree(system, state, state.AppFolder + "WM_32\\", state.ProgramFilesFolder);
   step = "9";
   if (!ReplacesSystemFiles(state)) return;
-  const std::string failures = CopySystemFiles(system, state, Bits::k32, step);
+  CopySystemFiles(system, state, Bits::k32, step);
   step = "10";
   copy.CopyLog += kCrLf + Repeat('=', 27) + kCrLf + Header("Copie des DLL et DLL.MUI", 27) +
-                  Lines(kSystemFileLines32) + failures;
+                  Lines(kSystemFileLines32);
 }
 
 }  // namespace

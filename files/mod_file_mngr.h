@@ -21,23 +21,25 @@ bool FileExists(System& system, const std::string& path, bool show_message);
 bool FolderExists(System& system, const std::string& path);
 
 // Hands `path` to the Administrators group (takeown, then icacls). With `await`, waits for each
-// command to end, 30 s at most; otherwise they run on alongside. False only when a command could
-// not be started, after its box.
-bool SetRights(System& system, const std::string& path, bool await = false);
+// command to end, 30 s at most, and a command still running then is a warning in `outcome`;
+// otherwise they run on alongside. False only when a command could not be started, after its box;
+// `outcome` then holds the failure, as the path not written for want of rights.
+bool SetRights(System& system, Outcome& outcome, const std::string& path, bool await = false);
 
 // The text before the first NUL of `text`. Raises a failure when there is none.
 std::string StripNull(const std::string& text);
 
 // Copies the file of `copy.FindData` from `folder` to the same relative place under
-// `copy.DestRoot`, logging two lines, and a third that marks it when it was not copied (counted
-// in `copy.FailedFiles`). An existing destination is handed to the Administrators group first.
-// True when the file was copied.
-bool CopyThisFile(System& system, CopyContext& copy, const std::string& folder);
+// `copy.DestRoot`, logging two lines; a file not copied is a failure in `outcome`, with the
+// reason. An existing destination is handed to the Administrators group first. True when the file
+// was copied.
+bool CopyThisFile(System& system, CopyContext& copy, Outcome& outcome, const std::string& folder);
 
 // Copies the tree below `folder` (ending in a backslash) under `copy.DestRoot`. Names without a dot
-// and names beginning with one are skipped. A folder that cannot be listed and a name that the
-// ANSI listing could not carry are logged and counted as failures, and the walk goes on. True
+// and names beginning with one are skipped. A folder that cannot be listed (or whose listing
+// breaks off), a name that the ANSI listing could not carry and a link (junction or symbolic link,
+// which is neither followed nor copied) are failures in `outcome`, and the walk goes on. True
 // unless a file of this folder itself failed to copy, which ends the walk of this folder.
-bool CopyFolder(System& system, CopyContext& copy, const std::string& folder);
+bool CopyFolder(System& system, CopyContext& copy, Outcome& outcome, const std::string& folder);
 
 }  // namespace movrix

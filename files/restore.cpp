@@ -81,8 +81,8 @@ void RestoreSystemFile(System& system, const std::string& file, RestoreReport& r
   const std::string backup = file + kBackupSuffix;
   if (!Exists(system, backup)) return;
   // A failed rights step has shown its box; the move below tells whether it mattered.
-  if (Exists(system, file)) SetRights(system, file, true);
-  SetRights(system, backup, true);
+  if (Exists(system, file)) SetRights(system, report.outcome(), file, true);
+  SetRights(system, report.outcome(), backup, true);
   try {
     system.MoveReplacing(backup, file);
     report.Done("Fichier système rétabli : " + file);
@@ -142,17 +142,18 @@ bool HasSystemFileBackups(System& system, const RunState& state, bool is_64_bit)
   // While the redirection is off, System32Folder names the native 64-bit system folder.
   Wow64RedirectionOff redirection(system);
   for (const std::string& file : SystemFiles(state, is_64_bit)) {
-    if (Exists(system, file + kBackupSuffix)) return true;
+    if (Exists(redirection, file + kBackupSuffix)) return true;
   }
   return false;
 }
 
 void RestoreSystemFiles(System& system, const RunState& state, bool is_64_bit,
                         RestoreReport& report) {
+  // The rows work through the switch, which shows their boxes with the redirection back on.
   Wow64RedirectionOff redirection(system);
   for (const std::string& file : SystemFiles(state, is_64_bit)) {
     try {
-      RestoreSystemFile(system, file, report);
+      RestoreSystemFile(redirection, file, report);
     } catch (const SystemError& failure) {
       report.Fail("fichier non rétabli", file, failure.what());
     }

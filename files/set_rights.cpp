@@ -12,26 +12,33 @@ constexpr uint32_t kCommandWaitMilliseconds = 30000;
 
 // Starts one of the system's own commands by its full path: no interpreter that could read the
 // path as commands, and no search that could find a planted copy first. The window breathes once
-// afterwards, since a command that is not awaited may run for a while.
-void StartSystemCommand(System& system, const char* program, const std::string& arguments,
-                        bool await) {
-  system.StartProgram(system.SystemFolder() + "\\" + program, arguments,
-                      await ? kCommandWaitMilliseconds : 0);
+// afterwards, since a command that is not awaited may run for a while. An awaited command that
+// outlives its wait is left running; the file may then be written before its rights are in place,
+// which the log must tell.
+void StartSystemCommand(System& system, Outcome& outcome, const char* program,
+                        const std::string& arguments, bool await) {
+  if (!system.StartProgram(system.SystemFolder() + "\\" + program, arguments,
+                           await ? kCommandWaitMilliseconds : 0)) {
+    outcome.warnings.push_back(std::string(program) + " " + arguments + " tournait encore après " +
+                               std::to_string(kCommandWaitMilliseconds / 1000) + " s d'attente");
+  }
   system.ProcessPendingMessages();
 }
 
 }  // namespace
 
-bool SetRights(System& system, const std::string& path, bool await) {
+bool SetRights(System& system, Outcome& outcome, const std::string& path, bool await) {
   const std::string quoted = "\"" + path + "\"";
   return Guarded(
       [&] {
-        StartSystemCommand(system, "takeown.exe", "/a /f " + quoted, await);
-        StartSystemCommand(system, "icacls.exe", quoted + kAdministratorsFullControl, await);
+        StartSystemCommand(system, outcome, "takeown.exe", "/a /f " + quoted, await);
+        StartSystemCommand(system, outcome, "icacls.exe", quoted + kAdministratorsFullControl,
+                           await);
         return true;
       },
       [&](const std::string& description) {
         system.ShowMessage(description, "SetRights", Buttons::kOk, Icon::kNone);
+        outcome.Fail(path + " n'a pas été écrit, faute de droits", description);
         return false;
       });
 }

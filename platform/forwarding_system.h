@@ -40,8 +40,9 @@ class ForwardingSystem : public System {
   void CopyFileOver(const std::string& from, const std::string& to) override {
     return next_.CopyFileOver(from, to);
   }
-  int ShellCopyFile(const std::string& from, const std::string& to) override {
-    return next_.ShellCopyFile(from, to);
+  ShellCopyResult ShellCopyFile(const std::string& from, const std::string& to,
+                                bool unattended) override {
+    return next_.ShellCopyFile(from, to, unattended);
   }
   Wow64Value DisableWow64Redirection() override { return next_.DisableWow64Redirection(); }
   void RevertWow64Redirection(Wow64Value value) override {
@@ -57,7 +58,7 @@ class ForwardingSystem : public System {
     return next_.MoveAtRestart(from, to);
   }
   std::string SystemFolder() override { return next_.SystemFolder(); }
-  void StartProgram(const std::string& program, const std::string& arguments,
+  bool StartProgram(const std::string& program, const std::string& arguments,
                     uint32_t wait_milliseconds) override {
     return next_.StartProgram(program, arguments, wait_milliseconds);
   }
@@ -97,9 +98,9 @@ class ForwardingSystem : public System {
   std::unique_ptr<ProcessHandle> OpenProcessToEnd(int32_t id) override {
     return next_.OpenProcessToEnd(id);
   }
+  std::string ErrorText(uint32_t code) override { return next_.ErrorText(code); }
   std::string ToAnsi(const std::string& text) override { return next_.ToAnsi(text); }
   std::string FromAnsi(const std::string& bytes) override { return next_.FromAnsi(bytes); }
-  std::string ErrorText(uint32_t code) override { return next_.ErrorText(code); }
   Answer ShowMessage(const std::string& text, const std::string& title, Buttons buttons,
                      Icon icon) override {
     return next_.ShowMessage(text, title, buttons, icon);

@@ -98,8 +98,15 @@ inline constexpr size_t kFindNameLength = 260;
 class FileSearch {
  public:
   virtual ~FileSearch() = default;
-  // Fills `data` with the next entry; false when no entry is left.
+  // Fills `data` with the next entry; false when no entry is left. Throws SystemError when the
+  // listing breaks off before its end.
   virtual bool Next(FindData& data) = 0;
+};
+
+// What the shell's copy of one file came to.
+struct ShellCopyResult {
+  int code = 0;          // the shell's result, 0 for success
+  bool aborted = false;  // the shell abandoned the copy (fAnyOperationsAborted), whatever `code`
 };
 
 // ---- Processes -------------------------------------------------------------------------------
@@ -188,8 +195,10 @@ class System {
   // Copies a file over any existing one. Throws SystemError on failure.
   virtual void CopyFileOver(const std::string& from, const std::string& to) = 0;
   // The shell's copy of one file (FO_COPY, silent, no confirmation); creates every missing folder
-  // of the destination. Returns the shell's result, 0 for success.
-  virtual int ShellCopyFile(const std::string& from, const std::string& to) = 0;
+  // of the destination. `unattended` (a run nobody watches) also keeps the shell's error boxes
+  // and its questions about new folders away.
+  virtual ShellCopyResult ShellCopyFile(const std::string& from, const std::string& to,
+                                        bool unattended) = 0;
   // Switches WOW64 file-system redirection off for this thread and hands back the value that
   // restores it.
   virtual Wow64Value DisableWow64Redirection() = 0;
@@ -211,10 +220,11 @@ class System {
   // ---- Commands and messages ----
   // The system folder (GetSystemDirectory), without a final backslash.
   virtual std::string SystemFolder() = 0;
-  // Starts the program at the full path `program` with `arguments`, in a minimised window with
-  // the focus; no interpreter and no search are involved. Waits at most `wait_milliseconds` for
-  // it to end (0: not at all). Throws SystemError when it cannot be started.
-  virtual void StartProgram(const std::string& program, const std::string& arguments,
+  // Starts the program at the full path `program` with `arguments`, without a console window;
+  // no interpreter and no search are involved. Waits at most `wait_milliseconds` for it to end
+  // (0: not at all). False when it was awaited and still runs after the wait. Throws SystemError
+  // when it cannot be started.
+  virtual bool StartProgram(const std::string& program, const std::string& arguments,
                             uint32_t wait_milliseconds) = 0;
   // Lets the window system process the pending messages once.
   virtual void ProcessPendingMessages() = 0;
@@ -254,12 +264,13 @@ class System {
   // opened, such as when it has already ended.
   virtual std::unique_ptr<ProcessHandle> OpenProcessToEnd(int32_t id) = 0;
 
+  // The system's description of an error code (FormatMessage), in the system's language.
+  virtual std::string ErrorText(uint32_t code) = 0;
+
   // ---- Text conversion ----
   // UTF-8 text to and from the ANSI code page, as the "A" functions see it.
   virtual std::string ToAnsi(const std::string& text) = 0;
   virtual std::string FromAnsi(const std::string& bytes) = 0;
-  // The system's description of an error or status code, in the system's language.
-  virtual std::string ErrorText(uint32_t code) = 0;
 
   // ---- Window system ----
   virtual Answer ShowMessage(const std::string& text, const std::string& title, Buttons buttons,

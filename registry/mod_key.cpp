@@ -106,14 +106,17 @@ void ShowFault(System& system, const std::string& description, const std::string
 }  // namespace
 
 int32_t OpenKey(System& system, KeyHandle root, const std::string& path, KeyHandle& result,
-                bool create) {
+                bool create, int32_t* status) {
+  int32_t ignored = 0;
+  int32_t& reported = status ? *status : ignored;
   return Guarded(
       [&]() -> int32_t {
-        int32_t status = system.OpenRegKey(root, path, kKeyAccess, result);
-        if (!create || status == kErrorSuccess) return int32_t(result);
-        CreateKey(system, root, path);
+        reported = system.OpenRegKey(root, path, kKeyAccess, result);
+        if (!create || reported == kErrorSuccess) return int32_t(result);
         // CreateKey has already told the user when the key could not be made.
-        system.OpenRegKey(root, path, kKeyAccess, result);
+        const int32_t created = CreateKey(system, root, path);
+        reported = system.OpenRegKey(root, path, kKeyAccess, result);
+        if (created != kErrorSuccess) reported = created;
         return int32_t(result);
       },
       [&](const std::string& description) {
@@ -122,18 +125,23 @@ int32_t OpenKey(System& system, KeyHandle root, const std::string& path, KeyHand
       });
 }
 
-void CreateKey(System& system, KeyHandle root, const std::string& path) {
-  Guarded(
+int32_t CreateKey(System& system, KeyHandle root, const std::string& path) {
+  return Guarded(
       [&] {
         KeyHandle created = 0;
-        if (system.CreateRegKey(root, path, kKeyAccess, created) != kErrorSuccess) {
+        const int32_t status = system.CreateRegKey(root, path, kKeyAccess, created);
+        if (status != kErrorSuccess) {
           system.ShowMessage("Impossible de créer la clef", "CreateKey", Buttons::kOk, Icon::kNone);
-          return;
+          return status;
         }
         // The caller opens the key itself.
         system.CloseRegKey(created);
+        return status;
       },
-      [&](const std::string& description) { ShowFault(system, description, "CreateKey"); });
+      [&](const std::string& description) {
+        ShowFault(system, description, "CreateKey");
+        return int32_t(-1);
+      });
 }
 
 int32_t SetKeyValue(System& system, KeyHandle key, const std::string& name, uint32_t type,
@@ -149,6 +157,13 @@ int32_t SetKeyValue(System& system, KeyHandle key, const std::string& name, uint
         // Not a status the system gives: the write did not happen, and 0 would say it did.
         return int32_t(-1);
       });
+}
+
+bool KeyExists(System& system, KeyHandle root, const std::string& path) {
+  KeyHandle key = 0;
+  if (system.OpenRegKey(root, path, kKeyAccess, key) != kErrorSuccess) return false;
+  system.CloseRegKey(key);
+  return true;
 }
 
 }  // namespace movrix

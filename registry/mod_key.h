@@ -28,12 +28,17 @@ inline const char* RootAbbreviation(KeyHandle root) {
 
 // Opens `path` below `root` with the access mask 0x13F into `result`; when that fails and
 // `create` is set, creates the key and opens it again. Returns `result`, or -1 after a fault.
+// `status`, when given, receives the system's status of the key: that of the creation when the
+// creation failed, otherwise that of the last opening.
 int32_t OpenKey(System& system, KeyHandle root, const std::string& path, KeyHandle& result,
-                bool create);
+                bool create, int32_t* status = nullptr);
 
 // Creates `path` below `root` with every missing key on the way; "Impossible de créer la clef"
-// when the system refuses.
-void CreateKey(System& system, KeyHandle root, const std::string& path);
+// when the system refuses. Returns the system's status, or -1 after a fault.
+int32_t CreateKey(System& system, KeyHandle root, const std::string& path);
+
+// True when `path` below `root` exists (in the 64-bit view on a 64-bit system).
+bool KeyExists(System& system, KeyHandle root, const std::string& path);
 
 // Writes one value (empty name: the default value) of type code `type` into the open `key`.
 // Returns the system's status; type codes above 4 write nothing and return 0.

@@ -3,6 +3,7 @@
 #include <set>
 #include <utility>
 
+#include "common/text.h"
 #include "registry/mod_key.h"
 
 namespace movrix {

@@ -46,14 +46,6 @@ std::string WriteUninstallEntry(System& system, const std::string& program,
   return failure;
 }
 
-bool UninstallEntryExists(System& system) {
-  KeyHandle key = 0;
-  if (system.OpenRegKey(kLocalMachine, kUninstallKey, kKeyAccess, key) != kErrorSuccess)
-    return false;
-  system.CloseRegKey(key);
-  return true;
-}
-
 void RemoveUninstallEntry(System& system, RestoreReport& report) {
   const int32_t status = system.DeleteRegKey(kLocalMachine, kUninstallKey, kKeyAccess);
   if (status == kErrorSuccess)

@@ -19,9 +19,6 @@ inline constexpr const char* kUninstallKey =
 std::string WriteUninstallEntry(System& system, const std::string& program,
                                 const std::string& folder, uint32_t size_kb);
 
-// True when the entry exists.
-bool UninstallEntryExists(System& system);
-
 // Deletes the entry; a failure is named in `report`.
 void RemoveUninstallEntry(System& system, RestoreReport& report);
 

@@ -64,38 +64,55 @@ size_t EndOfKey(const std::vector<RegistrationEntry>& entries, size_t first) {
   return end;
 }
 
-// Writes the values of rows [first, end) into the open `key`; returns how many failed.
-int WriteValues(System& system, KeyHandle key, const std::vector<RegistrationEntry>& entries,
-                size_t first, size_t end) {
-  int failed = 0;
+// The key of `entry` as the log names it, such as "HKCR\mailto".
+std::string KeyName(const RegistrationEntry& entry) {
+  return std::string(RootAbbreviation(entry.root)) + "\\" + entry.key;
+}
+
+// Why a write failed: SetKeyValue's -1 stands for a datum that its type cannot hold (its box has
+// said which); anything else is the system's own status.
+std::string WriteFailure(System& system, int32_t status) {
+  return status == -1 ? "la donnée ne convient pas au type de la valeur"
+                      : system.ErrorText(uint32_t(status));
+}
+
+// Writes the values of rows [first, end) into the open `key`; each one that fails is a failure in
+// `outcome`.
+void WriteValues(System& system, KeyHandle key, const std::vector<RegistrationEntry>& entries,
+                 size_t first, size_t end, Outcome& outcome) {
   for (size_t i = first; i < end; ++i) {
     const RegistrationEntry& entry = entries[i];
-    if (!entry.key_only &&
-        SetKeyValue(system, key, entry.name, entry.type, entry.value) != kErrorSuccess)
-      ++failed;
+    if (entry.key_only) continue;
+    const int32_t status = SetKeyValue(system, key, entry.name, entry.type, entry.value);
+    if (status == kErrorSuccess) continue;
+    const std::string value =
+        entry.name.empty() ? "la valeur par défaut" : "la valeur " + entry.name;
+    outcome.Fail(value + " de " + KeyName(entry) + " n'a pas été écrite",
+                 WriteFailure(system, status));
   }
-  return failed;
 }
 
 // Opens (creating when missing) each key of `entries` in turn, writes its values and closes it.
 // `step` follows the block being written. False after an open fault, once its box is shown.
 bool WriteBlocks(System& system, const std::vector<RegistrationEntry>& entries, uint8_t& step,
-                 ReusedKey& key, int& failed_writes) {
+                 ReusedKey& key, Outcome& outcome) {
   for (size_t first = 0; first < entries.size();) {
     const RegistrationEntry& entry = entries[first];
     const size_t end = EndOfKey(entries, first);
     step = entry.step;
-    if (OpenKey(system, entry.root, entry.key, key.Reset(), true) == -1) {
+    int32_t status = kErrorSuccess;
+    if (OpenKey(system, entry.root, entry.key, key.Reset(), true, &status) == -1) {
       ShowOpenFailure(system, entry);
       return false;
     }
     // A key that could be neither opened nor created has had CreateKey's box; the sequence goes
     // on without writing into it.
     if (key.IsOpen()) {
-      failed_writes += WriteValues(system, key.handle(), entries, first, end);
+      WriteValues(system, key.handle(), entries, first, end, outcome);
       key.Close();
     } else {
-      ++failed_writes;
+      outcome.Fail("la clé " + KeyName(entry) + " n'a pas été créée",
+                   system.ErrorText(uint32_t(status)));
     }
     first = end;
   }
@@ -117,20 +134,20 @@ bool GuardedSequence(System& system, Write&& write) {
 
 }  // namespace
 
-bool Write_Reg(System& system, const bool& Is64Bit, int& failed_writes) {
+bool Write_Reg(System& system, const bool& Is64Bit, Outcome& outcome) {
   return GuardedSequence(system, [&](uint8_t& step) {
     ReusedKey key(system);
-    if (!WriteBlocks(system, MainRegistration(), step, key, failed_writes)) return false;
+    if (!WriteBlocks(system, MainRegistration(), step, key, outcome)) return false;
     if (!Is64Bit) return true;
-    return WriteBlocks(system, Wow64Registration(), step, key, failed_writes);
+    return WriteBlocks(system, Wow64Registration(), step, key, outcome);
   });
 }
 
 bool WriteRegistrationRows(System& system, const std::vector<RegistrationEntry>& entries,
-                           int& failed_writes) {
+                           Outcome& outcome) {
   return GuardedSequence(system, [&](uint8_t& step) {
     ReusedKey key(system);
-    return WriteBlocks(system, entries, step, key, failed_writes);
+    return WriteBlocks(system, entries, step, key, outcome);
   });
 }
 

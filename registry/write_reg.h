@@ -3,19 +3,20 @@
 
 #include <vector>
 
+#include "common/run_state.h"
 #include "platform/system.h"
 #include "registry/registration_table.h"
 
 namespace movrix {
 
 // Writes the registration blocks in order; the 32-bit mirror only when `Is64Bit`. Every key that
-// could not be made and every value that could not be written is counted in `failed_writes`.
-// False when an open fault or a fault of its own stopped it (after its box).
-bool Write_Reg(System& system, const bool& Is64Bit, int& failed_writes);
+// could not be made and every value that could not be written is a failure in `outcome`, with the
+// system's reason. False when an open fault or a fault of its own stopped it (after its box).
+bool Write_Reg(System& system, const bool& Is64Bit, Outcome& outcome);
 
 // Writes some rows of the registration (in their order) as Write_Reg writes its blocks, with the
-// same boxes and the same count of what could not be written.
+// same boxes and the same failures in `outcome`.
 bool WriteRegistrationRows(System& system, const std::vector<RegistrationEntry>& entries,
-                           int& failed_writes);
+                           Outcome& outcome);
 
 }  // namespace movrix

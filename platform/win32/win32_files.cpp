@@ -12,6 +12,8 @@ namespace {
 
 // The shell's flags for one silent copy: FOF_SILENT | FOF_NOCONFIRMATION.
 constexpr FILEOP_FLAGS kShellCopyFlags = 0x14;
+// What a copy nobody watches adds: no error box, no question before making a folder.
+constexpr FILEOP_FLAGS kUnattendedCopyFlags = FOF_NOERRORUI | FOF_NOCONFIRMMKDIR;
 
 // Closes a kernel handle when it goes out of scope.
 class OwnedHandle {
@@ -50,7 +52,10 @@ class Win32Search : public FileSearch {
 
   bool Next(FindData& data) override {
     WIN32_FIND_DATAA record{};
-    if (!FindNextFileA(handle_, &record)) return false;
+    if (!FindNextFileA(handle_, &record)) {
+      if (GetLastError() == ERROR_NO_MORE_FILES) return false;
+      ThrowLastError();
+    }
     Fill(system_, record, data);
     return true;
   }
@@ -175,7 +180,8 @@ void Win32System::CopyFileOver(const std::string& from, const std::string& to) {
   if (!CopyFileA(ToAnsi(from).c_str(), ToAnsi(to).c_str(), FALSE)) ThrowLastError();
 }
 
-int Win32System::ShellCopyFile(const std::string& from, const std::string& to) {
+ShellCopyResult Win32System::ShellCopyFile(const std::string& from, const std::string& to,
+                                           bool unattended) {
   const std::string from_list = ShellList(ToAnsi(from));
   const std::string to_list = ShellList(ToAnsi(to));
   SHFILEOPSTRUCTA operation{};
@@ -183,8 +189,11 @@ int Win32System::ShellCopyFile(const std::string& from, const std::string& to) {
   operation.wFunc = FO_COPY;
   operation.pFrom = from_list.c_str();
   operation.pTo = to_list.c_str();
-  operation.fFlags = kShellCopyFlags;
-  return SHFileOperationA(&operation);
+  operation.fFlags = kShellCopyFlags | (unattended ? kUnattendedCopyFlags : 0);
+  ShellCopyResult result;
+  result.code = SHFileOperationA(&operation);
+  result.aborted = operation.fAnyOperationsAborted != FALSE;
+  return result;
 }
 
 // A 64-bit process (the x86_64 flavour) sees the native system folders already: it has no
@@ -250,7 +259,7 @@ std::string Win32System::SystemFolder() {
   return FromAnsi(folder);
 }
 
-void Win32System::StartProgram(const std::string& program, const std::string& arguments,
+bool Win32System::StartProgram(const std::string& program, const std::string& arguments,
                                uint32_t wait_milliseconds) {
   const std::string ansi_program = ToAnsi(program);
   // CreateProcessA may write into the command line, so it gets its own buffer.
@@ -258,15 +267,16 @@ void Win32System::StartProgram(const std::string& program, const std::string& ar
   command_line.push_back('\0');
   STARTUPINFOA startup{};
   startup.cb = sizeof startup;
-  startup.dwFlags = STARTF_USESHOWWINDOW;
-  startup.wShowWindow = SW_SHOWMINIMIZED;  // minimised, with the focus
   PROCESS_INFORMATION started{};
-  if (!CreateProcessA(ansi_program.c_str(), command_line.data(), nullptr, nullptr, FALSE, 0,
-                      nullptr, nullptr, &startup, &started))
+  // The commands are console programs: without a console window of their own, none flashes by
+  // for each file, and none waits in front of a run that nobody watches.
+  if (!CreateProcessA(ansi_program.c_str(), command_line.data(), nullptr, nullptr, FALSE,
+                      CREATE_NO_WINDOW, nullptr, nullptr, &startup, &started))
     ThrowLastError();
   OwnedHandle process(started.hProcess);
   OwnedHandle thread(started.hThread);
-  if (wait_milliseconds) WaitForSingleObject(started.hProcess, wait_milliseconds);
+  return !wait_milliseconds ||
+         WaitForSingleObject(started.hProcess, wait_milliseconds) == WAIT_OBJECT_0;
 }
 
 void Win32System::ProcessPendingMessages() {

@@ -237,6 +237,10 @@ std::unique_ptr<ProcessHandle> Win32System::OpenProcessToEnd(int32_t id) {
   return std::make_unique<EndableProcess>(process);
 }
 
+std::string Win32System::ErrorText(uint32_t code) {
+  return DescribeError(code);
+}
+
 std::string Win32System::ToAnsi(const std::string& text) {
   return Narrow(Widen(text, CP_UTF8), CP_ACP);
 }

@@ -28,7 +28,8 @@ class Win32System : public System {
   std::unique_ptr<AppendableFile> OpenToAppend(const std::string& path, bool must_be_new) override;
   void CreateFolder(const std::string& path) override;
   void CopyFileOver(const std::string& from, const std::string& to) override;
-  int ShellCopyFile(const std::string& from, const std::string& to) override;
+  ShellCopyResult ShellCopyFile(const std::string& from, const std::string& to,
+                                bool unattended) override;
   Wow64Value DisableWow64Redirection() override;
   void RevertWow64Redirection(Wow64Value value) override;
   std::string ReadWholeFile(const std::string& path) override;
@@ -37,7 +38,7 @@ class Win32System : public System {
   void MoveReplacing(const std::string& from, const std::string& to) override;
   void MoveAtRestart(const std::string& from, const std::string& to) override;
   std::string SystemFolder() override;
-  void StartProgram(const std::string& program, const std::string& arguments,
+  bool StartProgram(const std::string& program, const std::string& arguments,
                     uint32_t wait_milliseconds) override;
   void ProcessPendingMessages() override;
 
@@ -59,9 +60,9 @@ class Win32System : public System {
   std::unique_ptr<ProcessSnapshot> SnapshotProcesses() override;
   std::unique_ptr<ProcessHandle> OpenProcessToEnd(int32_t id) override;
 
+  std::string ErrorText(uint32_t code) override;
   std::string ToAnsi(const std::string& text) override;
   std::string FromAnsi(const std::string& bytes) override;
-  std::string ErrorText(uint32_t code) override { return DescribeError(code); }
 
   Answer ShowMessage(const std::string& text, const std::string& title, Buttons buttons,
                      Icon icon) override;

@@ -32,8 +32,9 @@ TEST_F(FilesTest, ExistenceTestsNeedANonEmptyFileOrARealFolder) {
 TEST_F(FilesTest, RightsStepStartsBothSystemCommandsDirectlyWithThePathWhole) {
   // A legal name that an interpreter would take for commands.
   const std::string path = At("Dossier à espaces\\%CMDCMDLINE%&calc&rem é.dll");
-  EXPECT_TRUE(SetRights(system_, path));
-  EXPECT_TRUE(SetRights(system_, path, true));
+  Outcome outcome;
+  EXPECT_TRUE(SetRights(system_, outcome, path));
+  EXPECT_TRUE(SetRights(system_, outcome, path, true));
   ASSERT_EQ(system_.commands.size(), 4u);
   const std::string folder = system_.SystemFolder() + "\\";
   for (int i : {0, 2}) {
@@ -44,10 +45,20 @@ TEST_F(FilesTest, RightsStepStartsBothSystemCommandsDirectlyWithThePathWhole) {
   }
   EXPECT_EQ(system_.commands[1].wait, 0u);
   EXPECT_EQ(system_.commands[3].wait, 30000u);
+  EXPECT_EQ(outcome.warnings.size() + outcome.failures.size(), 0u);
 
+  // An awaited command still running after its wait is a warning; one that cannot start fails.
+  system_.Fail("ProgramEnd", "icacls");
+  EXPECT_TRUE(SetRights(system_, outcome, path, true));
+  EXPECT_EQ(
+      outcome.warnings,
+      std::vector<std::string>{"icacls.exe \"" + path +
+                               "\" /grant *S-1-5-32-544:F tournait encore après 30 s d'attente"});
   system_.Fail("StartProgram", "icacls");
-  EXPECT_FALSE(SetRights(system_, path));
+  EXPECT_FALSE(SetRights(system_, outcome, path));
   EXPECT_NE(system_.BoxLines().find("SetRights|"), std::string::npos) << system_.BoxLines();
+  EXPECT_EQ(SortedFailures(outcome),
+            path + " n'a pas été écrit, faute de droits: " + DescribeError(5) + "\n");
 }
 
 class CopyFolderTest : public LogicTest {
@@ -56,12 +67,13 @@ class CopyFolderTest : public LogicTest {
   bool CopySource() {
     copy_.SourceRootLen = int16_t(At("Source\\").size());
     copy_.DestRoot = At("Dest\\");
-    return CopyFolder(system_, copy_, At("Source\\"));
+    return CopyFolder(system_, copy_, outcome_, At("Source\\"));
   }
   std::string LogOf(const std::string& relative) {
     return Lines({"de   " + At("Source\\" + relative), "vers " + At("Dest\\" + relative)});
   }
   CopyContext copy_;
+  Outcome outcome_;
 };
 
 TEST_F(CopyFolderTest, NestedFoldersLandUnderTheDestinationWithTwoLogLinesPerFile) {
@@ -91,38 +103,55 @@ TEST_F(CopyFolderTest, DotNamesAndDotlessNamesAreSkippedAndTheWalkGoesOn) {
   EXPECT_EQ(Read(At("Dest\\a\\WinMail.exe")), "w");
   EXPECT_EQ(Read(At("Dest\\z.exe")), "z");
   EXPECT_EQ(Read(At("Dest\\.hidden.dll")), "<missing>");
-  EXPECT_EQ(copy_.FailedFiles, 0);
+  EXPECT_EQ(SortedFailures(outcome_), "");
 }
 
-TEST_F(CopyFolderTest, NamesTheListingCannotCarryAndUnlistableFoldersAreReported) {
+TEST_F(CopyFolderTest, UnreadableNamesFoldersAndLinksAreFailuresAndTheWalkGoesOn) {
   Write(At("Source\\丁.dll"), "outside the code page");
   Write(At("Source\\sub\\x.dll"), "x");
+  Write(At("Source\\cut\\a.dll"), "a");
+  Write(At("Source\\cut\\b.dll"), "b");
+  Write(At("Source\\linked\\secret.dll"), "s");
   Write(At("Source\\ok.dll"), "ok");
   system_.Fail("FindFirst", "sub");
+  system_.Fail("FindNext", "cut");
+  system_.links = {"linked"};
   EXPECT_TRUE(CopySource());
-  EXPECT_NE(copy_.CopyLog.find(LogOf("?.dll") + "   ÉCHEC : ce fichier n'a pas été copié\r\n"),
-            std::string::npos)
-      << copy_.CopyLog;
-  EXPECT_NE(
-      copy_.CopyLog.find("ÉCHEC : impossible de lire le dossier " + At("Source\\sub\\") + " : "),
-      std::string::npos)
-      << copy_.CopyLog;
+  EXPECT_NE(copy_.CopyLog.find(LogOf("?.dll")), std::string::npos) << copy_.CopyLog;
+  EXPECT_EQ(SortedFailures(outcome_),
+            At("Dest\\?.dll") +
+                " n'a pas été copié: son nom a des caractères que la page de code "
+                "du système ne sait pas écrire\n" +
+                At("Source\\linked") +
+                " n'a été ni suivi ni copié: c'est un lien (jonction ou lien symbolique) vers un "
+                "autre emplacement\n"
+                "le dossier " +
+                At("Source\\cut\\") + " n'a pas pu être lu en entier: " + DescribeError(5) +
+                "\nle dossier " + At("Source\\sub\\") +
+                " n'a pas pu être lu en entier: " + DescribeError(5) + "\n");
   EXPECT_EQ(Read(At("Dest\\ok.dll")), "ok");
   EXPECT_EQ(Read(At("Dest\\丁.dll")), "<missing>");
-  EXPECT_EQ(copy_.FailedFiles, 2);
+  EXPECT_EQ(Read(At("Dest\\linked\\secret.dll")), "<missing>");
 }
 
-TEST_F(CopyFolderTest, AMissingRootCopiesNothingAndAFailedCopyShowsNoBoxOfItsOwn) {
+TEST_F(CopyFolderTest, AMissingRootCopiesNothingAndAFailedOrAbandonedCopyIsNamedWithItsReason) {
   EXPECT_TRUE(CopySource());
   EXPECT_EQ(copy_.CopyLog, "");
   Write(At("Source\\locked.dll"), "x");
   system_.Fail("ShellCopyFile", "locked.dll");
   EXPECT_FALSE(CopySource());
-  EXPECT_EQ(copy_.CopyLog, LogOf("locked.dll") + "   ÉCHEC : ce fichier n'a pas été copié\r\n");
-  EXPECT_EQ(copy_.FailedFiles, 1);
+  EXPECT_EQ(copy_.CopyLog, LogOf("locked.dll"));
   EXPECT_EQ(system_.BoxLines(), "");
-  system_.Fail("StartProgram", "locked.dll");
-  Write(At("Dest\\locked.dll"), "there");
+  // The shell may give up on a copy and still report success.
+  Remove(At("Source\\locked.dll"));
+  Write(At("Source\\given up.dll"), "x");
+  system_.Fail("ShellCopyAborted", "given up.dll");
+  EXPECT_FALSE(CopySource());
+  EXPECT_EQ(SortedFailures(outcome_),
+            At("Dest\\given up.dll") + " n'a pas été copié: " + DescribeError(1223) + "\n" +
+                At("Dest\\locked.dll") + " n'a pas été copié: " + DescribeError(5) + " (code 5)\n");
+  system_.Fail("StartProgram", "given up.dll");
+  Write(At("Dest\\given up.dll"), "there");
   EXPECT_FALSE(CopySource());
   EXPECT_NE(system_.BoxLines().find("CopyThisFile|Erreur de copie|critical"), std::string::npos)
       << system_.BoxLines();

@@ -3,6 +3,7 @@
 #include <windows.h>
 
 #include <cstring>
+#include <algorithm>
 #include <filesystem>
 #include <fstream>
 #include <sstream>
@@ -106,6 +107,16 @@ uint32_t FakeMail::ExitCode(uint32_t milliseconds) const {
 void FakeMail::End(uint32_t exit_code) {
   TerminateProcess(process_, exit_code);
   WaitForSingleObject(process_, INFINITE);
+}
+
+std::string SortedFailures(const Outcome& outcome) {
+  std::vector<std::string> lines;
+  for (const Failure& failure : outcome.failures)
+    lines.push_back(failure.what + ": " + failure.reason + "\n");
+  std::sort(lines.begin(), lines.end());
+  std::string text;
+  for (const std::string& line : lines) text += line;
+  return text;
 }
 
 LogicTest::LogicTest() {

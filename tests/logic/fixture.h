@@ -6,6 +6,7 @@
 
 #include <string>
 
+#include "common/run_state.h"
 #include "common/text.h"
 #include "tests/logic/test_system.h"
 
@@ -35,6 +36,9 @@ class PinnedVersionValue {
 
 // Lines joined, each followed by CR LF.
 std::string Lines(std::initializer_list<std::string> lines);
+// The failures of `outcome`, one "what: reason" line each, sorted: a listing's order is the file
+// system's own.
+std::string SortedFailures(const Outcome& outcome);
 
 // The fake WinMail.exe that lies beside the tests, run under the file name `name` (a copy beside
 // it) with `arguments`. Its window is up when the constructor returns; it is terminated, if it

@@ -4,9 +4,11 @@
 
 #include <windows.h>
 
+#include "app/logged_system.h"
 #include "app/run_program.h"
 #include "files/mod_file_mngr.h"
 #include "registry/active_setup.h"
+#include "registry/mod_key.h"
 #include "registry/uninstall_entry.h"
 #include "tests/logic/fixture.h"
 #include "tests/logic/registry_listing.h"
@@ -113,7 +115,7 @@ TEST_F(FormLoadTest, AFirstAndASecondRunOnWindows10ShowTheStepsThenTheCopyLog) {
   EXPECT_EQ(system_.BoxLines(), "");
 }
 
-TEST_F(FormLoadTest, AnyFailureMakesTheClosingLinesSaySoAndTheLogShowsWhere) {
+TEST_F(FormLoadTest, AnyFailureMakesBothStatusLinesSaySoAndTheOutputNamesEachOne) {
   system_.Fail("ShellCopyFile", "WM_64");
   system_.Fail("SetRegValue", "EditFlags");
   FrmCopy& form = Start();
@@ -121,25 +123,51 @@ TEST_F(FormLoadTest, AnyFailureMakesTheClosingLinesSaySoAndTheLogShowsWhere) {
   EXPECT_EQ(form.text(kTxtOK),
             "L'installation de Windows Mail est incomplète.\r\n"
             "Les erreurs sont indiquées dans le journal ci-dessous.");
+  EXPECT_EQ(system_.shown_window->texts[kText1], "L'installation de Windows Mail est incomplète.");
+  EXPECT_EQ(form.ExitCode(), kExitFailed);
   const std::string& output = form.text(kTxtOutput);
-  EXPECT_NE(output.find(Lines({"Compléter la base de registre", std::string(57, '='),
-                               "ÉCHEC : 12 clé(s) ou valeur(s) n'ont pas pu être écrites", ""})),
-            std::string::npos)
-      << output;
-  EXPECT_NE(output.find(Lines({"vers " + At("PF\\Windows Mail\\WinMail.exe"),
-                               "   ÉCHEC : ce fichier n'a pas été copié"})),
-            std::string::npos)
-      << output;
+  for (const std::string& line :
+       {"ÉCHEC : " + At("PF\\Windows Mail\\WinMail.exe") +
+            " n'a pas été copié : " + DescribeError(5) + " (code 5)",
+        "ÉCHEC : la valeur EditFlags de HKCR\\mailto n'a pas été écrite : " + DescribeError(5)})
+    EXPECT_TRUE(Contains(output, kCrLf + line + kCrLf)) << line << " in\n" << output;
+}
+
+// A silent run that a phase stops: nothing may wait for an answer, and the log keeps what was
+// done so far and the status.
+TEST_F(FormLoadTest, ASilentRunStoppedByAPhaseStillLogsItsOutputAndStatus) {
+  Remove(At("Setup\\syswow64\\fr-FR\\inetres.dll.mui"));
+  RunLog log;
+  ASSERT_EQ(log.Open(system_, At("run.log")), "");
+  LoggedSystem silent(system_, log, true);
+  FrmCopy form(silent, &log, true);
+  form.Form_Load();
+  form.Show();
+  EXPECT_EQ(form.ExitCode(), kExitFailed);
+  EXPECT_EQ(system_.boxes.size(), 0u) << system_.BoxLines();
+  EXPECT_EQ(system_.unattended_copies, 2) << "one WinMail.exe in each tree";
+  const std::string logged = Read(At("run.log"));
+  for (const std::string& line : {"de   " + At("Setup\\WM_64\\Windows Mail\\WinMail.exe"),
+                                  std::string("Message « Launch_Copy 5 » : ") + DescribeError(2),
+                                  std::string("Statut : L'installation de Windows Mail a échoué.")})
+    EXPECT_TRUE(Contains(logged, line)) << line << " in\n" << logged;
 }
 
 TEST_F(FormLoadTest, EachStopShowsItsMessageAndNeverTheWindow) {
   struct Case {
     std::vector<std::string> remove;
     std::string boxes;
+    const char* processor = "Intel64 Family 6 Model 85";
   } cases[] = {
       {{"Setup\\WM_32", "Setup\\WM_64"},
        "Movrix18|Le dossiers WM_32 et WM_64 n'ont pas été installés.|none\n"},
       {{"Setup\\WM_64"}, "Movrix18|Le dossier WM_64 n'a pas été installé.|none\n"},
+      // A tree without the program counts as missing, on a 32-bit system too.
+      {{"Setup\\WM_32\\Windows Mail\\WinMail.exe"},
+       "Movrix18|Le dossier WM_32 n'a pas été installé.|none\n"},
+      {{"Setup\\WM_32\\Windows Mail", "Setup\\WM_64\\Windows Mail\\WinMail.exe"},
+       "Movrix18|Le dossiers WM_32 et WM_64 n'ont pas été installés.|none\n"},
+      {{"Setup\\WM_32"}, "Movrix18|Le dossier WM_32 n'a pas été installé.|none\n", "x86 Family 6"},
       {{"Setup\\system32\\msidcrl30.dll"},
        "Movrix18|<description>|none\nMovrix18|Le dossier system32 n'a pas été installé.|none\n"},
       {{"Setup\\system32\\msidcrl30.dll", "Setup\\syswow64\\msidcrl30.dll"},
@@ -153,6 +181,7 @@ TEST_F(FormLoadTest, EachStopShowsItsMessageAndNeverTheWindow) {
     LayOut();
     for (const std::string& path : c.remove) Remove(At(path));
     system_.boxes.clear();
+    system_.environment["PROCESSOR_IDENTIFIER"] = c.processor;
     FrmCopy& form = Start();
     // The boxes of the file test show the system's own description of the missing file.
     for (TestSystem::Box& box : system_.boxes) {
@@ -161,6 +190,7 @@ TEST_F(FormLoadTest, EachStopShowsItsMessageAndNeverTheWindow) {
     EXPECT_EQ(system_.BoxLines(), c.boxes);
     EXPECT_EQ(form.text(kTxtOutput), "");
     EXPECT_FALSE(system_.shown_window.has_value());
+    EXPECT_FALSE(FolderExists(system_, At("PF\\Windows Mail.orlo"))) << "renamed: " << c.boxes;
   }
   // A folder test that fails for another reason than absence stops the run with its description.
   system_.boxes.clear();
@@ -211,7 +241,11 @@ TEST_F(FormLoadTest, WhereNobodyCanSeeTheRunIsSilentAndLogged) {
   system_.admin = false;
   EXPECT_EQ(RunProgram(system_, {}), 1603);
   EXPECT_EQ(system_.BoxLines(), "");
-  const std::string log = Read(At("Temp\\Movrix18.log"));
+  WIN32_FIND_DATAA found;
+  HANDLE search = FindFirstFileA(At("Temp\\Movrix18-*.log").c_str(), &found);
+  ASSERT_NE(search, INVALID_HANDLE_VALUE) << "no log in %TEMP%";
+  FindClose(search);
+  const std::string log = Read(At("Temp\\") + found.cFileName);
   EXPECT_NE(log.find("Message « Movrix18 » : Movrix doit être lancé en mode Administrateur"),
             std::string::npos)
       << log;
@@ -315,7 +349,8 @@ TEST_F(UninstallTest, AfterOneQuestionEverythingReturnsAndAFileInUseWaitsForTheR
   EXPECT_EQ(Read(in_use + ".orlo"), "original") << "the backup waits for the restart";
   EXPECT_NE(form.text(kTxtOutput).find("Au prochain redémarrage : " + in_use + "\r\n"),
             std::string::npos);
-  EXPECT_EQ(form.text(kText1), "Désinstallation effectuée - redémarrage nécessaire");
+  EXPECT_EQ(form.text(kText1),
+            "Windows Mail sera entièrement désinstallé au prochain redémarrage.");
   for (const char* folder : {"system32\\", "syswow64\\"}) {
     for (const char* file : kSystemFiles) {
       const std::string path = At("Windows\\") + folder + file;
@@ -327,8 +362,13 @@ TEST_F(UninstallTest, AfterOneQuestionEverythingReturnsAndAFileInUseWaitsForTheR
   EXPECT_EQ(Read(At("PF\\Windows Mail\\mine.txt")), "the system's own");
   EXPECT_EQ(Read(At("PF\\Windows Mail\\WinMail.exe")), "<missing>");
   EXPECT_FALSE(FolderExists(system_, At("PF (x86)\\Windows Mail.orlo")));
-  EXPECT_FALSE(FolderExists(system_, At("PF\\Movrix18")));
   EXPECT_FALSE(EntryExists());
+  // Every user gets their own state back at their next sign-in, from the program kept for it.
+  EXPECT_EQ(Stored(HKEY_LOCAL_MACHINE, kActiveSetupKey, "StubPath"),
+            "1:\"" + At("PF\\Movrix18\\Movrix18.exe") + "\" /utilisateur /desinstaller" +
+                std::string(1, '\0'));
+  EXPECT_EQ(Read(At("PF\\Movrix18\\registre-origine.txt")), "<missing>");
+  EXPECT_NE(Read(At("PF\\Movrix18\\Movrix18.exe")), "<missing>");
 }
 
 TEST_F(UninstallTest, ARestoreFailingHalfWayNamesItKeepsItsBackupAndCanBeRetried) {

@@ -155,30 +155,51 @@ TEST_F(LaunchCopyTest, MissingFoldersAndFailuresStopThePhaseOnlyWhereTheyMust) {
   system_.Fail("ShellCopyFile", "top.dll");
   EXPECT_FALSE(Launch_Copy(system_, state_, true));
   EXPECT_EQ(system_.BoxLines(), "Launch_Copy 1||critical\n");
+
+  // A system folder that cannot be made fails its own rows only, row 12 included.
+  Remove(At("Setup\\WM_32\\top.dll"));
+  Remove(At("Windows\\syswow64\\fr-FR"));
+  Write(At("Windows\\syswow64\\fr-FR"), "a file in the way");
+  state_.Outcome = Outcome();
+  EXPECT_TRUE(Launch_Copy(system_, state_, true));
+  const std::string not_made = " n'a pas été remplacé: le dossier " +
+                               At("Windows\\syswow64\\fr-FR") +
+                               " n'a pas pu être créé : " + DescribeError(183) + "\n";
+  EXPECT_EQ(SortedFailures(state_.Outcome),
+            At("Windows\\syswow64\\fr-FR\\acctres.dll.mui") + not_made +
+                At("Windows\\syswow64\\fr-FR\\inetres.dll.mui") + not_made);
 }
 
-TEST_F(LaunchCopyTest, CopyAddReplacesAnEmptyFileWithoutBackupAndSkipsARightsFailure) {
+TEST_F(LaunchCopyTest, CopyAddKeepsEveryOriginalThroughAFailureAndTheFailureIsNamed) {
+  Outcome outcome;
   Write(At("Windows\\system32\\acctres.dll"), "");
-  EXPECT_TRUE(
-      CopyAdd(system_, At("Setup\\system32\\acctres.dll"), At("Windows\\system32\\acctres.dll")));
+  EXPECT_TRUE(CopyAdd(system_, outcome, At("Setup\\system32\\acctres.dll"),
+                      At("Windows\\system32\\acctres.dll")));
   EXPECT_EQ(System("system32", "acctres.dll"), "new acctres.dll");
   EXPECT_EQ(System("system32", "acctres.dll.orlo"), "<missing>");
 
   system_.Fail("StartProgram", "system32\\inetres.dll\"");
-  EXPECT_FALSE(
-      CopyAdd(system_, At("Setup\\system32\\inetres.dll"), At("Windows\\system32\\inetres.dll")));
+  EXPECT_FALSE(CopyAdd(system_, outcome, At("Setup\\system32\\inetres.dll"),
+                       At("Windows\\system32\\inetres.dll")));
   EXPECT_EQ(System("system32", "inetres.dll"), "original inetres.dll");
   EXPECT_EQ(system_.boxes.size(), 1u) << "only the rights step's own box";
 
-  // A copy that fails puts back the backup it took, and the phase says the file was not replaced.
+  // A copy that fails at once, or part-way with a piece of the new file left, puts back the
+  // backup it took. Each box comes with the redirection on, though the rows run with it off.
   Remove(At("Setup\\system32\\msoeacct.dll"));
+  system_.Fail("CopyFileOver", "system32\\msidcrl30.dll");
   ASSERT_TRUE(Launch_Copy(system_, state_, true));
-  EXPECT_EQ(System("system32", "msoeacct.dll"), "original msoeacct.dll");
-  EXPECT_EQ(System("system32", "msoeacct.dll.orlo"), "<missing>");
-  EXPECT_NE(state_.ReportText.find("ÉCHEC : " + At("Windows\\system32\\msoeacct.dll") +
-                                   " n'a pas été remplacé\r\n"),
-            std::string::npos);
-  EXPECT_EQ(state_.Copy.FailedFiles, 2) << "msoeacct.dll, and inetres.dll refused its rights";
+  for (const std::string file : {"msoeacct.dll", "msidcrl30.dll"}) {
+    EXPECT_EQ(System("system32", file), "original " + file);
+    EXPECT_EQ(System("system32", file + ".orlo"), "<missing>");
+  }
+  const std::string system32 = At("Windows\\system32\\");
+  EXPECT_EQ(SortedFailures(state_.Outcome),
+            system32 + "inetres.dll n'a pas été écrit, faute de droits: " + DescribeError(5) +
+                "\n" + system32 + "msidcrl30.dll n'a pas été remplacé: " + DescribeError(5) + "\n" +
+                system32 + "msoeacct.dll n'a pas été remplacé: " + DescribeError(2) + "\n");
+  ASSERT_EQ(system_.boxes.size(), 4u) << system_.BoxLines();
+  for (const TestSystem::Box& box : system_.boxes) EXPECT_FALSE(box.redirection_off) << box.title;
 }
 
 }  // namespace

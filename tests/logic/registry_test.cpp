@@ -102,29 +102,38 @@ TEST_F(WriteRegTest, EveryListedValueIsWrittenAndOnlyA64BitSystemGetsTheMirror) 
     RegDeleteTreeA(mirror_classes, clsid.c_str());
     RegCloseKey(mirror_classes);
   }
-  int failed = 0;
-  ASSERT_TRUE(Write_Reg(system_, false, failed));
+  Outcome outcome;
+  ASSERT_TRUE(Write_Reg(system_, false, outcome));
   EXPECT_EQ(Stored(HKEY_CLASSES_ROOT, mirror, ""), "<no key>");
   Put(HKEY_CLASSES_ROOT, "mailto", "Kept", "yes");
   const DWORD started = GetTickCount();
-  ASSERT_TRUE(Write_Reg(system_, true, failed));
+  ASSERT_TRUE(Write_Reg(system_, true, outcome));
   const DWORD took = GetTickCount() - started;
   std::printf("Write_Reg, %zu values: %lu ms\n", listing_.size(), took);
-  EXPECT_EQ(failed, 0);
+  EXPECT_EQ(SortedFailures(outcome), "");
   ExpectRegistryAsListed(listing_);
   EXPECT_EQ(Stored(HKEY_CLASSES_ROOT, "mailto", "Kept"), "1:" + std::string("yes", 4));
   EXPECT_EQ(system_.BoxLines(), "");
 }
 
-TEST_F(WriteRegTest, KeysAndValuesThatCannotBeWrittenAreReportedAndCounted) {
+TEST_F(WriteRegTest, EachKeyAndValueThatCannotBeWrittenIsNamedWithTheSystemsReason) {
   system_.Fail("OpenRegKey", "WindowsMail.Url.mailto");
   system_.Fail("CreateRegKey", "WindowsMail.Url.mailto");
   system_.Fail("SetRegValue", "EditFlags");
-  int failed = 0;
-  EXPECT_TRUE(Write_Reg(system_, true, failed));
+  Outcome outcome;
+  EXPECT_TRUE(Write_Reg(system_, true, outcome));
   EXPECT_NE(system_.BoxLines().find("CreateKey|Impossible de créer la clef|none\n"),
             std::string::npos);
-  EXPECT_GT(failed, 2);
+  size_t keys = 0, values = 0;
+  for (const Failure& failure : outcome.failures) {
+    EXPECT_EQ(failure.reason, DescribeError(5)) << failure.what;
+    keys += failure.what.rfind("la clé HKCR\\WindowsMail.Url.mailto", 0) == 0;
+    values += failure.what.rfind("la valeur EditFlags de HK", 0) == 0 &&
+              Contains(failure.what, " n'a pas été écrite");
+  }
+  EXPECT_GT(keys, 0u);
+  EXPECT_GT(values, 1u);
+  EXPECT_EQ(keys + values, outcome.failures.size()) << SortedFailures(outcome);
 }
 
 TEST_F(RegistryTest, ThePriorStateIsRecordedOnceAndPutBackWithTypeAndData) {
@@ -156,9 +165,10 @@ TEST_F(RegistryTest, ThePriorStateIsRecordedOnceAndPutBackWithTypeAndData) {
   EXPECT_EQ(Read(record), first);
   EXPECT_EQ(Read(record + ".partiel"), "<missing>");
 
-  RestoreReport report;
+  Outcome outcome;
+  RestoreReport report(outcome);
   RestorePriorState(system_, record, report);
-  EXPECT_EQ(report.failures, std::vector<std::string>{});
+  EXPECT_EQ(SortedFailures(outcome), "");
   EXPECT_EQ(Stored(HKEY_CURRENT_USER, kept, "Old"), "3:" + std::string("\1\0\2", 3));
   EXPECT_EQ(Stored(HKEY_CURRENT_USER, kept, "New"), "<no value>");
   EXPECT_EQ(Stored(HKEY_CURRENT_USER, kept, "Other"), "1:" + std::string("not ours", 9));
@@ -172,11 +182,12 @@ TEST_F(RegistryTest, ThePriorStateIsRecordedOnceAndPutBackWithTypeAndData) {
             0);
   RegCloseKey(opened);
   Put(HKEY_CURRENT_USER, kept + "\\Made", "Foreign", "x");
-  RestoreReport second;
+  Outcome second_outcome;
+  RestoreReport second(second_outcome);
   system_.Fail("SetRegValue", "Old", 5);
   RestorePriorState(system_, At("second.txt"), second);
-  EXPECT_EQ(second.failures, std::vector<std::string>{"valeur non rétablie : HKCU\\" + kept +
-                                                      "\\Old : " + DescribeError(5)});
+  EXPECT_EQ(SortedFailures(second_outcome),
+            "valeur non rétablie : HKCU\\" + kept + "\\Old: " + DescribeError(5) + "\n");
   EXPECT_EQ(Stored(HKEY_CURRENT_USER, kept + "\\Made", "Foreign"), "1:x" + std::string(1, '\0'));
 }
 

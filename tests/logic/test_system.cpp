@@ -56,14 +56,44 @@ int64_t TestSystem::PathAttributes(const std::string& path) {
   return next_.PathAttributes(path);
 }
 
+namespace {
+
+// A real listing whose entries the test may mark as links, and which may break off.
+class TestSearch : public FileSearch {
+ public:
+  TestSearch(std::unique_ptr<FileSearch> real, const std::vector<std::string>& links,
+             uint32_t break_off)
+      : real_(std::move(real)), links_(links), break_off_(break_off) {}
+  bool Next(FindData& data) override {
+    if (break_off_) throw SystemError(DescribeError(break_off_), break_off_);
+    if (!real_->Next(data)) return false;
+    Mark(links_, data);
+    return true;
+  }
+  static void Mark(const std::vector<std::string>& links, FindData& data) {
+    for (const std::string& link : links)
+      if (data.name.find(link) != std::string::npos) data.attributes |= kAttributeReparsePoint;
+  }
+
+ private:
+  std::unique_ptr<FileSearch> real_;
+  const std::vector<std::string>& links_;
+  uint32_t break_off_;
+};
+
+}  // namespace
+
 std::unique_ptr<FileSearch> TestSystem::FindFirst(const std::string& pattern, FindData& first) {
   ThrowIfFailing("FindFirst", pattern);
-  return next_.FindFirst(pattern, first);
+  std::unique_ptr<FileSearch> real = next_.FindFirst(pattern, first);
+  if (!real) return nullptr;
+  TestSearch::Mark(links, first);
+  return std::make_unique<TestSearch>(std::move(real), links, FailureOf("FindNext", pattern));
 }
 
-int TestSystem::ShellCopyFile(const std::string& from, const std::string& to) {
-  if (uint32_t code = FailureOf("ShellCopyFile", from)) return int(code);
-  return next_.ShellCopyFile(from, to);
+void TestSystem::CopyFileOver(const std::string& from, const std::string& to) {
+  next_.CopyFileOver(from, to);
+  ThrowIfFailing("CopyFileOver", from);
 }
 
 void TestSystem::MoveReplacing(const std::string& from, const std::string& to) {
@@ -77,11 +107,30 @@ void TestSystem::MoveAtRestart(const std::string& from, const std::string& to) {
   next_.MoveAtRestart(from, to);
 }
 
-void TestSystem::StartProgram(const std::string& program, const std::string& arguments,
+ShellCopyResult TestSystem::ShellCopyFile(const std::string& from, const std::string& to,
+                                          bool unattended) {
+  if (unattended) ++unattended_copies;
+  if (uint32_t code = FailureOf("ShellCopyFile", from)) return {int(code), false};
+  if (FailureOf("ShellCopyAborted", from)) return {0, true};
+  return next_.ShellCopyFile(from, to, unattended);
+}
+
+Wow64Value TestSystem::DisableWow64Redirection() {
+  redirection_off_ = true;
+  return next_.DisableWow64Redirection();
+}
+
+void TestSystem::RevertWow64Redirection(Wow64Value value) {
+  redirection_off_ = false;
+  next_.RevertWow64Redirection(value);
+}
+
+bool TestSystem::StartProgram(const std::string& program, const std::string& arguments,
                               uint32_t wait_milliseconds) {
   ThrowIfFailing("StartProgram", program + " " + arguments);
   commands.push_back({program, arguments, wait_milliseconds});
-  next_.StartProgram(program, arguments, wait_milliseconds);
+  const bool ended = next_.StartProgram(program, arguments, wait_milliseconds);
+  return ended && !(wait_milliseconds && FailureOf("ProgramEnd", program + " " + arguments));
 }
 
 int32_t TestSystem::OpenRegKey(KeyHandle root, const std::string& path, uint32_t access,
@@ -122,7 +171,7 @@ std::unique_ptr<ProcessHandle> TestSystem::OpenProcessToEnd(int32_t id) {
 
 Answer TestSystem::ShowMessage(const std::string& text, const std::string& title, Buttons buttons,
                                Icon icon) {
-  boxes.push_back({text, title, buttons, icon});
+  boxes.push_back({text, title, buttons, icon, redirection_off_});
   if (while_shown) while_shown(boxes.back());
   if (answers.empty()) return buttons == Buttons::kYesNo ? Answer::kYes : Answer::kOk;
   Answer answer = answers.front();

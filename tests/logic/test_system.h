@@ -31,6 +31,7 @@ class TestSystem : private OnTheRealSystem, public ForwardingSystem {
     std::string text, title;
     Buttons buttons;
     Icon icon;
+    bool redirection_off;  // shown while WOW64 file-system redirection was switched off
   };
   struct Command {
     std::string program, arguments;
@@ -53,8 +54,14 @@ class TestSystem : private OnTheRealSystem, public ForwardingSystem {
   // Makes the calls named `call` fail with the system error `code` when their first text
   // argument (a path, a command line, a key path) contains `argument_part`. Calls that report a
   // status return the code, calls that hand out a handle hand out none, the others throw.
+  // CopyFileOver throws after copying, as a copy that broke off and left its destination.
+  // Three more names force what the real system does only rarely: "FindNext" (a listing breaks
+  // off after its first entry), "ShellCopyAborted" (the shell abandons the copy, nothing copied,
+  // yet reports 0) and "ProgramEnd" (a started program still runs after its wait).
   void Fail(const std::string& call, const std::string& argument_part = "", uint32_t code = 5);
   void ForgetFailures() { failures_.clear(); }
+  // Listed entries whose name contains one of these are reported as links (reparse points).
+  std::vector<std::string> links;
 
   // ---- What happened.
   std::vector<Box> boxes;
@@ -65,6 +72,8 @@ class TestSystem : private OnTheRealSystem, public ForwardingSystem {
   // Every key opened or created, "HKCU\<path>" (HKCR, HKLM), and every value written,
   // "<key>|<name>", in order.
   std::vector<std::string> keys_opened, values_written;
+  // Shell copies asked to run unattended.
+  int unattended_copies = 0;
   // The boxes shown so far, one "title|text|icon" line each, "|yes/no" added for a question.
   std::string BoxLines() const;
 
@@ -75,10 +84,14 @@ class TestSystem : private OnTheRealSystem, public ForwardingSystem {
   std::string FileDateShortText(const std::string& path) override;
   int64_t PathAttributes(const std::string& path) override;
   std::unique_ptr<FileSearch> FindFirst(const std::string& pattern, FindData& first) override;
-  int ShellCopyFile(const std::string& from, const std::string& to) override;
   void MoveReplacing(const std::string& from, const std::string& to) override;
   void MoveAtRestart(const std::string& from, const std::string& to) override;
-  void StartProgram(const std::string& program, const std::string& arguments,
+  void CopyFileOver(const std::string& from, const std::string& to) override;
+  ShellCopyResult ShellCopyFile(const std::string& from, const std::string& to,
+                                bool unattended) override;
+  Wow64Value DisableWow64Redirection() override;
+  void RevertWow64Redirection(Wow64Value value) override;
+  bool StartProgram(const std::string& program, const std::string& arguments,
                     uint32_t wait_milliseconds) override;
   int32_t OpenRegKey(KeyHandle root, const std::string& path, uint32_t access,
                      KeyHandle& result) override;
@@ -108,6 +121,7 @@ class TestSystem : private OnTheRealSystem, public ForwardingSystem {
   };
   std::vector<Failure> failures_;
   std::map<KeyHandle, std::string> key_names_;
+  bool redirection_off_ = false;
 };
 
 }  // namespace movrix::testing

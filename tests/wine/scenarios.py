@@ -246,13 +246,34 @@ def refused_language(s: Scenario) -> None:
     s.equal(run.exit_code, 1603, "exit code")
 
 
-def missing_wm_64(s: Scenario) -> None:
-    shutil.rmtree(s.prefix.host(r"C:\Setup\WM_64"))
+def unusable_tree(tree: str, emptied: bool):
+    """A program tree the system needs is missing, or there without the program: the run stops first."""
+    def scenario(s: Scenario) -> None:
+        shutil.rmtree(s.prefix.host(rf"C:\Setup\{tree}"))
+        if emptied:
+            s.prefix.host(rf"C:\Setup\{tree}").mkdir()
+        run = s.install()
+        s.equal(run.boxes, [("Movrix18", f"Le dossier {tree} n'a pas été installé.", "none", "ok", "ok")], "boxes")
+        s.check(run.window is None, "the window appeared")
+        s.equal(run.exit_code, 1603, "exit code")
+        s.check(s.prefix.host(r"C:\Program Files\Windows Mail\placeholder.txt").exists(), "something was renamed")
+    return scenario
+
+
+def missing_system_file(s: Scenario) -> None:
+    """A system file that cannot be replaced: both status lines say so, and so does a silent run."""
+    s.prefix.host(r"C:\Setup\system32\msoeacct.dll").unlink()
     run = s.install()
-    s.equal(run.boxes, [("Movrix18", "Le dossier WM_64 n'a pas été installé.", "none", "ok", "ok")], "boxes")
-    s.check(run.window is None, "the window appeared")
+    incomplete = "L'installation de Windows Mail est incomplète."
+    s.equal((text_of(run, 104), text_of(run, TXT_OK)),
+            (incomplete, incomplete + CRLF + "Les erreurs sont indiquées dans le journal ci-dessous."), "status lines")
     s.equal(run.exit_code, 1603, "exit code")
-    s.check(s.prefix.host(r"C:\Program Files\Windows Mail\placeholder.txt").exists(), "something was renamed")
+    run = s.install("/S", r"/LOG=C:\journal.txt")
+    s.equal(run.exit_code, 1603, "exit code of the silent run")
+    line = r"échec : c:\windows\system32\msoeacct.dll n'a pas été remplacé : "
+    s.check(any(ln.lower().startswith(line) for ln in (s.read(r"C:\journal.txt") or "").splitlines()),
+            "no log line names the file")
+    s.equal(s.read(r"C:\Windows\System32\msoeacct.dll"), "original system32 msoeacct.dll", "the system file")
 
 
 def imported_libraries(program: Path) -> list[str]:
@@ -310,6 +331,7 @@ def hostile_names(s: Scenario) -> None:
     for library in ("advpack.dll", "msimg32.dll"):
         shutil.copy(s.prefix.flavour.build / library, setup)
     s.prefix.overrides = ";advpack,msimg32=n,b"  # Wine then searches for them as Windows does
+    (setup / "WM_32" / "Windows Mail" / "profil").symlink_to(s.prefix.host(r"C:\users"))
     s.install()
     run = s.install()  # a rerun hands every existing destination to the rights commands
     output = text_of(run, TXT_OUTPUT)
@@ -324,8 +346,11 @@ def hostile_names(s: Scenario) -> None:
     s.equal(s.read(r"C:\planted-advpack.dll.txt"), None, "loads of the planted advpack.dll")
     s.check("start" not in (s.read(r"C:\planted-msimg32.dll.txt") or ""),
             "the planted msimg32.dll was loaded as an import of the program")
-    s.check(CRLF.join([r"de   C:\Setup\WM_32\Windows Mail\?.dll", r"vers C:\Program Files (x86)\Windows Mail\?.dll",
-                       "   ÉCHEC : ce fichier n'a pas été copié"]) in output, "the refused name is not in the log")
+    s.check(CRLF.join([r"de   C:\Setup\WM_32\Windows Mail\?.dll", r"vers C:\Program Files (x86)\Windows Mail\?.dll"])
+            in output and r"ÉCHEC : C:\Program Files (x86)\Windows Mail\?.dll n'a pas été copié : " in output,
+            "the refused name is not in the log")
+    s.check(r"ÉCHEC : C:\Setup\WM_32\Windows Mail\profil n'a été ni suivi ni copié : " in output, "the link is not in the log")
+    s.check(not s.prefix.host(r"C:\Program Files (x86)\Windows Mail\profil").exists(), "the link was followed")
     s.equal(text_of(run, TXT_OK), "L'installation de Windows Mail est incomplète." + CRLF +
             "Les erreurs sont indiquées dans le journal ci-dessous.", "txtOK")
     s.equal(run.exit_code, 1603, "exit code of an incomplete installation")
@@ -524,7 +549,9 @@ SCENARIOS = [("first-install-win10-64", "win10-64", first_install_win10_64),
              ("windows-7", "win7-64", windows_7), ("windows-8-32", "win8-32", windows_8_32),
              ("winmail-no", "win10-64", winmail_no), ("winmail-yes", "win10-64", winmail_yes),
              ("refused-language", "win10-64", refused_language),
-             ("missing-wm-64", "win10-64", missing_wm_64),
+             ("empty-wm-64", "win10-64", unusable_tree("WM_64", emptied=True)),
+             ("missing-wm-32", "win8-32", unusable_tree("WM_32", emptied=False)),
+             ("missing-system-file", "win10-64", missing_system_file),
              ("hostile-names", "win10-64", hostile_names),
              ("silent-first-install", "win10-64", silent_first_install),
              ("silent-stops", "win10-64", silent_stops),
