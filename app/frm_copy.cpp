@@ -166,8 +166,8 @@ void FrmCopy::Form_Unload(int& /*cancel*/) {
 
 void FrmCopy::UnLoads() {}
 
-int FrmCopy::ExitCode() const {
-  switch (state_.Outcome.end) {
+int ExitCodeOf(const Outcome& outcome) {
+  switch (outcome.end) {
     case RunEnd::kUserRefused:
       return kExitUserRefused;
     case RunEnd::kMailLeftRunning:
@@ -178,8 +178,12 @@ int FrmCopy::ExitCode() const {
     case RunEnd::kCompleted:
       break;
   }
-  if (!state_.Outcome.Succeeded()) return kExitFailed;
-  return state_.Outcome.at_restart.empty() ? kExitInstalled : kExitRestartNeeded;
+  if (!outcome.Succeeded()) return kExitFailed;
+  return outcome.at_restart.empty() ? kExitInstalled : kExitRestartNeeded;
+}
+
+int FrmCopy::ExitCode() const {
+  return ExitCodeOf(state_.Outcome);
 }
 
 std::string FrmCopy::Verdict() const {

@@ -30,6 +30,12 @@ inline constexpr int kExitBadSwitch = 87;
 inline constexpr int kExitRestartNeeded = 3010;     // restored; a restart completes it
 inline constexpr int kExitNothingInstalled = 1605;  // no installation to remove
 
+// The exit code of a run that came to `outcome`.
+int ExitCodeOf(const Outcome& outcome);
+// One line, ending in CR LF, for each failure, warning and file completed at the next restart of
+// `outcome`: what the output box and the log show of them.
+std::string OutcomeLines(const Outcome& outcome);
+
 // The box of a run without administrator rights.
 inline constexpr const char* kNeedsAdministrator =
     "Movrix doit être lancé en mode Administrateur. Il va être fermé. !\r\n"

@@ -31,17 +31,21 @@ void FrmCopy::LogStatus() {
   Log(OutputText() + "Statut : " + Verdict());
 }
 
-std::string FrmCopy::OutputText() const {
+std::string OutcomeLines(const Outcome& outcome) {
   std::string lines;
-  for (const Failure& failure : state_.Outcome.failures) {
+  for (const Failure& failure : outcome.failures) {
     lines += "ÉCHEC : " + failure.what;
     if (!failure.reason.empty()) lines += " : " + failure.reason;
     lines += kCrLf;
   }
-  for (const std::string& warning : state_.Outcome.warnings)
-    lines += "ATTENTION : " + warning + kCrLf;
-  for (const std::string& path : state_.Outcome.at_restart)
+  for (const std::string& warning : outcome.warnings) lines += "ATTENTION : " + warning + kCrLf;
+  for (const std::string& path : outcome.at_restart)
     lines += "Au prochain redémarrage : " + path + kCrLf;
+  return lines;
+}
+
+std::string FrmCopy::OutputText() const {
+  const std::string lines = OutcomeLines(state_.Outcome);
   return steps_ + state_.Copy.CopyLog + (lines.empty() ? "" : kCrLf + lines);
 }
 

@@ -5,47 +5,67 @@
 #include "app/frm_copy.h"
 #include "common/guard.h"
 #include "registry/active_setup.h"
-#include "registry/per_user_rows.h"
+#include "registry/prior_state.h"
 #include "registry/write_reg.h"
 
 namespace movrix {
 namespace {
 
-// Writes the rows for the current user once their prior state is recorded.
-void WriteUserRows(System& system, RunLog& log, std::vector<std::string>& failures) {
-  log.Line("== Inscrire Windows Mail pour l'utilisateur");
-  if (!RecordCurrentUserState(system, failures)) return;
-  Outcome written;
-  const bool went_through = WriteRegistrationRows(system, CurrentUserRegistration(), written);
-  for (const Failure& failure : written.failures)
-    failures.push_back(failure.what + " : " + failure.reason);
-  if (!went_through) failures.push_back("l'inscription s'est arrêtée avant sa fin");
+// Records the current user's prior state once; false, the failure in `outcome`, when it cannot
+// be: the rows must not be written then, or that state would be lost.
+bool RecordUserPriorState(System& system, Outcome& outcome) {
+  return Guarded(
+      [&] {
+        UserPriorStateKey store(system);
+        RecordPriorState(system, CurrentUserRegistration(), store);
+        return true;
+      },
+      [&](const std::string& description) {
+        outcome.Fail("état antérieur de l'utilisateur non enregistré", description);
+        return false;
+      });
 }
 
-void RestoreUserRows(System& system, RunLog& log, std::vector<std::string>& failures) {
+// Writes the rows for the current user once their prior state is recorded.
+void WriteUserRows(System& system, RunLog& log, Outcome& outcome) {
+  log.Line("== Inscrire Windows Mail pour l'utilisateur");
+  if (RecordUserPriorState(system, outcome) &&
+      !WriteRegistrationRows(system, CurrentUserRegistration(), outcome))
+    outcome.Fail("l'inscription s'est arrêtée avant sa fin", "");
+}
+
+// Puts back the current user's prior state, and removes their record once nothing is left to
+// retry; a record is kept after a failure, so that a later run can finish.
+void RestoreUserRows(System& system, RunLog& log, Outcome& outcome) {
   log.Line("== Rétablir les valeurs de l'utilisateur");
-  if (RestoreCurrentUserState(system, failures) == RestoreResult::kNoRecord)
-    log.Line("Aucun état antérieur enregistré pour cet utilisateur : rien à rétablir");
+  UserPriorStateKey store(system);
+  RestoreReport report(outcome);
+  if (!RestorePriorState(system, store, report))
+    return log.Line("Aucun état antérieur enregistré pour cet utilisateur : rien à rétablir");
+  if (report.Failed()) return;
+  Guarded([&] { store.Remove(); },
+          [&](const std::string& description) {
+            report.Fail("état antérieur non supprimé", store.Name(), description);
+          });
 }
 
 }  // namespace
 
 int RunPerUser(System& system, RunLog& log, bool uninstall) {
   log.Line("Utilisateur : " + system.GetEnv("USERNAME"));
-  std::vector<std::string> failures;
+  Outcome outcome;
   if (uninstall)
-    RestoreUserRows(system, log, failures);
+    RestoreUserRows(system, log, outcome);
   else
-    WriteUserRows(system, log, failures);
-  for (const std::string& failure : failures) log.Line("ÉCHEC : " + failure);
-  log.Line(failures.empty() ? "Statut : terminé" : "Statut : incomplet");
-  return failures.empty() ? kExitInstalled : kExitFailed;
+    WriteUserRows(system, log, outcome);
+  outcome.end = RunEnd::kCompleted;
+  log.Line(OutcomeLines(outcome) +
+           (outcome.Succeeded() ? "Statut : terminé" : "Statut : incomplet"));
+  return ExitCodeOf(outcome);
 }
 
 void FrmCopy::RecordUserState() {
-  std::vector<std::string> failures;
-  if (RecordCurrentUserState(system_, failures)) return;
-  for (const std::string& failure : failures) state_.Outcome.Fail(failure, "");
+  RecordUserPriorState(system_, state_.Outcome);
 }
 
 void FrmCopy::RegisterForEveryUser() {

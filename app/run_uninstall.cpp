@@ -51,7 +51,8 @@ bool FrmCopy::RecordRegistryState() {
   return Guarded(
       [this] {
         if (!FolderExists(system_, OwnFolder())) system_.CreateFolder(OwnFolder());
-        RecordPriorState(system_, RegistrationEntries(identity_.Is64Bit), RegistryRecordPath());
+        PriorStateFile record(system_, RegistryRecordPath());
+        RecordPriorState(system_, RegistrationEntries(identity_.Is64Bit), record);
         return true;
       },
       [this](const std::string& description) {
@@ -66,7 +67,8 @@ bool FrmCopy::KeepProgramCopy() {
   return Guarded(
       [&] {
         if (!FolderExists(system_, OwnFolder())) system_.CreateFolder(OwnFolder());
-        if (!EqualsIgnoringCase(running, KeptProgram())) system_.CopyFileOver(running, KeptProgram());
+        if (!EqualsIgnoringCase(running, KeptProgram()))
+          system_.CopyFileOver(running, KeptProgram());
         return true;
       },
       [&](const std::string& description) {
@@ -124,12 +126,8 @@ void FrmCopy::RunUninstallSteps() {
 
   RestoreReport report(state_.Outcome);
   Log("== Rétablir la base de registre");
-  if (system_.PathAttributes(RegistryRecordPath()) >= 0) {
-    Guarded([&] { RestorePriorState(system_, RegistryRecordPath(), report); },
-            [&](const std::string& description) {
-              report.Fail("état du registre non lu", RegistryRecordPath(), description);
-            });
-  }
+  PriorStateFile record(system_, RegistryRecordPath());
+  RestorePriorState(system_, record, report);
   Log("== Rétablir les fichiers système");
   RestoreSystemFiles(system_, state_, identity_.Is64Bit, report);
   Log("== Rétablir les dossiers programmes");

@@ -1,5 +1,6 @@
 #include "registry/prior_state.h"
 
+#include <exception>
 #include <set>
 #include <utility>
 
@@ -106,17 +107,26 @@ std::vector<KeyRef> KeysOf(const std::vector<RegistrationEntry>& entries) {
   return keys;
 }
 
+// Reads the type and data of the value `name` of the open `key`: the system's status,
+// kErrorFileNotFound when the value does not exist.
+int32_t ReadValue(System& system, KeyHandle key, const std::string& name, uint32_t& type,
+                  std::string& data) {
+  uint32_t size = 0;
+  const int32_t status = system.QueryRegValue(key, name, type, nullptr, size);
+  if (status != kErrorSuccess) return status;
+  return system.QueryRegValue(key, name, type, &data, size);
+}
+
 // The record line of one value: whether it exists, and its type and data when it does.
 std::string ValueLine(System& system, const OpenedKey& key, const KeyRef& ref,
                       const std::string& name) {
   std::string line = std::string(1, kValueLine) + kSeparator + std::to_string(ref.root) +
                      kSeparator + Hex(ref.path) + kSeparator + Hex(name) + kSeparator;
-  uint32_t type = 0, size = 0;
-  int32_t status = key.handle() ? system.QueryRegValue(key.handle(), name, type, nullptr, size)
-                                : kErrorFileNotFound;
-  if (status == kErrorFileNotFound) return line + "0";
+  uint32_t type = 0;
   std::string data;
-  if (status == kErrorSuccess) status = system.QueryRegValue(key.handle(), name, type, &data, size);
+  const int32_t status =
+      key.handle() ? ReadValue(system, key.handle(), name, type, data) : kErrorFileNotFound;
+  if (status == kErrorFileNotFound) return line + "0";
   if (status != kErrorSuccess) ThrowStatus(system, KeyName(ref) + "\\" + name, status);
   return line + "1" + kSeparator + std::to_string(type) + kSeparator + Hex(data);
 }
@@ -167,8 +177,7 @@ RecordLine ParseLine(const std::string& line) {
   return parsed;
 }
 
-std::vector<RecordLine> ReadRecord(System& system, const std::string& record_path) {
-  const std::string text = system.ReadWholeFile(record_path);
+std::vector<RecordLine> ParseRecord(const std::string& text) {
   std::vector<RecordLine> lines;
   size_t start = 0;
   for (size_t end = text.find(kCrLf); end != std::string::npos; end = text.find(kCrLf, start)) {
@@ -195,22 +204,30 @@ bool RestoreValue(System& system, const RecordLine& line, RestoreReport& report)
   return false;
 }
 
-// Deletes a key the first installation created, when nothing is left in it; a key that something
-// else has filled since stays.
-void RemoveCreatedKey(System& system, const KeyRef& ref, RestoreReport& report) {
-  int32_t status;
+// Deletes the key `ref` when nothing is left in it; a key that something else has filled since
+// stays. The system's status: kErrorSuccess when the key is gone, was gone already, or stays
+// because it is not empty.
+int32_t DeleteIfEmpty(System& system, const KeyRef& ref) {
   {
     OpenedKey key(system, ref, false);
-    status = key.status();
-    if (status == kErrorFileNotFound) return;
+    if (key.status() == kErrorFileNotFound) return kErrorSuccess;
+    if (key.status() != kErrorSuccess) return key.status();
     uint32_t subkeys = 0, values = 0;
-    if (status == kErrorSuccess) status = system.CountRegKeyContents(key.handle(), subkeys, values);
-    if (status == kErrorSuccess && (subkeys || values)) return;
+    const int32_t status = system.CountRegKeyContents(key.handle(), subkeys, values);
+    if (status != kErrorSuccess || subkeys || values) return status;
   }
-  if (status == kErrorSuccess) status = system.DeleteRegKey(ref.root, ref.path, kKeyAccess);
-  if (status == kErrorSuccess || status == kErrorFileNotFound) return;
-  report.Fail("clé non supprimée", KeyName(ref), system.ErrorText(uint32_t(status)));
+  const int32_t status = system.DeleteRegKey(ref.root, ref.path, kKeyAccess);
+  return status == kErrorFileNotFound ? kErrorSuccess : status;
 }
+
+// Deletes a key the first installation created, once it is empty.
+void RemoveCreatedKey(System& system, const KeyRef& ref, RestoreReport& report) {
+  const int32_t status = DeleteIfEmpty(system, ref);
+  if (status != kErrorSuccess)
+    report.Fail("clé non supprimée", KeyName(ref), system.ErrorText(uint32_t(status)));
+}
+
+const KeyRef kUserRecordKey{kCurrentUser, UserPriorStateKey::kKey};
 
 }  // namespace
 
@@ -223,20 +240,82 @@ std::vector<RegistrationEntry> RegistrationEntries(bool is_64_bit) {
   return entries;
 }
 
-void RecordPriorState(System& system, const std::vector<RegistrationEntry>& entries,
-                      const std::string& record_path) {
-  if (system.PathAttributes(record_path) >= 0) return;
-  const std::string text = PriorStateText(system, entries);
-  // Written under a passing name and then renamed: a run stopped half-way leaves no partial
-  // record that a later run would take for the state before the installation.
-  const std::string partial = record_path + ".partiel";
-  if (system.PathAttributes(partial) >= 0) system.RemoveFile(partial);
-  system.OpenToAppend(partial, true)->Append(text);
-  system.Rename(partial, record_path);
+std::vector<RegistrationEntry> CurrentUserRegistration() {
+  std::vector<RegistrationEntry> rows;
+  for (const RegistrationEntry& row : MainRegistration())
+    if (row.root == kCurrentUser) rows.push_back(row);
+  return rows;
 }
 
-void RestorePriorState(System& system, const std::string& record_path, RestoreReport& report) {
-  const std::vector<RecordLine> lines = ReadRecord(system, record_path);
+bool PriorStateFile::Exists() {
+  return system_.PathAttributes(path_) >= 0;
+}
+
+std::string PriorStateFile::Read() {
+  return system_.ReadWholeFile(path_);
+}
+
+void PriorStateFile::Write(const std::string& text) {
+  const std::string partial = path_ + ".partiel";
+  if (system_.PathAttributes(partial) >= 0) system_.RemoveFile(partial);
+  system_.OpenToAppend(partial, true)->Append(text);
+  system_.Rename(partial, path_);
+}
+
+std::string UserPriorStateKey::Name() const {
+  return KeyName(kUserRecordKey) + "\\" + kValue;
+}
+
+bool UserPriorStateKey::Exists() {
+  OpenedKey key(system_, kUserRecordKey, false);
+  uint32_t type = 0, size = 0;
+  int32_t status = key.status();
+  if (status == kErrorSuccess)
+    status = system_.QueryRegValue(key.handle(), kValue, type, nullptr, size);
+  if (status != kErrorSuccess && status != kErrorFileNotFound) ThrowStatus(system_, Name(), status);
+  return status == kErrorSuccess;
+}
+
+std::string UserPriorStateKey::Read() {
+  OpenedKey key(system_, kUserRecordKey, false);
+  uint32_t type = 0;
+  std::string text;
+  int32_t status = key.status();
+  if (status == kErrorSuccess) status = ReadValue(system_, key.handle(), kValue, type, text);
+  if (status != kErrorSuccess) ThrowStatus(system_, Name(), status);
+  return text;
+}
+
+void UserPriorStateKey::Write(const std::string& text) {
+  OpenedKey key(system_, kUserRecordKey, true);
+  int32_t status = key.status();
+  if (status == kErrorSuccess)
+    status = system_.SetRegValue(key.handle(), kValue, kRegBinary, text, uint32_t(text.size()));
+  if (status != kErrorSuccess) ThrowStatus(system_, Name(), status);
+}
+
+void UserPriorStateKey::Remove() {
+  int32_t status = system_.DeleteRegKey(kCurrentUser, kKey, kKeyAccess);
+  if (status != kErrorSuccess && status != kErrorFileNotFound)
+    ThrowStatus(system_, KeyName(kUserRecordKey), status);
+  status = DeleteIfEmpty(system_, {kCurrentUser, kParentKey});
+  if (status != kErrorSuccess) ThrowStatus(system_, KeyName({kCurrentUser, kParentKey}), status);
+}
+
+void RecordPriorState(System& system, const std::vector<RegistrationEntry>& entries,
+                      PriorStateStore& store) {
+  if (!store.Exists()) store.Write(PriorStateText(system, entries));
+}
+
+bool RestorePriorState(System& system, PriorStateStore& store, RestoreReport& report) {
+  std::vector<RecordLine> lines;
+  try {
+    if (!store.Exists()) return false;
+    lines = ParseRecord(store.Read());
+  } catch (const std::exception& failure) {
+    report.Fail("état du registre non lu", store.Name(), failure.what());
+    return true;
+  }
   int values = 0;
   for (const RecordLine& line : lines) {
     if (line.kind == kValueLine && RestoreValue(system, line, report)) ++values;
@@ -246,6 +325,7 @@ void RestorePriorState(System& system, const std::string& record_path, RestoreRe
   }
   report.Done("Base de registre : " + std::to_string(values) +
               " valeur(s) remise(s) dans leur état d'origine");
+  return true;
 }
 
 }  // namespace movrix

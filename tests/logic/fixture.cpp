@@ -2,8 +2,8 @@
 
 #include <windows.h>
 
-#include <cstring>
 #include <algorithm>
+#include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <sstream>

@@ -1,31 +1,21 @@
 // The part each user's sign-in runs (/utilisateur) and its way back, on the prefix's own
 // HKEY_CURRENT_USER.
 #include "app/run_program.h"
-#include "registry/per_user_rows.h"
+#include "registry/prior_state.h"
 #include "tests/logic/fixture.h"
 #include "tests/logic/registry_listing.h"
 
 namespace movrix::testing {
 namespace {
 
-void PutText(const std::string& key, const std::string& text) {
-  HKEY opened;
-  ASSERT_EQ(RegCreateKeyExA(HKEY_CURRENT_USER, key.c_str(), 0, nullptr, 0, KEY_SET_VALUE, nullptr,
-                            &opened, nullptr),
-            0);
-  RegSetValueExA(opened, nullptr, 0, REG_SZ, reinterpret_cast<const BYTE*>(text.c_str()),
-                 DWORD(text.size() + 1));
-  RegCloseKey(opened);
-}
-
 class PerUserTest : public LogicTest {
  protected:
   // A user who has never had the rows: no record, no "Windows Mail Setup" key, a mail client of
   // their own.
   PerUserTest() {
-    RegDeleteTreeA(HKEY_CURRENT_USER, kPriorStateParent);
+    RegDeleteTreeA(HKEY_CURRENT_USER, UserPriorStateKey::kParentKey);
     RegDeleteTreeA(HKEY_CURRENT_USER, kSetupKey);
-    PutText(kMailKey, "Autre messagerie");
+    Put(HKEY_CURRENT_USER, kMailKey, "", "Autre messagerie");
     system_.admin = false;
   }
   static std::vector<Listed> CurrentUserListing() {
@@ -46,7 +36,7 @@ TEST_F(PerUserTest, WritesExactlyTheCurrentUsersRowsWithoutRightsOrWindow) {
   ExpectRegistryAsListed(listing);
   std::vector<std::string> rows_written, listed;
   for (const std::string& value : system_.values_written)
-    if (value.find(kPriorStateKey) == std::string::npos) rows_written.push_back(value);
+    if (value.find(UserPriorStateKey::kKey) == std::string::npos) rows_written.push_back(value);
   for (const Listed& row : listing)
     listed.push_back("HKCU\\" + row.key + "|" + (row.name == "@" ? "" : row.name));
   EXPECT_EQ(rows_written, listed);
@@ -64,26 +54,28 @@ TEST_F(PerUserTest, TheWayBackPutsBackWhatTheUserHadBeforeTheFirstRun) {
   TestSystem refusing;
   refusing.Fail("SetRegValue", "");
   EXPECT_EQ(RunProgram(refusing, {"/utilisateur", "/desinstaller"}), 1603);
-  EXPECT_NE(Stored(HKEY_CURRENT_USER, kPriorStateKey, "complet"), "<no value>");
+  EXPECT_NE(Stored(HKEY_CURRENT_USER, UserPriorStateKey::kKey, UserPriorStateKey::kValue),
+            "<no value>");
 
   ASSERT_EQ(RunProgram(system_, {"/utilisateur", "/desinstaller"}), 0);
   EXPECT_EQ(Stored(HKEY_CURRENT_USER, kMailKey, ""), own_client_);
   EXPECT_EQ(Stored(HKEY_CURRENT_USER, kSetupKey, ""), "<no key>");
-  EXPECT_EQ(Stored(HKEY_CURRENT_USER, kPriorStateParent, ""), "<no key>");
+  EXPECT_EQ(Stored(HKEY_CURRENT_USER, UserPriorStateKey::kParentKey, ""), "<no key>");
   // Without a record there is nothing to put back, and nothing changes.
-  PutText(kMailKey, "Windows Mail");
+  Put(HKEY_CURRENT_USER, kMailKey, "", "Windows Mail");
   EXPECT_EQ(RunProgram(system_, {"/uninstall", "/user"}), 0);
   EXPECT_EQ(Stored(HKEY_CURRENT_USER, kMailKey, ""), "1:Windows Mail" + std::string(1, '\0'));
   EXPECT_EQ(system_.BoxLines(), "");
 }
 
 TEST_F(PerUserTest, AnUnrecordedStateWritesNoRowAndFails) {
-  system_.Fail("SetRegValue", "valeur ");
+  system_.Fail("SetRegValue", UserPriorStateKey::kValue);
   const std::string log = At("journal.txt");
   EXPECT_EQ(RunProgram(system_, {"/utilisateur", "/journal=" + log}), 1603);
   EXPECT_EQ(Stored(HKEY_CURRENT_USER, kMailKey, ""), own_client_);
-  EXPECT_NE(Read(log).find("ÉCHEC : HKCU\\" + std::string(kPriorStateKey) + " [valeur "),
-            std::string::npos)
+  EXPECT_TRUE(
+      Contains(Read(log), "ÉCHEC : état antérieur de l'utilisateur non enregistré : HKCU\\" +
+                              std::string(UserPriorStateKey::kKey) + "\\registre : "))
       << Read(log);
 }
 

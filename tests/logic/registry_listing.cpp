@@ -17,6 +17,18 @@ HKEY Root(const std::string& name) {
                           : HKEY_LOCAL_MACHINE;
 }
 
+void Put(HKEY root, const std::string& key, const std::string& name, const std::string& text,
+         DWORD type) {
+  HKEY opened;
+  ASSERT_EQ(RegCreateKeyExA(root, key.c_str(), 0, nullptr, 0, KEY_SET_VALUE | KEY_WOW64_64KEY,
+                            nullptr, &opened, nullptr),
+            0)
+      << key;
+  RegSetValueExA(opened, name.c_str(), 0, type, reinterpret_cast<const BYTE*>(text.c_str()),
+                 DWORD(text.size() + 1));
+  RegCloseKey(opened);
+}
+
 std::string Stored(HKEY root, const std::string& key, const std::string& name, REGSAM view) {
   HKEY opened;
   if (RegOpenKeyExA(root, key.c_str(), 0, KEY_READ | view, &opened)) return "<no key>";

@@ -15,6 +15,10 @@ HKEY Root(const std::string& name);
 std::string Stored(HKEY root, const std::string& key, const std::string& name,
                    REGSAM view = KEY_WOW64_64KEY);
 
+// Writes `text` and its terminator as the value `name` of `key`, creating the key.
+void Put(HKEY root, const std::string& key, const std::string& name, const std::string& text,
+         DWORD type = REG_SZ);
+
 // One value of the listing.
 struct Listed {
   int line;

@@ -15,15 +15,6 @@
 namespace movrix::testing {
 namespace {
 
-void Put(HKEY root, const std::string& key, const std::string& name, const std::string& text) {
-  HKEY opened;
-  ASSERT_EQ(RegOpenKeyExA(root, key.c_str(), 0, KEY_SET_VALUE | KEY_WOW64_64KEY, &opened), 0)
-      << key;
-  RegSetValueExA(opened, name.c_str(), 0, REG_SZ, reinterpret_cast<const BYTE*>(text.c_str()),
-                 DWORD(text.size() + 1));
-  RegCloseKey(opened);
-}
-
 class RegistryTest : public LogicTest {
  protected:
   ~RegistryTest() override { RegDeleteTreeA(HKEY_CURRENT_USER, Key().c_str()); }
@@ -137,58 +128,42 @@ TEST_F(WriteRegTest, EachKeyAndValueThatCannotBeWrittenIsNamedWithTheSystemsReas
 }
 
 TEST_F(RegistryTest, ThePriorStateIsRecordedOnceAndPutBackWithTypeAndData) {
-  const std::string kept = Key() + "\\Kept";
-  HKEY opened;
-  ASSERT_EQ(RegCreateKeyExA(HKEY_CURRENT_USER, kept.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS, nullptr,
-                            &opened, nullptr),
-            0);
-  RegSetValueExA(opened, "Old", 0, REG_BINARY, reinterpret_cast<const BYTE*>("\1\0\2"), 3);
-  RegCloseKey(opened);
+  const std::string kept = Key() + "\\Kept", made = kept + "\\Made";
+  const std::string binary("\1\0\2", 4);
+  Put(HKEY_CURRENT_USER, kept, "Old", binary.substr(0, 3), REG_BINARY);
+  Put(HKEY_CURRENT_USER, kept, "Refused", "old");
   Put(HKEY_CURRENT_USER, kept, "Other", "not ours");
   auto entry = [&](const std::string& key, const std::string& name, bool key_only = false) {
     return RegistrationEntry{1, kCurrentUser, key, name, kRegSz, key_only, Variant::Text("new")};
   };
-  const std::vector<RegistrationEntry> entries = {entry(kept, "Old"), entry(kept, "New"),
-                                                  entry(kept + "\\Made\\Deep", "Value"),
+  const std::vector<RegistrationEntry> entries = {entry(kept, "Old"), entry(kept, "Refused"),
+                                                  entry(kept, "New"), entry(made + "\\Deep", "V"),
                                                   entry(kept + "\\Empty", "", true)};
   const std::string record = At("record.txt");
-  RecordPriorState(system_, entries, record);
+  PriorStateFile store(system_, record);
+  RecordPriorState(system_, entries, store);
   const std::string first = Read(record);
   // The installation writes every entry, and a second one finds the record already taken.
-  for (const RegistrationEntry& written : entries) {
-    KeyHandle key = 0;
-    OpenKey(system_, written.root, written.key, key, true);
-    if (!written.key_only) SetKeyValue(system_, key, written.name, written.type, written.value);
-    system_.CloseRegKey(key);
-  }
-  RecordPriorState(system_, entries, record);
+  Outcome outcome;
+  ASSERT_TRUE(WriteRegistrationRows(system_, entries, outcome));
+  RecordPriorState(system_, entries, store);
   EXPECT_EQ(Read(record), first);
   EXPECT_EQ(Read(record + ".partiel"), "<missing>");
 
-  Outcome outcome;
+  // A value that cannot be put back is named and the rest goes on; a created key that something
+  // else has filled since stays.
+  Put(HKEY_CURRENT_USER, made, "Foreign", "x");
+  system_.Fail("SetRegValue", "Refused", 5);
   RestoreReport report(outcome);
-  RestorePriorState(system_, record, report);
-  EXPECT_EQ(SortedFailures(outcome), "");
-  EXPECT_EQ(Stored(HKEY_CURRENT_USER, kept, "Old"), "3:" + std::string("\1\0\2", 3));
+  EXPECT_TRUE(RestorePriorState(system_, store, report));
+  EXPECT_EQ(SortedFailures(outcome),
+            "valeur non rétablie : HKCU\\" + kept + "\\Refused: " + DescribeError(5) + "\n");
+  EXPECT_EQ(Stored(HKEY_CURRENT_USER, kept, "Old"), "3:" + binary);
   EXPECT_EQ(Stored(HKEY_CURRENT_USER, kept, "New"), "<no value>");
   EXPECT_EQ(Stored(HKEY_CURRENT_USER, kept, "Other"), "1:" + std::string("not ours", 9));
-  EXPECT_EQ(Stored(HKEY_CURRENT_USER, kept + "\\Made", "no value"), "<no key>");
-  EXPECT_EQ(Stored(HKEY_CURRENT_USER, kept + "\\Empty", "no value"), "<no key>");
-
-  // A value that cannot be put back is named; a created key that something else filled stays.
-  RecordPriorState(system_, entries, At("second.txt"));
-  ASSERT_EQ(RegCreateKeyExA(HKEY_CURRENT_USER, (kept + "\\Made").c_str(), 0, nullptr, 0,
-                            KEY_ALL_ACCESS, nullptr, &opened, nullptr),
-            0);
-  RegCloseKey(opened);
-  Put(HKEY_CURRENT_USER, kept + "\\Made", "Foreign", "x");
-  Outcome second_outcome;
-  RestoreReport second(second_outcome);
-  system_.Fail("SetRegValue", "Old", 5);
-  RestorePriorState(system_, At("second.txt"), second);
-  EXPECT_EQ(SortedFailures(second_outcome),
-            "valeur non rétablie : HKCU\\" + kept + "\\Old: " + DescribeError(5) + "\n");
-  EXPECT_EQ(Stored(HKEY_CURRENT_USER, kept + "\\Made", "Foreign"), "1:x" + std::string(1, '\0'));
+  EXPECT_EQ(Stored(HKEY_CURRENT_USER, made + "\\Deep", ""), "<no key>");
+  EXPECT_EQ(Stored(HKEY_CURRENT_USER, kept + "\\Empty", ""), "<no key>");
+  EXPECT_EQ(Stored(HKEY_CURRENT_USER, made, "Foreign"), "1:x" + std::string(1, '\0'));
 }
 
 // Run by the scenarios, in a prefix the installer itself has just registered in.
