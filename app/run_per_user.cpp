@@ -34,22 +34,26 @@ void WriteUserRows(System& system, RunLog& log, Outcome& outcome) {
     outcome.Fail("l'inscription s'est arrêtée avant sa fin", "");
 }
 
-// Puts back the current user's prior state, and removes their record once nothing is left to
-// retry; a record is kept after a failure, so that a later run can finish.
 void RestoreUserRows(System& system, RunLog& log, Outcome& outcome) {
   log.Line("== Rétablir les valeurs de l'utilisateur");
-  UserPriorStateKey store(system);
   RestoreReport report(outcome);
-  if (!RestorePriorState(system, store, report))
-    return log.Line("Aucun état antérieur enregistré pour cet utilisateur : rien à rétablir");
-  if (report.Failed()) return;
+  if (!RestoreUserState(system, report))
+    log.Line("Aucun état antérieur enregistré pour cet utilisateur : rien à rétablir");
+}
+
+}  // namespace
+
+bool RestoreUserState(System& system, RestoreReport& report) {
+  UserPriorStateKey store(system);
+  if (!RestorePriorState(system, store, report)) return false;
+  if (report.Failed()) return true;
   Guarded([&] { store.Remove(); },
           [&](const std::string& description) {
             report.Fail("état antérieur non supprimé", store.Name(), description);
           });
+  report.Done("Valeurs de l'utilisateur rétablies");
+  return true;
 }
-
-}  // namespace
 
 int RunPerUser(System& system, RunLog& log, bool uninstall) {
   log.Line("Utilisateur : " + system.GetEnv("USERNAME"));

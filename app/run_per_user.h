@@ -5,6 +5,7 @@
 #include <string>
 
 #include "app/run_log.h"
+#include "common/restore_report.h"
 #include "common/run_state.h"
 #include "platform/system.h"
 
@@ -15,5 +16,10 @@ namespace movrix {
 // administrator rights and touches nothing outside the user's own hive. Every failure goes to
 // `log`. Returns 0, or 1603 when anything failed.
 int RunPerUser(System& system, RunLog& log, bool uninstall);
+
+// Puts back the current user's prior state, then removes their record once nothing is left to
+// retry; a record is kept after a failure, so that a later run can finish. False, changing
+// nothing, when the user has no record.
+bool RestoreUserState(System& system, RestoreReport& report);
 
 }  // namespace movrix

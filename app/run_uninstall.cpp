@@ -2,6 +2,7 @@
 // the program, the registry's prior state, the Programs and Features entry). It undoes the phases
 // in the reverse order of the installation: registration, system files, program folders.
 #include "app/frm_copy.h"
+#include "app/run_per_user.h"
 #include "common/guard.h"
 #include "common/text.h"
 #include "files/launch_folders.h"
@@ -52,7 +53,7 @@ bool FrmCopy::RecordRegistryState() {
       [this] {
         if (!FolderExists(system_, OwnFolder())) system_.CreateFolder(OwnFolder());
         PriorStateFile record(system_, RegistryRecordPath());
-        RecordPriorState(system_, RegistrationEntries(identity_.Is64Bit), record);
+        RecordPriorState(system_, MachineRegistration(identity_.Is64Bit), record);
         return true;
       },
       [this](const std::string& description) {
@@ -128,6 +129,9 @@ void FrmCopy::RunUninstallSteps() {
   Log("== Rétablir la base de registre");
   PriorStateFile record(system_, RegistryRecordPath());
   RestorePriorState(system_, record, report);
+  // The user who uninstalls gets their own state back at once; every other user at their next
+  // sign-in, through the retired component.
+  RestoreUserState(system_, report);
   Log("== Rétablir les fichiers système");
   RestoreSystemFiles(system_, state_, identity_.Is64Bit, report);
   Log("== Rétablir les dossiers programmes");

@@ -231,8 +231,10 @@ const KeyRef kUserRecordKey{kCurrentUser, UserPriorStateKey::kKey};
 
 }  // namespace
 
-std::vector<RegistrationEntry> RegistrationEntries(bool is_64_bit) {
-  std::vector<RegistrationEntry> entries = MainRegistration();
+std::vector<RegistrationEntry> MachineRegistration(bool is_64_bit) {
+  std::vector<RegistrationEntry> entries;
+  for (const RegistrationEntry& row : MainRegistration())
+    if (row.root != kCurrentUser) entries.push_back(row);
   if (is_64_bit) {
     std::vector<RegistrationEntry> mirror = Wow64Registration();
     entries.insert(entries.end(), mirror.begin(), mirror.end());

@@ -13,9 +13,11 @@
 
 namespace movrix {
 
-// Every entry the registration writes on this system: the main blocks, and on a 64-bit system
-// their 32-bit mirror.
-std::vector<RegistrationEntry> RegistrationEntries(bool is_64_bit);
+// Every entry the registration writes on this system outside the users' own hives: the main
+// blocks without their HKEY_CURRENT_USER rows, and on a 64-bit system their 32-bit mirror. Each
+// user's rows have a record of their own, in their hive: restored into another user's hive, the
+// installing user's state would overwrite theirs.
+std::vector<RegistrationEntry> MachineRegistration(bool is_64_bit);
 
 // The HKEY_CURRENT_USER rows of the registration, in write order: what each user needs in their
 // own hive for Windows Mail to be their mail and news client.
