@@ -1,6 +1,6 @@
 // The installer's only window, frmCopy: its start-up does the whole installation before the window
-// is first shown. The window is kept here as a model (caption, texts, whether it is still loaded);
-// the system renders it once start-up has finished.
+// is first shown. The window is kept here as a model (caption, texts, whether it is still to be
+// shown); the system renders it once start-up has finished.
 #pragma once
 
 #include <cstdint>

@@ -1,4 +1,4 @@
-// The two existence tests of modFileMngr.
+// The two existence tests: a file with content, a folder.
 #include "common/guard.h"
 #include "common/text.h"
 #include "files/mod_file_mngr.h"

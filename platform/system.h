@@ -6,8 +6,10 @@
 // Conventions shared by every implementation:
 // - Texts (paths, key paths, value names, messages) are UTF-8. The Win32 side converts them to the
 //   ANSI code page at its boundary. Registry value data are raw bytes, exactly as stored.
-// - A failure that the real program would meet as a runtime error is thrown as SystemError, whose
-//   description is the system's own text for it. Calls that report a status return it instead.
+// - A call that fails throws SystemError, carrying the system's error code and its description
+//   of it. An absence that is an ordinary answer (no such path, no match, no process) is returned
+//   as a value. The registry calls return the system's status itself, whose "not found" is such
+//   an ordinary answer and whose other codes are the very code a failure report names.
 #pragma once
 
 #include <cstdint>
@@ -36,7 +38,7 @@ enum class Icon { kNone, kCritical, kQuestion, kInformation };
 enum class Answer { kOk, kYes, kNo };
 
 // ---- Registry --------------------------------------------------------------------------------
-// Key handles are 32-bit values, as the program holds them.
+// Key handles: the predefined roots are 32-bit values, and so is every handle the system opens.
 using KeyHandle = uint32_t;
 inline constexpr KeyHandle kClassesRoot = 0x80000000u;
 inline constexpr KeyHandle kCurrentUser = 0x80000001u;

@@ -300,7 +300,8 @@ class FormWindow {
     return brushes_.back();
   }
 
-  // The first tab stop in tab order takes the focus, as when a form opens.
+  // The first tab stop in tab order takes the focus, so that the keyboard works as soon as the
+  // window appears.
   void FocusFirstTabStop() {
     int best = -1;
     for (size_t i = 0; i < Layout().control_count; ++i) {
