@@ -149,22 +149,9 @@ void FrmCopy::ComputeFolderValues() {
   state_.SysWow64Folder = windows + "\\syswow64\\";
 }
 
-void FrmCopy::Command1_Click() {
-  Unload();
-}
-
 void FrmCopy::Unload() {
-  if (!loaded_) return;
   loaded_ = false;
-  int cancel = 0;
-  Form_Unload(cancel);
 }
-
-void FrmCopy::Form_Unload(int& /*cancel*/) {
-  UnLoads();
-}
-
-void FrmCopy::UnLoads() {}
 
 int FrmCopy::ExitCode() const {
   switch (state_.Outcome.end) {

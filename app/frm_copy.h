@@ -56,12 +56,6 @@ class FrmCopy {
   void Form_Load();
   // True when the system default language is accepted.
   bool CheckLanguage();
-  // The OK button: closes the window.
-  void Command1_Click();
-  // The unload handler; leaves `cancel` untouched.
-  void Form_Unload(int& cancel);
-  // Shutdown routine: nothing is saved or cleaned up at exit.
-  void UnLoads();
 
   // The installation: rights, system, sources, then the three phases; at their end fills
   // txtOutput and the status lines from the run's outcome. Closes the window on every stop; the
@@ -81,14 +75,12 @@ class FrmCopy {
   // What the run came to, as txtOK says it: installed, incomplete or failed.
   std::string Verdict() const;
 
-  bool loaded() const { return loaded_; }
   const std::string& caption() const { return content_.caption; }
   const std::string& text(FrmCopyControl control) const { return content_.texts[control]; }
   const RunState& state() const { return state_; }
-  bool IsWindows7() const { return identity_.IsWindows7; }
-  bool Is64Bit() const { return identity_.Is64Bit; }
 
  private:
+  // Marks the window closed: Show() then shows nothing.
   void Unload();
   void RunInstallSteps();
   void Log(const std::string& text) {

@@ -26,9 +26,6 @@ bool FolderExists(System& system, const std::string& path);
 // `outcome` then holds the failure, as the path not written for want of rights.
 bool SetRights(System& system, Outcome& outcome, const std::string& path, bool await = false);
 
-// The text before the first NUL of `text`. Raises a failure when there is none.
-std::string StripNull(const std::string& text);
-
 // Copies the file of `copy.FindData` from `folder` to the same relative place under
 // `copy.DestRoot`, logging two lines; a file not copied is a failure in `outcome`, with the
 // reason. An existing destination is handed to the Administrators group first. True when the file

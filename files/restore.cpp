@@ -27,7 +27,7 @@ std::vector<Entry> EntriesOf(System& system, const std::string& folder) {
   FindData data;
   std::unique_ptr<FileSearch> search = system.FindFirst(folder + "\\*", data);
   for (bool more = search != nullptr; more; more = search->Next(data)) {
-    const std::string name = StripNull(data.name);
+    const std::string& name = data.name;
     if (name != "." && name != "..") entries.push_back({folder + "\\" + name, data.attributes});
   }
   return entries;

@@ -60,8 +60,6 @@ inline constexpr uint32_t kKeyAccess = 0x13F;
 inline constexpr int32_t kErrorSuccess = 0;
 inline constexpr int32_t kErrorFileNotFound = 2;
 inline constexpr int32_t kErrorAccessDenied = 5;
-inline constexpr int32_t kErrorInvalidHandle = 6;
-inline constexpr int32_t kErrorMoreData = 234;
 
 // ---- Files -----------------------------------------------------------------------------------
 inline constexpr uint32_t kAttributeDirectory = 0x10;
@@ -91,10 +89,8 @@ class AppendableFile {
 // One entry of a folder listing, as FindFirstFile/FindNextFile fill it.
 struct FindData {
   uint32_t attributes = 0;
-  // The fixed name field of the record: the name followed by NULs up to kFindNameLength.
-  std::string name;
+  std::string name;  // the entry's own name, without its folder
 };
-inline constexpr size_t kFindNameLength = 260;
 
 // An open folder listing. Closing happens when the object is destroyed.
 class FileSearch {
