@@ -68,10 +68,13 @@ bool IsAcceptedLanguage(uint16_t lang_id) {
          kAcceptedLanguages.end();
 }
 
+std::string VersionText() {
+  return std::to_string(kVersionMajor) + "." + std::to_string(kVersionMinor) + ".0." +
+         std::to_string(kVersionRevision);
+}
+
 std::string BuildCaption(const std::string& date_text) {
-  return std::string(kProgramTitle) + " (" + "version " + std::to_string(kVersionMajor) + "." +
-         std::to_string(kVersionMinor) + ".0." + std::to_string(kVersionRevision) + " du " +
-         date_text + ")";
+  return std::string(kProgramTitle) + " (version " + VersionText() + " du " + date_text + ")";
 }
 
 FrmCopy::FrmCopy(System& system, RunLog* log, bool silent, bool uninstall)

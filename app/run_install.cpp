@@ -2,9 +2,9 @@
 #include "app/frm_copy.h"
 #include "common/guard.h"
 #include "common/text.h"
+#include "files/file_exists.h"
 #include "files/launch_copy.h"
 #include "files/launch_folders.h"
-#include "files/mod_file_mngr.h"
 #include "registry/write_reg.h"
 
 namespace movrix {

@@ -4,8 +4,8 @@
 #include "app/frm_copy.h"
 #include "common/guard.h"
 #include "common/text.h"
+#include "files/file_exists.h"
 #include "files/launch_folders.h"
-#include "files/mod_file_mngr.h"
 #include "files/restore.h"
 #include "registry/active_setup.h"
 #include "registry/mod_key.h"
@@ -66,7 +66,8 @@ bool FrmCopy::KeepProgramCopy() {
   return Guarded(
       [&] {
         if (!FolderExists(system_, OwnFolder())) system_.CreateFolder(OwnFolder());
-        if (!EqualsIgnoringCase(running, KeptProgram())) system_.CopyFileOver(running, KeptProgram());
+        if (!EqualsIgnoringCase(running, KeptProgram()))
+          system_.CopyFileOver(running, KeptProgram());
         return true;
       },
       [&](const std::string& description) {

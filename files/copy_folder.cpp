@@ -1,8 +1,10 @@
 // The tree copy: CopyFolder walks a source folder depth-first and hands each file to
 // CopyThisFile, which logs it, takes its destination over and copies it through the shell.
+#include "files/copy_folder.h"
+
 #include "common/guard.h"
 #include "common/text.h"
-#include "files/mod_file_mngr.h"
+#include "files/set_rights.h"
 
 namespace movrix {
 namespace {

@@ -4,7 +4,8 @@
 #include "common/guard.h"
 #include "common/text.h"
 #include "files/copy_add.h"
-#include "files/mod_file_mngr.h"
+#include "files/copy_folder.h"
+#include "files/file_exists.h"
 #include "files/system_file_table.h"
 #include "files/wow64_redirection_off.h"
 

@@ -14,10 +14,4 @@ namespace movrix {
 // its failure box, with `state.ReportText` empty and `state.Copy.CopyLog` as far as it got.
 bool Launch_Copy(System& system, RunState& state, const bool& Is64Bit);
 
-// Replaces the system file `destination` with `source`, backing the original up once as
-// `destination` + ".orlo". True when the copy was made; otherwise, after its box, the failure is
-// in `outcome`.
-bool CopyAdd(System& system, Outcome& outcome, const std::string& source,
-             const std::string& destination);
-
 }  // namespace movrix

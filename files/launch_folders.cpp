@@ -3,7 +3,8 @@
 
 #include "common/guard.h"
 #include "common/text.h"
-#include "files/mod_file_mngr.h"
+#include "files/backup.h"
+#include "files/file_exists.h"
 
 namespace movrix {
 namespace {

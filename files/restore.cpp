@@ -2,8 +2,10 @@
 
 #include <vector>
 
+#include "files/backup.h"
+#include "files/file_exists.h"
 #include "files/launch_folders.h"
-#include "files/mod_file_mngr.h"
+#include "files/set_rights.h"
 #include "files/system_file_table.h"
 #include "files/wow64_redirection_off.h"
 

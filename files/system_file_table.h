@@ -26,7 +26,8 @@ struct SystemFileRow {
 };
 
 // The system files, in the order they are replaced. The 32-bit French inetres.dll.mui of a
-// 64-bit system keeps no rights step and ends the phase on failure, but keeps a backup like the others: the original is never lost.
+// 64-bit system keeps no rights step and ends the phase on failure, but keeps a backup like the
+// others: the original is never lost.
 inline constexpr SystemFileRow kSystemFileRows[] = {
     {Bits::k64, "4", "system32\\msoeacct.dll", SystemFolder::kSystem32, "msoeacct.dll",
      How::kCopyAdd},

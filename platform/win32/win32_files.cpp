@@ -71,12 +71,6 @@ std::string ShellList(const std::string& ansi_path) {
 
 // The switch functions exist from Windows XP x64 and Vista on; older systems lack them, so they
 // are looked up instead of imported.
-template <typename Function>
-Function Kernel32Function(const char* name) {
-  FARPROC found = GetProcAddress(GetModuleHandleA("kernel32.dll"), name);
-  return reinterpret_cast<Function>(reinterpret_cast<void (*)()>(found));
-}
-
 using Wow64DisableFunction = BOOL(WINAPI*)(PVOID*);
 using Wow64RevertFunction = BOOL(WINAPI*)(PVOID);
 

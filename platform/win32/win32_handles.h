@@ -1,4 +1,5 @@
-// The kinds of Win32 handle the real system holds, each closed by its own function.
+// The kinds of Win32 handle the real system holds, each closed by its own function, and the
+// look-up of kernel32 functions that not every system has.
 #pragma once
 
 #include <windows.h>
@@ -34,5 +35,13 @@ struct GdiObjectTraits {
   void Close(Handle handle) { DeleteObject(handle); }
 };
 using GdiObject = ScopedHandle<GdiObjectTraits>;
+
+// The kernel32 function `name`, looked up rather than imported because some systems lack it;
+// null where it is missing.
+template <typename Function>
+Function Kernel32Function(const char* name) {
+  FARPROC found = GetProcAddress(GetModuleHandleA("kernel32.dll"), name);
+  return reinterpret_cast<Function>(reinterpret_cast<void (*)()>(found));
+}
 
 }  // namespace movrix

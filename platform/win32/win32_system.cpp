@@ -1,9 +1,9 @@
 // Environment, identity, processes, texts and message boxes on the real system.
 #include "platform/win32/win32_system.h"
 
-#include "platform/win32/win32_handles.h"
-
 #include <windows.h>
+
+#include "platform/win32/win32_handles.h"
 // The tool help functions need the base types of windows.h.
 #include <tlhelp32.h>
 
@@ -125,8 +125,7 @@ void RestrictLibrarySearchToSystemFolder() {
   SetDllDirectoryA("");
   using SetDefaultDllDirectoriesFunction = BOOL(WINAPI*)(DWORD);
   auto restrict_search =
-      reinterpret_cast<SetDefaultDllDirectoriesFunction>(reinterpret_cast<void (*)()>(
-          GetProcAddress(GetModuleHandleA("kernel32.dll"), "SetDefaultDllDirectories")));
+      Kernel32Function<SetDefaultDllDirectoriesFunction>("SetDefaultDllDirectories");
   if (restrict_search) restrict_search(LOAD_LIBRARY_SEARCH_SYSTEM32);
 }
 
