@@ -10,6 +10,9 @@
 namespace movrix {
 namespace {
 
+// The title of the box that asks for the system to be repaired first.
+constexpr const char* kRepairNeededTitle = "MVX";
+
 // Appends each piece followed by CR LF.
 void AppendLines(std::string& text, std::initializer_list<std::string> lines) {
   for (const std::string& line : lines) text += line + kCrLf;
@@ -70,7 +73,7 @@ void FrmCopy::RunInstallSteps() {
                        "Les renommer s'ils ne le sont pas encore", Repeat('=', 51)});
   if (!Launch_Folders(system_, state_, identity_.Is64Bit)) {
     return Stop("Le système doit être réparé avant l'installation de Windows Mail",
-                Icon::kInformation, "MVX");
+                Icon::kInformation, kRepairNeededTitle);
   }
   steps_ += state_.ReportText + kCrLf;
 

@@ -118,12 +118,12 @@ void CopyPhase32(System& system, RunState& state, std::string& step) {
 
 }  // namespace
 
-bool Launch_Copy(System& system, RunState& state, const bool& Is64Bit) {
+bool Launch_Copy(System& system, RunState& state, bool is_64_bit_system) {
   std::string step;
   return Guarded(
       [&] {
         state.ReportText.clear();
-        if (Is64Bit)
+        if (is_64_bit_system)
           CopyPhase64(system, state, step);
         else
           CopyPhase32(system, state, step);

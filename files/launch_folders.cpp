@@ -55,11 +55,11 @@ void RenameProgramFolders(System& system, RunState& state, bool is_64_bit, std::
 
 }  // namespace
 
-bool Launch_Folders(System& system, RunState& state, const bool& Is64Bit) {
+bool Launch_Folders(System& system, RunState& state, bool is_64_bit_system) {
   std::string step = "0";
   return Guarded(
       [&] {
-        RenameProgramFolders(system, state, Is64Bit, step);
+        RenameProgramFolders(system, state, is_64_bit_system, step);
         return true;
       },
       [&](const std::string& description) {

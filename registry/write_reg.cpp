@@ -99,11 +99,11 @@ bool GuardedSequence(System& system, Write&& write) {
 
 }  // namespace
 
-bool Write_Reg(System& system, const bool& Is64Bit, Outcome& outcome) {
+bool Write_Reg(System& system, bool is_64_bit_system, Outcome& outcome) {
   return GuardedSequence(system, [&](uint8_t& step) {
     ScopedKey key(system);
     if (!WriteBlocks(system, MainRegistration(), step, key, outcome)) return false;
-    if (!Is64Bit) return true;
+    if (!is_64_bit_system) return true;
     return WriteBlocks(system, Wow64Registration(), step, key, outcome);
   });
 }
