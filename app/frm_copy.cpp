@@ -68,10 +68,13 @@ bool IsAcceptedLanguage(uint16_t lang_id) {
          kAcceptedLanguages.end();
 }
 
+std::string VersionText() {
+  return std::to_string(kVersionMajor) + "." + std::to_string(kVersionMinor) + ".0." +
+         std::to_string(kVersionRevision);
+}
+
 std::string BuildCaption(const std::string& date_text) {
-  return std::string(kProgramTitle) + " (" + "version " + std::to_string(kVersionMajor) + "." +
-         std::to_string(kVersionMinor) + ".0." + std::to_string(kVersionRevision) + " du " +
-         date_text + ")";
+  return std::string(kProgramTitle) + " (version " + VersionText() + " du " + date_text + ")";
 }
 
 FrmCopy::FrmCopy(System& system, RunLog* log, bool silent, bool uninstall)
@@ -149,22 +152,9 @@ void FrmCopy::ComputeFolderValues() {
   state_.SysWow64Folder = windows + "\\syswow64\\";
 }
 
-void FrmCopy::Command1_Click() {
-  Unload();
-}
-
 void FrmCopy::Unload() {
-  if (!loaded_) return;
   loaded_ = false;
-  int cancel = 0;
-  Form_Unload(cancel);
 }
-
-void FrmCopy::Form_Unload(int& /*cancel*/) {
-  UnLoads();
-}
-
-void FrmCopy::UnLoads() {}
 
 int ExitCodeOf(const Outcome& outcome) {
   switch (outcome.end) {

@@ -1,6 +1,6 @@
 // The installer's only window, frmCopy: its start-up does the whole installation before the window
-// is first shown. The window is kept here as a model (caption, texts, whether it is still loaded);
-// the system renders it once start-up has finished.
+// is first shown. The window is kept here as a model (caption, texts, whether it is still to be
+// shown); the system renders it once start-up has finished.
 #pragma once
 
 #include <cstdint>
@@ -46,6 +46,10 @@ inline constexpr const char* kNeedsAdministrator =
 // True when `lang_id` is one of the English and French system languages the installer accepts.
 bool IsAcceptedLanguage(uint16_t lang_id);
 
+// The program's version as the caption, the log and the Programs and Features entry write it:
+// "2.18.0.1".
+std::string VersionText();
+
 // "Movrix18 (version 2.18.0.1 du <date>)".
 std::string BuildCaption(const std::string& date_text);
 
@@ -62,12 +66,6 @@ class FrmCopy {
   void Form_Load();
   // True when the system default language is accepted.
   bool CheckLanguage();
-  // The OK button: closes the window.
-  void Command1_Click();
-  // The unload handler; leaves `cancel` untouched.
-  void Form_Unload(int& cancel);
-  // Shutdown routine: nothing is saved or cleaned up at exit.
-  void UnLoads();
 
   // The installation: rights, system, sources, then the three phases; at their end fills
   // txtOutput and the status lines from the run's outcome. Closes the window on every stop; the
@@ -87,14 +85,12 @@ class FrmCopy {
   // What the run came to, as txtOK says it: installed, incomplete or failed.
   std::string Verdict() const;
 
-  bool loaded() const { return loaded_; }
   const std::string& caption() const { return content_.caption; }
   const std::string& text(FrmCopyControl control) const { return content_.texts[control]; }
   const RunState& state() const { return state_; }
-  bool IsWindows7() const { return identity_.IsWindows7; }
-  bool Is64Bit() const { return identity_.Is64Bit; }
 
  private:
+  // Marks the window closed: Show() then shows nothing.
   void Unload();
   void RunInstallSteps();
   void Log(const std::string& text) {

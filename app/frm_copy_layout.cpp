@@ -44,12 +44,12 @@ constexpr ControlSpec kControls[] = {
    kDialogFont, kButtonFace, kRed, kMultiLine},
   {"Movrix",     ControlKind::kLabel,   kF1,       120,  240,  0,     0,    7,  "Movrix18",
    kTitleFont, kNone, kNone, kAutoSize},
-  {"lblWarning", ControlKind::kLabel,   kF1,       4680, 250,  6500,  195,  6,
+  {"lblSubtitle",ControlKind::kLabel,   kF1,       4680, 250,  6500,  195,  6,
    "Utilitaire d'installation de Windows Mail sur Windows 10",
    kWarningFont, kNone, kBlue, kNoFlags},
   {"imgLogo",    ControlKind::kImage,   kF1,       120,  2760, 2505,  2205, kNoTabIndex, kLogoResourceName,
    kDialogFont, kNone, kNone, kNoFlags},
-  {"lblWarning", ControlKind::kLabel,   kF1,       4680, 450,  6500,  195,  5,  "",
+  {"lblStatus",  ControlKind::kLabel,   kF1,       4680, 450,  6500,  195,  5,  "",
    kWarningFont, kNone, kBlue, kNoFlags},
 };
 // clang-format on

@@ -16,9 +16,9 @@ enum FrmCopyControl : int {
   kTxtOutput,
   kTxtOK,
   kMovrix,
-  kLblWarning0,
+  kLblSubtitle,
   kImgLogo,
-  kLblWarning1,
+  kLblStatus,
   kFrmCopyControlCount
 };
 

@@ -6,12 +6,12 @@
 namespace movrix {
 namespace {
 
-std::string ReadValueText(System& system, KeyHandle hKey, const std::string& sValueName) {
+std::string ReadValueText(System& system, KeyHandle key, const std::string& value_name) {
   uint32_t type = 0;
   uint32_t size = 0;
-  if (system.QueryRegValue(hKey, sValueName, type, nullptr, size) != kErrorSuccess) return "";
+  if (system.QueryRegValue(key, value_name, type, nullptr, size) != kErrorSuccess) return "";
   std::string buffer(size, '\0');
-  if (system.QueryRegValue(hKey, sValueName, type, &buffer, size) != kErrorSuccess) return "";
+  if (system.QueryRegValue(key, value_name, type, &buffer, size) != kErrorSuccess) return "";
   // A value with no data has no terminator to drop.
   if (size == 0) return "";
   buffer.resize(size);
@@ -22,9 +22,9 @@ std::string ReadValueText(System& system, KeyHandle hKey, const std::string& sVa
 
 }  // namespace
 
-std::string GetKeyValue(System& system, KeyHandle& hKey, const std::string& sValueName,
+std::string GetKeyValue(System& system, KeyHandle key, const std::string& value_name,
                         const std::function<void()>& close_window) {
-  return Guarded([&] { return ReadValueText(system, hKey, sValueName); },
+  return Guarded([&] { return ReadValueText(system, key, value_name); },
                  [&](const std::string& description) {
                    system.ShowMessage(description, kProgramTitle, Buttons::kOk, Icon::kNone);
                    close_window();

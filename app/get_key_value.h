@@ -8,12 +8,12 @@
 
 namespace movrix {
 
-// Reads the value `sValueName` (empty name: the default value) of the open key `hKey` and returns
+// Reads the value `value_name` (empty name: the default value) of the open key `key` and returns
 // its data as text less its last byte (the terminator of a string value). A missing value, an
 // unusable handle or a value with no data gives empty text without a message. An unexpected
 // fault shows its description in a box titled "Movrix18", calls `close_window` and gives empty
 // text.
-std::string GetKeyValue(System& system, KeyHandle& hKey, const std::string& sValueName,
+std::string GetKeyValue(System& system, KeyHandle key, const std::string& value_name,
                         const std::function<void()>& close_window);
 
 }  // namespace movrix

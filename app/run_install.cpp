@@ -2,13 +2,16 @@
 #include "app/frm_copy.h"
 #include "common/guard.h"
 #include "common/text.h"
+#include "files/file_exists.h"
 #include "files/launch_copy.h"
 #include "files/launch_folders.h"
-#include "files/mod_file_mngr.h"
 #include "registry/write_reg.h"
 
 namespace movrix {
 namespace {
+
+// The title of the box that asks for the system to be repaired first.
+constexpr const char* kRepairNeededTitle = "MVX";
 
 // Appends each piece followed by CR LF.
 void AppendLines(std::string& text, std::initializer_list<std::string> lines) {
@@ -74,7 +77,7 @@ void FrmCopy::RunInstallSteps() {
                        "Les renommer s'ils ne le sont pas encore", Repeat('=', 51)});
   if (!Launch_Folders(system_, state_, identity_.Is64Bit)) {
     return Stop("Le système doit être réparé avant l'installation de Windows Mail",
-                Icon::kInformation, "MVX");
+                Icon::kInformation, kRepairNeededTitle);
   }
   steps_ += state_.ReportText + kCrLf;
 

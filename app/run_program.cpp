@@ -14,11 +14,6 @@ constexpr int kExitAnotherRun = 1618;  // another run of the installer is under 
 // The lock one run holds from its start to its end, in every session of the machine.
 constexpr const char* kInstanceLockName = "Global\\Movrix18";
 
-std::string Version() {
-  return std::to_string(kVersionMajor) + "." + std::to_string(kVersionMinor) + ".0." +
-         std::to_string(kVersionRevision);
-}
-
 // Opens the log the switches ask for. Runs first of all, while the current folder is still the
 // one the program was started in, from which a relative path is meant. Returns why the log
 // cannot be used; empty when it is open or none is wanted. A silent installation without a path
@@ -68,7 +63,8 @@ int RunProgram(System& system, const std::vector<std::string>& arguments) {
   LoggedSystem logged(system, log, silent);
   if (!log_refusal.empty())
     return Refuse(logged, log_refusal + "\r\nL'installation n'a pas été lancée.", kExitLogFailed);
-  log.Line("Début : " + system.LocalTimeText() + ", " + kProgramTitle + " version " + Version());
+  log.Line("Début : " + system.LocalTimeText() + ", " + kProgramTitle + " version " +
+           VersionText());
   const int code = RunSteps(logged, log, switches, silent);
   log.Line("Fin : " + system.LocalTimeText() + ", code de sortie " + std::to_string(code));
   return code;

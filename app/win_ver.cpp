@@ -2,47 +2,14 @@
 
 #include "app/get_key_value.h"
 #include "common/guard.h"
+#include "common/scoped_key.h"
 #include "common/text.h"
 
 namespace movrix {
 namespace {
 
 constexpr const char* kNtVersionKey = "SOFTWARE\\Microsoft\\Windows NT\\CurrentVersion\\";
-constexpr const char* kOlderVersionKey = "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\";
 constexpr const char* kVersionLabel = "Version          ";
-
-// The version key, open for the reads and closed exactly once, whatever happens.
-class VersionKey {
- public:
-  explicit VersionKey(System& system) : system_(system) {}
-  VersionKey(const VersionKey&) = delete;
-  VersionKey& operator=(const VersionKey&) = delete;
-  // A failure is already being reported when the key is closed here: a second one would add
-  // nothing the user can act on.
-  ~VersionKey() {
-    try {
-      Close();
-    } catch (const std::exception&) {
-    }
-  }
-
-  // False when the system refuses the key.
-  bool Open(const std::string& path) {
-    open_ = system_.OpenRegKey(kLocalMachine, path, kKeyAccess, handle_) == kErrorSuccess;
-    return open_;
-  }
-  void Close() {
-    if (!open_) return;
-    open_ = false;
-    system_.CloseRegKey(handle_);
-  }
-  KeyHandle& handle() { return handle_; }
-
- private:
-  System& system_;
-  KeyHandle handle_ = 0;
-  bool open_ = false;
-};
 
 // What the registry and the environment say before the product name is tested.
 struct Findings {
@@ -64,33 +31,13 @@ std::string ProcessorBitsOf(const std::string& identifier, bool& is64) {
   return bits;
 }
 
-// The character at 1-based `position` of a UTF-8 text; empty past its end.
-std::string CharacterAt(const std::string& text, size_t position) {
-  size_t count = 0;
-  for (size_t i = 0; i < text.size(); ++i) {
-    bool starts_character = (static_cast<unsigned char>(text[i]) & 0xC0) != 0x80;
-    if (!starts_character || ++count != position) continue;
-    size_t end = i + 1;
-    while (end < text.size() && (static_cast<unsigned char>(text[end]) & 0xC0) == 0x80) ++end;
-    return text.substr(i, end - i);
-  }
-  return "";
-}
-
-// The edition that the sixth character of an older-family version number stands for.
-std::string EditionSuffix(const std::string& version) {
-  std::string sixth = CharacterAt(version, 6);
-  if (sixth == "1") return " PE";
-  if (sixth == "2") return " SE";
-  return "";
-}
-
-Findings ReadNtFamily(System& system, VersionKey& key, WinVerResult& window,
-                      const std::function<void()>& close_window) {
-  if (!key.Open(kNtVersionKey)) FailWithoutDescription();
-  auto read = [&](const char* name) {
-    return GetKeyValue(system, key.handle(), name, close_window);
-  };
+// Reads the version key's values; a key the system refuses stops the identification.
+Findings ReadVersionKey(System& system, WinVerResult& window,
+                        const std::function<void()>& close_window) {
+  ScopedKey key(system);
+  if (system.OpenRegKey(kLocalMachine, kNtVersionKey, kKeyAccess, key.Receive()) != kErrorSuccess)
+    FailWithoutDescription();
+  auto read = [&](const char* name) { return GetKeyValue(system, key.get(), name, close_window); };
   Findings found;
   // One read after the other: the operands of a single expression may be read in any order.
   const std::string version = read("CurrentVersion");
@@ -98,18 +45,7 @@ Findings ReadNtFamily(System& system, VersionKey& key, WinVerResult& window,
   found.version = version + "." + build + " " + read("CSDVersion");
   window.ProcessorBits = ProcessorBitsOf(system.GetEnv("PROCESSOR_IDENTIFIER"), window.Is64Bit);
   found.product_name = read("ProductName");
-  return found;
-}
-
-Findings ReadOlderFamily(System& system, VersionKey& key,
-                         const std::function<void()>& close_window) {
-  if (!key.Open(kOlderVersionKey)) FailWithoutDescription();
-  auto read = [&](const char* name) {
-    return GetKeyValue(system, key.handle(), name, close_window);
-  };
-  Findings found;
-  found.version = read("VersionNumber");
-  found.product_name = read("ProductName") + EditionSuffix(found.version);
+  key.Close();
   return found;
 }
 
@@ -129,11 +65,8 @@ void SetWindowsFlags(const std::string& product_name, RunState& run, WinVerResul
 void Identify(System& system, RunState& run, WinVerResult& window,
               const std::function<void()>& close_window) {
   window.Is64Bit = false;
-  VersionKey key(system);
-  Findings found = system.GetEnv("OS") == "Windows_NT"
-                       ? ReadNtFamily(system, key, window, close_window)
-                       : ReadOlderFamily(system, key, close_window);
-  key.Close();
+  // Every system the installer accepts is of the NT family, whose version key this is.
+  const Findings found = ReadVersionKey(system, window, close_window);
   SetWindowsFlags(found.product_name, run, window);
   window.txtSys =
       found.product_name + window.ProcessorBits + kCrLf + kVersionLabel + found.version + kCrLf;

@@ -14,14 +14,13 @@ namespace movrix {
 struct WinVerResult {
   bool IsWindows7 = false;
   bool Is64Bit = false;
-  // " 32 bits", " 64 bits", or a blank and the first word of the processor identifier; left
-  // untouched on the older Windows family.
+  // " 32 bits", " 64 bits", or a blank and the first word of the processor identifier.
   std::string ProcessorBits;
   // The text of txtSys: the product name with ProcessorBits, then the version line.
   std::string txtSys;
 };
 
-// Identifies the system from the environment ("OS", "PROCESSOR_IDENTIFIER") and the version key
+// Identifies the system from the environment ("PROCESSOR_IDENTIFIER") and the version key
 // of HKEY_LOCAL_MACHINE, read in its 64-bit view. Sets `window` and the run's IsWindows8 and
 // IsWindows10; at most one of the three Windows flags ends true. On a failure (the version key
 // cannot be opened, or anything failing while it runs) it shows a critical box titled "Win_Ver"

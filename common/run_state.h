@@ -20,10 +20,10 @@ struct Failure {
 
 // How the run ended.
 enum class RunEnd {
-  kStopped,          // not at its end: a check or a phase stopped it, or it is still running
-  kCompleted,        // every phase ran to its end (failures may still have been met)
-  kUserRefused,      // the user would not have Windows Mail ended
-  kMailLeftRunning,  // Windows Mail runs and nobody was there to be asked
+  kStopped,           // not at its end: a check or a phase stopped it, or it is still running
+  kCompleted,         // every phase ran to its end (failures may still have been met)
+  kUserRefused,       // the user would not have Windows Mail ended
+  kMailLeftRunning,   // Windows Mail runs and nobody was there to be asked
   kNothingInstalled,  // the way back found no installation to undo
 };
 

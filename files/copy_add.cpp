@@ -2,8 +2,9 @@
 #include "files/copy_add.h"
 
 #include "common/guard.h"
-#include "files/launch_copy.h"
-#include "files/mod_file_mngr.h"
+#include "files/backup.h"
+#include "files/file_exists.h"
+#include "files/set_rights.h"
 
 namespace movrix {
 namespace {

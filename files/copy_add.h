@@ -1,8 +1,10 @@
-// The replacement of a system file shared by CopyAdd and the copy phase.
+// The replacement of one system file, with its one-time backup: CopyAdd, and the piece it shares
+// with the copy phase.
 #pragma once
 
 #include <string>
 
+#include "common/run_state.h"
 #include "platform/system.h"
 
 namespace movrix {
@@ -14,5 +16,11 @@ namespace movrix {
 // caller.
 void ReplaceKeepingBackup(System& system, const std::string& source,
                           const std::string& destination);
+
+// Replaces the system file `destination` with `source`, backing the original up once as
+// `destination` + ".orlo". True when the copy was made; otherwise, after its box, the failure is
+// in `outcome`.
+bool CopyAdd(System& system, Outcome& outcome, const std::string& source,
+             const std::string& destination);
 
 }  // namespace movrix

@@ -1,8 +1,10 @@
 // The tree copy: CopyFolder walks a source folder depth-first and hands each file to
 // CopyThisFile, which logs it, takes its destination over and copies it through the shell.
+#include "files/copy_folder.h"
+
 #include "common/guard.h"
 #include "common/text.h"
-#include "files/mod_file_mngr.h"
+#include "files/set_rights.h"
 
 namespace movrix {
 namespace {
@@ -89,18 +91,12 @@ std::string ShellCopyFailure(System& system, const ShellCopyResult& result) {
 
 }  // namespace
 
-std::string StripNull(const std::string& text) {
-  const size_t end = text.find('\0');
-  if (end == std::string::npos) throw SystemError("Argument ou appel de procédure incorrect.", 5);
-  return text.substr(0, end);
-}
-
 bool CopyThisFile(System& system, CopyContext& copy, Outcome& outcome, const std::string& folder) {
   std::string source, destination;  // built step by step; the error box shows what exists
   bool copied = false;
   Guarded(
       [&] {
-        source = folder + StripNull(copy.FindData.name);
+        source = folder + copy.FindData.name;
         copy.CopyLog += "de   " + source + kCrLf;
         destination = DestinationOf(copy, source);
         copy.CopyLog += "vers " + destination + kCrLf;
@@ -135,7 +131,7 @@ bool CopyFolder(System& system, CopyContext& copy, Outcome& outcome, const std::
   std::unique_ptr<FileSearch> search = StartListing(system, copy, outcome, folder);
   if (!search) return true;
   do {
-    const std::string name = StripNull(copy.FindData.name);
+    const std::string& name = copy.FindData.name;
     if (StartsWithDot(name)) continue;
     if (!CarriedWhole(name)) {
       RefuseName(copy, outcome, folder + name);

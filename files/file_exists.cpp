@@ -1,7 +1,8 @@
-// The two existence tests of modFileMngr.
+// The two existence tests: a file with content, a folder.
+#include "files/file_exists.h"
+
 #include "common/guard.h"
 #include "common/text.h"
-#include "files/mod_file_mngr.h"
 
 namespace movrix {
 

@@ -4,7 +4,8 @@
 #include "common/guard.h"
 #include "common/text.h"
 #include "files/copy_add.h"
-#include "files/mod_file_mngr.h"
+#include "files/copy_folder.h"
+#include "files/file_exists.h"
 #include "files/system_file_table.h"
 #include "files/wow64_redirection_off.h"
 
@@ -117,12 +118,12 @@ void CopyPhase32(System& system, RunState& state, std::string& step) {
 
 }  // namespace
 
-bool Launch_Copy(System& system, RunState& state, const bool& Is64Bit) {
+bool Launch_Copy(System& system, RunState& state, bool is_64_bit_system) {
   std::string step;
   return Guarded(
       [&] {
         state.ReportText.clear();
-        if (Is64Bit)
+        if (is_64_bit_system)
           CopyPhase64(system, state, step);
         else
           CopyPhase32(system, state, step);

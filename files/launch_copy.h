@@ -12,12 +12,6 @@ namespace movrix {
 // Copies the trees and system files; on success `state.ReportText` holds the copy log. Every file,
 // folder and system file that could not be copied is a failure in `state.Outcome`. False after
 // its failure box, with `state.ReportText` empty and `state.Copy.CopyLog` as far as it got.
-bool Launch_Copy(System& system, RunState& state, const bool& Is64Bit);
-
-// Replaces the system file `destination` with `source`, backing the original up once as
-// `destination` + ".orlo". True when the copy was made; otherwise, after its box, the failure is
-// in `outcome`.
-bool CopyAdd(System& system, Outcome& outcome, const std::string& source,
-             const std::string& destination);
+bool Launch_Copy(System& system, RunState& state, bool is_64_bit_system);
 
 }  // namespace movrix

@@ -3,7 +3,8 @@
 
 #include "common/guard.h"
 #include "common/text.h"
-#include "files/mod_file_mngr.h"
+#include "files/backup.h"
+#include "files/file_exists.h"
 
 namespace movrix {
 namespace {
@@ -54,11 +55,11 @@ void RenameProgramFolders(System& system, RunState& state, bool is_64_bit, std::
 
 }  // namespace
 
-bool Launch_Folders(System& system, RunState& state, const bool& Is64Bit) {
+bool Launch_Folders(System& system, RunState& state, bool is_64_bit_system) {
   std::string step = "0";
   return Guarded(
       [&] {
-        RenameProgramFolders(system, state, Is64Bit, step);
+        RenameProgramFolders(system, state, is_64_bit_system, step);
         return true;
       },
       [&](const std::string& description) {

@@ -11,6 +11,6 @@ inline constexpr const char* kMailFolder = "Windows Mail";
 
 // Renames each "Windows Mail" program folder to "Windows Mail.orlo" unless that backup exists,
 // leaving the report in `state.ReportText`. False after its failure box.
-bool Launch_Folders(System& system, RunState& state, const bool& Is64Bit);
+bool Launch_Folders(System& system, RunState& state, bool is_64_bit_system);
 
 }  // namespace movrix

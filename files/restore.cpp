@@ -2,8 +2,10 @@
 
 #include <vector>
 
+#include "files/backup.h"
+#include "files/file_exists.h"
 #include "files/launch_folders.h"
-#include "files/mod_file_mngr.h"
+#include "files/set_rights.h"
 #include "files/system_file_table.h"
 #include "files/wow64_redirection_off.h"
 
@@ -27,7 +29,7 @@ std::vector<Entry> EntriesOf(System& system, const std::string& folder) {
   FindData data;
   std::unique_ptr<FileSearch> search = system.FindFirst(folder + "\\*", data);
   for (bool more = search != nullptr; more; more = search->Next(data)) {
-    const std::string name = StripNull(data.name);
+    const std::string& name = data.name;
     if (name != "." && name != "..") entries.push_back({folder + "\\" + name, data.attributes});
   }
   return entries;

@@ -1,6 +1,7 @@
 // The rights step: the Administrators group takes a path over before it is written.
+#include "files/set_rights.h"
+
 #include "common/guard.h"
-#include "files/mod_file_mngr.h"
 
 namespace movrix {
 namespace {

@@ -17,7 +17,6 @@ enum class How {
 };
 
 struct SystemFileRow {
-  int row;
   Bits system;
   const char* step;
   const char* source;  // relative to AppFolder
@@ -26,44 +25,45 @@ struct SystemFileRow {
   How how;
 };
 
-// The system files, in the order they are replaced. Row 12 keeps no rights step and ends the
-// phase on failure, but keeps a backup like the others: the original is never lost.
+// The system files, in the order they are replaced. The 32-bit French inetres.dll.mui of a
+// 64-bit system keeps no rights step and ends the phase on failure, but keeps a backup like the
+// others: the original is never lost.
 inline constexpr SystemFileRow kSystemFileRows[] = {
-    {1, Bits::k64, "4", "system32\\msoeacct.dll", SystemFolder::kSystem32, "msoeacct.dll",
+    {Bits::k64, "4", "system32\\msoeacct.dll", SystemFolder::kSystem32, "msoeacct.dll",
      How::kCopyAdd},
-    {2, Bits::k64, "4", "system32\\msidcrl30.dll", SystemFolder::kSystem32, "msidcrl30.dll",
+    {Bits::k64, "4", "system32\\msidcrl30.dll", SystemFolder::kSystem32, "msidcrl30.dll",
      How::kCopyAdd},
-    {3, Bits::k64, "4", "system32\\acctres.dll", SystemFolder::kSystem32, "acctres.dll",
+    {Bits::k64, "4", "system32\\acctres.dll", SystemFolder::kSystem32, "acctres.dll",
      How::kCopyAdd},
-    {4, Bits::k64, "4", "system32\\inetres.dll", SystemFolder::kSystem32, "inetres.dll",
+    {Bits::k64, "4", "system32\\inetres.dll", SystemFolder::kSystem32, "inetres.dll",
      How::kCopyAdd},
-    {5, Bits::k64, "4", "system32\\fr-FR\\acctres.dll.mui", SystemFolder::kSystem32,
+    {Bits::k64, "4", "system32\\fr-FR\\acctres.dll.mui", SystemFolder::kSystem32,
      "fr-FR\\acctres.dll.mui", How::kCopyAdd},
-    {6, Bits::k64, "4", "system32\\fr-FR\\inetres.dll.mui", SystemFolder::kSystem32,
+    {Bits::k64, "4", "system32\\fr-FR\\inetres.dll.mui", SystemFolder::kSystem32,
      "fr-FR\\inetres.dll.mui", How::kCopyAdd},
-    {7, Bits::k64, "5", "syswow64\\msoeacct.dll", SystemFolder::kSysWow64, "msoeacct.dll",
+    {Bits::k64, "5", "syswow64\\msoeacct.dll", SystemFolder::kSysWow64, "msoeacct.dll",
      How::kCopyAdd},
-    {8, Bits::k64, "5", "syswow64\\msidcrl30.dll", SystemFolder::kSysWow64, "msidcrl30.dll",
+    {Bits::k64, "5", "syswow64\\msidcrl30.dll", SystemFolder::kSysWow64, "msidcrl30.dll",
      How::kCopyAdd},
-    {9, Bits::k64, "5", "syswow64\\acctres.dll", SystemFolder::kSysWow64, "acctres.dll",
+    {Bits::k64, "5", "syswow64\\acctres.dll", SystemFolder::kSysWow64, "acctres.dll",
      How::kCopyAdd},
-    {10, Bits::k64, "5", "syswow64\\inetres.dll", SystemFolder::kSysWow64, "inetres.dll",
+    {Bits::k64, "5", "syswow64\\inetres.dll", SystemFolder::kSysWow64, "inetres.dll",
      How::kCopyAdd},
-    {11, Bits::k64, "5", "syswow64\\fr-FR\\acctres.dll.mui", SystemFolder::kSysWow64,
+    {Bits::k64, "5", "syswow64\\fr-FR\\acctres.dll.mui", SystemFolder::kSysWow64,
      "fr-FR\\acctres.dll.mui", How::kCopyAdd},
-    {12, Bits::k64, "5", "syswow64\\fr-FR\\inetres.dll.mui", SystemFolder::kSysWow64,
+    {Bits::k64, "5", "syswow64\\fr-FR\\inetres.dll.mui", SystemFolder::kSysWow64,
      "fr-FR\\inetres.dll.mui", How::kBackUpAndCopyOver},
-    {13, Bits::k32, "9", "syswow64\\msoeacct.dll", SystemFolder::kSystem32, "msoeacct.dll",
+    {Bits::k32, "9", "syswow64\\msoeacct.dll", SystemFolder::kSystem32, "msoeacct.dll",
      How::kCopyAdd},
-    {14, Bits::k32, "9", "syswow64\\msidcrl30.dll", SystemFolder::kSystem32, "msidcrl30.dll",
+    {Bits::k32, "9", "syswow64\\msidcrl30.dll", SystemFolder::kSystem32, "msidcrl30.dll",
      How::kCopyAdd},
-    {15, Bits::k32, "9", "syswow64\\acctres.dll", SystemFolder::kSystem32, "acctres.dll",
+    {Bits::k32, "9", "syswow64\\acctres.dll", SystemFolder::kSystem32, "acctres.dll",
      How::kCopyAdd},
-    {16, Bits::k32, "9", "syswow64\\inetres.dll", SystemFolder::kSystem32, "inetres.dll",
+    {Bits::k32, "9", "syswow64\\inetres.dll", SystemFolder::kSystem32, "inetres.dll",
      How::kCopyAdd},
-    {17, Bits::k32, "9", "syswow64\\fr-FR\\acctres.dll.mui", SystemFolder::kSystem32,
+    {Bits::k32, "9", "syswow64\\fr-FR\\acctres.dll.mui", SystemFolder::kSystem32,
      "fr-FR\\acctres.dll.mui", How::kCopyAdd},
-    {18, Bits::k32, "9", "syswow64\\fr-FR\\inetres.dll.mui", SystemFolder::kSystem32,
+    {Bits::k32, "9", "syswow64\\fr-FR\\inetres.dll.mui", SystemFolder::kSystem32,
      "fr-FR\\inetres.dll.mui", How::kCopyAdd},
 };
 

@@ -6,8 +6,10 @@
 // Conventions shared by every implementation:
 // - Texts (paths, key paths, value names, messages) are UTF-8. The Win32 side converts them to the
 //   ANSI code page at its boundary. Registry value data are raw bytes, exactly as stored.
-// - A failure that the real program would meet as a runtime error is thrown as SystemError, whose
-//   description is the system's own text for it. Calls that report a status return it instead.
+// - A call that fails throws SystemError, carrying the system's error code and its description
+//   of it. An absence that is an ordinary answer (no such path, no match, no process) is returned
+//   as a value. The registry calls return the system's status itself, whose "not found" is such
+//   an ordinary answer and whose other codes are the very code a failure report names.
 #pragma once
 
 #include <cstdint>
@@ -36,7 +38,7 @@ enum class Icon { kNone, kCritical, kQuestion, kInformation };
 enum class Answer { kOk, kYes, kNo };
 
 // ---- Registry --------------------------------------------------------------------------------
-// Key handles are 32-bit values, as the program holds them.
+// Key handles: the predefined roots are 32-bit values, and so is every handle the system opens.
 using KeyHandle = uint32_t;
 inline constexpr KeyHandle kClassesRoot = 0x80000000u;
 inline constexpr KeyHandle kCurrentUser = 0x80000001u;
@@ -58,8 +60,6 @@ inline constexpr uint32_t kKeyAccess = 0x13F;
 inline constexpr int32_t kErrorSuccess = 0;
 inline constexpr int32_t kErrorFileNotFound = 2;
 inline constexpr int32_t kErrorAccessDenied = 5;
-inline constexpr int32_t kErrorInvalidHandle = 6;
-inline constexpr int32_t kErrorMoreData = 234;
 
 // ---- Files -----------------------------------------------------------------------------------
 inline constexpr uint32_t kAttributeDirectory = 0x10;
@@ -89,10 +89,8 @@ class AppendableFile {
 // One entry of a folder listing, as FindFirstFile/FindNextFile fill it.
 struct FindData {
   uint32_t attributes = 0;
-  // The fixed name field of the record: the name followed by NULs up to kFindNameLength.
-  std::string name;
+  std::string name;  // the entry's own name, without its folder
 };
-inline constexpr size_t kFindNameLength = 260;
 
 // An open folder listing. Closing happens when the object is destroyed.
 class FileSearch {

@@ -8,7 +8,7 @@
 namespace movrix {
 namespace {
 
-// The runtime's own descriptions of the conversion failures a value can meet.
+// Why a value's datum cannot be stored as its type asks, as its box says it.
 constexpr const char* kTypeMismatch = "Incompatibilité de type";
 constexpr const char* kOverflow = "Dépassement de capacité";
 constexpr const char* kInvalidUseOfNull = "Utilisation incorrecte de Null";

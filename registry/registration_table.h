@@ -33,7 +33,7 @@ struct RegistrationRow {
   int32_t number;         // data of a kNumber row
 };
 
-// Row makers, named after the value type, so that each table line reads like its source table.
+// Row makers, named after the value type, so that each table line reads as the value it writes.
 constexpr RegistrationRow Sz(uint8_t step, KeyHandle root, std::string_view key,
                              std::string_view name, std::string_view text) {
   return {step, root, key, name, kRegSz, RowKind::kText, text, 0};

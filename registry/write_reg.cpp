@@ -4,48 +4,13 @@
 #include <vector>
 
 #include "common/guard.h"
+#include "common/scoped_key.h"
 #include "common/text.h"
 #include "registry/mod_key.h"
 #include "registry/registration_table.h"
 
 namespace movrix {
 namespace {
-
-// The one key handle of the sequence, reused from key to key. A key left open by a fault is
-// closed when the sequence ends.
-class ReusedKey {
- public:
-  explicit ReusedKey(System& system) : system_(system) {}
-  ~ReusedKey() {
-    if (!IsOpen()) return;
-    try {
-      system_.CloseRegKey(handle_);
-    } catch (...) {
-      // A close that fails while a fault is already being reported has nothing to add.
-    }
-  }
-  ReusedKey(const ReusedKey&) = delete;
-  ReusedKey& operator=(const ReusedKey&) = delete;
-
-  // Cleared before each open, so that a key that could be neither opened nor created leaves no
-  // stale handle of the previous key to write into.
-  KeyHandle& Reset() {
-    handle_ = 0;
-    return handle_;
-  }
-  bool IsOpen() const { return handle_ != 0; }
-  KeyHandle handle() const { return handle_; }
-  // Closes the key; its status is not looked at.
-  void Close() {
-    KeyHandle open = handle_;
-    handle_ = 0;
-    system_.CloseRegKey(open);
-  }
-
- private:
-  System& system_;
-  KeyHandle handle_ = 0;
-};
 
 void ShowOpenFailure(System& system, const RegistrationEntry& entry) {
   system.ShowMessage(
@@ -95,20 +60,20 @@ void WriteValues(System& system, KeyHandle key, const std::vector<RegistrationEn
 // Opens (creating when missing) each key of `entries` in turn, writes its values and closes it.
 // `step` follows the block being written. False after an open fault, once its box is shown.
 bool WriteBlocks(System& system, const std::vector<RegistrationEntry>& entries, uint8_t& step,
-                 ReusedKey& key, Outcome& outcome) {
+                 ScopedKey& key, Outcome& outcome) {
   for (size_t first = 0; first < entries.size();) {
     const RegistrationEntry& entry = entries[first];
     const size_t end = EndOfKey(entries, first);
     step = entry.step;
     int32_t status = kErrorSuccess;
-    if (OpenKey(system, entry.root, entry.key, key.Reset(), true, &status) == -1) {
+    if (OpenKey(system, entry.root, entry.key, key.Receive(), true, &status) == -1) {
       ShowOpenFailure(system, entry);
       return false;
     }
     // A key that could be neither opened nor created has had CreateKey's box; the sequence goes
     // on without writing into it.
-    if (key.IsOpen()) {
-      WriteValues(system, key.handle(), entries, first, end, outcome);
+    if (key.valid()) {
+      WriteValues(system, key.get(), entries, first, end, outcome);
       key.Close();
     } else {
       outcome.Fail("la clé " + KeyName(entry) + " n'a pas été créée",
@@ -134,11 +99,11 @@ bool GuardedSequence(System& system, Write&& write) {
 
 }  // namespace
 
-bool Write_Reg(System& system, const bool& Is64Bit, Outcome& outcome) {
+bool Write_Reg(System& system, bool is_64_bit_system, Outcome& outcome) {
   return GuardedSequence(system, [&](uint8_t& step) {
-    ReusedKey key(system);
+    ScopedKey key(system);
     if (!WriteBlocks(system, MainRegistration(), step, key, outcome)) return false;
-    if (!Is64Bit) return true;
+    if (!is_64_bit_system) return true;
     return WriteBlocks(system, Wow64Registration(), step, key, outcome);
   });
 }
@@ -146,7 +111,7 @@ bool Write_Reg(System& system, const bool& Is64Bit, Outcome& outcome) {
 bool WriteRegistrationRows(System& system, const std::vector<RegistrationEntry>& entries,
                            Outcome& outcome) {
   return GuardedSequence(system, [&](uint8_t& step) {
-    ReusedKey key(system);
+    ScopedKey key(system);
     return WriteBlocks(system, entries, step, key, outcome);
   });
 }

@@ -9,10 +9,11 @@
 
 namespace movrix {
 
-// Writes the registration blocks in order; the 32-bit mirror only when `Is64Bit`. Every key that
-// could not be made and every value that could not be written is a failure in `outcome`, with the
-// system's reason. False when an open fault or a fault of its own stopped it (after its box).
-bool Write_Reg(System& system, const bool& Is64Bit, Outcome& outcome);
+// Writes the registration blocks in order; the 32-bit mirror only when `is_64_bit_system`. Every
+// key that could not be made and every value that could not be written is a failure in `outcome`,
+// with the system's reason. False when an open fault or a fault of its own stopped it (after its
+// box).
+bool Write_Reg(System& system, bool is_64_bit_system, Outcome& outcome);
 
 // Writes some rows of the registration (in their order) as Write_Reg writes its blocks, with the
 // same boxes and the same failures in `outcome`.

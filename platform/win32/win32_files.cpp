@@ -5,6 +5,7 @@
 
 #include <cstring>
 
+#include "platform/win32/win32_handles.h"
 #include "platform/win32/win32_system.h"
 
 namespace movrix {
@@ -15,44 +16,20 @@ constexpr FILEOP_FLAGS kShellCopyFlags = 0x14;
 // What a copy nobody watches adds: no error box, no question before making a folder.
 constexpr FILEOP_FLAGS kUnattendedCopyFlags = FOF_NOERRORUI | FOF_NOCONFIRMMKDIR;
 
-// Closes a kernel handle when it goes out of scope.
-class OwnedHandle {
- public:
-  explicit OwnedHandle(HANDLE handle) : handle_(handle) {}
-  ~OwnedHandle() {
-    if (handle_ && handle_ != INVALID_HANDLE_VALUE) CloseHandle(handle_);
-  }
-  OwnedHandle(const OwnedHandle&) = delete;
-  OwnedHandle& operator=(const OwnedHandle&) = delete;
-  HANDLE get() const { return handle_; }
-
- private:
-  HANDLE handle_;
-};
-
-// The fixed name field of a search record: the name, then NULs to the record's length.
-std::string NameField(Win32System& system, const char* ansi_name) {
-  const size_t length = strnlen(ansi_name, MAX_PATH);
-  const size_t padding = length < kFindNameLength ? kFindNameLength - length : 1;
-  return system.FromAnsi(std::string(ansi_name, length)) + std::string(padding, '\0');
-}
-
 void Fill(Win32System& system, const WIN32_FIND_DATAA& record, FindData& data) {
   data.attributes = record.dwFileAttributes;
-  data.name = NameField(system, record.cFileName);
+  // The record's name field always holds its terminating NUL within MAX_PATH.
+  data.name = system.FromAnsi(std::string(record.cFileName, strnlen(record.cFileName, MAX_PATH)));
 }
 
 // One FindFirstFileA listing; FindClose when destroyed.
 class Win32Search : public FileSearch {
  public:
   Win32Search(HANDLE handle, Win32System& system) : handle_(handle), system_(system) {}
-  ~Win32Search() override { FindClose(handle_); }
-  Win32Search(const Win32Search&) = delete;
-  Win32Search& operator=(const Win32Search&) = delete;
 
   bool Next(FindData& data) override {
     WIN32_FIND_DATAA record{};
-    if (!FindNextFileA(handle_, &record)) {
+    if (!FindNextFileA(handle_.get(), &record)) {
       if (GetLastError() == ERROR_NO_MORE_FILES) return false;
       ThrowLastError();
     }
@@ -61,7 +38,7 @@ class Win32Search : public FileSearch {
   }
 
  private:
-  HANDLE handle_;
+  SearchHandle handle_;
   Win32System& system_;
 };
 
@@ -84,7 +61,7 @@ class Win32AppendableFile : public AppendableFile {
   }
 
  private:
-  OwnedHandle handle_;
+  KernelHandle handle_;
 };
 
 // A list of one path for the shell: the path ended by two NULs.
@@ -94,12 +71,6 @@ std::string ShellList(const std::string& ansi_path) {
 
 // The switch functions exist from Windows XP x64 and Vista on; older systems lack them, so they
 // are looked up instead of imported.
-template <typename Function>
-Function Kernel32Function(const char* name) {
-  FARPROC found = GetProcAddress(GetModuleHandleA("kernel32.dll"), name);
-  return reinterpret_cast<Function>(reinterpret_cast<void (*)()>(found));
-}
-
 using Wow64DisableFunction = BOOL(WINAPI*)(PVOID*);
 using Wow64RevertFunction = BOOL(WINAPI*)(PVOID);
 
@@ -222,7 +193,7 @@ std::string Win32System::ReadWholeFile(const std::string& path) {
   HANDLE file = CreateFileA(ToAnsi(path).c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
                             OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
   if (file == INVALID_HANDLE_VALUE) ThrowLastError();
-  OwnedHandle closed(file);
+  const KernelHandle closed(file);
   std::string content;
   char buffer[65536];
   DWORD read = 0;
@@ -273,8 +244,8 @@ bool Win32System::StartProgram(const std::string& program, const std::string& ar
   if (!CreateProcessA(ansi_program.c_str(), command_line.data(), nullptr, nullptr, FALSE,
                       CREATE_NO_WINDOW, nullptr, nullptr, &startup, &started))
     ThrowLastError();
-  OwnedHandle process(started.hProcess);
-  OwnedHandle thread(started.hThread);
+  const KernelHandle process(started.hProcess);
+  const KernelHandle thread(started.hThread);
   return !wait_milliseconds ||
          WaitForSingleObject(started.hProcess, wait_milliseconds) == WAIT_OBJECT_0;
 }

@@ -2,6 +2,8 @@
 #include "platform/win32/win32_system.h"
 
 #include <windows.h>
+
+#include "platform/win32/win32_handles.h"
 // The tool help functions need the base types of windows.h.
 #include <tlhelp32.h>
 
@@ -10,22 +12,6 @@
 
 namespace movrix {
 namespace {
-
-// Closes a kernel handle when it goes out of scope.
-class ScopedHandle {
- public:
-  explicit ScopedHandle(HANDLE handle) : handle_(handle) {}
-  ~ScopedHandle() {
-    if (valid()) CloseHandle(handle_);
-  }
-  ScopedHandle(const ScopedHandle&) = delete;
-  ScopedHandle& operator=(const ScopedHandle&) = delete;
-  HANDLE get() const { return handle_; }
-  bool valid() const { return handle_ != nullptr && handle_ != INVALID_HANDLE_VALUE; }
-
- private:
-  HANDLE handle_;
-};
 
 std::wstring Widen(const std::string& text, UINT code_page) {
   int length = MultiByteToWideChar(code_page, 0, text.data(), int(text.size()), nullptr, 0);
@@ -59,7 +45,7 @@ class ToolhelpSnapshot : public ProcessSnapshot {
     return true;
   }
 
-  ScopedHandle snapshot_;
+  KernelHandle snapshot_;
   Win32System& system_;
 };
 
@@ -88,7 +74,7 @@ class EndableProcess : public ProcessHandle {
     return TRUE;
   }
 
-  ScopedHandle process_;
+  KernelHandle process_;
 };
 
 // A named mutex this process made; the lock ends when its handle is closed.
@@ -97,7 +83,7 @@ class NamedMutexLock : public HeldLock {
   explicit NamedMutexLock(HANDLE mutex) : mutex_(mutex) {}
 
  private:
-  ScopedHandle mutex_;
+  KernelHandle mutex_;
 };
 
 }  // namespace
@@ -139,8 +125,7 @@ void RestrictLibrarySearchToSystemFolder() {
   SetDllDirectoryA("");
   using SetDefaultDllDirectoriesFunction = BOOL(WINAPI*)(DWORD);
   auto restrict_search =
-      reinterpret_cast<SetDefaultDllDirectoriesFunction>(reinterpret_cast<void (*)()>(
-          GetProcAddress(GetModuleHandleA("kernel32.dll"), "SetDefaultDllDirectories")));
+      Kernel32Function<SetDefaultDllDirectoriesFunction>("SetDefaultDllDirectories");
   if (restrict_search) restrict_search(LOAD_LIBRARY_SEARCH_SYSTEM32);
 }
 

@@ -6,8 +6,6 @@
 
 namespace movrix {
 
-std::string DescribeError(unsigned long code);
-
 class Win32System : public System {
  public:
   std::string GetEnv(const std::string& name) override;

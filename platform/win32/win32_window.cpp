@@ -3,6 +3,7 @@
 
 #include <vector>
 
+#include "platform/win32/win32_handles.h"
 #include "platform/win32/win32_system.h"
 
 namespace movrix {
@@ -46,20 +47,15 @@ COLORREF Resolve(const Color& color, COLORREF fallback) {
 class Picture {
  public:
   explicit Picture(const char* resource_name)
-      : bitmap_(static_cast<HBITMAP>(LoadImageA(GetModuleHandleA(nullptr), resource_name,
-                                                IMAGE_BITMAP, 0, 0, LR_CREATEDIBSECTION))) {}
-  ~Picture() {
-    if (bitmap_) DeleteObject(bitmap_);
-  }
-  Picture(const Picture&) = delete;
-  Picture& operator=(const Picture&) = delete;
+      : bitmap_(LoadImageA(GetModuleHandleA(nullptr), resource_name, IMAGE_BITMAP, 0, 0,
+                           LR_CREATEDIBSECTION)) {}
 
   void Draw(HDC dc, const RECT& box) const {
-    if (!bitmap_) return;
+    if (!bitmap_.valid()) return;
     BITMAP size;
-    GetObjectA(bitmap_, sizeof size, &size);
+    GetObjectA(bitmap_.get(), sizeof size, &size);
     HDC source = CreateCompatibleDC(dc);
-    HGDIOBJ previous = SelectObject(source, bitmap_);
+    HGDIOBJ previous = SelectObject(source, bitmap_.get());
     GdiTransparentBlt(dc, box.left, box.top, box.right - box.left, box.bottom - box.top, source, 0,
                       0, size.bmWidth, size.bmHeight, RGB(255, 0, 255));
     SelectObject(source, previous);
@@ -67,7 +63,7 @@ class Picture {
   }
 
  private:
-  HBITMAP bitmap_;
+  GdiObject bitmap_;
 };
 
 // Everything the window holds while it is shown; released when it is closed.
@@ -300,7 +296,8 @@ class FormWindow {
     return brushes_.back();
   }
 
-  // The first tab stop in tab order takes the focus, as when a form opens.
+  // The first tab stop in tab order takes the focus, so that the keyboard works as soon as the
+  // window appears.
   void FocusFirstTabStop() {
     int best = -1;
     for (size_t i = 0; i < Layout().control_count; ++i) {

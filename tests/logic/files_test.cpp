@@ -1,5 +1,7 @@
 // The file primitives and the tree copy, on the real file system.
-#include "files/mod_file_mngr.h"
+#include "files/copy_folder.h"
+#include "files/file_exists.h"
+#include "files/set_rights.h"
 #include "files/wow64_redirection_off.h"
 #include "tests/logic/fixture.h"
 

@@ -6,7 +6,7 @@
 
 #include "app/logged_system.h"
 #include "app/run_program.h"
-#include "files/mod_file_mngr.h"
+#include "files/file_exists.h"
 #include "registry/active_setup.h"
 #include "registry/mod_key.h"
 #include "registry/uninstall_entry.h"

@@ -1,7 +1,8 @@
 // The renaming and copy phases on a system laid out in a scratch folder.
+#include "files/copy_add.h"
+#include "files/file_exists.h"
 #include "files/launch_copy.h"
 #include "files/launch_folders.h"
-#include "files/mod_file_mngr.h"
 #include "tests/logic/fixture.h"
 
 namespace movrix::testing {

@@ -1,0 +1,24 @@
+// The tree copy and the copy of one file, with its log.
+#pragma once
+
+#include <string>
+
+#include "common/run_state.h"
+#include "platform/system.h"
+
+namespace movrix {
+
+// Copies the file of `copy.FindData` from `folder` to the same relative place under
+// `copy.DestRoot`, logging two lines; a file not copied is a failure in `outcome`, with the
+// reason. An existing destination is handed to the Administrators group first. True when the file
+// was copied.
+bool CopyThisFile(System& system, CopyContext& copy, Outcome& outcome, const std::string& folder);
+
+// Copies the tree below `folder` (ending in a backslash) under `copy.DestRoot`. Names without a dot
+// and names beginning with one are skipped. A folder that cannot be listed (or whose listing
+// breaks off), a name that the ANSI listing could not carry and a link (junction or symbolic link,
+// which is neither followed nor copied) are failures in `outcome`, and the walk goes on. True
+// unless a file of this folder itself failed to copy, which ends the walk of this folder.
+bool CopyFolder(System& system, CopyContext& copy, Outcome& outcome, const std::string& folder);
+
+}  // namespace movrix

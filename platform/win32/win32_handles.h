@@ -1,0 +1,47 @@
+// The kinds of Win32 handle the real system holds, each closed by its own function, and the
+// look-up of kernel32 functions that not every system has.
+#pragma once
+
+#include <windows.h>
+
+#include "platform/scoped_handle.h"
+
+namespace movrix {
+
+// A kernel object (file, process, thread, snapshot, mutex), closed by CloseHandle. Functions
+// that fail hand back either null or INVALID_HANDLE_VALUE, so neither is held.
+struct KernelHandleTraits {
+  using Handle = HANDLE;
+  static Handle Invalid() { return nullptr; }
+  static bool IsValid(Handle handle) { return handle && handle != INVALID_HANDLE_VALUE; }
+  void Close(Handle handle) { CloseHandle(handle); }
+};
+using KernelHandle = ScopedHandle<KernelHandleTraits>;
+
+// A folder listing of FindFirstFileA, closed by FindClose.
+struct SearchHandleTraits {
+  using Handle = HANDLE;
+  static Handle Invalid() { return INVALID_HANDLE_VALUE; }
+  static bool IsValid(Handle handle) { return handle != INVALID_HANDLE_VALUE; }
+  void Close(Handle handle) { FindClose(handle); }
+};
+using SearchHandle = ScopedHandle<SearchHandleTraits>;
+
+// A GDI object (bitmap, font, brush), released by DeleteObject.
+struct GdiObjectTraits {
+  using Handle = HGDIOBJ;
+  static Handle Invalid() { return nullptr; }
+  static bool IsValid(Handle handle) { return handle != nullptr; }
+  void Close(Handle handle) { DeleteObject(handle); }
+};
+using GdiObject = ScopedHandle<GdiObjectTraits>;
+
+// The kernel32 function `name`, looked up rather than imported because some systems lack it;
+// null where it is missing.
+template <typename Function>
+Function Kernel32Function(const char* name) {
+  FARPROC found = GetProcAddress(GetModuleHandleA("kernel32.dll"), name);
+  return reinterpret_cast<Function>(reinterpret_cast<void (*)()>(found));
+}
+
+}  // namespace movrix
