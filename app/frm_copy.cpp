@@ -68,11 +68,6 @@ bool IsAcceptedLanguage(uint16_t lang_id) {
          kAcceptedLanguages.end();
 }
 
-std::string VersionText() {
-  return std::to_string(kVersionMajor) + "." + std::to_string(kVersionMinor) + ".0." +
-         std::to_string(kVersionRevision);
-}
-
 std::string BuildCaption(const std::string& date_text) {
   return std::string(kProgramTitle) + " (version " + VersionText() + " du " + date_text + ")";
 }

@@ -12,14 +12,10 @@
 #include "common/restore_report.h"
 #include "common/run_state.h"
 #include "common/text.h"
+#include "common/version.h"
 #include "platform/system.h"
 
 namespace movrix {
-
-// Program version, fixed in the executable (the title is kProgramTitle).
-inline constexpr int kVersionMajor = 2;
-inline constexpr int kVersionMinor = 18;
-inline constexpr int kVersionRevision = 1;
 
 // Exit codes, those of Windows Installer, which every deployment tool knows.
 inline constexpr int kExitInstalled = 0;
@@ -47,9 +43,6 @@ inline constexpr const char* kNeedsAdministrator =
 bool IsAcceptedLanguage(uint16_t lang_id);
 
 // The program's version as the caption, the log and the Programs and Features entry write it:
-// "2.18.0.1".
-std::string VersionText();
-
 // "Movrix18 (version 2.18.0.1 du <date>)".
 std::string BuildCaption(const std::string& date_text);
 

@@ -13,11 +13,6 @@ namespace {
 // The title of the box that asks for the system to be repaired first.
 constexpr const char* kRepairNeededTitle = "MVX";
 
-// Appends each piece followed by CR LF.
-void AppendLines(std::string& text, std::initializer_list<std::string> lines) {
-  for (const std::string& line : lines) text += line + kCrLf;
-}
-
 }  // namespace
 
 void FrmCopy::Stop(const std::string& message, Icon icon, const std::string& title) {
@@ -73,7 +68,7 @@ void FrmCopy::RunInstallSteps() {
   if (!SourcesPresent()) return;
 
   Log("== Renommer les dossiers Windows Mail");
-  AppendLines(steps_, {Repeat('=', 51), "Vérifier la présence des dossiers Windows Mail renommés.",
+  steps_ += JoinLines({Repeat('=', 51), "Vérifier la présence des dossiers Windows Mail renommés.",
                        "Les renommer s'ils ne le sont pas encore", Repeat('=', 51)});
   if (!Launch_Folders(system_, state_, identity_.Is64Bit)) {
     return Stop("Le système doit être réparé avant l'installation de Windows Mail",
@@ -90,12 +85,12 @@ void FrmCopy::RunInstallSteps() {
     if (!RecordRegistryState()) return Halt();
     RecordUserState();
     if (!Write_Reg(system_, identity_.Is64Bit, state_.Outcome)) return Halt();
-    AppendLines(steps_, {Repeat('=', 57), "Compléter la base de registre", Repeat('=', 57), ""});
+    steps_ += JoinLines({Repeat('=', 57), "Compléter la base de registre", Repeat('=', 57), ""});
   }
 
   std::string system_line = "dans le(s) dossier(s) programmes de Windows ";
   system_line += !registers ? "7" : state_.IsWindows8 ? "W8" : "W10";
-  AppendLines(steps_, {Repeat('=', 46), "Copier les fichiers programmes de Windows Mail (de Vista)",
+  steps_ += JoinLines({Repeat('=', 46), "Copier les fichiers programmes de Windows Mail (de Vista)",
                        system_line, Repeat('=', 46)});
 
   // The program is kept for the way back and for every user's sign-in.

@@ -30,8 +30,8 @@ constexpr const char* kNothingInstalled =
 
 // The head of the output box of the way back.
 std::string UninstallSteps() {
-  return Repeat('=', 46) + kCrLf + "Désinstaller Windows Mail" + kCrLf +
-         "Rétablir l'état d'avant la première installation" + kCrLf + Repeat('=', 46) + kCrLf;
+  return JoinLines({Repeat('=', 46), "Désinstaller Windows Mail",
+                    "Rétablir l'état d'avant la première installation", Repeat('=', 46)});
 }
 
 }  // namespace
@@ -139,7 +139,7 @@ void FrmCopy::RunUninstallSteps() {
   // What the installer kept for the way back goes last, and only once nothing is left to retry.
   if (!report.Failed()) RemoveOwnTraces(report);
   steps_ = UninstallSteps();
-  for (const std::string& line : report.done()) steps_ += line + kCrLf;
+  steps_ += JoinLines(report.done());
   state_.Outcome.end = RunEnd::kCompleted;
   ShowOutcome();
 }

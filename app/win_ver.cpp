@@ -1,9 +1,9 @@
 #include "app/win_ver.h"
 
-#include "app/get_key_value.h"
 #include "common/guard.h"
 #include "common/scoped_key.h"
 #include "common/text.h"
+#include "registry/get_key_value.h"
 
 namespace movrix {
 namespace {

@@ -2,6 +2,7 @@
 #pragma once
 
 #include <cctype>
+#include <initializer_list>
 #include <string>
 
 namespace movrix {
@@ -21,6 +22,17 @@ inline std::string Repeat(char c, size_t count) {
 inline std::string AsciiLowerCase(std::string text) {
   for (char& c : text) c = char(std::tolower(static_cast<unsigned char>(c)));
   return text;
+}
+
+// Each of `lines` followed by CR LF.
+template <typename Lines>
+std::string JoinLines(const Lines& lines) {
+  std::string text;
+  for (const auto& line : lines) text += std::string(line) + kCrLf;
+  return text;
+}
+inline std::string JoinLines(std::initializer_list<std::string> lines) {
+  return JoinLines<std::initializer_list<std::string>>(lines);
 }
 
 inline bool EqualsIgnoringCase(const std::string& a, const std::string& b) {

@@ -32,13 +32,6 @@ std::string Header(const char* title, size_t rule_length) {
   return std::string(title) + kCrLf + Repeat('-', rule_length) + kCrLf;
 }
 
-template <size_t N>
-std::string Lines(const char* const (&lines)[N]) {
-  std::string text;
-  for (const char* line : lines) text += std::string(line) + kCrLf;
-  return text;
-}
-
 // Copies the tree below `source_root` under `destination_root`.
 bool CopyTree(System& system, RunState& state, const std::string& source_root,
               const std::string& destination_root) {
@@ -100,7 +93,7 @@ void CopyPhase64(System& system, RunState& state, std::string& step) {
   redirection.Restore();
   step = "7";
   copy.CopyLog += kCrLf + Repeat('=', 12) + kCrLf + Header("Copier les DLL et DLL.MUI", 24) +
-                  Lines(kSystemFileLines64);
+                  JoinLines(kSystemFileLines64);
 }
 
 void CopyPhase32(System& system, RunState& state, std::string& step) {
@@ -113,7 +106,7 @@ void CopyPhase32(System& system, RunState& state, std::string& step) {
   CopySystemFiles(system, state, Bits::k32, step);
   step = "10";
   copy.CopyLog += kCrLf + Repeat('=', 27) + kCrLf + Header("Copie des DLL et DLL.MUI", 27) +
-                  Lines(kSystemFileLines32);
+                  JoinLines(kSystemFileLines32);
 }
 
 }  // namespace

@@ -3,6 +3,8 @@
 #include <array>
 #include <sstream>
 
+#include "common/scoped_key.h"
+#include "common/version.h"
 #include "registry/mod_key.h"
 
 namespace movrix {
@@ -34,19 +36,20 @@ std::string ReadText(System& system, KeyHandle key, const std::string& name) {
 // that every user runs the new one once; rewriting the same StubPath keeps the version, so that
 // nobody runs it again for nothing.
 int WriteComponent(System& system, const std::string& stub_path) {
-  KeyHandle key = 0;
-  if (OpenKey(system, kLocalMachine, kActiveSetupKey, key, true) == -1 || key == 0) return 3;
-  const std::string version = ReadText(system, key, "Version");
-  const std::string next = version.empty() ? kActiveSetupFirstVersion
-                           : ReadText(system, key, "StubPath") == stub_path
+  ScopedKey key(system);
+  if (OpenKey(system, kLocalMachine, kActiveSetupKey, key.Receive(), true) == -1 || !key.valid())
+    return 3;
+  const std::string version = ReadText(system, key.get(), "Version");
+  const std::string next = version.empty() ? VersionText(',')
+                           : ReadText(system, key.get(), "StubPath") == stub_path
                                ? version
                                : NextComponentVersion(version);
   int failed = 0;
   const std::pair<const char*, std::string> values[] = {
       {"", kComponentName}, {"Version", next}, {"StubPath", stub_path}};
   for (const auto& [name, text] : values)
-    if (SetKeyValue(system, key, name, kRegSz, Variant::Text(text)) != kErrorSuccess) ++failed;
-  system.CloseRegKey(key);
+    if (SetKeyValue(system, key.get(), name, kRegSz, Variant::Text(text)) != kErrorSuccess)
+      ++failed;
   return failed;
 }
 
@@ -58,8 +61,8 @@ std::string Quoted(const std::string& program) {
 
 std::string NextComponentVersion(const std::string& version) {
   std::array<unsigned long, 4> parts{}, first{};
-  ParseVersion(kActiveSetupFirstVersion, first);
-  if (!ParseVersion(version, parts) || parts < first) return kActiveSetupFirstVersion;
+  ParseVersion(VersionText(','), first);
+  if (!ParseVersion(version, parts) || parts < first) return VersionText(',');
   ++parts[3];
   return std::to_string(parts[0]) + "," + std::to_string(parts[1]) + "," +
          std::to_string(parts[2]) + "," + std::to_string(parts[3]);

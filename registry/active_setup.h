@@ -13,8 +13,6 @@ namespace movrix {
 // Below HKEY_LOCAL_MACHINE, in the native registry view.
 inline constexpr const char* kActiveSetupKey =
     "SOFTWARE\\Microsoft\\Active Setup\\Installed Components\\Movrix18";
-// The component's first version, the program's own.
-inline constexpr const char* kActiveSetupFirstVersion = "2,18,0,1";
 
 // Writes the component that makes every user run `"<program>" /utilisateur` once. Returns how
 // many of its values could not be written.

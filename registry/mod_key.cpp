@@ -1,9 +1,9 @@
 #include "registry/mod_key.h"
 
-#include <cctype>
 #include <limits>
 
 #include "common/guard.h"
+#include "common/scoped_key.h"
 
 namespace movrix {
 namespace {
@@ -11,7 +11,6 @@ namespace {
 // Why a value's datum cannot be stored as its type asks, as its box says it.
 constexpr const char* kTypeMismatch = "Incompatibilité de type";
 constexpr const char* kOverflow = "Dépassement de capacité";
-constexpr const char* kInvalidUseOfNull = "Utilisation incorrecte de Null";
 
 // The bytes and byte count handed to the system for one value.
 struct StoredForm {
@@ -38,35 +37,10 @@ int32_t CheckedInt32(int64_t number) {
   return int32_t(number);
 }
 
-// A text that spells a whole number (blanks around it, an optional sign, decimal digits).
-int32_t ParseInt32(const std::string& text) {
-  size_t begin = text.find_first_not_of(' ');
-  size_t end = text.find_last_not_of(' ');
-  if (begin == std::string::npos) throw SystemError(kTypeMismatch);
-  size_t pos = begin;
-  bool negative = text[pos] == '-';
-  if (text[pos] == '-' || text[pos] == '+') ++pos;
-  if (pos > end) throw SystemError(kTypeMismatch);
-  int64_t magnitude = 0;
-  for (; pos <= end; ++pos) {
-    if (!std::isdigit(static_cast<unsigned char>(text[pos]))) throw SystemError(kTypeMismatch);
-    magnitude = magnitude * 10 + (text[pos] - '0');
-    // Anything past 2^31 overflows either way; stop before int64 itself would.
-    if (magnitude > (int64_t(1) << 32)) throw SystemError(kOverflow);
-  }
-  return CheckedInt32(negative ? -magnitude : magnitude);
-}
-
+// A DWORD row always carries a number; any other datum is a fault of its row.
 int32_t AsInt32(const Variant& value) {
-  switch (value.kind) {
-    case Variant::Kind::kNumber:
-      return CheckedInt32(value.number);
-    case Variant::Kind::kText:
-      return ParseInt32(value.text);
-    case Variant::Kind::kNull:
-      break;
-  }
-  throw SystemError(kInvalidUseOfNull);
+  if (value.kind != Variant::Kind::kNumber) throw SystemError(kTypeMismatch);
+  return CheckedInt32(value.number);
 }
 
 std::string LittleEndian(int32_t number) {
@@ -160,10 +134,8 @@ int32_t SetKeyValue(System& system, KeyHandle key, const std::string& name, uint
 }
 
 bool KeyExists(System& system, KeyHandle root, const std::string& path) {
-  KeyHandle key = 0;
-  if (system.OpenRegKey(root, path, kKeyAccess, key) != kErrorSuccess) return false;
-  system.CloseRegKey(key);
-  return true;
+  ScopedKey key(system);
+  return system.OpenRegKey(root, path, kKeyAccess, key.Receive()) == kErrorSuccess;
 }
 
 }  // namespace movrix

@@ -4,6 +4,7 @@
 #include <set>
 #include <utility>
 
+#include "common/scoped_key.h"
 #include "common/text.h"
 #include "registry/mod_key.h"
 
@@ -64,25 +65,17 @@ std::vector<std::string> Fields(const std::string& line) {
 }
 
 // A key opened for the time of a scope; `status` says whether it could be.
-class OpenedKey {
+class OpenedKey : public ScopedKey {
  public:
-  OpenedKey(System& system, const KeyRef& key, bool create) : system_(system) {
-    status_ = create ? system.CreateRegKey(key.root, key.path, kKeyAccess, handle_)
-                     : system.OpenRegKey(key.root, key.path, kKeyAccess, handle_);
-    if (status_ != kErrorSuccess) handle_ = 0;
+  OpenedKey(System& system, const KeyRef& key, bool create) : ScopedKey(system) {
+    status_ = create ? system.CreateRegKey(key.root, key.path, kKeyAccess, Receive())
+                     : system.OpenRegKey(key.root, key.path, kKeyAccess, Receive());
   }
-  ~OpenedKey() {
-    if (handle_) system_.CloseRegKey(handle_);
-  }
-  OpenedKey(const OpenedKey&) = delete;
-  OpenedKey& operator=(const OpenedKey&) = delete;
 
   int32_t status() const { return status_; }
-  KeyHandle handle() const { return handle_; }
+  KeyHandle handle() const { return get(); }
 
  private:
-  System& system_;
-  KeyHandle handle_ = 0;
   int32_t status_;
 };
 

@@ -1,5 +1,7 @@
 #include "registry/uninstall_entry.h"
 
+#include "common/scoped_key.h"
+#include "common/version.h"
 #include "registry/mod_key.h"
 
 namespace movrix {
@@ -20,7 +22,7 @@ std::string WriteUninstallEntry(System& system, const std::string& program,
     Variant value;
   } values[] = {
       {"DisplayName", kRegSz, Variant::Text("Windows Mail (installé par Movrix18)")},
-      {"DisplayVersion", kRegSz, Variant::Text("2.18.0.1")},
+      {"DisplayVersion", kRegSz, Variant::Text(VersionText())},
       {"Publisher", kRegSz, Variant::Text("Movrix")},
       {"InstallLocation", kRegSz, Variant::Text(folder.substr(0, folder.size() - 1))},
       {"DisplayIcon", kRegSz, Variant::Text(program + ",0")},
@@ -30,19 +32,18 @@ std::string WriteUninstallEntry(System& system, const std::string& program,
       {"NoRepair", kRegDword, Variant::Number(1)},
       {"EstimatedSize", kRegDword, Variant::Number(size_kb)},
   };
-  KeyHandle key = 0;
-  int32_t status = system.CreateRegKey(kLocalMachine, kUninstallKey, kKeyAccess, key);
+  ScopedKey key(system);
+  int32_t status = system.CreateRegKey(kLocalMachine, kUninstallKey, kKeyAccess, key.Receive());
   if (status != kErrorSuccess)
     return "clé non écrite : " + EntryName() + " : " + system.ErrorText(uint32_t(status));
   std::string failure;
   for (const auto& value : values) {
-    status = SetKeyValue(system, key, value.name, value.type, value.value);
+    status = SetKeyValue(system, key.get(), value.name, value.type, value.value);
     if (status != kErrorSuccess && failure.empty()) {
       failure = "valeur non écrite : " + EntryName() + "\\" + value.name + " : " +
                 system.ErrorText(uint32_t(status));
     }
   }
-  system.CloseRegKey(key);
   return failure;
 }
 

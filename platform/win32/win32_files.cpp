@@ -1,4 +1,4 @@
-// Files, folders, the WOW64 switch, command starts and the message pump on the real system.
+// Files, folders and the WOW64 switch on the real system.
 #include <windows.h>
 // shellapi.h needs the types of windows.h.
 #include <shellapi.h>
@@ -228,39 +228,6 @@ std::string Win32System::SystemFolder() {
   char folder[MAX_PATH + 1] = {};
   GetSystemDirectoryA(folder, MAX_PATH);
   return FromAnsi(folder);
-}
-
-bool Win32System::StartProgram(const std::string& program, const std::string& arguments,
-                               uint32_t wait_milliseconds) {
-  const std::string ansi_program = ToAnsi(program);
-  // CreateProcessA may write into the command line, so it gets its own buffer.
-  std::string command_line = "\"" + ansi_program + "\" " + ToAnsi(arguments);
-  command_line.push_back('\0');
-  STARTUPINFOA startup{};
-  startup.cb = sizeof startup;
-  PROCESS_INFORMATION started{};
-  // The commands are console programs: without a console window of their own, none flashes by
-  // for each file, and none waits in front of a run that nobody watches.
-  if (!CreateProcessA(ansi_program.c_str(), command_line.data(), nullptr, nullptr, FALSE,
-                      CREATE_NO_WINDOW, nullptr, nullptr, &startup, &started))
-    ThrowLastError();
-  const KernelHandle process(started.hProcess);
-  const KernelHandle thread(started.hThread);
-  return !wait_milliseconds ||
-         WaitForSingleObject(started.hProcess, wait_milliseconds) == WAIT_OBJECT_0;
-}
-
-void Win32System::ProcessPendingMessages() {
-  MSG message;
-  while (PeekMessageA(&message, nullptr, 0, 0, PM_REMOVE)) {
-    if (message.message == WM_QUIT) {
-      // The request to end belongs to the main loop: it is put back, not consumed here.
-      PostQuitMessage(int(message.wParam));
-      return;
-    }
-    TranslateMessage(&message);
-    DispatchMessageA(&message);
-  }
 }
 
 }  // namespace movrix

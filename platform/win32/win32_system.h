@@ -36,6 +36,8 @@ class Win32System : public System {
   void MoveReplacing(const std::string& from, const std::string& to) override;
   void MoveAtRestart(const std::string& from, const std::string& to) override;
   std::string SystemFolder() override;
+
+  // win32_programs.cpp
   bool StartProgram(const std::string& program, const std::string& arguments,
                     uint32_t wait_milliseconds) override;
   void ProcessPendingMessages() override;

@@ -1,4 +1,4 @@
-#include "app/get_key_value.h"
+#include "registry/get_key_value.h"
 
 #include "common/guard.h"
 #include "common/text.h"

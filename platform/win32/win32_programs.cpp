@@ -1,0 +1,43 @@
+// The programs the installer starts, and the message pump that lets the window breathe between
+// them, on the real system.
+#include <windows.h>
+
+#include "platform/win32/win32_handles.h"
+#include "platform/win32/win32_system.h"
+
+namespace movrix {
+
+bool Win32System::StartProgram(const std::string& program, const std::string& arguments,
+                               uint32_t wait_milliseconds) {
+  const std::string ansi_program = ToAnsi(program);
+  // CreateProcessA may write into the command line, so it gets its own buffer.
+  std::string command_line = "\"" + ansi_program + "\" " + ToAnsi(arguments);
+  command_line.push_back('\0');
+  STARTUPINFOA startup{};
+  startup.cb = sizeof startup;
+  PROCESS_INFORMATION started{};
+  // The commands are console programs: without a console window of their own, none flashes by
+  // for each file, and none waits in front of a run that nobody watches.
+  if (!CreateProcessA(ansi_program.c_str(), command_line.data(), nullptr, nullptr, FALSE,
+                      CREATE_NO_WINDOW, nullptr, nullptr, &startup, &started))
+    ThrowLastError();
+  const KernelHandle process(started.hProcess);
+  const KernelHandle thread(started.hThread);
+  return !wait_milliseconds ||
+         WaitForSingleObject(started.hProcess, wait_milliseconds) == WAIT_OBJECT_0;
+}
+
+void Win32System::ProcessPendingMessages() {
+  MSG message;
+  while (PeekMessageA(&message, nullptr, 0, 0, PM_REMOVE)) {
+    if (message.message == WM_QUIT) {
+      // The request to end belongs to the main loop: it is put back, not consumed here.
+      PostQuitMessage(int(message.wParam));
+      return;
+    }
+    TranslateMessage(&message);
+    DispatchMessageA(&message);
+  }
+}
+
+}  // namespace movrix
