@@ -17,7 +17,7 @@ import sys
 from pathlib import Path
 
 REPO = Path(__file__).resolve().parents[1]
-sys.path.insert(0, str(REPO / "tests" / "wine"))
+sys.path.insert(0, str(REPO / "wine"))
 import wine  # noqa: E402
 
 OUT = REPO / "out" / "main"

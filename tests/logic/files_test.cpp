@@ -10,7 +10,7 @@ namespace {
 
 using FilesTest = LogicTest;
 
-TEST_F(FilesTest, ExistenceTestsNeedANonEmptyFileOrARealFolder) {
+TEST_F(FilesTest, AFileExistsOnlyWhenItHoldsSomethingAndOnlyAMissingOneRaisesTheBox) {
   Write(At("full.dll"), "x");
   Write(At("empty.dll"), "");
   EXPECT_TRUE(FileExists(system_, At("full.dll"), true));
@@ -24,7 +24,10 @@ TEST_F(FilesTest, ExistenceTestsNeedANonEmptyFileOrARealFolder) {
   EXPECT_EQ(system_.boxes[0].text, "");
   EXPECT_NE(system_.boxes[1].text, "") << "the system's description of the missing file";
   EXPECT_EQ(system_.boxes[1].title, "Movrix18");
+}
 
+TEST_F(FilesTest, AFolderExistsWithOrWithoutItsBackslashAndAFileIsNoFolder) {
+  Write(At("full.dll"), "x");
   EXPECT_TRUE(FolderExists(system_, root_));
   EXPECT_TRUE(FolderExists(system_, root_.substr(0, root_.size() - 1)));
   EXPECT_FALSE(FolderExists(system_, At("full.dll")));
@@ -48,14 +51,23 @@ TEST_F(FilesTest, RightsStepStartsBothSystemCommandsDirectlyWithThePathWhole) {
   EXPECT_EQ(system_.commands[1].wait, 0u);
   EXPECT_EQ(system_.commands[3].wait, 30000u);
   EXPECT_EQ(outcome.warnings.size() + outcome.failures.size(), 0u);
+}
 
-  // An awaited command still running after its wait is a warning; one that cannot start fails.
+TEST_F(FilesTest, AnAwaitedRightsCommandStillRunningAfterItsWaitIsAWarning) {
+  const std::string path = At("still running.dll");
+  Outcome outcome;
   system_.Fail("ProgramEnd", "icacls");
   EXPECT_TRUE(SetRights(system_, outcome, path, true));
   EXPECT_EQ(
       outcome.warnings,
       std::vector<std::string>{"icacls.exe \"" + path +
                                "\" /grant *S-1-5-32-544:F tournait encore après 30 s d'attente"});
+  EXPECT_EQ(outcome.failures.size(), 0u);
+}
+
+TEST_F(FilesTest, ARightsCommandThatCannotStartFailsTheFileWithTheSystemsReason) {
+  const std::string path = At("refused.dll");
+  Outcome outcome;
   system_.Fail("StartProgram", "icacls");
   EXPECT_FALSE(SetRights(system_, outcome, path));
   EXPECT_NE(system_.BoxLines().find("SetRights|"), std::string::npos) << system_.BoxLines();
@@ -87,9 +99,17 @@ TEST_F(CopyFolderTest, NestedFoldersLandUnderTheDestinationWithTwoLogLinesPerFil
   EXPECT_EQ(copy_.CopyLog.size(), (LogOf("a\\b\\deep é.dll") + LogOf("top.exe")).size());
   EXPECT_NE(copy_.CopyLog.find(LogOf("a\\b\\deep é.dll")), std::string::npos) << copy_.CopyLog;
   EXPECT_EQ(system_.commands.size(), 0u) << "new destinations have no rights to take over";
-  EXPECT_TRUE(CopySource());
-  EXPECT_EQ(system_.commands.size(), 4u) << "existing destinations do";
   EXPECT_EQ(system_.BoxLines(), "");
+}
+
+TEST_F(CopyFolderTest, EachExistingDestinationGoesThroughTheRightsStepFirst) {
+  Write(At("Source\\a\\b\\deep é.dll"), "deep");
+  Write(At("Source\\top.exe"), "top");
+  Write(At("Dest\\top.exe"), "old");
+  EXPECT_TRUE(CopySource());
+  ASSERT_EQ(system_.commands.size(), 2u) << "takeown and icacls for top.exe only";
+  EXPECT_EQ(system_.commands[0].arguments, "/a /f \"" + At("Dest\\top.exe") + "\"");
+  EXPECT_EQ(Read(At("Dest\\top.exe")), "top");
 }
 
 TEST_F(CopyFolderTest, DotNamesAndDotlessNamesAreSkippedAndTheWalkGoesOn) {
@@ -136,22 +156,32 @@ TEST_F(CopyFolderTest, UnreadableNamesFoldersAndLinksAreFailuresAndTheWalkGoesOn
   EXPECT_EQ(Read(At("Dest\\linked\\secret.dll")), "<missing>");
 }
 
-TEST_F(CopyFolderTest, AMissingRootCopiesNothingAndAFailedOrAbandonedCopyIsNamedWithItsReason) {
+TEST_F(CopyFolderTest, AMissingRootCopiesNothing) {
   EXPECT_TRUE(CopySource());
   EXPECT_EQ(copy_.CopyLog, "");
+  EXPECT_EQ(SortedFailures(outcome_), "");
+}
+
+TEST_F(CopyFolderTest, AFailedCopyIsLoggedAndNamedWithItsReasonWithoutABox) {
   Write(At("Source\\locked.dll"), "x");
   system_.Fail("ShellCopyFile", "locked.dll");
   EXPECT_FALSE(CopySource());
   EXPECT_EQ(copy_.CopyLog, LogOf("locked.dll"));
+  EXPECT_EQ(SortedFailures(outcome_),
+            At("Dest\\locked.dll") + " n'a pas été copié: " + DescribeError(5) + " (code 5)\n");
   EXPECT_EQ(system_.BoxLines(), "");
-  // The shell may give up on a copy and still report success.
-  Remove(At("Source\\locked.dll"));
+}
+
+TEST_F(CopyFolderTest, ACopyTheShellAbandonsWhileReportingSuccessIsAFailure) {
   Write(At("Source\\given up.dll"), "x");
   system_.Fail("ShellCopyAborted", "given up.dll");
   EXPECT_FALSE(CopySource());
   EXPECT_EQ(SortedFailures(outcome_),
-            At("Dest\\given up.dll") + " n'a pas été copié: " + DescribeError(1223) + "\n" +
-                At("Dest\\locked.dll") + " n'a pas été copié: " + DescribeError(5) + " (code 5)\n");
+            At("Dest\\given up.dll") + " n'a pas été copié: " + DescribeError(1223) + "\n");
+}
+
+TEST_F(CopyFolderTest, AnExistingDestinationWhoseRightsCannotBeTakenShowsTheCopyError) {
+  Write(At("Source\\given up.dll"), "x");
   system_.Fail("StartProgram", "given up.dll");
   Write(At("Dest\\given up.dll"), "there");
   EXPECT_FALSE(CopySource());

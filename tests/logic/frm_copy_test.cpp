@@ -4,6 +4,9 @@
 
 #include <windows.h>
 
+#include <functional>
+#include <optional>
+
 #include "app/logged_system.h"
 #include "app/run_program.h"
 #include "files/file_exists.h"
@@ -57,24 +60,25 @@ class FormLoadTest : public LogicTest {
   PinnedVersionValue product_{"ProductName", "Microsoft Windows 10"};
 };
 
-TEST_F(FormLoadTest, OnlyTheListedEnglishAndFrenchLanguagesAreAccepted) {
-  system_.admin = false;  // an accepted language goes on to the rights test, and stops there
-  for (uint16_t id : {0x0409, 0x0809, 0x0C09, 0x1009, 0x1409, 0x1809, 0x1C09, 0x2009,
-                      0x2409, 0x2809, 0x2C09, 0x3009, 0x3409, 0x040C, 0x080C, 0x0C0C,
-                      0x100C, 0x140C, 0x180C, 0x0407, 0x0C0A, 0x4009, 0x040D, 0x0000}) {
-    system_.language = id;
-    system_.boxes.clear();
-    FrmCopy& form = Start();
-    const bool accepted =
-        (id & 0xFF) != 0x07 && (id & 0xFF) != 0x0A && id != 0x4009 && id != 0x040D && id != 0;
-    EXPECT_EQ(system_.BoxLines(),
-              accepted ? "Movrix18|" + kRefusedAdmin + "|critical\n"
-                       : "Form_Load|Movrix non compatible avec la langue de Windows ou Système "
-                         "corrompu|critical\n")
-        << std::hex << id;
-    EXPECT_EQ(form.caption().empty(), !accepted) << std::hex << id;
-    EXPECT_FALSE(system_.shown_window.has_value());
-  }
+TEST(LanguageTest, OnlyTheListedEnglishAndFrenchLanguagesAreAccepted) {
+  for (uint16_t id :
+       {0x0409, 0x0809, 0x0C09, 0x1009, 0x1409, 0x1809, 0x1C09, 0x2009, 0x2409, 0x2809, 0x2C09,
+        0x3009, 0x3409, 0x040C, 0x080C, 0x0C0C, 0x100C, 0x140C, 0x180C})
+    EXPECT_TRUE(IsAcceptedLanguage(id)) << std::hex << id;
+  // German, Spanish, English (India), Hebrew, neutral, and a French one the list leaves out.
+  for (uint16_t id : {0x0407, 0x0C0A, 0x4009, 0x040D, 0x0000, 0x1C0C, 0x0009, 0x000C})
+    EXPECT_FALSE(IsAcceptedLanguage(id)) << std::hex << id;
+}
+
+TEST_F(FormLoadTest, ARefusedLanguageStopsTheRunBeforeTheRightsTest) {
+  system_.admin = false;
+  system_.language = 0x0407;
+  FrmCopy& form = Start();
+  EXPECT_EQ(system_.BoxLines(),
+            "Form_Load|Movrix non compatible avec la langue de Windows ou Système corrompu|"
+            "critical\n");
+  EXPECT_EQ(form.caption(), "");
+  EXPECT_FALSE(system_.shown_window.has_value());
 }
 
 TEST_F(FormLoadTest, AFirstAndASecondRunOnWindows10ShowTheStepsThenTheCopyLog) {
@@ -182,6 +186,7 @@ TEST_F(FormLoadTest, EachStopShowsItsMessageAndNeverTheWindow) {
     for (const std::string& path : c.remove) Remove(At(path));
     system_.boxes.clear();
     system_.environment["PROCESSOR_IDENTIFIER"] = c.processor;
+    SCOPED_TRACE(c.boxes);
     FrmCopy& form = Start();
     // The boxes of the file test show the system's own description of the missing file.
     for (TestSystem::Box& box : system_.boxes) {
@@ -190,16 +195,19 @@ TEST_F(FormLoadTest, EachStopShowsItsMessageAndNeverTheWindow) {
     EXPECT_EQ(system_.BoxLines(), c.boxes);
     EXPECT_EQ(form.text(kTxtOutput), "");
     EXPECT_FALSE(system_.shown_window.has_value());
-    EXPECT_FALSE(FolderExists(system_, At("PF\\Windows Mail.orlo"))) << "renamed: " << c.boxes;
+    EXPECT_FALSE(FolderExists(system_, At("PF\\Windows Mail.orlo"))) << "renamed";
   }
-  // A folder test that fails for another reason than absence stops the run with its description.
-  system_.boxes.clear();
+}
+
+TEST_F(FormLoadTest, AFolderTestFailingForAnotherReasonThanAbsenceStopsWithItsDescription) {
   system_.Fail("PathAttributes", "WM_32");
   Start();
   EXPECT_EQ(system_.BoxLines(), "RunInstall|" + DescribeError(5) + "|critical\n");
-  // An executable whose date cannot be read still gives a caption.
+  EXPECT_FALSE(system_.shown_window.has_value());
+}
+
+TEST_F(FormLoadTest, AnExecutableWhoseDateCannotBeReadStillGivesACaption) {
   system_.admin = false;
-  system_.boxes.clear();
   system_.Fail("FileDateShortText");
   EXPECT_EQ(Start().caption(), "Movrix18 (version 2.18.0.1 du date inconnue)");
   EXPECT_EQ(system_.BoxLines(), "Movrix18|" + kRefusedAdmin + "|critical\n");
@@ -266,26 +274,27 @@ TEST_F(FormLoadTest, A32BitProcessReadsProgramFilesAsTheX86Folder) {
   EXPECT_EQ(form.state().ProgramFilesX86Folder, "C:\\Program Files (x86)\\");
 }
 
-TEST_F(FormLoadTest, YesEndsOnlyTheWinMailThatWasFoundAndTheLogTellsOfOneThatStillRuns) {
+TEST_F(FormLoadTest, YesEndsOnlyTheWinMailThatWasFoundAndNeverTheProgramThatTookItsId) {
   const std::string question =
       "Windows Mail est en service|Cliquer sur OUI pour arrêter Windows Mail\r\n"
       "ou sur NON si vous désirez le fermer vous-même\r\n"
       "afin de terminer les travaux en cours.|question|yes/no\n";
   system_.admin = false;  // the run stops at the rights test, after the guard
-  {
-    // While the question is shown, the user closes Windows Mail and its id passes to another
-    // program: that program must be left alone.
-    FakeMail mail, other("", "Other.exe");
-    system_.while_shown = [&](const TestSystem::Box&) {
-      mail.End(42);
-      system_.passed_ids[mail.id()] = other.id();
-    };
-    Start();
-    EXPECT_EQ(system_.BoxLines(), question + "Movrix18|" + kRefusedAdmin + "|critical\n");
-    EXPECT_EQ(other.ExitCode(), uint32_t(STILL_ACTIVE)) << "the program that took the id ended";
-    EXPECT_EQ(mail.ExitCode(), 42u);
-  }
-  system_.while_shown = nullptr;
+  // While the question is shown, the user closes Windows Mail and its id passes to another
+  // program: that program must be left alone.
+  FakeMail mail, other("", "Other.exe");
+  system_.while_shown = [&](const TestSystem::Box&) {
+    mail.End(42);
+    system_.passed_ids[mail.id()] = other.id();
+  };
+  Start();
+  EXPECT_EQ(system_.BoxLines(), question + "Movrix18|" + kRefusedAdmin + "|critical\n");
+  EXPECT_EQ(other.ExitCode(), uint32_t(STILL_ACTIVE)) << "the program that took the id ended";
+  EXPECT_EQ(mail.ExitCode(), 42u);
+}
+
+TEST_F(FormLoadTest, AWinMailThatCannotBeEndedIsNamedInTheLog) {
+  system_.admin = false;
   FakeMail mail;
   system_.Fail("OpenProcessToEnd");
   RunLog log;
@@ -297,6 +306,70 @@ TEST_F(FormLoadTest, YesEndsOnlyTheWinMailThatWasFoundAndTheLogTellsOfOneThatSti
                       "service.\r\n"),
             std::string::npos)
       << Read(At("journal.txt"));
+}
+
+// The one line of `log` that starts with `head`, without its end; "<none>" when there is none,
+// "<several>" when there are more.
+std::string LogLine(const std::string& log, const std::string& head) {
+  const size_t at = log.find(kCrLf + head);
+  if (at == std::string::npos) return "<none>";
+  if (log.find(kCrLf + head, at + 2) != std::string::npos) return "<several>";
+  const size_t start = at + 2 + head.size();
+  return log.substr(start, log.find(kCrLf, start) - start);
+}
+
+// What a whole run ends with, whatever ended it: the exit code, and in the log the status line
+// and the end line that carries the same code.
+TEST_F(FormLoadTest, EachWayARunEndsGivesItsExitCodeStatusAndEndLine) {
+  const std::string log_path = At("run.log");
+  const std::string incomplete = "L'installation de Windows Mail est incomplète.";
+  const struct Case {
+    const char* name;
+    std::function<void()> arrange;
+    std::vector<std::string> switches;
+    int code;
+    std::string status;  // the first line of the status, "<none>" when the run writes none
+  } cases[] = {
+      {"complete",
+       [] {},
+       {"/S"},
+       0,
+       "Les fichiers programmes de Windows Mail ont été correctement installés."},
+      {"a stop",
+       [&] { Remove(At("Setup\\WM_64")); },
+       {"/S"},
+       1603,
+       "L'installation de Windows Mail a échoué."},
+      {"a file failure", [&] { system_.Fail("ShellCopyFile", "WM_64"); }, {"/S"}, 1603, incomplete},
+      {"a registry failure",
+       [&] { system_.Fail("SetRegValue", "EditFlags"); },
+       {"/S"},
+       1603,
+       incomplete},
+      {"WinMail running, silent", [] {}, {"/S"}, 1618, "<none>"},
+      {"No to ending WinMail", [&] { system_.answers = {Answer::kNo}; }, {}, 1602, "<none>"},
+      {"an unknown switch", [] {}, {"/S", "/bogus"}, 87, "<none>"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    LayOut();
+    Remove(log_path);
+    system_.ForgetFailures();
+    system_.answers.clear();
+    c.arrange();
+    std::optional<FakeMail> mail;
+    if (std::string(c.name).find("WinMail") != std::string::npos) mail.emplace();
+    std::vector<std::string> arguments = c.switches;
+    arguments.push_back("/journal=" + log_path);
+    EXPECT_EQ(RunProgram(system_, arguments), c.code);
+    const std::string log = Read(log_path);
+    EXPECT_EQ(LogLine(log, "Statut : "), c.status) << log;
+    const std::string end = LogLine(log, "Fin : ");
+    EXPECT_EQ(end.substr(end.find(", ") + 2), "code de sortie " + std::to_string(c.code)) << log;
+  }
+  // A log that cannot be opened ends the run before it writes anything anywhere.
+  EXPECT_EQ(RunProgram(system_, {"/S", "/journal=" + At("absent\\run.log")}), 1622);
+  EXPECT_EQ(Read(At("absent\\run.log")), "<missing>");
 }
 
 class UninstallTest : public FormLoadTest {

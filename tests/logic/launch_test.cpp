@@ -41,7 +41,7 @@ class PhaseTest : public LogicTest {
 
 using LaunchFoldersTest = PhaseTest;
 
-TEST_F(LaunchFoldersTest, RenamesEachFolderOnceAndReportsIt) {
+TEST_F(LaunchFoldersTest, AFirstRunRenamesEachFolderAndReportsIt) {
   const std::string header =
       Lines({"Renommer le ou les dossiers programmes Windows Mail", std::string(92, '-')});
   ASSERT_TRUE(Launch_Folders(system_, state_, true));
@@ -49,14 +49,18 @@ TEST_F(LaunchFoldersTest, RenamesEachFolderOnceAndReportsIt) {
             header + Lines({"Renommer le dossier Program Files\\Windows Mail",
                             "Renommer le dossier Program Files (x86)\\Windows Mail"}));
   EXPECT_TRUE(FolderExists(system_, At("Program Files (x86)\\Windows Mail.orlo")));
+}
 
-  // The backups are never touched again, also when a stopped run left a folder missing.
+TEST_F(LaunchFoldersTest, ALaterRunLeavesTheBackupsAloneEvenWithAFolderMissing) {
+  ASSERT_TRUE(Launch_Folders(system_, state_, true));
+  Write(At("Program Files (x86)\\Windows Mail.orlo\\kept.txt"), "the system's own");
   MakeFolder(At("Program Files (x86)\\Windows Mail"));
   RunState second = state_;
   second.ReportText.clear();
   ASSERT_TRUE(Launch_Folders(system_, second, true));
   EXPECT_EQ(second.ReportText, "");
   EXPECT_TRUE(FolderExists(system_, At("Program Files (x86)\\Windows Mail")));
+  EXPECT_EQ(Read(At("Program Files (x86)\\Windows Mail.orlo\\kept.txt")), "the system's own");
   EXPECT_EQ(system_.BoxLines(), "");
 }
 
@@ -77,7 +81,7 @@ TEST_F(LaunchFoldersTest, FailuresAreTitledByTheirStep) {
 
 using LaunchCopyTest = PhaseTest;
 
-TEST_F(LaunchCopyTest, Windows10On64BitReplacesTwelveSystemFilesKeepingTheFirstBackups) {
+TEST_F(LaunchCopyTest, Windows10On64BitReplacesTwelveSystemFilesKeepingABackupOfEach) {
   ASSERT_TRUE(Launch_Copy(system_, state_, true));
   EXPECT_EQ(system_.BoxLines(), "");
   EXPECT_EQ(Read(At("Program Files (x86)\\Windows Mail\\WinMail.exe")), "WM_32");
@@ -108,19 +112,27 @@ TEST_F(LaunchCopyTest, Windows10On64BitReplacesTwelveSystemFilesKeepingTheFirstB
   ASSERT_EQ(system_.commands.size(), 2u * 11);
   for (const TestSystem::Command& command : system_.commands)
     EXPECT_EQ(command.wait, 30000u) << command.arguments;
+}
 
+TEST_F(LaunchCopyTest, ASecondRunReplacesTheSystemFilesAndKeepsTheFirstBackup) {
+  ASSERT_TRUE(Launch_Copy(system_, state_, true));
   Write(At("Setup\\system32\\msoeacct.dll"), "newer");
   ASSERT_TRUE(Launch_Copy(system_, state_, true));
   EXPECT_EQ(System("system32", "msoeacct.dll"), "newer");
   EXPECT_EQ(System("system32", "msoeacct.dll.orlo"), "original msoeacct.dll");
 }
 
-TEST_F(LaunchCopyTest, Windows7CopiesTheTreesOnlyAnd32BitWindows8FillsSystem32) {
+TEST_F(LaunchCopyTest, Windows7CopiesTheTreesOnly) {
   state_.IsWindows10 = false;
   ASSERT_TRUE(Launch_Copy(system_, state_, true));
+  EXPECT_EQ(Read(At("Program Files\\Windows Mail\\WinMail.exe")), "WM_64");
   EXPECT_EQ(System("system32", "msoeacct.dll"), "original msoeacct.dll");
+  EXPECT_EQ(System("system32", "msoeacct.dll.orlo"), "<missing>");
   EXPECT_EQ(state_.ReportText.find("DLL"), std::string::npos);
+}
 
+TEST_F(LaunchCopyTest, A32BitWindows8FillsSystem32FromTheSyswow64Sources) {
+  state_.IsWindows10 = false;
   state_.IsWindows8 = true;
   ASSERT_TRUE(Launch_Copy(system_, state_, false));
   EXPECT_EQ(System("system32", "msoeacct.dll"), "new msoeacct.dll") << "from syswow64";
@@ -133,35 +145,34 @@ TEST_F(LaunchCopyTest, Windows7CopiesTheTreesOnlyAnd32BitWindows8FillsSystem32) 
             "copie de inetres.dll sous System32\\fr-FR\\\r\n");
 }
 
-TEST_F(LaunchCopyTest, MissingFoldersAndFailuresStopThePhaseOnlyWhereTheyMust) {
-  // A missing WM_64 copies nothing; a system without its own fr-FR folders gets them.
+TEST_F(LaunchCopyTest, AMissingWM64CopiesNothingAndMissingFrFRFoldersAreMade) {
   Remove(At("Setup\\WM_64"));
   Remove(At("Windows\\syswow64\\fr-FR"));
   ASSERT_TRUE(Launch_Copy(system_, state_, true));
   EXPECT_EQ(System("syswow64", "fr-FR\\inetres.dll.mui"), "new fr-FR\\inetres.dll.mui");
+  EXPECT_EQ(Read(At("Program Files\\Windows Mail\\WinMail.exe")), "<missing>");
   EXPECT_EQ(system_.BoxLines(), "");
+}
 
-  // A source of row 12 that is missing stops the phase, and the original stays in place.
+TEST_F(LaunchCopyTest, AMissingSystemFileSourceStopsThePhaseWithTheOriginalInPlace) {
   Remove(At("Setup\\syswow64\\fr-FR\\inetres.dll.mui"));
-  Remove(At("Windows\\syswow64\\fr-FR\\inetres.dll.mui.orlo"));
   EXPECT_FALSE(Launch_Copy(system_, state_, true));
   EXPECT_EQ(state_.ReportText, "");
-  EXPECT_EQ(System("syswow64", "fr-FR\\inetres.dll.mui"), "new fr-FR\\inetres.dll.mui");
+  EXPECT_EQ(System("syswow64", "fr-FR\\inetres.dll.mui"), "original fr-FR\\inetres.dll.mui");
   EXPECT_EQ(System("syswow64", "fr-FR\\inetres.dll.mui.orlo"), "<missing>");
   EXPECT_EQ(system_.BoxLines().substr(0, 14), "Launch_Copy 5|");
+}
 
-  // A file failing at the top of WM_32 ends the phase with an empty box.
-  system_.boxes.clear();
+TEST_F(LaunchCopyTest, AFileFailingAtTheTopOfATreeEndsThePhaseWithAnEmptyBox) {
   Write(At("Setup\\WM_32\\top.dll"), "t");
   system_.Fail("ShellCopyFile", "top.dll");
   EXPECT_FALSE(Launch_Copy(system_, state_, true));
   EXPECT_EQ(system_.BoxLines(), "Launch_Copy 1||critical\n");
+}
 
-  // A system folder that cannot be made fails its own rows only, row 12 included.
-  Remove(At("Setup\\WM_32\\top.dll"));
+TEST_F(LaunchCopyTest, ASystemFolderThatCannotBeMadeFailsItsOwnRowsOnly) {
   Remove(At("Windows\\syswow64\\fr-FR"));
   Write(At("Windows\\syswow64\\fr-FR"), "a file in the way");
-  state_.Outcome = Outcome();
   EXPECT_TRUE(Launch_Copy(system_, state_, true));
   const std::string not_made = " n'a pas été remplacé: le dossier " +
                                At("Windows\\syswow64\\fr-FR") +
@@ -171,7 +182,7 @@ TEST_F(LaunchCopyTest, MissingFoldersAndFailuresStopThePhaseOnlyWhereTheyMust) {
                 At("Windows\\syswow64\\fr-FR\\inetres.dll.mui") + not_made);
 }
 
-TEST_F(LaunchCopyTest, CopyAddKeepsEveryOriginalThroughAFailureAndTheFailureIsNamed) {
+TEST_F(LaunchCopyTest, CopyAddTakesNoBackupOfAnEmptyFileAndKeepsTheOriginalWhenRightsFail) {
   Outcome outcome;
   Write(At("Windows\\system32\\acctres.dll"), "");
   EXPECT_TRUE(CopyAdd(system_, outcome, At("Setup\\system32\\acctres.dll"),
@@ -184,9 +195,14 @@ TEST_F(LaunchCopyTest, CopyAddKeepsEveryOriginalThroughAFailureAndTheFailureIsNa
                        At("Windows\\system32\\inetres.dll")));
   EXPECT_EQ(System("system32", "inetres.dll"), "original inetres.dll");
   EXPECT_EQ(system_.boxes.size(), 1u) << "only the rights step's own box";
+  EXPECT_EQ(SortedFailures(outcome),
+            At("Windows\\system32\\inetres.dll") +
+                " n'a pas été écrit, faute de droits: " + DescribeError(5) + "\n");
+}
 
-  // A copy that fails at once, or part-way with a piece of the new file left, puts back the
-  // backup it took. Each box comes with the redirection on, though the rows run with it off.
+// A copy that fails at once, or part-way with a piece of the new file left, puts back the backup
+// it took. Each box comes with the redirection on, though the rows run with it off.
+TEST_F(LaunchCopyTest, AFailedReplacementPutsBackTheBackupItTook) {
   Remove(At("Setup\\system32\\msoeacct.dll"));
   system_.Fail("CopyFileOver", "system32\\msidcrl30.dll");
   ASSERT_TRUE(Launch_Copy(system_, state_, true));
@@ -196,10 +212,9 @@ TEST_F(LaunchCopyTest, CopyAddKeepsEveryOriginalThroughAFailureAndTheFailureIsNa
   }
   const std::string system32 = At("Windows\\system32\\");
   EXPECT_EQ(SortedFailures(state_.Outcome),
-            system32 + "inetres.dll n'a pas été écrit, faute de droits: " + DescribeError(5) +
-                "\n" + system32 + "msidcrl30.dll n'a pas été remplacé: " + DescribeError(5) + "\n" +
-                system32 + "msoeacct.dll n'a pas été remplacé: " + DescribeError(2) + "\n");
-  ASSERT_EQ(system_.boxes.size(), 4u) << system_.BoxLines();
+            system32 + "msidcrl30.dll n'a pas été remplacé: " + DescribeError(5) + "\n" + system32 +
+                "msoeacct.dll n'a pas été remplacé: " + DescribeError(2) + "\n");
+  ASSERT_EQ(system_.boxes.size(), 2u) << system_.BoxLines();
   for (const TestSystem::Box& box : system_.boxes) EXPECT_FALSE(box.redirection_off) << box.title;
 }
 

@@ -95,7 +95,8 @@ TEST_F(RunProgramTest, AnEmptyOrNewLogStartsWithTheMarkAndAnOldOneGoesOnAfterIts
   for (const auto& [name, before] : {std::pair<std::string, std::string>{"new.log", kMark},
                                      {"empty.log", kMark},
                                      {"old.log", kMark + "previous\r\n"}}) {
-    EXPECT_EQ(Run({"/LOG=" + At(name)}), 1603) << name;
+    SCOPED_TRACE(name);
+    EXPECT_EQ(Run({"/LOG=" + At(name)}), 1603);
     ExpectWholeRun(Read(At(name)), before, kRightsBox, 1603);
   }
 }
@@ -118,17 +119,18 @@ TEST_F(RunProgramTest, ALogThatMayBeAnotherFileOrHasNoFolderStopsTheRunBeforeItS
       {At("a-folder.log"), "", "Accès refusé."},
   };
   for (const auto& c : cases) {
+    SCOPED_TRACE(c.path);
     linking_.link = c.link;
     for (bool silent : {false, true}) {
+      SCOPED_TRACE(silent ? "silent" : "interactive");
       system_.boxes.clear();
       const std::string log_switch = "/journal=" + c.path;
       EXPECT_EQ(Run(silent ? std::vector<std::string>{"/S", log_switch} : std::vector{log_switch}),
-                1622)
-          << c.path;
+                1622);
       const std::string box = "Movrix18|Le journal « " + c.path +
                               " » ne peut pas servir : " + c.reason +
                               "\r\nL'installation n'a pas été lancée.|critical\n";
-      EXPECT_EQ(system_.BoxLines(), silent ? "" : box) << c.path;
+      EXPECT_EQ(system_.BoxLines(), silent ? "" : box);
     }
   }
   EXPECT_EQ(Read(At("precious.txt")), "precious");

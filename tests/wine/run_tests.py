@@ -7,9 +7,11 @@ from __future__ import annotations
 import shutil
 import subprocess
 import sys
+from pathlib import Path
 
-import scenarios
-import wine
+sys.path.insert(0, str(Path(__file__).resolve().parents[2] / "wine"))
+import scenarios  # noqa: E402
+import wine  # noqa: E402
 
 REPO = wine.REPO
 

@@ -212,9 +212,17 @@ def windows_8_32(s: Scenario) -> None:
 
 def start_winmail(s: Scenario) -> subprocess.Popen:
     shutil.copy(s.prefix.flavour.build / "WinMail.exe", s.prefix.host("C:\\"))
-    process = subprocess.Popen([s.prefix.flavour.loader, r"C:\WinMail.exe"], env=s.prefix.env(),
-                               stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
-    time.sleep(2)
+    ready = s.prefix.host(r"C:\winmail-ready")
+    ready.unlink(missing_ok=True)
+    process = subprocess.Popen([s.prefix.flavour.loader, r"C:\WinMail.exe", r"/ready=C:\winmail-ready"],
+                               env=s.prefix.env(), stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+    for _ in range(300):
+        if ready.exists() or process.poll() is not None:
+            break
+        time.sleep(0.1)
+    if not ready.exists():
+        process.kill()
+        raise wine.Trouble(f"The fake WinMail.exe did not show its window (exit code {process.poll()}).")
     return process
 
 

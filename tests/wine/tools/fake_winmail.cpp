@@ -4,6 +4,8 @@
 // terminating process chose when it was terminated. Started with /ignore-close, it ignores
 // WM_CLOSE like a program stuck in a dialog, so that only termination ends it. It ends by itself
 // after an hour at the latest (exit code 2), so a forgotten copy cannot keep a Wine prefix busy.
+// Started with /ready=<path> (the last argument), it creates that file once its window is up, so
+// that a test started from outside Wine knows when it runs.
 #include <windows.h>
 
 #include <cstring>
@@ -43,6 +45,11 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR command_line, int) {
                                 200, nullptr, nullptr, instance, nullptr);
   if (!window) return 1;  // no display to show it on
   ShowWindow(window, SW_SHOWMINNOACTIVE);
+  if (const char* ready = std::strstr(command_line, "/ready=")) {
+    HANDLE marker = CreateFileA(ready + 7, GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
+    if (marker == INVALID_HANDLE_VALUE) return 1;
+    CloseHandle(marker);
+  }
   SetTimer(window, kLifetimeTimer, 60 * 60 * 1000, nullptr);
   MSG message;
   while (GetMessageA(&message, nullptr, 0, 0) > 0) DispatchMessageA(&message);

@@ -1,5 +1,6 @@
-"""The Wine ground every test and the main job stand on: which flavour this machine runs, the
-build, the cached prefix templates, throwaway prefixes, a private X display and the driver.
+"""The Wine ground the main job, the benchmark and the tests stand on: which flavour this machine
+runs, the build, the cached prefix templates, throwaway prefixes, the sample sources, a private X
+display and the driver.
 
 A machine that cannot run 32-bit code ("Exec format error" from Wine's 32-bit loader) runs the
 x86_64 flavour of the program and the tests under wine64, on 64-bit prefixes only.
@@ -18,7 +19,7 @@ import time
 from dataclasses import dataclass, field
 from pathlib import Path
 
-REPO = Path(__file__).resolve().parents[2]
+REPO = Path(__file__).resolve().parents[1]
 CACHE = Path(os.environ.get("MOVRIX_WINE_CACHE", REPO / "build" / "wine-cache"))
 COMMAND_LOG = r"C:\movrix_commands.log"
 # name: (architecture, version reported by the system)
@@ -196,7 +197,7 @@ class Prefix:
 
 
 def make_sample_sources(folder: Path) -> None:
-    subprocess.run(["bash", str(REPO / "scripts" / "make_sample_sources.sh"), str(folder)], check=True)
+    subprocess.run(["bash", str(REPO / "wine" / "make_sample_sources.sh"), str(folder)], check=True)
 
 
 @contextlib.contextmanager
