@@ -152,7 +152,6 @@ int32_t TestSystem::CreateRegKey(KeyHandle root, const std::string& path, uint32
 int32_t TestSystem::QueryRegValue(KeyHandle key, const std::string& name, uint32_t& type,
                                   std::string* data, uint32_t& size) {
   ThrowIfFailing("QueryRegValue", name);
-  if (values_read.empty() || values_read.back() != name) values_read.push_back(name);
   return next_.QueryRegValue(key, name, type, data, size);
 }
 

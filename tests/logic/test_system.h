@@ -2,8 +2,7 @@
 // forwards every call and changes only what a test names: administrator rights, the system
 // language, the environment and the executable's path, scripted answers to message boxes (every
 // box is recorded), an injected failure of a named call, process ids that pass to another program,
-// and the window (recorded, not shown). Started programs run for real, and they and the registry
-// values read are recorded too.
+// and the window (recorded, not shown). Started programs run for real, and are recorded too.
 #pragma once
 
 #include <deque>
@@ -66,7 +65,6 @@ class TestSystem : private OnTheRealSystem, public ForwardingSystem {
   // ---- What happened.
   std::vector<Box> boxes;
   std::vector<Command> commands;
-  std::vector<std::string> values_read;
   std::vector<std::string> moves_at_restart;  // "from -> to" of each move scheduled
   std::optional<FormContent> shown_window;
   // Every key opened or created, "HKCU\<path>" (HKCR, HKLM), and every value written,

@@ -22,7 +22,7 @@ def logic_tests(flavour: wine.Flavour, name: str) -> bool:
         for program in ("logic_tests.exe", "WinMail.exe"):
             shutil.copy(flavour.build / program, prefix.host("C:\\"))
         shutil.copy(REPO / "tests" / "data" / "registration.tsv", prefix.host("C:\\"))
-        result = prefix.run(r"C:\logic_tests.exe", "--gtest_brief=1", "--gtest_filter=-Installed.*")
+        result = prefix.run(r"C:\logic_tests.exe", "--gtest_brief=1", "--gtest_filter=-ScenarioCheck.*")
     print(result.stdout.rstrip())
     return result.returncode == 0
 
