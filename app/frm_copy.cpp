@@ -38,6 +38,8 @@ constexpr const char* kUninstalledAtRestartLines =
 constexpr const char* kUninstallIncompleteLines =
     "La désinstallation de Windows Mail est incomplète.\r\n"
     "Les erreurs sont indiquées dans le journal ci-dessous.";
+constexpr const char* kUserRefusedLine = "Rien n'a été modifié : la réponse a été Non.";
+constexpr const char* kMailLeftRunningLine = "Rien n'a été modifié : Windows Mail est en service.";
 constexpr const char* kNothingInstalledLine = "Aucune installation de Windows Mail à désinstaller.";
 constexpr const char* kUninstallFailedLine = "La désinstallation de Windows Mail a échoué.";
 
@@ -91,7 +93,7 @@ void FrmCopy::Form_Load() {
     // In silent mode the question takes No; the run ends for deployment tools to retry later.
     if (answer == Answer::kNo) {
       state_.Outcome.end = silent_ ? RunEnd::kMailLeftRunning : RunEnd::kUserRefused;
-      return Unload();
+      return Halt();
     }
     // The run goes on regardless; the log keeps why files in use may fail later.
     if (!EndProcess(mail))
@@ -173,7 +175,17 @@ int FrmCopy::ExitCode() const {
 
 std::string FrmCopy::Verdict() const {
   const Outcome& outcome = state_.Outcome;
-  if (outcome.end == RunEnd::kNothingInstalled) return kNothingInstalledLine;
+  switch (outcome.end) {
+    case RunEnd::kNothingInstalled:
+      return kNothingInstalledLine;
+    case RunEnd::kUserRefused:
+      return kUserRefusedLine;
+    case RunEnd::kMailLeftRunning:
+      return kMailLeftRunningLine;
+    case RunEnd::kStopped:
+    case RunEnd::kCompleted:
+      break;
+  }
   if (uninstall_) {
     if (!outcome.Succeeded())
       return outcome.end == RunEnd::kCompleted ? kUninstallIncompleteLines : kUninstallFailedLine;

@@ -24,23 +24,25 @@ std::string OpenLog(System& system, const Switches& switches, bool silent, RunLo
   return "";
 }
 
-// Stops the start with a box (in silent mode, a line of the log) and hands back `exit_code`.
-int Refuse(System& system, const std::string& message, int exit_code) {
+// Stops the start with a box (in silent mode, a line of the log), logs that nothing changed and
+// hands back `exit_code`.
+int Refuse(System& system, RunLog& log, const std::string& message, int exit_code) {
   system.ShowMessage(message, kProgramTitle, Buttons::kOk, Icon::kCritical);
+  log.Line("Statut : Rien n'a été modifié.");
   return exit_code;
 }
 
 // The run once its log is open: the switches are checked, the lock taken and the window loaded.
 int RunSteps(System& system, RunLog& log, const Switches& switches, bool silent) {
   const std::string refusal = SwitchesRefusal(switches);
-  if (!refusal.empty()) return Refuse(system, refusal, kExitBadSwitch);
+  if (!refusal.empty()) return Refuse(system, log, refusal, kExitBadSwitch);
   // A user's own part touches only that user's hive: the sign-ins of several users may run it at
   // the same time, and an installation under way does not keep it out.
   if (switches.per_user) return RunPerUser(system, log, switches.uninstall);
   // Held until the run ends, so that no other run renames, copies or backs up at the same time.
   const std::unique_ptr<HeldLock> lock = system.TakeNamedLock(kInstanceLockName);
   if (!lock)
-    return Refuse(system,
+    return Refuse(system, log,
                   std::string(kProgramTitle) +
                       " est déjà en cours d'exécution sur cet ordinateur.\r\n"
                       "Attendre la fin de l'installation en cours avant de le relancer.",
@@ -62,7 +64,8 @@ int RunProgram(System& system, const std::vector<std::string>& arguments) {
   const std::string log_refusal = OpenLog(system, switches, silent, log);
   LoggedSystem logged(system, log, silent);
   if (!log_refusal.empty())
-    return Refuse(logged, log_refusal + "\r\nL'installation n'a pas été lancée.", kExitLogFailed);
+    return Refuse(logged, log, log_refusal + "\r\nL'installation n'a pas été lancée.",
+                  kExitLogFailed);
   log.Line("Début : " + system.LocalTimeText() + ", " + kProgramTitle + " version " +
            VersionText());
   const int code = RunSteps(logged, log, switches, silent);

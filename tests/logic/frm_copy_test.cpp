@@ -328,7 +328,7 @@ TEST_F(FormLoadTest, EachWayARunEndsGivesItsExitCodeStatusAndEndLine) {
     std::function<void()> arrange;
     std::vector<std::string> switches;
     int code;
-    std::string status;  // the first line of the status, "<none>" when the run writes none
+    std::string status;  // the first line of the status
   } cases[] = {
       {"complete",
        [] {},
@@ -346,9 +346,17 @@ TEST_F(FormLoadTest, EachWayARunEndsGivesItsExitCodeStatusAndEndLine) {
        {"/S"},
        1603,
        incomplete},
-      {"WinMail running, silent", [] {}, {"/S"}, 1618, "<none>"},
-      {"No to ending WinMail", [&] { system_.answers = {Answer::kNo}; }, {}, 1602, "<none>"},
-      {"an unknown switch", [] {}, {"/S", "/bogus"}, 87, "<none>"},
+      {"WinMail running, silent",
+       [] {},
+       {"/S"},
+       1618,
+       "Rien n'a été modifié : Windows Mail est en service."},
+      {"No to ending WinMail",
+       [&] { system_.answers = {Answer::kNo}; },
+       {},
+       1602,
+       "Rien n'a été modifié : la réponse a été Non."},
+      {"an unknown switch", [] {}, {"/S", "/bogus"}, 87, "Rien n'a été modifié."},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
