@@ -30,8 +30,9 @@ TREE_BYTES = 41 * 1024 * 1024
 
 
 def make_sources() -> None:
-    """Two trees of 125 files in six folders, 82 MB in all, and the twelve system files."""
-    if (SOURCES / "done").exists():
+    """Two trees of 125 files in six folders, 82 MB in all, each with the program itself as its
+    first file (the installer refuses a tree without it), and the twelve system files."""
+    if (SOURCES / "done").exists() and (SOURCES / "WM_64" / "Windows Mail" / "WinMail.exe").exists():
         return
     shutil.rmtree(SOURCES, ignore_errors=True)
     wine.make_sample_sources(SOURCES)
@@ -42,7 +43,8 @@ def make_sources() -> None:
             folder.mkdir(parents=True, exist_ok=True)
             # Sizes from a few kilobytes to about 1.3 MB, as a program's files are.
             size = TREE_BYTES * (1 + number % 10) // (FILES_PER_TREE * 11 // 2)
-            (folder / f"file{number:03}.dll").write_bytes(os.urandom(size))
+            name = "WinMail.exe" if number == 0 else f"file{number:03}.dll"
+            (folder / name).write_bytes(os.urandom(size))
     (SOURCES / "done").touch()
 
 
