@@ -42,8 +42,7 @@ inline constexpr const char* kNeedsAdministrator =
 // True when `lang_id` is one of the English and French system languages the installer accepts.
 bool IsAcceptedLanguage(uint16_t lang_id);
 
-// The program's version as the caption, the log and the Programs and Features entry write it:
-// "Movrix18 (version 2.18.0.1 du <date>)".
+// The window's caption, with the executable's date: "Movrix18 (version 2.18.0.1 du <date>)".
 std::string BuildCaption(const std::string& date_text);
 
 class FrmCopy {
