@@ -43,6 +43,25 @@ constexpr const char* kMailLeftRunningLine = "Rien n'a été modifié : Windows 
 constexpr const char* kNothingInstalledLine = "Aucune installation de Windows Mail à désinstaller.";
 constexpr const char* kUninstallFailedLine = "La désinstallation de Windows Mail a échoué.";
 
+// The ways a run ends before it changes anything, each with its own exit code and verdict.
+struct EndBeforeAnyChange {
+  RunEnd end;
+  int exit_code;
+  const char* verdict;
+};
+constexpr EndBeforeAnyChange kEndsBeforeAnyChange[] = {
+    {RunEnd::kUserRefused, kExitUserRefused, kUserRefusedLine},
+    {RunEnd::kMailLeftRunning, kExitMailRunning, kMailLeftRunningLine},
+    {RunEnd::kNothingInstalled, kExitNothingInstalled, kNothingInstalledLine},
+};
+
+// The row of `end`, or null for an end that the run's failures decide.
+const EndBeforeAnyChange* EndBeforeAnyChangeOf(RunEnd end) {
+  for (const EndBeforeAnyChange& row : kEndsBeforeAnyChange)
+    if (row.end == end) return &row;
+  return nullptr;
+}
+
 std::string RemoveAll(std::string text, const std::string& part) {
   for (size_t at = text.find(part); at != std::string::npos; at = text.find(part, at))
     text.erase(at, part.size());
@@ -154,17 +173,7 @@ void FrmCopy::Unload() {
 }
 
 int ExitCodeOf(const Outcome& outcome) {
-  switch (outcome.end) {
-    case RunEnd::kUserRefused:
-      return kExitUserRefused;
-    case RunEnd::kMailLeftRunning:
-      return kExitMailRunning;
-    case RunEnd::kNothingInstalled:
-      return kExitNothingInstalled;
-    case RunEnd::kStopped:
-    case RunEnd::kCompleted:
-      break;
-  }
+  if (const EndBeforeAnyChange* end = EndBeforeAnyChangeOf(outcome.end)) return end->exit_code;
   if (!outcome.Succeeded()) return kExitFailed;
   return outcome.at_restart.empty() ? kExitInstalled : kExitRestartNeeded;
 }
@@ -175,17 +184,7 @@ int FrmCopy::ExitCode() const {
 
 std::string FrmCopy::Verdict() const {
   const Outcome& outcome = state_.Outcome;
-  switch (outcome.end) {
-    case RunEnd::kNothingInstalled:
-      return kNothingInstalledLine;
-    case RunEnd::kUserRefused:
-      return kUserRefusedLine;
-    case RunEnd::kMailLeftRunning:
-      return kMailLeftRunningLine;
-    case RunEnd::kStopped:
-    case RunEnd::kCompleted:
-      break;
-  }
+  if (const EndBeforeAnyChange* end = EndBeforeAnyChangeOf(outcome.end)) return end->verdict;
   if (uninstall_) {
     if (!outcome.Succeeded())
       return outcome.end == RunEnd::kCompleted ? kUninstallIncompleteLines : kUninstallFailedLine;

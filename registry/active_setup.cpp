@@ -24,11 +24,9 @@ bool ParseVersion(const std::string& version, std::array<unsigned long, 4>& part
 
 // A text value of the open `key` without its terminator; empty when it cannot be read.
 std::string ReadText(System& system, KeyHandle key, const std::string& name) {
-  uint32_t type = 0, size = 0;
+  uint32_t type = 0;
   std::string data;
-  if (system.QueryRegValue(key, name, type, nullptr, size) != kErrorSuccess ||
-      system.QueryRegValue(key, name, type, &data, size) != kErrorSuccess || type != kRegSz)
-    return "";
+  if (ReadKeyValue(system, key, name, type, data) != kErrorSuccess || type != kRegSz) return "";
   return system.FromAnsi(data.substr(0, data.find('\0')));
 }
 

@@ -2,22 +2,19 @@
 
 #include "common/guard.h"
 #include "common/text.h"
+#include "registry/mod_key.h"
 
 namespace movrix {
 namespace {
 
 std::string ReadValueText(System& system, KeyHandle key, const std::string& value_name) {
   uint32_t type = 0;
-  uint32_t size = 0;
-  if (system.QueryRegValue(key, value_name, type, nullptr, size) != kErrorSuccess) return "";
-  std::string buffer(size, '\0');
-  if (system.QueryRegValue(key, value_name, type, &buffer, size) != kErrorSuccess) return "";
+  std::string data;
   // A value with no data has no terminator to drop.
-  if (size == 0) return "";
-  buffer.resize(size);
+  if (ReadKeyValue(system, key, value_name, type, data) != kErrorSuccess || data.empty()) return "";
   // The last byte goes whatever the type: for a string it is the terminator.
-  buffer.pop_back();
-  return system.FromAnsi(buffer);
+  data.pop_back();
+  return system.FromAnsi(data);
 }
 
 }  // namespace

@@ -133,6 +133,14 @@ int32_t SetKeyValue(System& system, KeyHandle key, const std::string& name, uint
       });
 }
 
+int32_t ReadKeyValue(System& system, KeyHandle key, const std::string& name, uint32_t& type,
+                     std::string& data) {
+  uint32_t size = 0;
+  const int32_t status = system.QueryRegValue(key, name, type, nullptr, size);
+  if (status != kErrorSuccess) return status;
+  return system.QueryRegValue(key, name, type, &data, size);
+}
+
 bool KeyExists(System& system, KeyHandle root, const std::string& path) {
   ScopedKey key(system);
   return system.OpenRegKey(root, path, kKeyAccess, key.Receive()) == kErrorSuccess;

@@ -26,6 +26,17 @@ inline const char* RootAbbreviation(KeyHandle root) {
   return root == kClassesRoot ? "HKCR" : root == kCurrentUser ? "HKCU" : "HKLM";
 }
 
+// A key as messages and logs name it, such as "HKCR\mailto".
+inline std::string KeyName(KeyHandle root, const std::string& path) {
+  return std::string(RootAbbreviation(root)) + "\\" + path;
+}
+
+// Reads the type and whole data of the value `name` (empty: the default value) of the open `key`:
+// its size first, then its data. Returns the system's status, kErrorFileNotFound when the value
+// does not exist.
+int32_t ReadKeyValue(System& system, KeyHandle key, const std::string& name, uint32_t& type,
+                     std::string& data);
+
 // Opens `path` below `root` with the access mask 0x13F into `result`; when that fails and
 // `create` is set, creates the key and opens it again. Returns `result`, or -1 after a fault.
 // `status`, when given, receives the system's status of the key: that of the creation when the

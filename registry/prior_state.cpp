@@ -21,7 +21,7 @@ struct KeyRef {
 };
 
 std::string KeyName(const KeyRef& key) {
-  return std::string(RootAbbreviation(key.root)) + "\\" + key.path;
+  return movrix::KeyName(key.root, key.path);
 }
 
 // Texts and data go into the record as hexadecimal, so that no byte can break its lines.
@@ -100,16 +100,6 @@ std::vector<KeyRef> KeysOf(const std::vector<RegistrationEntry>& entries) {
   return keys;
 }
 
-// Reads the type and data of the value `name` of the open `key`: the system's status,
-// kErrorFileNotFound when the value does not exist.
-int32_t ReadValue(System& system, KeyHandle key, const std::string& name, uint32_t& type,
-                  std::string& data) {
-  uint32_t size = 0;
-  const int32_t status = system.QueryRegValue(key, name, type, nullptr, size);
-  if (status != kErrorSuccess) return status;
-  return system.QueryRegValue(key, name, type, &data, size);
-}
-
 // The record line of one value: whether it exists, and its type and data when it does.
 std::string ValueLine(System& system, const OpenedKey& key, const KeyRef& ref,
                       const std::string& name) {
@@ -118,7 +108,7 @@ std::string ValueLine(System& system, const OpenedKey& key, const KeyRef& ref,
   uint32_t type = 0;
   std::string data;
   const int32_t status =
-      key.handle() ? ReadValue(system, key.handle(), name, type, data) : kErrorFileNotFound;
+      key.handle() ? ReadKeyValue(system, key.handle(), name, type, data) : kErrorFileNotFound;
   if (status == kErrorFileNotFound) return line + "0";
   if (status != kErrorSuccess) ThrowStatus(system, KeyName(ref) + "\\" + name, status);
   return line + "1" + kSeparator + std::to_string(type) + kSeparator + Hex(data);
@@ -276,7 +266,7 @@ std::string UserPriorStateKey::Read() {
   uint32_t type = 0;
   std::string text;
   int32_t status = key.status();
-  if (status == kErrorSuccess) status = ReadValue(system_, key.handle(), kValue, type, text);
+  if (status == kErrorSuccess) status = ReadKeyValue(system_, key.handle(), kValue, type, text);
   if (status != kErrorSuccess) ThrowStatus(system_, Name(), status);
   return text;
 }

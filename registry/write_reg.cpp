@@ -31,7 +31,7 @@ size_t EndOfKey(const std::vector<RegistrationEntry>& entries, size_t first) {
 
 // The key of `entry` as the log names it, such as "HKCR\mailto".
 std::string KeyName(const RegistrationEntry& entry) {
-  return std::string(RootAbbreviation(entry.root)) + "\\" + entry.key;
+  return movrix::KeyName(entry.root, entry.key);
 }
 
 // Why a write failed: SetKeyValue's -1 stands for a datum that its type cannot hold (its box has

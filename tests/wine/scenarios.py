@@ -1,6 +1,9 @@
-"""What only the real program, its window and its boxes can prove, run as a user would meet it:
-the driver answers the boxes and presses OK. Each scenario starts from a fresh prefix and keeps
-its screenshots and boxes in build/e2e-artifacts/<scenario>/."""
+"""End-to-end scenarios: Movrix18.exe started in a Wine prefix as an administrator would start it,
+its boxes answered and its window read by the driver, then the files, the registry, the log and
+the exit code checked against what that run must leave. These prove what the logic tests cannot:
+the window's layout and keyboard, the real message boxes, whole runs from switches to exit code.
+Each scenario starts from a fresh prefix and keeps its screenshots and boxes in
+build/e2e-artifacts/<scenario>/."""
 
 from __future__ import annotations
 

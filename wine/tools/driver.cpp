@@ -1,5 +1,7 @@
 // Runs a GUI program in the same Wine prefix as a user would meet it: answers its message boxes,
-// reads its main window, presses its OK button, and writes what it saw to a transcript.
+// reads its main window, presses its OK button, and writes what it saw to a transcript. The main
+// job uses it to show the installer and keep its window, the benchmark to time the installer to
+// its window, and the scenarios to check what it showed.
 //
 //   driver.exe <timeout-seconds> <transcript> <answers> <program.exe> [arguments...]
 //

@@ -1,5 +1,6 @@
 // Stand-in for a system command that Wine lacks or only pretends to run
-// (takeown.exe, icacls.exe). It records how it was called and succeeds:
+// (takeown.exe, icacls.exe), seeded into every prefix template: the main job, the benchmark and
+// the tests all run the installer, which starts both. It records how it was called and succeeds:
 // one line "<exe name> <command line>" appended to C:\movrix_commands.log.
 // Several copies may run at once, so each line goes out in a single write
 // on a handle opened for appending only.
