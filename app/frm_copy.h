@@ -25,6 +25,8 @@ inline constexpr int kExitMailRunning = 1618;  // Windows Mail running, left alo
 inline constexpr int kExitBadSwitch = 87;
 inline constexpr int kExitRestartNeeded = 3010;     // restored; a restart completes it
 inline constexpr int kExitNothingInstalled = 1605;  // no installation to remove
+inline constexpr int kExitLogFailed = 1622;         // the log cannot be opened or is refused
+inline constexpr int kExitAnotherRun = 1618;        // another run of the installer is under way
 
 // The exit code of a run that came to `outcome`.
 int ExitCodeOf(const Outcome& outcome);

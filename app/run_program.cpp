@@ -8,9 +8,6 @@
 namespace movrix {
 namespace {
 
-// Exit codes of the start, those of Windows Installer as for the run itself.
-constexpr int kExitLogFailed = 1622;   // the log cannot be opened or is refused
-constexpr int kExitAnotherRun = 1618;  // another run of the installer is under way
 // The lock one run holds from its start to its end, in every session of the machine.
 constexpr const char* kInstanceLockName = "Global\\Movrix18";
 

@@ -12,9 +12,7 @@
 namespace movrix {
 namespace {
 
-constexpr uint32_t kAttributeReparsePoint = 0x400;
-// Why the system refuses to replace a file it has loaded or opened.
-constexpr uint32_t kErrorAccessDenied = 5;
+// Why the system refuses to replace a file it has loaded or opened, besides access denied.
 constexpr uint32_t kErrorSharingViolation = 32;
 constexpr uint32_t kErrorLockViolation = 33;
 
@@ -54,7 +52,7 @@ void RemoveEntry(System& system, const Entry& entry) {
 }
 
 bool InUse(uint32_t code) {
-  return code == kErrorAccessDenied || code == kErrorSharingViolation ||
+  return code == uint32_t(kErrorAccessDenied) || code == kErrorSharingViolation ||
          code == kErrorLockViolation;
 }
 
