@@ -41,13 +41,10 @@ std::string Stored(HKEY root, const std::string& key, const std::string& name, R
   return status ? "<no value>" : std::to_string(type) + ":" + data.substr(0, size);
 }
 
-namespace {
-
+// UTF-8 to UTF-16 by the C++ runtime, not by the program under test.
 std::wstring Wide(const std::string& text) {
   return std::filesystem::u8path(text).wstring();
 }
-
-}  // namespace
 
 std::string Utf16Bytes(const std::string& text) {
   std::string bytes;
@@ -71,10 +68,9 @@ void PutBytes(HKEY root, const std::string& key, const std::string& name, DWORD 
               const std::string& bytes) {
   // Non-null bytes past the data, or the system would count a terminator there as forgotten.
   const std::string padded = bytes + "\xFF\xFF";
-  ASSERT_EQ(RegSetKeyValueW(root, Wide(key).c_str(), Wide(name).c_str(), type, padded.data(),
+  EXPECT_EQ(RegSetKeyValueW(root, Wide(key).c_str(), Wide(name).c_str(), type, padded.data(),
                             DWORD(bytes.size())),
-            0)
-      << key;
+            0);
 }
 
 std::vector<Listed> ReadListing() {
