@@ -8,6 +8,7 @@
 
 int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
   movrix::RestrictLibrarySearchToSystemFolder();
+  movrix::PreloadSystemLibraries();
   movrix::Win32System system;
   std::vector<std::string> arguments;
   for (int i = 1; i < __argc; ++i) arguments.push_back(system.FromAnsi(__argv[i]));
