@@ -45,7 +45,11 @@ class AdministratorsBoundary {
  public:
   explicit AdministratorsBoundary(const std::wstring& name) {
     boundary_ = CreateBoundaryDescriptorW(name.c_str(), 0);
-    if (!boundary_) ThrowLastError();
+    if (!boundary_) {
+      // Systems that make no boundary descriptors (Wine) may fail without saying why.
+      const DWORD code = GetLastError() ? GetLastError() : ERROR_NOT_SUPPORTED;
+      throw SystemError(DescribeError(code), code);
+    }
     BYTE sid[SECURITY_MAX_SID_SIZE];
     DWORD size = sizeof sid;
     if (!CreateWellKnownSid(WinBuiltinAdministratorsSid, nullptr, sid, &size) ||
@@ -120,11 +124,16 @@ std::string KnownFolder(REFKNOWNFOLDERID folder) {
 // give: the value the system keeps in the registry's native view. Read as the plain text it is,
 // never expanded from the environment.
 std::string NativeProgramFiles() {
+  HKEY key = nullptr;
+  LSTATUS status =
+      RegOpenKeyExW(HKEY_LOCAL_MACHINE, L"SOFTWARE\\Microsoft\\Windows\\CurrentVersion", 0,
+                    KEY_QUERY_VALUE | KEY_WOW64_64KEY, &key);
   wchar_t path[MAX_PATH] = {};
   DWORD size = sizeof path;
-  const LSTATUS status =
-      RegGetValueW(HKEY_LOCAL_MACHINE, L"SOFTWARE\\Microsoft\\Windows\\CurrentVersion",
-                   L"ProgramFilesDir", RRF_RT_REG_SZ | RRF_SUBKEY_WOW6464KEY, nullptr, path, &size);
+  if (status == ERROR_SUCCESS) {
+    status = RegGetValueW(key, nullptr, L"ProgramFilesDir", RRF_RT_REG_SZ, nullptr, path, &size);
+    RegCloseKey(key);
+  }
   if (status != ERROR_SUCCESS) throw SystemError(DescribeError(status), status);
   return Utf8Of(path);
 }
