@@ -37,8 +37,8 @@ std::unique_ptr<HeldLock> TakeInstanceLock(System& system, RunLog& log) {
   try {
     return system.TakeAdministratorsLock(kAdministratorsLockName);
   } catch (const SystemError& error) {
-    log.Line("Verrou réservé aux administrateurs impossible (" + std::string(error.what()) +
-             ") : verrou " + kInstanceLockName + " à la place.");
+    log.Line("Le verrou réservé aux administrateurs n'a pas pu être pris (" +
+             std::string(error.what()) + ") : le verrou " + kInstanceLockName + " le remplace.");
     return system.TakeNamedLock(kInstanceLockName);
   }
 }

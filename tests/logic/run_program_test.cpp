@@ -185,8 +185,8 @@ TEST_F(RunProgramTest, AnotherRunKeepsARunOutButNoObjectAnyUserMakesFirst) {
   // Where the system makes no private namespace, as Wine, the global name stands in, and the log
   // says so.
   EXPECT_EQ(Run({"/journal=" + log}), 1618);
-  EXPECT_TRUE(Contains(Read(log), "Verrou réservé aux administrateurs impossible (")) << Read(log);
-  EXPECT_TRUE(Contains(Read(log), ") : verrou Global\\Movrix18 à la place.\r\n"));
+  EXPECT_TRUE(Contains(Read(log), "Le verrou réservé aux administrateurs n'a pas pu être pris ("));
+  EXPECT_TRUE(Contains(Read(log), ") : le verrou Global\\Movrix18 le remplace.\r\n")) << Read(log);
   // In the namespace, the lock keeps out a run started while the first is at its box (logging
   // into the same file), and goes with the run that held it.
   system_.private_namespaces = true;

@@ -391,8 +391,8 @@ def silent_first_install(s: Scenario) -> None:
     lines = log.split(CRLF)
     s.check("Système : Microsoft Windows 10 64 bits" in lines, "system line")
     # Wine makes no private namespace: the log says which lock stands in.
-    s.check(any(line.startswith("Verrou réservé aux administrateurs impossible (") and
-                line.endswith(r") : verrou Global\Movrix18 à la place.") for line in lines), "lock line")
+    s.check(any(line.startswith("Le verrou réservé aux administrateurs n'a pas pu être pris (") and
+                line.endswith(r") : le verrou Global\Movrix18 le remplace.") for line in lines), "lock line")
     for heading in ("== Renommer les dossiers Windows Mail", "== Copier les fichiers programmes",
                     "== Compléter la base de registre"):
         s.check(heading in lines, f"heading {heading} missing")
