@@ -62,12 +62,6 @@ const EndBeforeAnyChange* EndBeforeAnyChangeOf(RunEnd end) {
   return nullptr;
 }
 
-std::string RemoveAll(std::string text, const std::string& part) {
-  for (size_t at = text.find(part); at != std::string::npos; at = text.find(part, at))
-    text.erase(at, part.size());
-  return text;
-}
-
 // The folder of a full path, without its final backslash except for a drive root ("D:\").
 std::string FolderOf(const std::string& path) {
   size_t slash = path.find_last_of('\\');
@@ -135,7 +129,7 @@ void FrmCopy::Form_Load() {
   }
   content_.caption = BuildCaption(date_text);
 
-  ComputeFolderValues();
+  if (!ComputeFolderValues()) return;
   if (uninstall_) return RunUninstall();
   RunInstall();
 }
@@ -159,13 +153,22 @@ bool FrmCopy::CheckLanguage() {
   return IsAcceptedLanguage(system_.SystemDefaultLangId());
 }
 
-void FrmCopy::ComputeFolderValues() {
-  std::string program_files = RemoveAll(system_.GetEnv("ProgramFiles"), " (x86)");
-  state_.ProgramFilesX86Folder = program_files + " (x86)\\";
-  state_.ProgramFilesFolder = program_files + "\\";
-  std::string windows = system_.GetEnv("windir");
-  state_.System32Folder = windows + "\\system32\\";
-  state_.SysWow64Folder = windows + "\\syswow64\\";
+bool FrmCopy::ComputeFolderValues() {
+  // From the system, never the environment: the user who starts the program sets that, and these
+  // folders decide where the kept copy goes that every user's sign-in runs.
+  return Guarded(
+      [this] {
+        const SystemIdentity identity = system_.ReadIdentity();
+        state_.ProgramFilesFolder = identity.program_files + "\\";
+        state_.ProgramFilesX86Folder = identity.program_files_x86 + "\\";
+        state_.System32Folder = identity.windows + "\\system32\\";
+        state_.SysWow64Folder = identity.windows + "\\syswow64\\";
+        return true;
+      },
+      [this](const std::string& description) {
+        Stop(description, Icon::kCritical, "Form_Load");
+        return false;
+      });
 }
 
 void FrmCopy::Unload() {

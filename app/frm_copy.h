@@ -94,7 +94,9 @@ class FrmCopy {
     content_.texts[control] = std::move(text);
   }
   void FixAppFolder();
-  void ComputeFolderValues();
+  // The folder values, from what the system says of itself; false after its box when it cannot
+  // tell.
+  bool ComputeFolderValues();
   bool SourcesPresent();
   bool HoldsProgram(const char* tree);
   bool TreesPresent();

@@ -7,8 +7,12 @@ namespace movrix {
 namespace {
 
 constexpr const char* kUtf8ByteOrderMark = "\xEF\xBB\xBF";
-// How many names a new log tries before it gives up: more runs in one second than anyone starts.
-constexpr int kNewLogNames = 100;
+// How many names a new log tries before it gives up: a taken name can only be one planted by
+// someone who read the random part, which no second draw repeats.
+constexpr int kNewLogNames = 10;
+// Random bytes in the name of a new log: 64 bits that nobody can foresee, so that nobody can
+// plant the file first in a folder every user can write to.
+constexpr size_t kUnguessableBytes = 8;
 
 // The folder of a full path, its final backslash kept ("C:\Logs\", "C:\").
 std::string FolderOf(const std::string& path) {
@@ -48,6 +52,17 @@ std::string StampOf(const std::string& local_time) {
   return stamp;
 }
 
+// `bytes` as lower-case hexadecimal digits.
+std::string HexOf(const std::string& bytes) {
+  static const char kDigits[] = "0123456789abcdef";
+  std::string hex;
+  for (unsigned char byte : bytes) {
+    hex += kDigits[byte >> 4];
+    hex += kDigits[byte & 0xF];
+  }
+  return hex;
+}
+
 }  // namespace
 
 std::string RunLog::Open(System& system, const std::string& path) {
@@ -62,19 +77,19 @@ std::string RunLog::Open(System& system, const std::string& path) {
 }
 
 std::string RunLog::OpenNew(System& system, const std::string& folder) {
-  const std::string base = folder + "Movrix18-" + StampOf(system.LocalTimeText());
+  const std::string base = folder + "Movrix18-" + StampOf(system.LocalTimeText()) + "-";
   std::string path = base + ".log";
   return Guarded(
       [&] {
-        // The plain name first; while a name is taken, the next number.
-        for (int number = 2;; ++number) {
+        // While a name is taken, another random part.
+        for (int attempt = 1;; ++attempt) {
+          path = base + HexOf(system.RandomBytes(kUnguessableBytes)) + ".log";
           try {
             OpenOrThrow(system, path, true);
             return std::string();
           } catch (const SystemError& error) {
-            if (error.code() != kErrorFileExists || number > kNewLogNames) throw;
+            if (error.code() != kErrorFileExists || attempt == kNewLogNames) throw;
           }
-          path = base + "-" + std::to_string(number) + ".log";
         }
       },
       [&](const std::string& why) { return Refusal(path, why); });
@@ -88,6 +103,7 @@ void RunLog::OpenOrThrow(System& system, const std::string& path, bool must_be_n
   if (std::string refusal = FileRefusal(facts); !refusal.empty()) throw SystemError(refusal);
   file_ = std::move(file);
   needs_mark_ = facts.length == 0;
+  path_ = path;
 }
 
 void RunLog::Line(const std::string& text) {

@@ -23,13 +23,16 @@ class RunLog {
   // Opens the log at `path`, a relative path taken from the current folder. Returns an empty text
   // when the log is open, otherwise the French sentence that says why it cannot be used.
   std::string Open(System& system, const std::string& path);
-  // Opens a new log, in a file that did not exist yet, in `folder`: Movrix18-<date>-<time>.log,
-  // with -2, -3... added while that name is taken. Returns as Open does.
+  // Opens a new log, in a file that did not exist yet, in `folder`:
+  // Movrix18-<date>-<time>-<16 random hexadecimal digits>.log, drawn again while that name is
+  // taken. Returns as Open does.
   std::string OpenNew(System& system, const std::string& folder);
 
   // Appends `text` and CR LF to an open log; the first line written to an empty file starts with
   // the byte-order mark. A log that cannot be written never stops the installation.
   void Line(const std::string& text);
+  // The full path of the open log; empty when none is open.
+  const std::string& path() const { return path_; }
 
  private:
   // Opens the full path `path` as the log, or throws SystemError with why it cannot be used.
@@ -37,6 +40,7 @@ class RunLog {
 
   std::unique_ptr<AppendableFile> file_;
   bool needs_mark_ = false;
+  std::string path_;
 };
 
 }  // namespace movrix

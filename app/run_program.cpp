@@ -8,7 +8,10 @@
 namespace movrix {
 namespace {
 
-// The lock one run holds from its start to its end, in every session of the machine.
+// The lock one run holds from its start to its end, in every session of the machine: in the
+// private namespace only administrators can open, or, where the system makes none, under the
+// global name, which any user can take first.
+constexpr const char* kAdministratorsLockName = "Movrix18";
 constexpr const char* kInstanceLockName = "Global\\Movrix18";
 
 // Opens the log the switches ask for. Runs first of all, while the current folder is still the
@@ -29,16 +32,94 @@ int Refuse(System& system, RunLog& log, const std::string& message, int exit_cod
   return exit_code;
 }
 
+// Takes the lock that keeps other runs out; null when another run holds it.
+std::unique_ptr<HeldLock> TakeInstanceLock(System& system, RunLog& log) {
+  try {
+    return system.TakeAdministratorsLock(kAdministratorsLockName);
+  } catch (const SystemError& error) {
+    log.Line("Le verrou réservé aux administrateurs n'a pas pu être pris (" +
+             std::string(error.what()) + ") : le verrou " + kInstanceLockName + " le remplace.");
+    return system.TakeNamedLock(kInstanceLockName);
+  }
+}
+
+// `argument` quoted so that the started program reads it back whole, by the rules of the command
+// line's parsing: backslashes are doubled only where a quote follows them.
+std::string Quoted(const std::string& argument) {
+  std::string quoted = "\"";
+  size_t backslashes = 0;
+  for (char c : argument) {
+    if (c == '\\') {
+      ++backslashes;
+      continue;
+    }
+    quoted.append(c == '"' ? 2 * backslashes + 1 : backslashes, '\\');
+    backslashes = 0;
+    quoted += c;
+  }
+  quoted.append(2 * backslashes, '\\');
+  return quoted + "\"";
+}
+
+// The arguments of this run for a run started anew, the log's path made full: the new run may
+// start in another folder.
+std::string SameSwitches(const std::vector<std::string>& arguments, const RunLog& log) {
+  std::string line;
+  for (const std::string& argument : arguments) {
+    const bool names_log = !ParseSwitches({argument}).log_path.empty();
+    line += (line.empty() ? "" : " ") + Quoted(names_log ? "/journal=" + log.path() : argument);
+  }
+  return line;
+}
+
+// An uninstallation started without administrator rights, as Programs and Features starts it.
+// Interactively it starts itself again with the rights, the system asking the user, and ends as
+// that run ends. Silently nobody can be asked, and nothing changes.
+int UninstallWithoutRights(System& system, RunLog& log, const std::vector<std::string>& arguments,
+                           bool silent) {
+  if (silent)
+    return Refuse(system, log,
+                  "La désinstallation demande les droits d'administrateur.\r\n"
+                  "La lancer en tant qu'administrateur ou en tant que SYSTEM.",
+                  kExitFailed);
+  const std::string program = system.ExecutablePath();
+  const std::string switches = SameSwitches(arguments, log);
+  log.Line("Désinstallation relancée avec les droits d'administrateur : " + program + " " +
+           switches);
+  std::optional<uint32_t> exit_code;
+  try {
+    exit_code = system.RunElevated(program, switches);
+  } catch (const SystemError& error) {
+    return Refuse(system, log,
+                  "La désinstallation n'a pas pu être relancée avec les droits "
+                  "d'administrateur :\r\n" +
+                      std::string(error.what()),
+                  kExitFailed);
+  }
+  if (!exit_code) {
+    log.Line("Statut : Rien n'a été modifié : les droits d'administrateur ont été refusés.");
+    return kExitUserRefused;
+  }
+  return int(*exit_code);
+}
+
 // The run once its log is open: the switches are checked, the lock taken and the window loaded.
-int RunSteps(System& system, RunLog& log, const Switches& switches, bool silent) {
+int RunSteps(System& system, RunLog& log, const std::vector<std::string>& arguments,
+             const Switches& switches, bool silent) {
   const std::string refusal = SwitchesRefusal(switches);
   if (!refusal.empty()) return Refuse(system, log, refusal, kExitBadSwitch);
   // A user's own part touches only that user's hive: the sign-ins of several users may run it at
   // the same time, and an installation under way does not keep it out.
   if (switches.per_user) return RunPerUser(system, log, switches.uninstall);
+  // Only administrators reach the lock. An installation without the rights still loads the
+  // window, whose own rights test stops it before it changes anything.
+  const bool administrator = system.IsNTAdmin();
+  if (!administrator && switches.uninstall)
+    return UninstallWithoutRights(system, log, arguments, silent);
   // Held until the run ends, so that no other run renames, copies or backs up at the same time.
-  const std::unique_ptr<HeldLock> lock = system.TakeNamedLock(kInstanceLockName);
-  if (!lock)
+  const std::unique_ptr<HeldLock> lock =
+      administrator ? TakeInstanceLock(system, log) : std::unique_ptr<HeldLock>();
+  if (administrator && !lock)
     return Refuse(system, log,
                   std::string(kProgramTitle) +
                       " est déjà en cours d'exécution sur cet ordinateur.\r\n"
@@ -65,7 +146,7 @@ int RunProgram(System& system, const std::vector<std::string>& arguments) {
                   kExitLogFailed);
   log.Line("Début : " + system.LocalTimeText() + ", " + kProgramTitle + " version " +
            VersionText());
-  const int code = RunSteps(logged, log, switches, silent);
+  const int code = RunSteps(logged, log, arguments, switches, silent);
   log.Line("Fin : " + system.LocalTimeText() + ", code de sortie " + std::to_string(code));
   return code;
 }

@@ -23,6 +23,7 @@ std::vector<std::string> CommandLineArguments() {
 
 int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
   movrix::RestrictLibrarySearchToSystemFolder();
+  movrix::PreloadSystemLibraries();
   movrix::Win32System system;
   return movrix::RunProgram(system, CommandLineArguments());
 }

@@ -66,6 +66,13 @@ class ForwardingSystem : public System {
   std::unique_ptr<HeldLock> TakeNamedLock(const std::string& name) override {
     return next_.TakeNamedLock(name);
   }
+  std::unique_ptr<HeldLock> TakeAdministratorsLock(const std::string& name) override {
+    return next_.TakeAdministratorsLock(name);
+  }
+  std::optional<uint32_t> RunElevated(const std::string& program,
+                                      const std::string& arguments) override {
+    return next_.RunElevated(program, arguments);
+  }
   int32_t OpenRegKey(KeyHandle root, const std::string& path, uint32_t access,
                      KeyHandle& result) override {
     return next_.OpenRegKey(root, path, access, result);
@@ -99,6 +106,8 @@ class ForwardingSystem : public System {
     return next_.OpenProcessToEnd(id);
   }
   std::string ErrorText(uint32_t code) override { return next_.ErrorText(code); }
+  SystemIdentity ReadIdentity() override { return next_.ReadIdentity(); }
+  std::string RandomBytes(size_t count) override { return next_.RandomBytes(count); }
   Answer ShowMessage(const std::string& text, const std::string& title, Buttons buttons,
                      Icon icon) override {
     return next_.ShowMessage(text, title, buttons, icon);

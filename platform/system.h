@@ -15,6 +15,7 @@
 
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <stdexcept>
 #include <string>
 
@@ -146,6 +147,14 @@ class HeldLock {
 // The redirection value that switching WOW64 file-system redirection off hands back.
 using Wow64Value = uintptr_t;
 
+// What the system says of itself, read once at the start of a run: never from the environment,
+// which the user who starts the program sets. Folders without a final backslash.
+struct SystemIdentity {
+  std::string program_files;      // the native Program Files, even for a 32-bit process
+  std::string program_files_x86;  // Program Files (x86); on a 32-bit system, Program Files
+  std::string windows;            // the Windows folder
+};
+
 class System {
  public:
   virtual ~System() = default;
@@ -232,6 +241,16 @@ class System {
   // session). Null when it cannot be taken: another process holds it, or an object of that name
   // is in the way.
   virtual std::unique_ptr<HeldLock> TakeNamedLock(const std::string& name) = 0;
+  // Takes the lock `name` in the private namespace of that name whose boundary is the
+  // Administrators group and which only administrators and the system can open, so that no other
+  // user can hold or block it. Null when another process holds it. Throws SystemError when the
+  // namespace cannot be made or opened, as where the system makes no boundary descriptors.
+  virtual std::unique_ptr<HeldLock> TakeAdministratorsLock(const std::string& name) = 0;
+  // Starts the program at the full path `program` with `arguments` with administrator rights
+  // (ShellExecuteEx, verb "runas": the system asks the user), waits for its end and hands back
+  // its exit code; empty when the user refused. Throws SystemError when it cannot be started.
+  virtual std::optional<uint32_t> RunElevated(const std::string& program,
+                                              const std::string& arguments) = 0;
 
   // ---- Registry (statuses as the system returns them) ----
   // RegOpenKeyEx and RegCreateKeyEx (options 0, no class, no security attributes): every
@@ -266,6 +285,12 @@ class System {
 
   // The system's description of an error code (FormatMessage), in the system's language.
   virtual std::string ErrorText(uint32_t code) = 0;
+  // The system's folders and what it says of itself (SystemIdentity). Throws SystemError when
+  // the system cannot tell.
+  virtual SystemIdentity ReadIdentity() = 0;
+  // `count` bytes from the system's cryptographic random source, that nobody can foresee.
+  // Throws SystemError when it fails.
+  virtual std::string RandomBytes(size_t count) = 0;
 
   // ---- Window system ----
   virtual Answer ShowMessage(const std::string& text, const std::string& title, Buttons buttons,

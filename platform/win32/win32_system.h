@@ -60,6 +60,13 @@ class Win32System : public System {
   int32_t CountRegKeyContents(KeyHandle key, uint32_t& subkeys, uint32_t& values) override;
 
   std::unique_ptr<HeldLock> TakeNamedLock(const std::string& name) override;
+  // win32_security.cpp
+  std::unique_ptr<HeldLock> TakeAdministratorsLock(const std::string& name) override;
+  std::optional<uint32_t> RunElevated(const std::string& program,
+                                      const std::string& arguments) override;
+  std::string RandomBytes(size_t count) override;
+  // win32_identity.cpp
+  SystemIdentity ReadIdentity() override;
   std::unique_ptr<ProcessSnapshot> SnapshotProcesses() override;
   std::unique_ptr<ProcessHandle> OpenProcessToEnd(int32_t id) override;
 
@@ -82,5 +89,9 @@ std::string DescribeError(unsigned long code);
 // Makes the process load libraries from the system folder only, never from the program's own
 // folder or the current one, where a planted copy could wait.
 void RestrictLibrarySearchToSystemFolder();
+// Loads, by their full path in the system folder, the system libraries that the system's own
+// libraries load later by name: such a load then finds the module already there, never a copy
+// planted beside the program. Called right after the search is restricted.
+void PreloadSystemLibraries();
 
 }  // namespace movrix

@@ -28,9 +28,8 @@ class FormLoadTest : public LogicTest {
  protected:
   FormLoadTest() {
     system_.executable = At("Setup\\Movrix18.exe");
-    system_.environment = {{"ProgramFiles", At("PF")},
-                           {"windir", At("Windows")},
-                           {"PROCESSOR_IDENTIFIER", "Intel64 Family 6 Model 85"}};
+    system_.identity = {At("PF"), At("PF (x86)"), At("Windows")};
+    system_.environment = {{"PROCESSOR_IDENTIFIER", "Intel64 Family 6 Model 85"}};
     LayOut();
   }
 
@@ -262,16 +261,27 @@ TEST_F(FormLoadTest, WhereNobodyCanSeeTheRunIsSilentAndLogged) {
   EXPECT_FALSE(system_.shown_window.has_value());
 }
 
-TEST_F(FormLoadTest, A32BitProcessReadsProgramFilesAsTheX86Folder) {
-  if (sizeof(void*) == 8) GTEST_SKIP() << "only a 32-bit process reads this; this one is 64-bit";
-  const bool wow64 = IsWow64();
-  system_.environment.erase("ProgramFiles");
-  EXPECT_EQ(system_.GetEnv("ProgramFiles"),
-            wow64 ? "C:\\Program Files (x86)" : "C:\\Program Files");
+TEST_F(FormLoadTest, TheFoldersComeFromTheSystemWhateverTheEnvironmentSays) {
+  // What the user who starts the program sets, for this very process too.
+  std::map<std::string, std::string> saved;
+  for (const char* name : {"ProgramFiles", "ProgramW6432", "windir", "SystemRoot"}) {
+    saved[name] = system_.GetEnv(name);
+    system_.environment[name] = At("planted");
+    SetEnvironmentVariableA(name, At("planted").c_str());
+  }
+  system_.identity.reset();
   system_.admin = false;
-  FrmCopy& form = Start();
-  EXPECT_EQ(form.state().ProgramFilesFolder, "C:\\Program Files\\");
-  EXPECT_EQ(form.state().ProgramFilesX86Folder, "C:\\Program Files (x86)\\");
+  const RunState state = Start().state();
+  for (const auto& [name, value] : saved)
+    SetEnvironmentVariableA(name.c_str(), value.empty() ? nullptr : value.c_str());
+  char windows[MAX_PATH] = {};
+  GetWindowsDirectoryA(windows, MAX_PATH);
+  // A 32-bit process on a 64-bit system too gets the native Program Files.
+  EXPECT_EQ(state.ProgramFilesFolder, "C:\\Program Files\\");
+  EXPECT_EQ(state.ProgramFilesX86Folder,
+            Is64BitSystem() ? "C:\\Program Files (x86)\\" : "C:\\Program Files\\");
+  EXPECT_EQ(state.System32Folder, std::string(windows) + "\\system32\\");
+  EXPECT_EQ(state.SysWow64Folder, std::string(windows) + "\\syswow64\\");
 }
 
 TEST_F(FormLoadTest, YesEndsOnlyTheWinMailThatWasFoundAndNeverTheProgramThatTookItsId) {

@@ -1,10 +1,15 @@
-// The start of a run: its log, opened once and never through a link, and the lock that keeps a
-// second run out. Each run stops at the rights test, after the start-up made the program's own
-// folder current.
+// The start of a run: its log, opened once, never through a link nor under a name known
+// beforehand; the lock that keeps a second run out, which only administrators reach; an
+// uninstallation started without the rights. Most runs stop at the rights test, after the start-up
+// made the program's own folder current.
 #include "app/run_program.h"
 
 #include <windows.h>
 
+#include <deque>
+#include <filesystem>
+
+#include "app/frm_copy.h"
 #include "tests/logic/fixture.h"
 
 namespace movrix::testing {
@@ -15,17 +20,28 @@ const std::string kTime = "2026-01-05 14:22:33";
 const std::string kStartLine = "Début : " + kTime + ", Movrix18 version 2.18.0.1\r\n";
 const std::string kRightsBox =
     "Message « Movrix18 » : Movrix doit être lancé en mode Administrateur";
+const std::string kRightsBoxLine = "Movrix18|" + std::string(kNeedsAdministrator) + "|critical\n";
+const std::string kLanguageBox =
+    "Form_Load|Movrix non compatible avec la langue de Windows ou Système corrompu|critical\n";
 const std::string kBusy =
     "Movrix18 est déjà en cours d'exécution sur cet ordinateur.\r\n"
     "Attendre la fin de l'installation en cours avant de le relancer.";
 
-// What Wine cannot show: a file or folder that is a link (a reparse point). Also a fixed clock.
+// What Wine cannot show: a file or folder that is a link (a reparse point). Also a fixed clock,
+// and random bytes that a test draws first.
 class LinkingSystem : public ForwardingSystem {
  public:
   using ForwardingSystem::ForwardingSystem;
   std::string link;  // a path reported as a link
+  std::deque<std::string> drawn;
 
   std::string LocalTimeText() override { return kTime; }
+  std::string RandomBytes(size_t count) override {
+    if (drawn.empty()) return next_.RandomBytes(count);
+    const std::string bytes = drawn.front();
+    drawn.pop_front();
+    return bytes;
+  }
   int64_t PathAttributes(const std::string& path) override {
     const int64_t attributes = next_.PathAttributes(path);
     return path == link ? attributes | kAttributeReparsePoint : attributes;
@@ -48,12 +64,11 @@ class LinkingSystem : public ForwardingSystem {
   }
 };
 
-// True when no run holds the lock, as another process would find it.
-bool LockIsFree() {
-  HANDLE mutex = CreateMutexA(nullptr, FALSE, "Global\\Movrix18");
-  const bool free = mutex && GetLastError() != ERROR_ALREADY_EXISTS;
-  CloseHandle(mutex);
-  return free;
+std::vector<std::string> FilesIn(const std::string& folder) {
+  std::vector<std::string> paths;
+  for (const auto& entry : std::filesystem::directory_iterator(folder))
+    paths.push_back(entry.path().string());
+  return paths;
 }
 
 class RunProgramTest : public LogicTest {
@@ -140,52 +155,101 @@ TEST_F(RunProgramTest, ALogThatMayBeAnotherFileOrHasNoFolderStopsTheRunBeforeItS
   EXPECT_EQ(Read(At("absent\\run.log")), "<missing>");
 }
 
-TEST_F(RunProgramTest, ASilentRunWithoutALogPathMakesANewFileAndLeavesTheOthersAlone) {
+TEST_F(RunProgramTest, ASilentRunWithoutALogPathMakesANewFileNobodyCouldNameBeforehand) {
+  // Every name of the plain pattern is planted, and so is the name of the first draw.
   const std::string base = At("temp\\Movrix18-20260105-142233");
-  Write(base + ".log", "planted");
+  const std::vector<std::string> planted = {".log", "-2.log", "-3.log", "-4141414141414141.log"};
+  for (const std::string& name : planted) Write(base + name, "planted");
+  linking_.drawn = {"AAAAAAAA"};
   EXPECT_EQ(Run({"/S"}), 1603);
   EXPECT_EQ(Run({"-s"}), 1603);
-  EXPECT_EQ(Read(base + ".log"), "planted");
-  ExpectWholeRun(Read(base + "-2.log"), kMark, kRightsBox, 1603);
-  ExpectWholeRun(Read(base + "-3.log"), kMark, kRightsBox, 1603);
+  std::vector<std::string> made;
+  for (const std::string& path : FilesIn(At("temp"))) {
+    if (Read(path) == "planted") continue;
+    made.push_back(path);
+    EXPECT_EQ(path.size(), base.size() + 21) << path;
+    EXPECT_EQ(path.find_first_not_of("0123456789abcdef", base.size() + 1), path.size() - 4) << path;
+    ExpectWholeRun(Read(path), kMark, kRightsBox, 1603);
+  }
+  EXPECT_EQ(made.size(), 2u);
+  for (const std::string& name : planted) EXPECT_EQ(Read(base + name), "planted");
 }
 
-TEST_F(RunProgramTest, ASecondRunSaysAnotherIsUnderWayAndTheLockLastsTheWholeRun) {
-  HANDLE other_run = CreateMutexA(nullptr, FALSE, "Global\\Movrix18");
-  EXPECT_EQ(Run({}), 1618);
-  EXPECT_EQ(system_.BoxLines(), "Movrix18|" + kBusy + "|critical\n");
-  // Silent, into the log the other run holds open.
-  HANDLE others_log =
-      CreateFileA(At("shared.log").c_str(), FILE_APPEND_DATA, FILE_SHARE_READ | FILE_SHARE_WRITE,
-                  nullptr, CREATE_NEW, 0, nullptr);
-  DWORD written = 0;
-  WriteFile(others_log, "other\r\n", 7, &written, nullptr);
-  EXPECT_EQ(Run({"/S", "/journal=" + At("shared.log")}), 1618);
-  CloseHandle(others_log);
-  CloseHandle(other_run);
-  const std::string log = Read(At("shared.log"));
-  ExpectWholeRun(log, "other\r\n", "Message « Movrix18 » : Movrix18 est déjà en cours", 1618);
+TEST_F(RunProgramTest, AnotherRunKeepsARunOutButNoObjectAnyUserMakesFirst) {
+  const std::string log = At("shared.log");
+  // Any user can make the global name first, as the kept copy's first box left open does.
+  HANDLE squatter = CreateMutexA(nullptr, FALSE, "Global\\Movrix18");
+  // Without the rights a run never looks for the lock: its rights test ends it.
+  EXPECT_EQ(Run({"/journal=" + log}), 1603);
+  system_.admin = true;
+  system_.language = 0x0407;  // a run stops at its language test, once it holds the lock
+  // Where the system makes no private namespace, as Wine, the global name stands in, and the log
+  // says so.
+  EXPECT_EQ(Run({"/journal=" + log}), 1618);
+  EXPECT_TRUE(Contains(Read(log), "Le verrou réservé aux administrateurs n'a pas pu être pris ("));
+  EXPECT_TRUE(Contains(Read(log), ") : le verrou Global\\Movrix18 le remplace.\r\n")) << Read(log);
+  // In the namespace, the lock keeps out a run started while the first is at its box (logging
+  // into the same file), and goes with the run that held it.
+  system_.private_namespaces = true;
+  std::vector<int> during;
+  system_.while_shown = [&](const TestSystem::Box&) {
+    during.push_back(Run({"/S", "/journal=" + log}));
+  };
+  EXPECT_EQ(Run({"/journal=" + log}), 1603);
+  EXPECT_EQ(Run({"/journal=" + log}), 1603);
+  CloseHandle(squatter);
+  EXPECT_EQ(during, (std::vector<int>{1618, 1618}));
+  EXPECT_EQ(system_.BoxLines(),
+            kRightsBoxLine + "Movrix18|" + kBusy + "|critical\n" + kLanguageBox + kLanguageBox);
+  ExpectWholeRun(Read(log), kMark, "Message « Movrix18 » : Movrix18 est déjà en cours", 1603);
+}
 
-  // Alone, a run holds the lock until its end, and then lets it go.
-  struct Watching : LinkingSystem {
-    using LinkingSystem::LinkingSystem;
-    std::vector<bool> free_at_boxes;
-    Answer ShowMessage(const std::string& text, const std::string& title, Buttons buttons,
-                       Icon icon) override {
-      free_at_boxes.push_back(LockIsFree());
-      return next_.ShowMessage(text, title, buttons, icon);
-    }
-  } watching{system_};
-  EXPECT_EQ(RunProgram(watching, {}), 1603);
-  EXPECT_EQ(watching.free_at_boxes, std::vector<bool>{false});
-  EXPECT_TRUE(LockIsFree());
+TEST_F(RunProgramTest, AnUninstallWithoutRightsStartsItselfElevatedWhereSomeoneCanBeAsked) {
+  MakeFolder(At("mes journaux"));
+  ASSERT_TRUE(SetCurrentDirectoryA(At("").c_str()));
+  const std::string log = At("mes journaux\\run.log");
+  system_.elevated_exit_code = 3010;
+  EXPECT_EQ(Run({"/desinstaller", "/LOG=mes journaux\\run.log"}), 3010);
+  system_.elevated_exit_code.reset();  // the user refuses
+  EXPECT_EQ(Run({"-Uninstall", "/journal=" + log}), 1602);
+  const std::string same = "\"/desinstaller\" \"/journal=" + log + "\"";
+  ASSERT_EQ(system_.elevated_starts.size(), 2u);
+  EXPECT_EQ(system_.elevated_starts[0].program, At("Setup\\Movrix18.exe"));
+  EXPECT_EQ(system_.elevated_starts[0].arguments, same);
+  EXPECT_EQ(system_.elevated_starts[1].arguments, "\"-Uninstall\" \"/journal=" + log + "\"");
+  EXPECT_TRUE(Contains(Read(log), "les droits d'administrateur ont été refusés.\r\nFin : "));
+  // Nobody to ask: nothing changes, and the log says why. The installation keeps its box.
+  EXPECT_EQ(Run({"/desinstaller", "/S", "/journal=" + log}), 1603);
+  EXPECT_TRUE(Contains(Read(log), "La désinstallation demande les droits d'administrateur."));
+  EXPECT_EQ(Run({}), 1603);
+  EXPECT_EQ(system_.elevated_starts.size(), 2u);
+  EXPECT_EQ(system_.BoxLines(), kRightsBoxLine);
+}
+
+// The libraries that system libraries load by name later are in the process, from the system
+// folder, before anything else could load them.
+TEST(LibrarySearchTest, SystemLibrariesLoadedByNameLaterAreTheSystemFolderOnes) {
+  RestrictLibrarySearchToSystemFolder();
+  PreloadSystemLibraries();
+  char folder[MAX_PATH] = {};
+  GetSystemDirectoryA(folder, MAX_PATH);
+  for (const std::string name :
+       {"msimg32", "uxtheme", "version", "dwmapi", "userenv", "cryptbase"}) {
+    const std::string expected = std::string(folder) + "\\" + name + ".dll";
+    if (GetFileAttributesA(expected.c_str()) == INVALID_FILE_ATTRIBUTES) continue;  // none to load
+    char path[MAX_PATH] = {};
+    GetModuleFileNameA(GetModuleHandleA((name + ".dll").c_str()), path, MAX_PATH);
+    EXPECT_TRUE(EqualsIgnoringCase(path, expected)) << path;
+  }
 }
 
 TEST_F(RunProgramTest, AnInvalidLogPathIsRefusedWithoutLosingTheSwitchesItSwallowed) {
   // /LOG="C:\Logs\" /S reaches the program as one argument.
   EXPECT_EQ(Run({"/LOG=C:\\Logs\" /S"}), 87);
   EXPECT_EQ(system_.BoxLines(), "");
-  const std::string log = Read(At("temp\\Movrix18-20260105-142233.log"));
+  const std::vector<std::string> logs = FilesIn(At("temp"));
+  ASSERT_EQ(logs.size(), 1u);
+  const std::string log = Read(logs[0]);
   ExpectWholeRun(log, kMark, "Chemin de journal non valide : C:\\Logs\" /S / ", 87);
   EXPECT_EQ(Run({"/journal=C:\\Logs\\<date>.log"}), 87);
   EXPECT_EQ(system_.boxes.size(), 1u) << system_.BoxLines();

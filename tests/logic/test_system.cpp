@@ -186,6 +186,21 @@ bool TestSystem::WindowStationVisible() {
   return window_station_visible ? *window_station_visible : next_.WindowStationVisible();
 }
 
+SystemIdentity TestSystem::ReadIdentity() {
+  return identity ? *identity : next_.ReadIdentity();
+}
+
+std::unique_ptr<HeldLock> TestSystem::TakeAdministratorsLock(const std::string& name) {
+  if (!private_namespaces) return next_.TakeAdministratorsLock(name);
+  return next_.TakeNamedLock("movrix-tests-private-namespace-" + name);
+}
+
+std::optional<uint32_t> TestSystem::RunElevated(const std::string& program,
+                                                const std::string& arguments) {
+  elevated_starts.push_back({program, arguments, 0});
+  return elevated_exit_code;
+}
+
 void TestSystem::RecordKey(KeyHandle root, const std::string& path, int32_t status, KeyHandle key) {
   const std::string name = std::string(root == kClassesRoot   ? "HKCR"
                                        : root == kCurrentUser ? "HKCU"

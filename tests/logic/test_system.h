@@ -50,6 +50,14 @@ class TestSystem : private OnTheRealSystem, public ForwardingSystem {
   // key opens the process of its value.
   std::map<int32_t, int32_t> passed_ids;
   std::optional<bool> window_station_visible;
+  // The system's folders, as ReadIdentity gives them.
+  std::optional<SystemIdentity> identity;
+  // Private namespaces, which Wine cannot make: when set, a lock taken in one is a named mutex of
+  // a name of its own, which no other object shares.
+  bool private_namespaces = false;
+  // What the elevation prompt comes to, which Wine never shows: the exit code of the elevated
+  // run, or empty when the user refuses.
+  std::optional<uint32_t> elevated_exit_code;
   // Makes the calls named `call` fail with the system error `code` when their first text
   // argument (a path, a command line, a key path) contains `argument_part`. Calls that report a
   // status return the code, calls that hand out a handle hand out none, the others throw.
@@ -66,6 +74,7 @@ class TestSystem : private OnTheRealSystem, public ForwardingSystem {
   std::vector<Box> boxes;
   std::vector<Command> commands;
   std::vector<std::string> moves_at_restart;  // "from -> to" of each move scheduled
+  std::vector<Command> elevated_starts;
   std::optional<FormContent> shown_window;
   // Every key opened or created, "HKCU\<path>" (HKCR, HKLM), and every value written,
   // "<key>|<name>", in order.
@@ -104,6 +113,10 @@ class TestSystem : private OnTheRealSystem, public ForwardingSystem {
                      Icon icon) override;
   void RunWindow(const FormContent& form) override;
   bool WindowStationVisible() override;
+  SystemIdentity ReadIdentity() override;
+  std::unique_ptr<HeldLock> TakeAdministratorsLock(const std::string& name) override;
+  std::optional<uint32_t> RunElevated(const std::string& program,
+                                      const std::string& arguments) override;
 
  private:
   // Records an open or a creation of `path` below `root` that handed out `key`.

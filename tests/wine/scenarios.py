@@ -379,12 +379,10 @@ def hostile_names(s: Scenario) -> None:
     s.check(any(line.startswith("takeown.exe") and line.endswith(f"\\{crafted}\"") for line in s.prefix.command_log()),
             f"no takeown for the crafted name whole: {s.prefix.command_log()[:3]}")
     s.check(not s.prefix.host(r"C:\planted-takeown.txt").exists(), "the planted takeown.bat ran")
-    # The program loads advpack itself, by its full path: the planted copy must never load. Wine's
-    # own theming library loads msimg32 on demand without the search restriction that Windows
-    # applies to it, so for msimg32 what counts is the program's imports: nothing before WinMain.
-    s.equal(s.read(r"C:\planted-advpack.dll.txt"), None, "loads of the planted advpack.dll")
-    s.check("start" not in (s.read(r"C:\planted-msimg32.dll.txt") or ""),
-            "the planted msimg32.dll was loaded as an import of the program")
+    # The program loads advpack itself, by its full path, and msimg32 from the system folder before
+    # a system library (Wine's theming) loads it by name: neither planted copy may ever load.
+    for library in ("advpack.dll", "msimg32.dll"):
+        s.equal(s.read(rf"C:\planted-{library}.txt"), None, f"loads of the planted {library}")
     s.equal(s.read(rf"C:\Program Files (x86)\Windows Mail\{UNICODE_NAME}"), "outside the code page", "the file")
     lines = CRLF.join([rf"de   C:\Setup\WM_32\Windows Mail\{UNICODE_NAME}",
                        rf"vers C:\Program Files (x86)\Windows Mail\{UNICODE_NAME}"])
@@ -421,7 +419,10 @@ def silent_first_install(s: Scenario) -> None:
     s.equal((run.boxes, run.window, run.exit_code), ([], None, 0), "boxes, window, exit code")
     log = silent_log(s)
     lines = log.split(CRLF)
-    s.equal(lines[1], "Système : Microsoft Windows 10 64 bits", "system line")
+    s.check("Système : Microsoft Windows 10 64 bits" in lines, "system line")
+    # Wine makes no private namespace: the log says which lock stands in.
+    s.check(any(line.startswith("Le verrou réservé aux administrateurs n'a pas pu être pris (") and
+                line.endswith(r") : le verrou Global\Movrix18 le remplace.") for line in lines), "lock line")
     for heading in ("== Renommer les dossiers Windows Mail", "== Copier les fichiers programmes",
                     "== Compléter la base de registre"):
         s.check(heading in lines, f"heading {heading} missing")
