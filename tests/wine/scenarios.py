@@ -415,9 +415,10 @@ def silent_stops(s: Scenario) -> None:
     s.check(winmail.poll() is None, "WinMail.exe was ended")
     winmail.kill()
     run = s.install("/x")
-    s.equal(run.boxes, [("Movrix18", "Option inconnue : /x. Options acceptées : /silencieux (ou /S), "
+    s.equal(run.boxes, [("Movrix18", "Option inconnue : /x. Options acceptées : /silencieux (ou /S, /quiet), "
                          "/journal=CHEMIN (ou /LOG=CHEMIN), /desinstaller (ou /uninstall), "
-                         "/utilisateur (ou /user)", "shown", "ok", "ok")],
+                         "/utilisateur (ou /user), /fermer (ou /closeapplications), /norestart",
+                         "shown", "ok", "ok")],
             "bad switch box")
     s.equal(run.exit_code, 87, "exit code of a bad switch")
 
@@ -514,6 +515,20 @@ def relative_journal(s: Scenario) -> None:
     s.check(not s.prefix.host(r"C:\Setup\journaux").exists(), "a log beside the program")
 
 
+def deployment_switches(s: Scenario) -> None:
+    """What deployment tools write: /fermer ends a running WinMail.exe and the installation goes on;
+    a variable in the log path is expanded by the installer; /quiet is /S and /norestart changes nothing."""
+    winmail = start_winmail(s)
+    run = s.install("/S", "/fermer", r"/LOG=%SystemDrive%\Movrix18.log")
+    s.equal((run.boxes, run.window, run.exit_code), ([], None, 0), "boxes, window, exit code with /fermer")
+    s.equal(winmail.wait(timeout=20), 3, "exit code of WinMail.exe (3: its window was closed, 0: terminated)")
+    log = whole_log(s, s.prefix.host(r"C:\Movrix18.log"), 0)
+    s.check("Statut : " + TXT_OK_TEXT in log, f"no final status in {log[-300:]!r}")
+    run = s.install("/quiet", "/norestart", r"/journal=C:\quiet.log")
+    s.equal((run.boxes, run.window, run.exit_code), ([], None, 0), "boxes, window, exit code with /quiet")
+    s.check("Statut : " + TXT_OK_TEXT in whole_log(s, s.prefix.host(r"C:\quiet.log"), 0), "no final status")
+
+
 def unchanged_system(s: Scenario) -> None:
     s.check(s.prefix.host(r"C:\Program Files\Windows Mail\placeholder.txt").exists(), "something was renamed")
     s.check(not s.prefix.host(r"C:\Program Files\Windows Mail\WinMail.exe").exists(), "something was copied")
@@ -571,6 +586,9 @@ def every_user(s: Scenario) -> None:
     program, arguments = stub[1:].split('" ', 1)
     s.equal(s.prefix.run(program, *arguments.split()).returncode, 0, "exit code of the StubPath")
     check_registry(s)
+    logs = list(s.prefix.path.glob("drive_c/users/*/AppData/Local/Movrix18/utilisateur.log"))
+    if s.check(len(logs) == 1, f"the user's own log: found {logs}"):
+        s.check("Statut : terminé" in whole_log(s, logs[0], 0), "the user's log has no status")
 
 
 SCENARIOS = [("first-install-win10-64", "win10-64", first_install_win10_64),
@@ -591,6 +609,7 @@ SCENARIOS = [("first-install-win10-64", "win10-64", first_install_win10_64),
              ("relative-journal", "win10-64", relative_journal),
              ("hard-linked-journal", "win10-64", hard_linked_journal),
              ("missing-journal-folder", "win10-64", missing_journal_folder),
+             ("deployment-switches", "win10-64", deployment_switches),
              ("every-user", "win10-64", every_user)]
 
 
