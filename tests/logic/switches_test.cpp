@@ -23,8 +23,7 @@ TEST(SwitchesTest, AreReadIgnoringCaseWithEitherPrefix) {
       {{"S"}, false, "", "S", ""},
       {{"/q", "/x"}, false, "", "/q", ""},
       // What deployment tools add by habit: /quiet is /S, /norestart changes nothing.
-      {{"-QUIET", "/norestart", "/fermer", "-CloseApplications"}, true, "", "", ""},
-      {{"/NoRestart", "/reboot"}, false, "", "/reboot", ""},
+      {{"-QUIET", "/NoRestart", "/fermer", "-CloseApplications", "/x"}, true, "", "/x", ""},
       // A quote swallowed what followed it: the switches among it still count.
       {{"/LOG=C:\\Logs\" /S"}, true, "", "", "C:\\Logs\" /S"},
       {{"/journal=C:\\Logs\"  -silencieux /z"}, true, "", "/z", "C:\\Logs\"  -silencieux /z"},
