@@ -97,8 +97,9 @@ std::string RunLog::OpenNew(System& system, const std::string& folder) {
 
 std::string RunLog::OpenKeepingRuns(System& system, const std::string& path, int kept_runs) {
   // A log that cannot be shortened now, such as one that another run of the same user holds
-  // open, is shortened by a later run.
-  Guarded([&] { DropOldRuns(system, path, kept_runs - 1); }, [](const std::string&) {});
+  // open, is shortened by a later run; a shortened copy left half-written is not the log.
+  Guarded([&] { DropOldRuns(system, path, kept_runs - 1); },
+          [&](const std::string&) { file_.reset(); });
   return Guarded(
       [&] {
         OpenOrThrow(system, path, false);
