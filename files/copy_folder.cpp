@@ -24,12 +24,6 @@ bool StartsWithDot(const std::string& name) {
   return !name.empty() && name[0] == '.';
 }
 
-// A character that no real file name holds: the ANSI listing puts "?" (or a look-alike such as
-// "\" for a fullwidth backslash) where a name had a character outside the code page.
-bool CarriedWhole(const std::string& name) {
-  return name.find_first_of("\\/:*?\"<>|") == std::string::npos;
-}
-
 std::string DestinationOf(const CopyContext& copy, const std::string& source) {
   // A negative root length cannot cut a path: substr then raises out_of_range.
   return copy.DestRoot + source.substr(static_cast<size_t>(copy.SourceRootLen));
@@ -38,14 +32,6 @@ std::string DestinationOf(const CopyContext& copy, const std::string& source) {
 // Records that the file at `path` was not copied, and why.
 void FailFile(Outcome& outcome, const std::string& path, const std::string& reason) {
   outcome.Fail(path + " n'a pas été copié", reason);
-}
-
-// Logs a file that cannot be copied under the name the listing gave, and reports it.
-void RefuseName(CopyContext& copy, Outcome& outcome, const std::string& source) {
-  const std::string destination = DestinationOf(copy, source);
-  copy.CopyLog += "de   " + source + kCrLf + "vers " + destination + kCrLf;
-  FailFile(outcome, destination,
-           "son nom a des caractères que la page de code du système ne sait pas écrire");
 }
 
 // A junction or symbolic link stands for another place, which anyone who could plant it there
@@ -133,9 +119,7 @@ bool CopyFolder(System& system, CopyContext& copy, Outcome& outcome, const std::
   do {
     const std::string& name = copy.FindData.name;
     if (StartsWithDot(name)) continue;
-    if (!CarriedWhole(name)) {
-      RefuseName(copy, outcome, folder + name);
-    } else if (copy.FindData.attributes & kAttributeReparsePoint) {
+    if (copy.FindData.attributes & kAttributeReparsePoint) {
       RefuseLink(outcome, folder + name);
     } else if (copy.FindData.attributes & kAttributeDirectory) {
       // A failure inside a subfolder ends the walk of that subfolder only.

@@ -103,8 +103,6 @@ class ForwardingSystem : public System {
     return next_.OpenProcessToEnd(id);
   }
   std::string ErrorText(uint32_t code) override { return next_.ErrorText(code); }
-  std::string ToAnsi(const std::string& text) override { return next_.ToAnsi(text); }
-  std::string FromAnsi(const std::string& bytes) override { return next_.FromAnsi(bytes); }
   Answer ShowMessage(const std::string& text, const std::string& title, Buttons buttons,
                      Icon icon) override {
     return next_.ShowMessage(text, title, buttons, icon);

@@ -1,11 +1,12 @@
 // The operating-system services the installer uses, and nothing more.
 //
-// The installer's logic is written once against this interface; Win32System calls the real ANSI
-// functions.
+// The installer's logic is written once against this interface; Win32System calls the real
+// Unicode ("W") functions.
 //
 // Conventions shared by every implementation:
-// - Texts (paths, key paths, value names, messages) are UTF-8. The Win32 side converts them to the
-//   ANSI code page at its boundary. Registry value data are raw bytes, exactly as stored.
+// - Texts (paths, key paths, value names, messages) are UTF-8. The Win32 side converts them to
+//   UTF-16 at its boundary. Registry value data are raw bytes, exactly as the W functions read and
+//   write them: a text value is UTF-16LE there (platform/utf16.h turns it into UTF-8 and back).
 // - A call that fails throws SystemError, carrying the system's error code and its description
 //   of it. An absence that is an ordinary answer (no such path, no match, no process) is returned
 //   as a value. The registry calls return the system's status itself, whose "not found" is such
@@ -17,6 +18,7 @@
 #include <stdexcept>
 #include <string>
 
+#include "platform/utf16.h"
 #include "platform/window_layout.h"
 
 namespace movrix {
@@ -273,11 +275,6 @@ class System {
 
   // The system's description of an error code (FormatMessage), in the system's language.
   virtual std::string ErrorText(uint32_t code) = 0;
-
-  // ---- Text conversion ----
-  // UTF-8 text to and from the ANSI code page, as the "A" functions see it.
-  virtual std::string ToAnsi(const std::string& text) = 0;
-  virtual std::string FromAnsi(const std::string& bytes) = 0;
 
   // ---- Window system ----
   virtual Answer ShowMessage(const std::string& text, const std::string& title, Buttons buttons,

@@ -1,7 +1,7 @@
 #include "registry/active_setup.h"
 
 #include <array>
-#include <sstream>
+#include <limits>
 
 #include "common/scoped_key.h"
 #include "common/version.h"
@@ -12,14 +12,22 @@ namespace {
 
 constexpr const char* kComponentName = "Windows Mail, messagerie de chaque utilisateur";
 
-// "a,b,c,d" as four numbers; false when `version` is not of that form.
+// "a,b,c,d" as four numbers; false when `version` is not of that form. Read by hand: the string
+// streams would bring in a runtime part that calls the system's ANSI functions.
 bool ParseVersion(const std::string& version, std::array<unsigned long, 4>& parts) {
-  std::istringstream in(version);
+  constexpr unsigned long kLargestBeforeDigit =
+      (std::numeric_limits<unsigned long>::max() - 9) / 10;
+  size_t at = 0;
   for (size_t i = 0; i < parts.size(); ++i) {
-    char comma = ',';
-    if ((i > 0 && !(in >> comma)) || comma != ',' || !(in >> parts[i])) return false;
+    if (i > 0 && (at >= version.size() || version[at++] != ',')) return false;
+    const size_t first_digit = at;
+    for (parts[i] = 0; at < version.size() && version[at] >= '0' && version[at] <= '9'; ++at) {
+      if (parts[i] > kLargestBeforeDigit) return false;
+      parts[i] = parts[i] * 10 + unsigned(version[at] - '0');
+    }
+    if (at == first_digit) return false;
   }
-  return in.peek() == std::char_traits<char>::eof();
+  return at == version.size();
 }
 
 // A text value of the open `key` without its terminator; empty when it cannot be read.
@@ -27,7 +35,7 @@ std::string ReadText(System& system, KeyHandle key, const std::string& name) {
   uint32_t type = 0;
   std::string data;
   if (ReadKeyValue(system, key, name, type, data) != kErrorSuccess || type != kRegSz) return "";
-  return system.FromAnsi(data.substr(0, data.find('\0')));
+  return RegSzText(data);
 }
 
 // Writes the component with `stub_path`. Its version rises whenever the StubPath changes, so

@@ -12,9 +12,12 @@ std::string ReadValueText(System& system, KeyHandle key, const std::string& valu
   std::string data;
   // A value with no data has no terminator to drop.
   if (ReadKeyValue(system, key, value_name, type, data) != kErrorSuccess || data.empty()) return "";
-  // The last byte goes whatever the type: for a string it is the terminator.
-  data.pop_back();
-  return system.FromAnsi(data);
+  if (type == kRegSz || type == kRegExpandSz) return RegSzText(data);
+  // Other data is read as one character per byte, less its last byte.
+  std::string text;
+  for (size_t at = 0; at + 1 < data.size(); ++at)
+    AppendUtf8(static_cast<unsigned char>(data[at]), text);
+  return text;
 }
 
 }  // namespace

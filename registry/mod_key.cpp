@@ -50,21 +50,32 @@ std::string LittleEndian(int32_t number) {
   return bytes;
 }
 
-// How each accepted type code is stored. String sizes count the bytes of the ANSI text, so a
-// multi-byte code page does not cut the data short.
-StoredForm StoredFormOf(System& system, uint32_t type, const Variant& value) {
+// A binary row's text holds one character per byte of its value: code points 0 to 255.
+std::string OneBytePerCharacter(const std::string& text) {
+  std::string bytes;
+  for (size_t at = 0; at < text.size();) {
+    const char32_t code = NextCodePoint(text, at);
+    if (code > 0xFF) throw SystemError(kOverflow);
+    bytes += char(code);
+  }
+  return bytes;
+}
+
+// How each accepted type code is stored: a text as the UTF-16LE the system keeps, its size
+// counting the bytes of that form and of its terminator.
+StoredForm StoredFormOf(uint32_t type, const Variant& value) {
   switch (type) {
     case kRegNone:
       // The text is passed but the size of 0 stores a value with no data.
       return {AsText(value) + '\0', 0};
     case kRegSz:
     case kRegExpandSz: {
-      std::string ansi = system.ToAnsi(AsText(value)) + '\0';
-      return {ansi, uint32_t(ansi.size())};
+      std::string bytes = RegSzBytes(AsText(value));
+      return {bytes, uint32_t(bytes.size())};
     }
     case kRegBinary: {
-      std::string ansi = system.ToAnsi(AsText(value));
-      return {ansi, uint32_t(ansi.size())};
+      std::string bytes = OneBytePerCharacter(AsText(value));
+      return {bytes, uint32_t(bytes.size())};
     }
     default: {
       std::string bytes = LittleEndian(AsInt32(value));
@@ -123,7 +134,7 @@ int32_t SetKeyValue(System& system, KeyHandle key, const std::string& name, uint
   if (type > kRegDword) return kErrorSuccess;
   return Guarded(
       [&] {
-        StoredForm form = StoredFormOf(system, type, value);
+        StoredForm form = StoredFormOf(type, value);
         return system.SetRegValue(key, name, type, form.data, form.size);
       },
       [&](const std::string& description) {

@@ -3,7 +3,7 @@
 // shellapi.h needs the types of windows.h.
 #include <shellapi.h>
 
-#include <cstring>
+#include <cwchar>
 
 #include "platform/win32/win32_handles.h"
 #include "platform/win32/win32_system.h"
@@ -16,33 +16,32 @@ constexpr FILEOP_FLAGS kShellCopyFlags = 0x14;
 // What a copy nobody watches adds: no error box, no question before making a folder.
 constexpr FILEOP_FLAGS kUnattendedCopyFlags = FOF_NOERRORUI | FOF_NOCONFIRMMKDIR;
 
-void Fill(Win32System& system, const WIN32_FIND_DATAA& record, FindData& data) {
+void Fill(const WIN32_FIND_DATAW& record, FindData& data) {
   data.attributes = record.dwFileAttributes;
   // The record's name field always holds its terminating NUL within MAX_PATH.
-  data.name = system.FromAnsi(std::string(record.cFileName, strnlen(record.cFileName, MAX_PATH)));
+  data.name = Utf8(std::wstring(record.cFileName, wcsnlen(record.cFileName, MAX_PATH)));
 }
 
-// One FindFirstFileA listing; FindClose when destroyed.
+// One FindFirstFileW listing; FindClose when destroyed.
 class Win32Search : public FileSearch {
  public:
-  Win32Search(HANDLE handle, Win32System& system) : handle_(handle), system_(system) {}
+  explicit Win32Search(HANDLE handle) : handle_(handle) {}
 
   bool Next(FindData& data) override {
-    WIN32_FIND_DATAA record{};
-    if (!FindNextFileA(handle_.get(), &record)) {
+    WIN32_FIND_DATAW record{};
+    if (!FindNextFileW(handle_.get(), &record)) {
       if (GetLastError() == ERROR_NO_MORE_FILES) return false;
       ThrowLastError();
     }
-    Fill(system_, record, data);
+    Fill(record, data);
     return true;
   }
 
  private:
   SearchHandle handle_;
-  Win32System& system_;
 };
 
-// A file opened by CreateFileA for appending; closed when destroyed.
+// A file opened by CreateFileW for appending; closed when destroyed.
 class Win32AppendableFile : public AppendableFile {
  public:
   explicit Win32AppendableFile(HANDLE handle) : handle_(handle) {}
@@ -65,8 +64,8 @@ class Win32AppendableFile : public AppendableFile {
 };
 
 // A list of one path for the shell: the path ended by two NULs.
-std::string ShellList(const std::string& ansi_path) {
-  return ansi_path + std::string(2, '\0');
+std::wstring ShellList(const std::string& path) {
+  return Wide(path) + std::wstring(2, L'\0');
 }
 
 // The switch functions exist from Windows XP x64 and Vista on; older systems lack them, so they
@@ -78,16 +77,16 @@ using Wow64RevertFunction = BOOL(WINAPI*)(PVOID);
 
 int64_t Win32System::FileLength(const std::string& path) {
   WIN32_FILE_ATTRIBUTE_DATA data;
-  if (!GetFileAttributesExA(ToAnsi(path).c_str(), GetFileExInfoStandard, &data)) ThrowLastError();
+  if (!GetFileAttributesExW(Wide(path).c_str(), GetFileExInfoStandard, &data)) ThrowLastError();
   return int64_t(data.nFileSizeHigh) << 32 | data.nFileSizeLow;
 }
 
 int64_t Win32System::PathAttributes(const std::string& path) {
-  std::string ansi = ToAnsi(path);
+  std::wstring wide = Wide(path);
   // "C:\" keeps its backslash: without it, it would name the current folder of drive C.
-  const bool drive_root = ansi.size() == 3 && ansi[1] == ':';
-  if (!drive_root && ansi.size() > 1 && ansi.back() == '\\') ansi.pop_back();
-  const DWORD attributes = GetFileAttributesA(ansi.c_str());
+  const bool drive_root = wide.size() == 3 && wide[1] == L':';
+  if (!drive_root && wide.size() > 1 && wide.back() == L'\\') wide.pop_back();
+  const DWORD attributes = GetFileAttributesW(wide.c_str());
   if (attributes != INVALID_FILE_ATTRIBUTES) return attributes;
   switch (GetLastError()) {
     case ERROR_FILE_NOT_FOUND:
@@ -100,8 +99,8 @@ int64_t Win32System::PathAttributes(const std::string& path) {
 }
 
 std::unique_ptr<FileSearch> Win32System::FindFirst(const std::string& pattern, FindData& first) {
-  WIN32_FIND_DATAA record{};
-  HANDLE handle = FindFirstFileA(ToAnsi(pattern).c_str(), &record);
+  WIN32_FIND_DATAW record{};
+  HANDLE handle = FindFirstFileW(Wide(pattern).c_str(), &record);
   if (handle == INVALID_HANDLE_VALUE) {
     switch (GetLastError()) {
       case ERROR_FILE_NOT_FOUND:
@@ -112,30 +111,30 @@ std::unique_ptr<FileSearch> Win32System::FindFirst(const std::string& pattern, F
         ThrowLastError();
     }
   }
-  auto search = std::make_unique<Win32Search>(handle, *this);
-  Fill(*this, record, first);
+  auto search = std::make_unique<Win32Search>(handle);
+  Fill(record, first);
   return search;
 }
 
 void Win32System::Rename(const std::string& from, const std::string& to) {
-  if (!MoveFileA(ToAnsi(from).c_str(), ToAnsi(to).c_str())) ThrowLastError();
+  if (!MoveFileW(Wide(from).c_str(), Wide(to).c_str())) ThrowLastError();
 }
 
 std::string Win32System::FullPath(const std::string& path) {
-  const std::string ansi = ToAnsi(path);
-  const DWORD size = GetFullPathNameA(ansi.c_str(), 0, nullptr, nullptr);
+  const std::wstring wide = Wide(path);
+  const DWORD size = GetFullPathNameW(wide.c_str(), 0, nullptr, nullptr);
   if (!size) ThrowLastError();
-  std::string full(size, '\0');
-  const DWORD length = GetFullPathNameA(ansi.c_str(), size, full.data(), nullptr);
+  std::wstring full(size, L'\0');
+  const DWORD length = GetFullPathNameW(wide.c_str(), size, full.data(), nullptr);
   if (!length || length >= size) ThrowLastError();
   full.resize(length);
-  return FromAnsi(full);
+  return Utf8(full);
 }
 
 std::unique_ptr<AppendableFile> Win32System::OpenToAppend(const std::string& path,
                                                           bool must_be_new) {
   // FILE_APPEND_DATA alone: every write lands at the end, even another process's in between.
-  HANDLE file = CreateFileA(ToAnsi(path).c_str(), FILE_APPEND_DATA | FILE_READ_ATTRIBUTES,
+  HANDLE file = CreateFileW(Wide(path).c_str(), FILE_APPEND_DATA | FILE_READ_ATTRIBUTES,
                             FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
                             must_be_new ? CREATE_NEW : OPEN_ALWAYS,
                             FILE_ATTRIBUTE_NORMAL | FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
@@ -144,25 +143,25 @@ std::unique_ptr<AppendableFile> Win32System::OpenToAppend(const std::string& pat
 }
 
 void Win32System::CreateFolder(const std::string& path) {
-  if (!CreateDirectoryA(ToAnsi(path).c_str(), nullptr)) ThrowLastError();
+  if (!CreateDirectoryW(Wide(path).c_str(), nullptr)) ThrowLastError();
 }
 
 void Win32System::CopyFileOver(const std::string& from, const std::string& to) {
-  if (!CopyFileA(ToAnsi(from).c_str(), ToAnsi(to).c_str(), FALSE)) ThrowLastError();
+  if (!CopyFileW(Wide(from).c_str(), Wide(to).c_str(), FALSE)) ThrowLastError();
 }
 
 ShellCopyResult Win32System::ShellCopyFile(const std::string& from, const std::string& to,
                                            bool unattended) {
-  const std::string from_list = ShellList(ToAnsi(from));
-  const std::string to_list = ShellList(ToAnsi(to));
-  SHFILEOPSTRUCTA operation{};
+  const std::wstring from_list = ShellList(from);
+  const std::wstring to_list = ShellList(to);
+  SHFILEOPSTRUCTW operation{};
   operation.hwnd = nullptr;
   operation.wFunc = FO_COPY;
   operation.pFrom = from_list.c_str();
   operation.pTo = to_list.c_str();
   operation.fFlags = kShellCopyFlags | (unattended ? kUnattendedCopyFlags : 0);
   ShellCopyResult result;
-  result.code = SHFileOperationA(&operation);
+  result.code = SHFileOperationW(&operation);
   result.aborted = operation.fAnyOperationsAborted != FALSE;
   return result;
 }
@@ -190,7 +189,7 @@ void Win32System::RevertWow64Redirection(Wow64Value value) {
 #endif
 
 std::string Win32System::ReadWholeFile(const std::string& path) {
-  HANDLE file = CreateFileA(ToAnsi(path).c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
+  HANDLE file = CreateFileW(Wide(path).c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
                             OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
   if (file == INVALID_HANDLE_VALUE) ThrowLastError();
   const KernelHandle closed(file);
@@ -205,29 +204,29 @@ std::string Win32System::ReadWholeFile(const std::string& path) {
 }
 
 void Win32System::RemoveFile(const std::string& path) {
-  if (!DeleteFileA(ToAnsi(path).c_str())) ThrowLastError();
+  if (!DeleteFileW(Wide(path).c_str())) ThrowLastError();
 }
 
 void Win32System::RemoveFolder(const std::string& path) {
-  if (!RemoveDirectoryA(ToAnsi(path).c_str())) ThrowLastError();
+  if (!RemoveDirectoryW(Wide(path).c_str())) ThrowLastError();
 }
 
 void Win32System::MoveReplacing(const std::string& from, const std::string& to) {
-  if (!MoveFileExA(ToAnsi(from).c_str(), ToAnsi(to).c_str(), MOVEFILE_REPLACE_EXISTING))
+  if (!MoveFileExW(Wide(from).c_str(), Wide(to).c_str(), MOVEFILE_REPLACE_EXISTING))
     ThrowLastError();
 }
 
 void Win32System::MoveAtRestart(const std::string& from, const std::string& to) {
-  const std::string ansi_to = ToAnsi(to);
+  const std::wstring wide_to = Wide(to);
   const DWORD flags = MOVEFILE_DELAY_UNTIL_REBOOT | (to.empty() ? 0 : MOVEFILE_REPLACE_EXISTING);
-  if (!MoveFileExA(ToAnsi(from).c_str(), to.empty() ? nullptr : ansi_to.c_str(), flags))
+  if (!MoveFileExW(Wide(from).c_str(), to.empty() ? nullptr : wide_to.c_str(), flags))
     ThrowLastError();
 }
 
 std::string Win32System::SystemFolder() {
-  char folder[MAX_PATH + 1] = {};
-  GetSystemDirectoryA(folder, MAX_PATH);
-  return FromAnsi(folder);
+  wchar_t folder[MAX_PATH + 1] = {};
+  GetSystemDirectoryW(folder, MAX_PATH);
+  return Utf8(folder);
 }
 
 }  // namespace movrix

@@ -40,7 +40,7 @@ using GdiObject = ScopedHandle<GdiObjectTraits>;
 // null where it is missing.
 template <typename Function>
 Function Kernel32Function(const char* name) {
-  FARPROC found = GetProcAddress(GetModuleHandleA("kernel32.dll"), name);
+  FARPROC found = GetProcAddress(GetModuleHandleW(L"kernel32.dll"), name);
   return reinterpret_cast<Function>(reinterpret_cast<void (*)()>(found));
 }
 

@@ -9,16 +9,16 @@ namespace movrix {
 
 bool Win32System::StartProgram(const std::string& program, const std::string& arguments,
                                uint32_t wait_milliseconds) {
-  const std::string ansi_program = ToAnsi(program);
-  // CreateProcessA may write into the command line, so it gets its own buffer.
-  std::string command_line = "\"" + ansi_program + "\" " + ToAnsi(arguments);
-  command_line.push_back('\0');
-  STARTUPINFOA startup{};
+  const std::wstring wide_program = Wide(program);
+  // CreateProcessW may write into the command line, so it gets its own buffer.
+  std::wstring command_line = L"\"" + wide_program + L"\" " + Wide(arguments);
+  command_line.push_back(L'\0');
+  STARTUPINFOW startup{};
   startup.cb = sizeof startup;
   PROCESS_INFORMATION started{};
   // The commands are console programs: without a console window of their own, none flashes by
   // for each file, and none waits in front of a run that nobody watches.
-  if (!CreateProcessA(ansi_program.c_str(), command_line.data(), nullptr, nullptr, FALSE,
+  if (!CreateProcessW(wide_program.c_str(), command_line.data(), nullptr, nullptr, FALSE,
                       CREATE_NO_WINDOW, nullptr, nullptr, &startup, &started))
     ThrowLastError();
   const KernelHandle process(started.hProcess);
@@ -29,14 +29,14 @@ bool Win32System::StartProgram(const std::string& program, const std::string& ar
 
 void Win32System::ProcessPendingMessages() {
   MSG message;
-  while (PeekMessageA(&message, nullptr, 0, 0, PM_REMOVE)) {
+  while (PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) {
     if (message.message == WM_QUIT) {
       // The request to end belongs to the main loop: it is put back, not consumed here.
       PostQuitMessage(int(message.wParam));
       return;
     }
     TranslateMessage(&message);
-    DispatchMessageA(&message);
+    DispatchMessageW(&message);
   }
 }
 

@@ -1,5 +1,7 @@
-// The registry through advapi32's ANSI functions. Key handles are the HKEY values themselves: a
-// key handle holds 32 significant bits, in a 64-bit process too, so it fits the 32-bit KeyHandle.
+// The registry through advapi32's Unicode functions: names are UTF-16 there, and value data
+// pass as the very bytes those functions read and write. Key handles are the HKEY values
+// themselves: a key handle holds 32 significant bits, in a 64-bit process too, so it fits the
+// 32-bit KeyHandle.
 #include <windows.h>
 
 #include <algorithm>
@@ -24,7 +26,7 @@ int32_t Win32System::OpenRegKey(KeyHandle root, const std::string& path, uint32_
                                 KeyHandle& result) {
   // A refused open leaves no handle, as the system itself does since Vista.
   HKEY opened = nullptr;
-  LONG status = RegOpenKeyExA(AsHkey(root), ToAnsi(path).c_str(), 0, access, &opened);
+  LONG status = RegOpenKeyExW(AsHkey(root), Wide(path).c_str(), 0, access, &opened);
   result = AsKeyHandle(opened);
   return status;
 }
@@ -33,7 +35,7 @@ int32_t Win32System::CreateRegKey(KeyHandle root, const std::string& path, uint3
                                   KeyHandle& result) {
   HKEY created = nullptr;
   DWORD disposition = 0;
-  LONG status = RegCreateKeyExA(AsHkey(root), ToAnsi(path).c_str(), 0, nullptr,
+  LONG status = RegCreateKeyExW(AsHkey(root), Wide(path).c_str(), 0, nullptr,
                                 REG_OPTION_NON_VOLATILE, access, nullptr, &created, &disposition);
   result = AsKeyHandle(created);
   return status;
@@ -41,16 +43,16 @@ int32_t Win32System::CreateRegKey(KeyHandle root, const std::string& path, uint3
 
 int32_t Win32System::QueryRegValue(KeyHandle key, const std::string& name, uint32_t& type,
                                    std::string* data, uint32_t& size) {
-  std::string ansi_name = ToAnsi(name);
+  const std::wstring wide_name = Wide(name);
   DWORD value_type = 0;
   DWORD byte_count = size;
   LONG status;
   if (!data) {
-    status = RegQueryValueExA(AsHkey(key), ansi_name.c_str(), nullptr, &value_type, nullptr,
+    status = RegQueryValueExW(AsHkey(key), wide_name.c_str(), nullptr, &value_type, nullptr,
                               &byte_count);
   } else {
     std::string buffer(size, '\0');
-    status = RegQueryValueExA(AsHkey(key), ansi_name.c_str(), nullptr, &value_type,
+    status = RegQueryValueExW(AsHkey(key), wide_name.c_str(), nullptr, &value_type,
                               reinterpret_cast<BYTE*>(buffer.data()), &byte_count);
     if (status == ERROR_SUCCESS) {
       buffer.resize(std::min<DWORD>(byte_count, size));
@@ -64,8 +66,12 @@ int32_t Win32System::QueryRegValue(KeyHandle key, const std::string& name, uint3
 
 int32_t Win32System::SetRegValue(KeyHandle key, const std::string& name, uint32_t type,
                                  const std::string& data, uint32_t size) {
-  return RegSetValueExA(AsHkey(key), ToAnsi(name).c_str(), 0, type,
-                        reinterpret_cast<const BYTE*>(data.data()), size);
+  // For a text type, the system takes a null character just past `size` for a terminator the
+  // caller forgot to count, and stores it too. A non-null one there keeps the data as given:
+  // a value put back without its terminator, or with an odd byte count, stays so.
+  const std::string exact = data.substr(0, size) + "\xFF\xFF";
+  return RegSetValueExW(AsHkey(key), Wide(name).c_str(), 0, type,
+                        reinterpret_cast<const BYTE*>(exact.data()), size);
 }
 
 int32_t Win32System::CloseRegKey(KeyHandle key) {
@@ -73,17 +79,17 @@ int32_t Win32System::CloseRegKey(KeyHandle key) {
 }
 
 int32_t Win32System::DeleteRegValue(KeyHandle key, const std::string& name) {
-  return RegDeleteValueA(AsHkey(key), ToAnsi(name).c_str());
+  return RegDeleteValueW(AsHkey(key), Wide(name).c_str());
 }
 
 int32_t Win32System::DeleteRegKey(KeyHandle root, const std::string& path, uint32_t access) {
-  return RegDeleteKeyExA(AsHkey(root), ToAnsi(path).c_str(),
+  return RegDeleteKeyExW(AsHkey(root), Wide(path).c_str(),
                          access & (KEY_WOW64_64KEY | KEY_WOW64_32KEY), 0);
 }
 
 int32_t Win32System::CountRegKeyContents(KeyHandle key, uint32_t& subkeys, uint32_t& values) {
   DWORD subkey_count = 0, value_count = 0;
-  LONG status = RegQueryInfoKeyA(AsHkey(key), nullptr, nullptr, nullptr, &subkey_count, nullptr,
+  LONG status = RegQueryInfoKeyW(AsHkey(key), nullptr, nullptr, nullptr, &subkey_count, nullptr,
                                  nullptr, &value_count, nullptr, nullptr, nullptr, nullptr);
   subkeys = subkey_count;
   values = value_count;

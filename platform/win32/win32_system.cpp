@@ -8,46 +8,31 @@
 #include <shlobj.h>
 #include <tlhelp32.h>
 
-#include <cctype>
 #include <cstdio>
+#include <cwctype>
+
+#include "platform/utf16.h"
 
 namespace movrix {
 namespace {
 
-std::wstring Widen(const std::string& text, UINT code_page) {
-  int length = MultiByteToWideChar(code_page, 0, text.data(), int(text.size()), nullptr, 0);
-  std::wstring wide(length, L'\0');
-  MultiByteToWideChar(code_page, 0, text.data(), int(text.size()), wide.data(), length);
-  return wide;
-}
-
-std::string Narrow(const std::wstring& wide, UINT code_page) {
-  int length = WideCharToMultiByte(code_page, 0, wide.data(), int(wide.size()), nullptr, 0, nullptr,
-                                   nullptr);
-  std::string text(length, '\0');
-  WideCharToMultiByte(code_page, 0, wide.data(), int(wide.size()), text.data(), length, nullptr,
-                      nullptr);
-  return text;
-}
-
 class ToolhelpSnapshot : public ProcessSnapshot {
  public:
-  ToolhelpSnapshot(HANDLE snapshot, Win32System& system) : snapshot_(snapshot), system_(system) {}
-  bool First(ProcessEntry& entry) override { return Fetch(Process32First, entry); }
-  bool Next(ProcessEntry& entry) override { return Fetch(Process32Next, entry); }
+  explicit ToolhelpSnapshot(HANDLE snapshot) : snapshot_(snapshot) {}
+  bool First(ProcessEntry& entry) override { return Fetch(Process32FirstW, entry); }
+  bool Next(ProcessEntry& entry) override { return Fetch(Process32NextW, entry); }
 
  private:
-  bool Fetch(BOOL(WINAPI* fetch)(HANDLE, PROCESSENTRY32*), ProcessEntry& entry) {
-    PROCESSENTRY32 record{};
-    record.dwSize = sizeof record;  // 296 in the ANSI form
+  bool Fetch(BOOL(WINAPI* fetch)(HANDLE, PROCESSENTRY32W*), ProcessEntry& entry) {
+    PROCESSENTRY32W record{};
+    record.dwSize = sizeof record;
     if (!fetch(snapshot_.get(), &record)) return false;
     entry.id = int32_t(record.th32ProcessID);
-    entry.exe_name = system_.FromAnsi(record.szExeFile);
+    entry.exe_name = Utf8(record.szExeFile);
     return true;
   }
 
   KernelHandle snapshot_;
-  Win32System& system_;
 };
 
 class EndableProcess : public ProcessHandle {
@@ -71,7 +56,7 @@ class EndableProcess : public ProcessHandle {
     DWORD owner = 0;
     GetWindowThreadProcessId(window, &owner);
     if (owner == DWORD(process_id) && IsWindowVisible(window) && !GetWindow(window, GW_OWNER))
-      PostMessageA(window, WM_CLOSE, 0, 0);
+      PostMessageW(window, WM_CLOSE, 0, 0);
     return TRUE;
   }
 
@@ -89,17 +74,27 @@ class NamedMutexLock : public HeldLock {
 
 }  // namespace
 
+std::wstring Wide(const std::string& text) {
+  const std::u16string wide = Utf16FromUtf8(text);
+  return std::wstring(wide.begin(), wide.end());
+}
+
+std::string Utf8(const std::wstring& wide) {
+  return Utf8FromUtf16(std::u16string(wide.begin(), wide.end()));
+}
+
 std::string DescribeError(unsigned long code) {
-  char* buffer = nullptr;
-  DWORD length = FormatMessageA(
+  wchar_t* buffer = nullptr;
+  DWORD length = FormatMessageW(
       FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
-      nullptr, code, 0, reinterpret_cast<char*>(&buffer), 0, nullptr);
-  std::string description = length ? std::string(buffer, length) : "Erreur " + std::to_string(code);
+      nullptr, code, 0, reinterpret_cast<wchar_t*>(&buffer), 0, nullptr);
+  std::string description =
+      length ? Utf8(std::wstring(buffer, length)) : "Erreur " + std::to_string(code);
   LocalFree(buffer);
   while (!description.empty() &&
          (description.back() == '\n' || description.back() == '\r' || description.back() == ' '))
     description.pop_back();
-  return Narrow(Widen(description, CP_ACP), CP_UTF8);
+  return description;
 }
 
 void ThrowLastError() {
@@ -108,22 +103,22 @@ void ThrowLastError() {
 }
 
 std::string Win32System::GetEnv(const std::string& name) {
-  std::string ansi_name = ToAnsi(name);
-  DWORD size = GetEnvironmentVariableA(ansi_name.c_str(), nullptr, 0);
+  const std::wstring wide_name = Wide(name);
+  DWORD size = GetEnvironmentVariableW(wide_name.c_str(), nullptr, 0);
   if (size == 0) return "";
-  std::string value(size, '\0');
-  value.resize(GetEnvironmentVariableA(ansi_name.c_str(), value.data(), size));
-  return FromAnsi(value);
+  std::wstring value(size, L'\0');
+  value.resize(GetEnvironmentVariableW(wide_name.c_str(), value.data(), size));
+  return Utf8(value);
 }
 
 std::string Win32System::ExpandEnvironment(const std::string& text) {
-  const std::wstring wide = Widen(text, CP_UTF8);
+  const std::wstring wide = Wide(text);
   // The size asked for counts the final null; a variable may change between the two calls.
   std::wstring expanded(ExpandEnvironmentStringsW(wide.c_str(), nullptr, 0), L'\0');
   const DWORD length = ExpandEnvironmentStringsW(wide.c_str(), expanded.data(), expanded.size());
   if (length == 0 || length > expanded.size()) ThrowLastError();
   expanded.resize(length - 1);
-  return Narrow(expanded, CP_UTF8);
+  return Utf8(expanded);
 }
 
 std::string Win32System::OwnLocalAppDataFolder() {
@@ -131,7 +126,7 @@ std::string Win32System::OwnLocalAppDataFolder() {
   const HRESULT result =
       SHGetFolderPathW(nullptr, CSIDL_LOCAL_APPDATA, nullptr, SHGFP_TYPE_CURRENT, folder);
   if (FAILED(result)) throw SystemError(DescribeError(HRESULT_CODE(result)), HRESULT_CODE(result));
-  return Narrow(folder, CP_UTF8);
+  return Utf8(folder);
 }
 
 uint16_t Win32System::SystemDefaultLangId() {
@@ -141,7 +136,7 @@ uint16_t Win32System::SystemDefaultLangId() {
 void RestrictLibrarySearchToSystemFolder() {
   // Older systems without the update that brings SetDefaultDllDirectories at least lose the
   // current folder from the search.
-  SetDllDirectoryA("");
+  SetDllDirectoryW(L"");
   using SetDefaultDllDirectoriesFunction = BOOL(WINAPI*)(DWORD);
   auto restrict_search =
       Kernel32Function<SetDefaultDllDirectoriesFunction>("SetDefaultDllDirectories");
@@ -152,7 +147,7 @@ bool Win32System::IsNTAdmin() {
   // advpack has no import library in the toolchain; the function is looked up where it lives,
   // by its full path: a copy beside the program must never be the one that runs.
   using IsNTAdminFunction = BOOL(WINAPI*)(DWORD, DWORD*);
-  HMODULE advpack = LoadLibraryA(ToAnsi(SystemFolder() + "\\advpack.dll").c_str());
+  HMODULE advpack = LoadLibraryW(Wide(SystemFolder() + "\\advpack.dll").c_str());
   if (!advpack) ThrowLastError();
   auto is_admin = reinterpret_cast<IsNTAdminFunction>(
       reinterpret_cast<void (*)()>(GetProcAddress(advpack, "IsNTAdmin")));
@@ -161,22 +156,26 @@ bool Win32System::IsNTAdmin() {
 }
 
 std::string Win32System::ExecutablePath() {
-  char path[MAX_PATH + 1] = {};
-  GetModuleFileNameA(nullptr, path, MAX_PATH);
-  return FromAnsi(path);
+  // The path grows past MAX_PATH under a long folder name; the buffer grows until it holds it.
+  std::wstring path(MAX_PATH, L'\0');
+  DWORD length = 0;
+  while ((length = GetModuleFileNameW(nullptr, path.data(), DWORD(path.size()))) == path.size())
+    path.resize(path.size() * 2);
+  path.resize(length);
+  return Utf8(path);
 }
 
 std::string Win32System::FileDateShortText(const std::string& path) {
   WIN32_FILE_ATTRIBUTE_DATA data;
-  if (!GetFileAttributesExA(ToAnsi(path).c_str(), GetFileExInfoStandard, &data)) ThrowLastError();
+  if (!GetFileAttributesExW(Wide(path).c_str(), GetFileExInfoStandard, &data)) ThrowLastError();
   FILETIME local;
   SYSTEMTIME date;
   FileTimeToLocalFileTime(&data.ftLastWriteTime, &local);
   FileTimeToSystemTime(&local, &date);
-  char text[80] = {};
-  if (!GetDateFormatA(LOCALE_USER_DEFAULT, DATE_SHORTDATE, &date, nullptr, text, sizeof text))
+  wchar_t text[80] = {};
+  if (!GetDateFormatW(LOCALE_USER_DEFAULT, DATE_SHORTDATE, &date, nullptr, text, ARRAYSIZE(text)))
     ThrowLastError();
-  return FromAnsi(text);
+  return Utf8(text);
 }
 
 std::string Win32System::LocalTimeText() {
@@ -190,33 +189,32 @@ std::string Win32System::LocalTimeText() {
 
 void Win32System::SetCurrentDrive(const std::string& drive_root) {
   // The drive's own current folder is kept by the system in the variable "=X:".
-  std::string drive = ToAnsi(drive_root.substr(0, 2));
-  char folder[MAX_PATH + 1] = {};
-  std::string target = GetEnvironmentVariableA(("=" + drive).c_str(), folder, MAX_PATH)
-                           ? std::string(folder)
-                           : drive + "\\";
-  if (!SetCurrentDirectoryA(target.c_str())) ThrowLastError();
+  const std::wstring drive = Wide(drive_root.substr(0, 2));
+  wchar_t folder[MAX_PATH + 1] = {};
+  const std::wstring target = GetEnvironmentVariableW((L"=" + drive).c_str(), folder, MAX_PATH)
+                                  ? std::wstring(folder)
+                                  : drive + L"\\";
+  if (!SetCurrentDirectoryW(target.c_str())) ThrowLastError();
 }
 
 void Win32System::SetCurrentFolderOfDrive(const std::string& folder) {
-  std::string ansi = ToAnsi(folder);
-  char current[MAX_PATH + 1] = {};
-  GetCurrentDirectoryA(MAX_PATH, current);
-  if (std::toupper(static_cast<unsigned char>(current[0])) ==
-      std::toupper(static_cast<unsigned char>(ansi[0]))) {
-    if (!SetCurrentDirectoryA(ansi.c_str())) ThrowLastError();
+  std::wstring wide = Wide(folder);
+  wchar_t current[MAX_PATH + 1] = {};
+  GetCurrentDirectoryW(MAX_PATH, current);
+  if (std::towupper(current[0]) == std::towupper(wide[0])) {
+    if (!SetCurrentDirectoryW(wide.c_str())) ThrowLastError();
     return;
   }
   // Another drive: only that drive's current folder changes.
-  DWORD attributes = GetFileAttributesA(ansi.c_str());
+  DWORD attributes = GetFileAttributesW(wide.c_str());
   if (attributes == INVALID_FILE_ATTRIBUTES) ThrowLastError();
-  if (ansi.size() > 3 && ansi.back() == '\\') ansi.pop_back();
-  std::string variable = "=" + ansi.substr(0, 2);
-  SetEnvironmentVariableA(variable.c_str(), ansi.c_str());
+  if (wide.size() > 3 && wide.back() == L'\\') wide.pop_back();
+  const std::wstring variable = L"=" + wide.substr(0, 2);
+  SetEnvironmentVariableW(variable.c_str(), wide.c_str());
 }
 
 std::unique_ptr<HeldLock> Win32System::TakeNamedLock(const std::string& name) {
-  HANDLE mutex = CreateMutexA(nullptr, FALSE, ToAnsi(name).c_str());
+  HANDLE mutex = CreateMutexW(nullptr, FALSE, Wide(name).c_str());
   // The mutex exists already when another process holds the lock; this handle then only shares
   // it, and is closed at once. Another owner's mutex that this process may not open, or another
   // kind of object of that name, leaves no handle at all.
@@ -229,7 +227,7 @@ std::unique_ptr<HeldLock> Win32System::TakeNamedLock(const std::string& name) {
 std::unique_ptr<ProcessSnapshot> Win32System::SnapshotProcesses() {
   HANDLE snapshot = CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0);
   if (snapshot == INVALID_HANDLE_VALUE) return nullptr;
-  return std::make_unique<ToolhelpSnapshot>(snapshot, *this);
+  return std::make_unique<ToolhelpSnapshot>(snapshot);
 }
 
 std::unique_ptr<ProcessHandle> Win32System::OpenProcessToEnd(int32_t id) {
@@ -243,14 +241,6 @@ std::unique_ptr<ProcessHandle> Win32System::OpenProcessToEnd(int32_t id) {
 
 std::string Win32System::ErrorText(uint32_t code) {
   return DescribeError(code);
-}
-
-std::string Win32System::ToAnsi(const std::string& text) {
-  return Narrow(Widen(text, CP_UTF8), CP_ACP);
-}
-
-std::string Win32System::FromAnsi(const std::string& bytes) {
-  return Narrow(Widen(bytes, CP_ACP), CP_UTF8);
 }
 
 Answer Win32System::ShowMessage(const std::string& text, const std::string& title, Buttons buttons,
@@ -269,14 +259,14 @@ Answer Win32System::ShowMessage(const std::string& text, const std::string& titl
     case Icon::kNone:
       break;
   }
-  int answer = MessageBoxA(nullptr, ToAnsi(text).c_str(), ToAnsi(title).c_str(), style);
+  int answer = MessageBoxW(nullptr, Wide(text).c_str(), Wide(title).c_str(), style);
   return answer == IDYES ? Answer::kYes : answer == IDNO ? Answer::kNo : Answer::kOk;
 }
 
 bool Win32System::WindowStationVisible() {
   USEROBJECTFLAGS flags{};
   DWORD needed = 0;
-  if (!GetUserObjectInformationA(GetProcessWindowStation(), UOI_FLAGS, &flags, sizeof flags,
+  if (!GetUserObjectInformationW(GetProcessWindowStation(), UOI_FLAGS, &flags, sizeof flags,
                                  &needed))
     return true;
   return (flags.dwFlags & WSF_VISIBLE) != 0;

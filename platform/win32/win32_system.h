@@ -1,6 +1,9 @@
-// The real system: every service calls the ANSI ("A") Win32 function named in its comment and
-// converts texts between UTF-8 and the ANSI code page at this boundary.
+// The real system: every service calls the Unicode ("W") Win32 function named in its comment and
+// converts texts between UTF-8 and UTF-16 at this boundary, so that no name or value passes
+// through the system's code page.
 #pragma once
+
+#include <string>
 
 #include "platform/system.h"
 
@@ -63,8 +66,6 @@ class Win32System : public System {
   std::unique_ptr<ProcessHandle> OpenProcessToEnd(int32_t id) override;
 
   std::string ErrorText(uint32_t code) override;
-  std::string ToAnsi(const std::string& text) override;
-  std::string FromAnsi(const std::string& bytes) override;
 
   Answer ShowMessage(const std::string& text, const std::string& title, Buttons buttons,
                      Icon icon) override;
@@ -73,6 +74,9 @@ class Win32System : public System {
   bool WindowStationVisible() override;
 };
 
+// A UTF-8 text as the system's UTF-16, and back.
+std::wstring Wide(const std::string& text);
+std::string Utf8(const std::wstring& wide);
 // The system's description of an error code, in the system's language, as UTF-8.
 std::string DescribeError(unsigned long code);
 // Throws SystemError for the calling thread's last error.

@@ -9,7 +9,7 @@
 namespace movrix {
 namespace {
 
-constexpr char kWindowClass[] = "MovrixFrmCopy";
+constexpr wchar_t kWindowClass[] = L"MovrixFrmCopy";
 constexpr int kTwipsPerInch = 1440;
 
 // Converts twips to pixels at the screen's real resolution.
@@ -47,13 +47,13 @@ COLORREF Resolve(const Color& color, COLORREF fallback) {
 class Picture {
  public:
   explicit Picture(const char* resource_name)
-      : bitmap_(LoadImageA(GetModuleHandleA(nullptr), resource_name, IMAGE_BITMAP, 0, 0,
-                           LR_CREATEDIBSECTION)) {}
+      : bitmap_(LoadImageW(GetModuleHandleW(nullptr), Wide(resource_name).c_str(), IMAGE_BITMAP, 0,
+                           0, LR_CREATEDIBSECTION)) {}
 
   void Draw(HDC dc, const RECT& box) const {
     if (!bitmap_.valid()) return;
     BITMAP size;
-    GetObjectA(bitmap_.get(), sizeof size, &size);
+    GetObjectW(bitmap_.get(), sizeof size, &size);
     HDC source = CreateCompatibleDC(dc);
     HGDIOBJ previous = SelectObject(source, bitmap_.get());
     GdiTransparentBlt(dc, box.left, box.top, box.right - box.left, box.bottom - box.top, source, 0,
@@ -69,8 +69,7 @@ class Picture {
 // Everything the window holds while it is shown; released when it is closed.
 class FormWindow {
  public:
-  FormWindow(const FormContent& form, Win32System& system)
-      : form_(form), system_(system), scale_(ScreenScale()) {}
+  explicit FormWindow(const FormContent& form) : form_(form), scale_(ScreenScale()) {}
   ~FormWindow() {
     for (HFONT font : fonts_) DeleteObject(font);
     for (HBRUSH brush : brushes_) DeleteObject(brush);
@@ -88,10 +87,10 @@ class FormWindow {
     UpdateWindow(window_);
     FocusFirstTabStop();
     MSG message;
-    while (GetMessageA(&message, nullptr, 0, 0) > 0) {
-      if (IsDialogMessageA(window_, &message)) continue;
+    while (GetMessageW(&message, nullptr, 0, 0) > 0) {
+      if (IsDialogMessageW(window_, &message)) continue;
       TranslateMessage(&message);
-      DispatchMessageA(&message);
+      DispatchMessageW(&message);
     }
   }
 
@@ -99,15 +98,15 @@ class FormWindow {
   static LRESULT CALLBACK Procedure(HWND window, UINT message, WPARAM wparam, LPARAM lparam) {
     if (message == WM_NCCREATE) {
       auto* self =
-          static_cast<FormWindow*>(reinterpret_cast<CREATESTRUCTA*>(lparam)->lpCreateParams);
-      SetWindowLongPtrA(window, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(self));
+          static_cast<FormWindow*>(reinterpret_cast<CREATESTRUCTW*>(lparam)->lpCreateParams);
+      SetWindowLongPtrW(window, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(self));
     }
-    auto* self = reinterpret_cast<FormWindow*>(GetWindowLongPtrA(window, GWLP_USERDATA));
+    auto* self = reinterpret_cast<FormWindow*>(GetWindowLongPtrW(window, GWLP_USERDATA));
     if (self) {
       LRESULT result = 0;
       if (self->Handle(message, wparam, lparam, result)) return result;
     }
-    return DefWindowProcA(window, message, wparam, lparam);
+    return DefWindowProcW(window, message, wparam, lparam);
   }
 
   bool Handle(UINT message, WPARAM wparam, LPARAM lparam, LRESULT& result) {
@@ -146,13 +145,13 @@ class FormWindow {
   const FormLayout& Layout() const { return *form_.layout; }
 
   void RegisterWindowClass() {
-    WNDCLASSA window_class{};
+    WNDCLASSW window_class{};
     window_class.lpfnWndProc = Procedure;
-    window_class.hInstance = GetModuleHandleA(nullptr);
-    window_class.hCursor = LoadCursorA(nullptr, reinterpret_cast<LPCSTR>(IDC_ARROW));
+    window_class.hInstance = GetModuleHandleW(nullptr);
+    window_class.hCursor = LoadCursorW(nullptr, IDC_ARROW);
     window_class.hbrBackground = GetSysColorBrush(COLOR_BTNFACE);
     window_class.lpszClassName = kWindowClass;
-    RegisterClassA(&window_class);
+    RegisterClassW(&window_class);
   }
 
   // A fixed dialog frame, sized so that its client area is the layout's, centred on the screen.
@@ -165,15 +164,14 @@ class FormWindow {
     int height = frame.bottom - frame.top;
     int left = (GetSystemMetrics(SM_CXSCREEN) - width) / 2;
     int top = (GetSystemMetrics(SM_CYSCREEN) - height) / 2;
-    window_ =
-        CreateWindowExA(ex_style, kWindowClass, system_.ToAnsi(form_.caption).c_str(), style, left,
-                        top, width, height, nullptr, nullptr, GetModuleHandleA(nullptr), this);
+    window_ = CreateWindowExW(ex_style, kWindowClass, Wide(form_.caption).c_str(), style, left, top,
+                              width, height, nullptr, nullptr, GetModuleHandleW(nullptr), this);
     if (!window_) return false;
-    icon_ = static_cast<HICON>(LoadImageA(GetModuleHandleA(nullptr),
-                                          MAKEINTRESOURCEA(Layout().icon_resource), IMAGE_ICON, 32,
+    icon_ = static_cast<HICON>(LoadImageW(GetModuleHandleW(nullptr),
+                                          MAKEINTRESOURCEW(Layout().icon_resource), IMAGE_ICON, 32,
                                           32, LR_DEFAULTCOLOR));
-    SendMessageA(window_, WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(icon_));
-    SendMessageA(window_, WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(icon_));
+    SendMessageW(window_, WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(icon_));
+    SendMessageW(window_, WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(icon_));
     return true;
   }
 
@@ -197,20 +195,20 @@ class FormWindow {
 
   HWND CreateControl(int index) {
     const ControlSpec& spec = Layout().controls[index];
-    const char* window_class = "STATIC";
+    const wchar_t* window_class = L"STATIC";
     DWORD style = WS_CHILD | WS_VISIBLE;
     DWORD ex_style = 0;
     switch (spec.kind) {
       case ControlKind::kFrame:
-        window_class = "BUTTON";
+        window_class = L"BUTTON";
         style |= BS_GROUPBOX;
         break;
       case ControlKind::kButton:
-        window_class = "BUTTON";
+        window_class = L"BUTTON";
         style |= BS_PUSHBUTTON;
         break;
       case ControlKind::kTextBox:
-        window_class = "EDIT";
+        window_class = L"EDIT";
         style |= ES_LEFT | ES_READONLY;
         style |= (spec.flags & kMultiLine) ? ES_MULTILINE : ES_AUTOHSCROLL;
         if (spec.flags & kBothScrollBars)
@@ -232,13 +230,13 @@ class FormWindow {
     HFONT font = CreateControlFont(spec.font);
     POINT origin = Origin(index);
     SIZE size{scale_.X(spec.width), scale_.Y(spec.height)};
-    std::string text = spec.kind == ControlKind::kImage ? "" : system_.ToAnsi(form_.texts[index]);
+    std::wstring text = spec.kind == ControlKind::kImage ? L"" : Wide(form_.texts[index]);
     if (spec.flags & kAutoSize) size = TextSize(font, text);
-    HWND control = CreateWindowExA(
+    HWND control = CreateWindowExW(
         ex_style, window_class, text.c_str(), style, origin.x, origin.y, size.cx, size.cy, window_,
-        HMENU(INT_PTR(kFirstControlId + index)), GetModuleHandleA(nullptr), nullptr);
-    SendMessageA(control, WM_SETFONT, reinterpret_cast<WPARAM>(font), FALSE);
-    if (spec.kind == ControlKind::kTextBox) SendMessageA(control, EM_SETLIMITTEXT, 0, 0);
+        HMENU(INT_PTR(kFirstControlId + index)), GetModuleHandleW(nullptr), nullptr);
+    SendMessageW(control, WM_SETFONT, reinterpret_cast<WPARAM>(font), FALSE);
+    if (spec.kind == ControlKind::kTextBox) SendMessageW(control, EM_SETLIMITTEXT, 0, 0);
     if (spec.kind == ControlKind::kTextBox && (spec.flags & kMultiLine)) LeaveDialogKeys(control);
     return control;
   }
@@ -246,32 +244,32 @@ class FormWindow {
   // A multi-line text box asks for every key, so Tab, Enter and Esc would never reach the
   // window's keyboard handling; a read-only box has no use for them.
   static void LeaveDialogKeys(HWND text_box) {
-    SetWindowLongPtrA(text_box, GWLP_USERDATA, GetWindowLongPtrA(text_box, GWLP_WNDPROC));
-    SetWindowLongPtrA(text_box, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(TextBoxProcedure));
+    SetWindowLongPtrW(text_box, GWLP_USERDATA, GetWindowLongPtrW(text_box, GWLP_WNDPROC));
+    SetWindowLongPtrW(text_box, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(TextBoxProcedure));
   }
 
   static LRESULT CALLBACK TextBoxProcedure(HWND text_box, UINT message, WPARAM wparam,
                                            LPARAM lparam) {
-    auto original = reinterpret_cast<WNDPROC>(GetWindowLongPtrA(text_box, GWLP_USERDATA));
-    LRESULT result = CallWindowProcA(original, text_box, message, wparam, lparam);
+    auto original = reinterpret_cast<WNDPROC>(GetWindowLongPtrW(text_box, GWLP_USERDATA));
+    LRESULT result = CallWindowProcW(original, text_box, message, wparam, lparam);
     if (message == WM_GETDLGCODE) result &= ~(DLGC_WANTALLKEYS | DLGC_WANTTAB | DLGC_WANTMESSAGE);
     return result;
   }
 
   HFONT CreateControlFont(const Font& font) {
-    HFONT handle = CreateFontA(-MulDiv(font.centipoints, scale_.dpi_y, 7200), 0, 0, 0,
-                               font.bold ? FW_BOLD : FW_NORMAL, FALSE, FALSE, FALSE,
-                               DEFAULT_CHARSET, OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS,
-                               DEFAULT_QUALITY, DEFAULT_PITCH | FF_DONTCARE, font.face);
+    HFONT handle = CreateFontW(
+        -MulDiv(font.centipoints, scale_.dpi_y, 7200), 0, 0, 0, font.bold ? FW_BOLD : FW_NORMAL,
+        FALSE, FALSE, FALSE, DEFAULT_CHARSET, OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS,
+        DEFAULT_QUALITY, DEFAULT_PITCH | FF_DONTCARE, Wide(font.face).c_str());
     fonts_.push_back(handle);
     return handle;
   }
 
-  SIZE TextSize(HFONT font, const std::string& text) const {
+  SIZE TextSize(HFONT font, const std::wstring& text) const {
     HDC dc = GetDC(window_);
     HGDIOBJ previous = SelectObject(dc, font);
     SIZE size{0, 0};
-    GetTextExtentPoint32A(dc, text.c_str(), int(text.size()), &size);
+    GetTextExtentPoint32W(dc, text.c_str(), int(text.size()), &size);
     SelectObject(dc, previous);
     ReleaseDC(window_, dc);
     return size;
@@ -310,7 +308,6 @@ class FormWindow {
   }
 
   const FormContent& form_;
-  Win32System& system_;
   Scale scale_;
   HWND window_ = nullptr;
   HICON icon_ = nullptr;
@@ -324,7 +321,7 @@ class FormWindow {
 }  // namespace
 
 void Win32System::RunWindow(const FormContent& form) {
-  FormWindow(form, *this).Run();
+  FormWindow(form).Run();
 }
 
 }  // namespace movrix

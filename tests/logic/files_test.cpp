@@ -91,13 +91,16 @@ class CopyFolderTest : public LogicTest {
 };
 
 TEST_F(CopyFolderTest, NestedFoldersLandUnderTheDestinationWithTwoLogLinesPerFile) {
-  Write(At("Source\\a\\b\\deep é.dll"), "deep");
+  // Names from several scripts, one character beyond the Basic Multilingual Plane among them.
+  const std::string deep = "a\\Папка 邮件 ✉\\Łódź 日本 😀.dll";
+  Write(At("Source\\" + deep), "deep");
   Write(At("Source\\top.exe"), "top");
   EXPECT_TRUE(CopySource());
-  EXPECT_EQ(Read(At("Dest\\a\\b\\deep é.dll")), "deep");
+  EXPECT_EQ(Read(At("Dest\\" + deep)), "deep");
   EXPECT_EQ(Read(At("Dest\\top.exe")), "top");
-  EXPECT_EQ(copy_.CopyLog.size(), (LogOf("a\\b\\deep é.dll") + LogOf("top.exe")).size());
-  EXPECT_NE(copy_.CopyLog.find(LogOf("a\\b\\deep é.dll")), std::string::npos) << copy_.CopyLog;
+  EXPECT_EQ(copy_.CopyLog.size(), (LogOf(deep) + LogOf("top.exe")).size());
+  EXPECT_NE(copy_.CopyLog.find(LogOf(deep)), std::string::npos) << copy_.CopyLog;
+  EXPECT_EQ(SortedFailures(outcome_), "");
   EXPECT_EQ(system_.commands.size(), 0u) << "new destinations have no rights to take over";
   EXPECT_EQ(system_.BoxLines(), "");
 }
@@ -128,8 +131,7 @@ TEST_F(CopyFolderTest, DotNamesAndDotlessNamesAreSkippedAndTheWalkGoesOn) {
   EXPECT_EQ(SortedFailures(outcome_), "");
 }
 
-TEST_F(CopyFolderTest, UnreadableNamesFoldersAndLinksAreFailuresAndTheWalkGoesOn) {
-  Write(At("Source\\丁.dll"), "outside the code page");
+TEST_F(CopyFolderTest, UnreadableFoldersAndLinksAreFailuresAndTheWalkGoesOn) {
   Write(At("Source\\sub\\x.dll"), "x");
   Write(At("Source\\cut\\a.dll"), "a");
   Write(At("Source\\cut\\b.dll"), "b");
@@ -139,12 +141,8 @@ TEST_F(CopyFolderTest, UnreadableNamesFoldersAndLinksAreFailuresAndTheWalkGoesOn
   system_.Fail("FindNext", "cut");
   system_.links = {"linked"};
   EXPECT_TRUE(CopySource());
-  EXPECT_NE(copy_.CopyLog.find(LogOf("?.dll")), std::string::npos) << copy_.CopyLog;
   EXPECT_EQ(SortedFailures(outcome_),
-            At("Dest\\?.dll") +
-                " n'a pas été copié: son nom a des caractères que la page de code "
-                "du système ne sait pas écrire\n" +
-                At("Source\\linked") +
+            At("Source\\linked") +
                 " n'a été ni suivi ni copié: c'est un lien (jonction ou lien symbolique) vers un "
                 "autre emplacement\n"
                 "le dossier " +
@@ -152,7 +150,6 @@ TEST_F(CopyFolderTest, UnreadableNamesFoldersAndLinksAreFailuresAndTheWalkGoesOn
                 "\nle dossier " + At("Source\\sub\\") +
                 " n'a pas pu être lu en entier: " + DescribeError(5) + "\n");
   EXPECT_EQ(Read(At("Dest\\ok.dll")), "ok");
-  EXPECT_EQ(Read(At("Dest\\丁.dll")), "<missing>");
   EXPECT_EQ(Read(At("Dest\\linked\\secret.dll")), "<missing>");
 }
 

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <filesystem>
 #include <fstream>
 #include <sstream>
 
@@ -38,6 +39,38 @@ std::string Stored(HKEY root, const std::string& key, const std::string& name, R
                                  nullptr, &type, reinterpret_cast<BYTE*>(data.data()), &size);
   RegCloseKey(opened);
   return status ? "<no value>" : std::to_string(type) + ":" + data.substr(0, size);
+}
+
+// UTF-8 to UTF-16 by the C++ runtime, not by the program under test.
+std::wstring Wide(const std::string& text) {
+  return std::filesystem::u8path(text).wstring();
+}
+
+std::string Utf16Bytes(const std::string& text) {
+  std::string bytes;
+  for (wchar_t unit : Wide(text)) bytes += {char(unit & 0xFF), char(unit >> 8)};
+  return bytes;
+}
+
+std::string StoredBytes(HKEY root, const std::string& key, const std::string& name) {
+  HKEY opened;
+  if (RegOpenKeyExW(root, Wide(key).c_str(), 0, KEY_READ, &opened)) return "<no key>";
+  DWORD type = 0, size = 4096;
+  std::string data(size, '\0');
+  // RegQueryValueExW, not RegGetValueW, which would add a missing terminator.
+  LONG status = RegQueryValueExW(opened, Wide(name).c_str(), nullptr, &type,
+                                 reinterpret_cast<BYTE*>(data.data()), &size);
+  RegCloseKey(opened);
+  return status ? "<no value>" : std::to_string(type) + ":" + data.substr(0, size);
+}
+
+void PutBytes(HKEY root, const std::string& key, const std::string& name, DWORD type,
+              const std::string& bytes) {
+  // Non-null bytes past the data, or the system would count a terminator there as forgotten.
+  const std::string padded = bytes + "\xFF\xFF";
+  EXPECT_EQ(RegSetKeyValueW(root, Wide(key).c_str(), Wide(name).c_str(), type, padded.data(),
+                            DWORD(bytes.size())),
+            0);
 }
 
 std::vector<Listed> ReadListing() {

@@ -19,6 +19,17 @@ std::string Stored(HKEY root, const std::string& key, const std::string& name,
 void Put(HKEY root, const std::string& key, const std::string& name, const std::string& text,
          DWORD type = REG_SZ);
 
+// A UTF-8 text as UTF-16LE bytes, converted by the C++ runtime rather than by the program.
+std::string Utf16Bytes(const std::string& text);
+
+// A value's type and data exactly as the Unicode functions read them: "<type>:<bytes>",
+// "<no key>" or "<no value>". Key and name are UTF-8.
+std::string StoredBytes(HKEY root, const std::string& key, const std::string& name);
+
+// Writes `bytes` as they are as the value `name` of `key`, creating the key.
+void PutBytes(HKEY root, const std::string& key, const std::string& name, DWORD type,
+              const std::string& bytes);
+
 // One value of the listing.
 struct Listed {
   int line;

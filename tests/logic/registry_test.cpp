@@ -3,6 +3,7 @@
 #include <windows.h>
 
 #include <cstdio>
+#include <tuple>
 
 #include "app/win_ver.h"
 #include "registry/get_key_value.h"
@@ -161,6 +162,48 @@ TEST_F(RegistryTest, ThePriorStateIsRecordedOnceAndPutBackWithTypeAndData) {
   EXPECT_EQ(Stored(HKEY_CURRENT_USER, made + "\\Deep", ""), "<no key>");
   EXPECT_EQ(Stored(HKEY_CURRENT_USER, kept + "\\Empty", ""), "<no key>");
   EXPECT_EQ(Stored(HKEY_CURRENT_USER, made, "Foreign"), "1:x" + std::string(1, '\0'));
+}
+
+TEST_F(RegistryTest, EveryTypeComesBackByteForByteThroughTheMachinesRecordAndTheUsers) {
+  // Keys, names and texts from several scripts, one character beyond the Basic Multilingual Plane.
+  const std::string keys[] = {Key() + "\\mailto", Key() + "\\Łódź 日本 😀"};
+  const std::string nul2(2, '\0');
+  const std::string text = Utf16Bytes("Messagerie Łódź ✉ 日本 😀");
+  const std::tuple<std::string, DWORD, std::string> values[] = {
+      {"", REG_SZ, text + nul2},
+      {"Courrier Почта 邮件 ✉", REG_SZ, Utf16Bytes("Courrier Почта 邮件 ✉") + nul2},
+      {"sans zéro final", REG_SZ, text},
+      {"octet impair", REG_SZ, text + '\0'},
+      {"chemin", REG_EXPAND_SZ, Utf16Bytes("%ProgramFiles%\\Ελληνικά") + nul2},
+      {"plusieurs", REG_MULTI_SZ, Utf16Bytes("un") + nul2 + text + nul2 + nul2},
+      {"binaire", REG_BINARY, std::string("\xFA\0\x01", 3)},
+      {"mot", REG_DWORD, "\x04\x03\x02\x01"},
+      {"rien", REG_NONE, ""}};
+  PriorStateFile machine(system_, At("état 日本 😀.txt"));
+  UserPriorStateKey user(system_);
+  for (PriorStateStore* store : std::vector<PriorStateStore*>{&machine, &user}) {
+    SCOPED_TRACE(store->Name());
+    std::vector<RegistrationEntry> entries;
+    for (const std::string& key : keys) {
+      for (const auto& [name, type, data] : values) {
+        PutBytes(HKEY_CURRENT_USER, key, name, type, data);
+        entries.push_back({1, kCurrentUser, key, name, kRegSz, false, Variant::Text("✉ 😀")});
+      }
+    }
+    RecordPriorState(system_, entries, *store);
+    Outcome outcome;
+    ASSERT_TRUE(WriteRegistrationRows(system_, entries, outcome));
+    EXPECT_EQ(StoredBytes(HKEY_CURRENT_USER, keys[1], "mot"), "1:" + Utf16Bytes("✉ 😀") + nul2);
+    RestoreReport report(outcome);
+    EXPECT_TRUE(RestorePriorState(system_, *store, report));
+    EXPECT_EQ(SortedFailures(outcome), "");
+    for (const std::string& key : keys) {
+      for (const auto& [name, type, data] : values)
+        EXPECT_EQ(StoredBytes(HKEY_CURRENT_USER, key, name), std::to_string(type) + ":" + data)
+            << key << "\\" << name;
+    }
+  }
+  user.Remove();
 }
 
 // Not a logic test: the scenarios run it, in a prefix the installer itself has just registered

@@ -92,7 +92,8 @@ TEST_F(RunProgramTest, ARelativeLogIsTakenFromTheStartingFolderAndKeepsTheWholeR
 TEST_F(RunProgramTest, AnEmptyOrNewLogStartsWithTheMarkAndAnOldOneGoesOnAfterItsEnd) {
   Write(At("empty.log"), "");
   Write(At("old.log"), kMark + "previous\r\n");
-  for (const auto& [name, before] : {std::pair<std::string, std::string>{"new.log", kMark},
+  // A new log's name in several scripts, beyond the Basic Multilingual Plane too.
+  for (const auto& [name, before] : {std::pair<std::string, std::string>{"Łódź 日本 😀.log", kMark},
                                      {"empty.log", kMark},
                                      {"old.log", kMark + "previous\r\n"}}) {
     SCOPED_TRACE(name);

@@ -40,6 +40,8 @@ TXT_OK_TEXT = ("Les fichiers programmes de Windows Mail ont été correctement i
 KNOWN_LIBRARIES = {"kernel32", "user32", "gdi32", "advapi32", "shell32", "ole32", "oleaut32",
                    "comdlg32", "shlwapi", "msvcrt", "imm32", "setupapi", "ws2_32", "rpcrt4", "psapi",
                    "normaliz", "wldap32", "sechost", "combase", "imagehlp", "difxapi", "gdiplus"}
+# A name from several scripts, one character beyond the Basic Multilingual Plane among them.
+UNICODE_NAME = "Łódź Почта 日本 😀.txt"
 WINMAIL_QUESTION = ("Windows Mail est en service",
                     "Cliquer sur OUI pour arrêter Windows Mail" + CRLF +
                     "ou sur NON si vous désirez le fermer vous-même" + CRLF +
@@ -287,13 +289,15 @@ def missing_system_file(s: Scenario) -> None:
     s.equal(s.read(r"C:\Windows\System32\msoeacct.dll"), "original system32 msoeacct.dll", "the system file")
 
 
-def imported_libraries(program: Path) -> list[str]:
-    """The libraries named by the import table of a PE file, lower case, without ".dll"."""
-    data = program.read_bytes()
+def pe_tables(path: Path) -> tuple[dict[str, list[str]], set[str]]:
+    """The import table of a PE file (each library, lower case without ".dll", with the names of
+    the functions taken from it) and the names of the functions it exports."""
+    data = path.read_bytes()
     pe = struct.unpack_from("<I", data, 0x3C)[0]
     section_count, _, _, _, optional_size = struct.unpack_from("<HIIIH", data, pe + 6)
     optional = pe + 24
-    directories = optional + (96 if struct.unpack_from("<H", data, optional)[0] == 0x10B else 112)
+    wide = struct.unpack_from("<H", data, optional)[0] != 0x10B  # PE32+
+    directories = optional + (112 if wide else 96)
     sections = [struct.unpack_from("<IIII", data, optional + optional_size + 40 * i + 8)
                 for i in range(section_count)]  # virtual size, address, raw size, raw offset
 
@@ -301,15 +305,26 @@ def imported_libraries(program: Path) -> list[str]:
         for virtual_size, address, raw_size, raw in sections:
             if address <= rva < address + max(virtual_size, raw_size):
                 return rva - address + raw
-        raise ValueError(f"address {rva:#x} lies in no section of {program}")
+        raise ValueError(f"address {rva:#x} lies in no section of {path}")
 
-    names = []
-    at = offset(struct.unpack_from("<I", data, directories + 8)[0])  # directory 1: imports
+    def word(at: int) -> int:
+        return struct.unpack_from("<I", data, at)[0]
+
+    def text(rva: int) -> str:
+        return data[offset(rva):data.index(b"\0", offset(rva))].decode("ascii")
+
+    thunk_format, by_ordinal = ("<Q", 1 << 63) if wide else ("<I", 1 << 31)
+    imports, at = {}, offset(word(directories + 8)) if word(directories + 8) else len(data)
     while any(data[at:at + 20]):
-        name = offset(struct.unpack_from("<I", data, at + 12)[0])
-        names.append(data[name:data.index(b"\0", name)].decode("ascii").lower().removesuffix(".dll"))
+        functions = imports.setdefault(text(word(at + 12)).lower().removesuffix(".dll"), [])
+        thunk = offset(word(at) or word(at + 16))  # the lookup table, or the bound one
+        while entry := struct.unpack_from(thunk_format, data, thunk)[0]:
+            functions += [] if entry & by_ordinal else [text(entry + 2)]
+            thunk += struct.calcsize(thunk_format)
         at += 20
-    return names
+    at = offset(word(directories)) if word(directories) else 0
+    exports = {text(word(offset(word(at + 32)) + 4 * i)) for i in range(word(at + 24))} if at else set()
+    return imports, exports
 
 
 def manifest_names_common_controls_6() -> bool:
@@ -322,13 +337,25 @@ def manifest_names_common_controls_6() -> bool:
                                              f"{namespace}assemblyIdentity"))
 
 
+# The ANSI functions the static C runtime itself imports, as an empty wWinMain program shows.
+RUNTIME_ANSI_FUNCTIONS = {"CreateEventA", "CreateSemaphoreA", "GetModuleHandleA", "LoadLibraryA", "OutputDebugStringA"}
+
+
 def check_imports(s: Scenario) -> None:
     """The loader resolves the imports before WinMain restricts the search: each must be a library
-    that the system takes from its own folder, never one planted beside the program."""
+    that the system takes from its own folder, never one planted beside the program. And no
+    function passes a name or value through the code page: none has a Unicode twin."""
     allowed = KNOWN_LIBRARIES | ({"comctl32"} if manifest_names_common_controls_6() else set())
-    imported = imported_libraries(s.prefix.flavour.build / "Movrix18.exe")
+    imported = pe_tables(s.prefix.flavour.build / "Movrix18.exe")[0]
     s.check(len(imported) > 0, "no import table read")
     s.equal(sorted(set(imported) - allowed), [], "imported libraries the system may take from beside the program")
+    system = "syswow64" if s.prefix.flavour.name == "i686" and s.prefix.arch == "win64" else "system32"
+    ansi = []
+    for library, functions in imported.items():
+        exported = pe_tables(s.prefix.host(rf"C:\windows\{system}\{library}.dll"))[1]
+        s.check(len(exported) > 0, f"no exports read from {library}")
+        ansi += [f for f in functions if f.endswith("A") and f[:-1] + "W" in exported]
+    s.equal(sorted(set(ansi) - RUNTIME_ANSI_FUNCTIONS), [], "imported ANSI functions")
 
 
 def hostile_names(s: Scenario) -> None:
@@ -337,14 +364,15 @@ def hostile_names(s: Scenario) -> None:
     setup = s.prefix.host(r"C:\Setup")
     crafted = "%CMDCMDLINE%&calc&rem .dll"
     (setup / "WM_32" / "Windows Mail" / crafted).write_text("crafted")
-    (setup / "WM_32" / "Windows Mail" / "丁.dll").write_text("outside the code page")
+    (setup / "WM_32" / "Windows Mail" / UNICODE_NAME).write_text("outside the code page")
     (setup / "takeown.bat").write_text("@echo planted> C:\\planted-takeown.txt\r\n")
     for library in ("advpack.dll", "msimg32.dll"):
         shutil.copy(s.prefix.flavour.build / library, setup)
     s.prefix.overrides = ";advpack,msimg32=n,b"  # Wine then searches for them as Windows does
     (setup / "WM_32" / "Windows Mail" / "profil").symlink_to(s.prefix.host(r"C:\users"))
     s.install()
-    run = s.install()  # a rerun hands every existing destination to the rights commands
+    # A rerun hands every existing destination to the rights commands.
+    run = s.install(rf"/journal=C:\{UNICODE_NAME}.log")
     output = text_of(run, TXT_OUTPUT)
     s.equal(run.boxes, [], "boxes")
     s.equal(s.read(rf"C:\Program Files (x86)\Windows Mail\{crafted}"), "crafted", "the crafted file")
@@ -357,9 +385,11 @@ def hostile_names(s: Scenario) -> None:
     s.equal(s.read(r"C:\planted-advpack.dll.txt"), None, "loads of the planted advpack.dll")
     s.check("start" not in (s.read(r"C:\planted-msimg32.dll.txt") or ""),
             "the planted msimg32.dll was loaded as an import of the program")
-    s.check(CRLF.join([r"de   C:\Setup\WM_32\Windows Mail\?.dll", r"vers C:\Program Files (x86)\Windows Mail\?.dll"])
-            in output and r"ÉCHEC : C:\Program Files (x86)\Windows Mail\?.dll n'a pas été copié : " in output,
-            "the refused name is not in the log")
+    s.equal(s.read(rf"C:\Program Files (x86)\Windows Mail\{UNICODE_NAME}"), "outside the code page", "the file")
+    lines = CRLF.join([rf"de   C:\Setup\WM_32\Windows Mail\{UNICODE_NAME}",
+                       rf"vers C:\Program Files (x86)\Windows Mail\{UNICODE_NAME}"])
+    s.check(lines in output and lines in whole_log(s, s.prefix.host(rf"C:\{UNICODE_NAME}.log"), 1603),
+            "the window or the log does not name the file as it is")
     s.check(r"ÉCHEC : C:\Setup\WM_32\Windows Mail\profil n'a été ni suivi ni copié : " in output, "the link is not in the log")
     s.check(not s.prefix.host(r"C:\Program Files (x86)\Windows Mail\profil").exists(), "the link was followed")
     s.equal(text_of(run, TXT_OK), "L'installation de Windows Mail est incomplète." + CRLF +
@@ -456,7 +486,10 @@ def compare_states(s: Scenario, before: dict, after: dict, what: str) -> None:
 
 
 def uninstall(s: Scenario, installs: int = 1, quiet_string: bool = False) -> None:
-    """Installations, then the way back: the machine is as it was before the first one."""
+    """Installations, then the way back: the machine is as it was before the first one, texts
+    outside the code page included."""
+    for key, text in ((r"HKCR\mailto", "Messagerie Łódź ✉ 日本 😀"), (r"HKCU\Software\Clients\Mail", "Courrier Почта 邮件 ✉")):
+        s.equal(s.prefix.run("reg", "add", key, "/ve", "/d", text, "/f", "/reg:64").returncode, 0, f"reg add {key}")
     before = machine_state(s)
     for _ in range(installs):
         s.equal(s.install("/S").exit_code, 0, "exit code of the installation")
