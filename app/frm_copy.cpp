@@ -87,8 +87,8 @@ std::string BuildCaption(const std::string& date_text) {
   return std::string(kProgramTitle) + " (version " + VersionText() + " du " + date_text + ")";
 }
 
-FrmCopy::FrmCopy(System& system, RunLog* log, bool silent, bool uninstall)
-    : system_(system), log_(log), silent_(silent), uninstall_(uninstall) {
+FrmCopy::FrmCopy(System& system, RunLog* log, bool silent, bool uninstall, bool close_mail)
+    : system_(system), log_(log), silent_(silent), uninstall_(uninstall), close_mail_(close_mail) {
   content_.layout = &kFrmCopyLayout;
   for (size_t i = 0; i < kFrmCopyLayout.control_count; ++i)
     content_.texts.push_back(kFrmCopyLayout.controls[i].text);
@@ -98,11 +98,7 @@ void FrmCopy::Form_Load() {
   // The process is held from the search on: while the user answers, or closes Windows Mail
   // themselves as the question invites, its id cannot pass to another program.
   if (FoundProcess mail = FindProcess(system_, kMailProcess); mail.id > 0) {
-    Answer answer = system_.ShowMessage(
-        "Cliquer sur OUI pour arrêter Windows Mail\r\n"
-        "ou sur NON si vous désirez le fermer vous-même\r\n"
-        "afin de terminer les travaux en cours.",
-        "Windows Mail est en service", Buttons::kYesNo, Icon::kQuestion);
+    const Answer answer = AskToEndMail();
     // In silent mode the question takes No; the run ends for deployment tools to retry later.
     if (answer == Answer::kNo) {
       state_.Outcome.end = silent_ ? RunEnd::kMailLeftRunning : RunEnd::kUserRefused;
@@ -132,6 +128,20 @@ void FrmCopy::Form_Load() {
   if (!ComputeFolderValues()) return;
   if (uninstall_) return RunUninstall();
   RunInstall();
+}
+
+Answer FrmCopy::AskToEndMail() {
+  if (close_mail_) {
+    // Whoever gave the switch answered beforehand; deployment tools give it so that a user who
+    // keeps Windows Mail open cannot hold the installation back for hours of retries.
+    Log("Windows Mail est en service : il est arrêté, comme demandé par /fermer.");
+    return Answer::kYes;
+  }
+  return system_.ShowMessage(
+      "Cliquer sur OUI pour arrêter Windows Mail\r\n"
+      "ou sur NON si vous désirez le fermer vous-même\r\n"
+      "afin de terminer les travaux en cours.",
+      "Windows Mail est en service", Buttons::kYesNo, Icon::kQuestion);
 }
 
 void FrmCopy::FixAppFolder() {

@@ -50,9 +50,10 @@ std::string BuildCaption(const std::string& date_text);
 class FrmCopy {
  public:
   // `log` receives the run's steps and results; in `silent` mode a running Windows Mail is left
-  // alone and ends the run. With `uninstall`, the run puts the machine back instead.
+  // alone and ends the run, unless `close_mail` ends it as the answer Yes would, in either mode.
+  // With `uninstall`, the run puts the machine back instead.
   explicit FrmCopy(System& system, RunLog* log = nullptr, bool silent = false,
-                   bool uninstall = false);
+                   bool uninstall = false, bool close_mail = false);
 
   // The load handler: the Windows Mail guard, the program folder, the language check, the
   // caption, the folder values, the closing lines, then the installation. Closes the window on
@@ -93,6 +94,8 @@ class FrmCopy {
   void SetText(FrmCopyControl control, std::string text) {
     content_.texts[control] = std::move(text);
   }
+  // Whether a running Windows Mail may be ended: the question, or the answer its switch gave.
+  Answer AskToEndMail();
   void FixAppFolder();
   // The folder values, from what the system says of itself; false after its box when it cannot
   // tell.
@@ -144,6 +147,7 @@ class FrmCopy {
   RunLog* log_;
   bool silent_;
   bool uninstall_;
+  bool close_mail_;
   RunState state_;
   // The steps text of the output box, which grows as the phases pass.
   std::string steps_;

@@ -63,13 +63,28 @@ std::string HexOf(const std::string& bytes) {
   return hex;
 }
 
+// Where the last `runs` runs of the log `text` begin; 0 when it holds no more than that. The
+// first run of a log follows its byte-order mark, each later one a line's end.
+size_t StartOfLastRuns(const std::string& text, int runs) {
+  const std::string run_start = std::string("\n") + kRunStartLine;
+  size_t at = text.size();
+  for (int found = 0; found < runs; ++found) {
+    if (at == 0) return 0;
+    at = text.rfind(run_start, at - 1);
+    if (at == std::string::npos) return 0;
+  }
+  return at + 1;
+}
+
 }  // namespace
 
 std::string RunLog::Open(System& system, const std::string& path) {
   std::string full_path = path;
   return Guarded(
       [&] {
-        full_path = system.FullPath(path);
+        // Not every deployment tool expands %WINDIR% in a command's arguments: expanded here,
+        // the same command works through each of them. The checks below then see the real path.
+        full_path = system.FullPath(system.ExpandEnvironment(path));
         OpenOrThrow(system, full_path, false);
         return std::string();
       },
@@ -93,6 +108,36 @@ std::string RunLog::OpenNew(System& system, const std::string& folder) {
         }
       },
       [&](const std::string& why) { return Refusal(path, why); });
+}
+
+std::string RunLog::OpenKeepingRuns(System& system, const std::string& path, int kept_runs) {
+  // A log that cannot be shortened now, such as one that another run of the same user holds
+  // open, is shortened by a later run; a shortened copy left half-written is not the log.
+  Guarded([&] { DropOldRuns(system, path, kept_runs - 1); },
+          [&](const std::string&) { file_.reset(); });
+  return Guarded(
+      [&] {
+        OpenOrThrow(system, path, false);
+        return std::string();
+      },
+      [&](const std::string& why) { return Refusal(path, why); });
+}
+
+void RunLog::DropOldRuns(System& system, const std::string& path, int runs) {
+  // The checks of a log, before it is read: never another file through a link.
+  OpenOrThrow(system, path, false);
+  file_.reset();
+  const std::string text = system.ReadWholeFile(path);
+  const size_t kept = StartOfLastRuns(text, runs);
+  if (kept == 0) return;
+  // The runs kept go to a new file first, which then takes the log's name in one step: a run
+  // that stops half-way leaves the whole log.
+  const std::string shortened = path + ".nouveau";
+  if (system.PathAttributes(shortened) >= 0) system.RemoveFile(shortened);
+  OpenOrThrow(system, shortened, true);
+  file_->Append(kUtf8ByteOrderMark + text.substr(kept));
+  file_.reset();
+  system.MoveReplacing(shortened, path);
 }
 
 void RunLog::OpenOrThrow(System& system, const std::string& path, bool must_be_new) {

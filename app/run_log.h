@@ -15,14 +15,22 @@
 
 namespace movrix {
 
+// How each run's part of a log begins: its start line.
+inline constexpr const char* kRunStartLine = "Début : ";
+
 class RunLog {
  public:
   // A log that keeps nothing until it is opened.
   RunLog() = default;
 
-  // Opens the log at `path`, a relative path taken from the current folder. Returns an empty text
-  // when the log is open, otherwise the French sentence that says why it cannot be used.
+  // Opens the log at `path`, a relative path taken from the current folder, once each %NAME% of
+  // an environment variable in it is replaced by its value. Returns an empty text when the log is
+  // open, otherwise the French sentence that says why it cannot be used.
   std::string Open(System& system, const std::string& path);
+  // Opens the log at the full path `path` as it is written, once it keeps only the last
+  // `kept_runs` - 1 runs it holds, so that with this one it holds `kept_runs` at most. Returns as
+  // Open does.
+  std::string OpenKeepingRuns(System& system, const std::string& path, int kept_runs);
   // Opens a new log, in a file that did not exist yet, in `folder`:
   // Movrix18-<date>-<time>-<16 random hexadecimal digits>.log, drawn again while that name is
   // taken. Returns as Open does.
@@ -37,6 +45,9 @@ class RunLog {
  private:
   // Opens the full path `path` as the log, or throws SystemError with why it cannot be used.
   void OpenOrThrow(System& system, const std::string& path, bool must_be_new);
+  // Replaces the log at the full path `path` by its last `runs` runs, when it holds more. Throws
+  // SystemError when it cannot be read or replaced.
+  void DropOldRuns(System& system, const std::string& path, int runs);
 
   std::unique_ptr<AppendableFile> file_;
   bool needs_mark_ = false;

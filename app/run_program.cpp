@@ -4,6 +4,7 @@
 #include "app/logged_system.h"
 #include "app/run_per_user.h"
 #include "app/switches.h"
+#include "common/guard.h"
 
 namespace movrix {
 namespace {
@@ -14,13 +15,34 @@ namespace {
 constexpr const char* kAdministratorsLockName = "Movrix18";
 constexpr const char* kInstanceLockName = "Global\\Movrix18";
 
+// How many runs the log of a user's own part keeps: enough to see what the last sign-ins did.
+constexpr int kUserLogRuns = 5;
+
+// The log of a user's own part when no path is given, in the own profile of the account the
+// process runs as, which only that account and the administrators write. Active Setup runs that
+// part before the user's desktop, with no time-out: a log that cannot be opened is done without,
+// and the user still gets the rows.
+void OpenUserLog(System& system, RunLog& log) {
+  Guarded(
+      [&] {
+        const std::string folder = system.OwnLocalAppDataFolder() + "\\" + kProgramTitle;
+        if (system.PathAttributes(folder) < 0) system.CreateFolder(folder);
+        log.OpenKeepingRuns(system, folder + "\\utilisateur.log", kUserLogRuns);
+      },
+      [](const std::string&) {});
+}
+
 // Opens the log the switches ask for. Runs first of all, while the current folder is still the
 // one the program was started in, from which a relative path is meant. Returns why the log
 // cannot be used; empty when it is open or none is wanted. A silent installation without a path
-// logs to a new file in %TEMP%; a user's own part logs only when told where.
+// logs to a new file in %TEMP%; a user's own part to its own file in the user's profile.
 std::string OpenLog(System& system, const Switches& switches, bool silent, RunLog& log) {
   if (!switches.log_path.empty()) return log.Open(system, switches.log_path);
-  if (silent && !switches.per_user) return log.OpenNew(system, system.GetEnv("TEMP") + "\\");
+  if (switches.per_user) {
+    OpenUserLog(system, log);
+    return "";
+  }
+  if (silent) return log.OpenNew(system, system.GetEnv("TEMP") + "\\");
   return "";
 }
 
@@ -125,7 +147,7 @@ int RunSteps(System& system, RunLog& log, const std::vector<std::string>& argume
                       " est déjà en cours d'exécution sur cet ordinateur.\r\n"
                       "Attendre la fin de l'installation en cours avant de le relancer.",
                   kExitAnotherRun);
-  FrmCopy form(system, &log, silent, switches.uninstall);
+  FrmCopy form(system, &log, silent, switches.uninstall, switches.close_mail);
   form.Form_Load();
   form.Show();
   return form.ExitCode();
@@ -144,7 +166,7 @@ int RunProgram(System& system, const std::vector<std::string>& arguments) {
   if (!log_refusal.empty())
     return Refuse(logged, log, log_refusal + "\r\nL'installation n'a pas été lancée.",
                   kExitLogFailed);
-  log.Line("Début : " + system.LocalTimeText() + ", " + kProgramTitle + " version " +
+  log.Line(kRunStartLine + system.LocalTimeText() + ", " + kProgramTitle + " version " +
            VersionText());
   const int code = RunSteps(logged, log, arguments, switches, silent);
   log.Line("Fin : " + system.LocalTimeText() + ", code de sortie " + std::to_string(code));

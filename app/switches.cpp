@@ -52,8 +52,12 @@ Switches ParseSwitches(const std::vector<std::string>& given) {
     const std::string word = is_switch ? argument.substr(1) : "";
     const std::string name = AsciiLowerCase(word);
     std::string path;
-    if (name == "silencieux" || name == "s") {
+    if (name == "silencieux" || name == "s" || name == "quiet") {
       switches.silent = true;
+    } else if (name == "fermer" || name == "closeapplications") {
+      switches.close_mail = true;
+    } else if (name == "norestart") {
+      // Nothing to do: no run of the installer ever restarts the machine.
     } else if (name == "utilisateur" || name == "user") {
       switches.per_user = true;
     } else if (name == "desinstaller" || name == "désinstaller" || name == "uninstall") {

@@ -11,6 +11,10 @@ class ForwardingSystem : public System {
   explicit ForwardingSystem(System& next) : next_(next) {}
 
   std::string GetEnv(const std::string& name) override { return next_.GetEnv(name); }
+  std::string ExpandEnvironment(const std::string& text) override {
+    return next_.ExpandEnvironment(text);
+  }
+  std::string OwnLocalAppDataFolder() override { return next_.OwnLocalAppDataFolder(); }
   uint16_t SystemDefaultLangId() override { return next_.SystemDefaultLangId(); }
   bool IsNTAdmin() override { return next_.IsNTAdmin(); }
   std::string ExecutablePath() override { return next_.ExecutablePath(); }

@@ -162,6 +162,15 @@ class System {
   // ---- Environment, identity, language ----
   // Value of an environment variable; empty text when it is not set.
   virtual std::string GetEnv(const std::string& name) = 0;
+  // `text` with each %NAME% of a variable this process has replaced by its value
+  // (ExpandEnvironmentStrings); a name that no variable has stays as written. Throws SystemError
+  // when it cannot be expanded.
+  virtual std::string ExpandEnvironment(const std::string& text) = 0;
+  // The local application-data folder of the account the process runs as, from its own profile
+  // (the shell's folder for the process's token, not the variable LOCALAPPDATA, which a caller may
+  // have set to some other user's folder), without a final backslash. Throws SystemError when the
+  // account has no such folder.
+  virtual std::string OwnLocalAppDataFolder() = 0;
   virtual uint16_t SystemDefaultLangId() = 0;
   // Non-zero when the process has administrator rights (advpack's IsNTAdmin).
   virtual bool IsNTAdmin() = 0;

@@ -4,7 +4,8 @@
 #include <windows.h>
 
 #include "platform/win32/win32_handles.h"
-// The tool help functions need the base types of windows.h.
+// The tool help and shell folder functions need the base types of windows.h.
+#include <shlobj.h>
 #include <tlhelp32.h>
 
 #include <cstdio>
@@ -108,6 +109,24 @@ std::string Win32System::GetEnv(const std::string& name) {
   std::wstring value(size, L'\0');
   value.resize(GetEnvironmentVariableW(wide_name.c_str(), value.data(), size));
   return Utf8(value);
+}
+
+std::string Win32System::ExpandEnvironment(const std::string& text) {
+  const std::wstring wide = Wide(text);
+  // The size asked for counts the final null; a variable may change between the two calls.
+  std::wstring expanded(ExpandEnvironmentStringsW(wide.c_str(), nullptr, 0), L'\0');
+  const DWORD length = ExpandEnvironmentStringsW(wide.c_str(), expanded.data(), expanded.size());
+  if (length == 0 || length > expanded.size()) ThrowLastError();
+  expanded.resize(length - 1);
+  return Utf8(expanded);
+}
+
+std::string Win32System::OwnLocalAppDataFolder() {
+  wchar_t folder[MAX_PATH] = {};
+  const HRESULT result =
+      SHGetFolderPathW(nullptr, CSIDL_LOCAL_APPDATA, nullptr, SHGFP_TYPE_CURRENT, folder);
+  if (FAILED(result)) throw SystemError(DescribeError(HRESULT_CODE(result)), HRESULT_CODE(result));
+  return Utf8(folder);
 }
 
 uint16_t Win32System::SystemDefaultLangId() {

@@ -12,6 +12,8 @@ namespace movrix {
 class Win32System : public System {
  public:
   std::string GetEnv(const std::string& name) override;
+  std::string ExpandEnvironment(const std::string& text) override;
+  std::string OwnLocalAppDataFolder() override;
   uint16_t SystemDefaultLangId() override;
   bool IsNTAdmin() override;
   std::string ExecutablePath() override;

@@ -1,5 +1,7 @@
 // The part each user's sign-in runs (/utilisateur) and its way back, on the prefix's own
 // HKEY_CURRENT_USER.
+#include <regex>
+
 #include "app/run_program.h"
 #include "registry/prior_state.h"
 #include "tests/logic/fixture.h"
@@ -66,6 +68,22 @@ TEST_F(PerUserTest, TheWayBackPutsBackWhatTheUserHadBeforeTheFirstRun) {
   EXPECT_EQ(RunProgram(system_, {"/uninstall", "/user"}), 0);
   EXPECT_EQ(Stored(HKEY_CURRENT_USER, kMailKey, ""), "1:Windows Mail" + std::string(1, '\0'));
   EXPECT_EQ(system_.BoxLines(), "");
+}
+
+TEST_F(PerUserTest, LogsItsLastRunsInTheProcessUsersOwnProfileAndWaitsForNothing) {
+  const std::string log = system_.OwnLocalAppDataFolder() + "\\Movrix18\\utilisateur.log";
+  // The variable may name another user's folder: it is not followed.
+  SetEnvironmentVariableA("LOCALAPPDATA", At("other").c_str());
+  HANDLE installation_under_way = CreateMutexA(nullptr, FALSE, "Global\\Movrix18");
+  for (int run = 0; run < 7; ++run) EXPECT_EQ(RunProgram(system_, {"/utilisateur"}), 0);
+  CloseHandle(installation_under_way);
+  const std::string text = Read(log);
+  EXPECT_EQ(text.substr(0, 12), "\xEF\xBB\xBF" + std::string("Début : ")) << text;
+  const std::regex run_start("Début : ");
+  EXPECT_EQ(std::distance(std::sregex_iterator(text.begin(), text.end(), run_start), {}), 5);
+  EXPECT_EQ(Read(At("other\\Movrix18\\utilisateur.log")), "<missing>");
+  EXPECT_EQ(system_.BoxLines(), "");
+  EXPECT_TRUE(system_.commands.empty());
 }
 
 TEST_F(PerUserTest, AnUnrecordedStateWritesNoRowAndFails) {

@@ -243,6 +243,22 @@ TEST(LibrarySearchTest, SystemLibrariesLoadedByNameLaterAreTheSystemFolderOnes) 
   }
 }
 
+TEST_F(RunProgramTest, DeploymentSwitchesEndWindowsMailWithoutAskingAndExpandTheLogPath) {
+  ASSERT_TRUE(SetEnvironmentVariableA("MOVRIX_LOGS", root_.c_str()));
+  FakeMail mail;
+  EXPECT_EQ(Run({"/quiet", "/norestart", "/fermer", "/journal=%MOVRIX_LOGS%run.log"}), 1603);
+  EXPECT_EQ(mail.ExitCode(5000), FakeMail::kClosedOnRequest);
+  ExpectWholeRun(Read(At("run.log")), kMark,
+                 "Windows Mail est en service : il est arrêté, comme demandé par /fermer", 1603);
+  // Interactively, and for the way back, the switch answers the question too.
+  FakeMail other;
+  EXPECT_EQ(Run({"/desinstaller", "/closeapplications"}), 1603);
+  EXPECT_EQ(other.ExitCode(5000), FakeMail::kClosedOnRequest);
+  EXPECT_EQ(system_.boxes.size(), 1u) << "only the rights box: " << system_.BoxLines();
+  // A name no variable has stays as written, and so names a folder that does not exist.
+  EXPECT_EQ(Run({"/S", "/LOG=%MOVRIX_ABSENT%\\run.log"}), 1622);
+}
+
 TEST_F(RunProgramTest, AnInvalidLogPathIsRefusedWithoutLosingTheSwitchesItSwallowed) {
   // /LOG="C:\Logs\" /S reaches the program as one argument.
   EXPECT_EQ(Run({"/LOG=C:\\Logs\" /S"}), 87);

@@ -22,6 +22,8 @@ TEST(SwitchesTest, AreReadIgnoringCaseWithEitherPrefix) {
       {{"/silent", "/S"}, true, "", "/silent", ""},
       {{"S"}, false, "", "S", ""},
       {{"/q", "/x"}, false, "", "/q", ""},
+      // What deployment tools add by habit: /quiet is /S, /norestart changes nothing.
+      {{"-QUIET", "/NoRestart", "/fermer", "-CloseApplications", "/x"}, true, "", "/x", ""},
       // A quote swallowed what followed it: the switches among it still count.
       {{"/LOG=C:\\Logs\" /S"}, true, "", "", "C:\\Logs\" /S"},
       {{"/journal=C:\\Logs\"  -silencieux /z"}, true, "", "/z", "C:\\Logs\"  -silencieux /z"},

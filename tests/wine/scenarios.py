@@ -446,9 +446,10 @@ def silent_stops(s: Scenario) -> None:
     s.check(winmail.poll() is None, "WinMail.exe was ended")
     winmail.kill()
     run = s.install("/x")
-    s.equal(run.boxes, [("Movrix18", "Option inconnue : /x. Options acceptées : /silencieux (ou /S), "
+    s.equal(run.boxes, [("Movrix18", "Option inconnue : /x. Options acceptées : /silencieux (ou /S, /quiet), "
                          "/journal=CHEMIN (ou /LOG=CHEMIN), /desinstaller (ou /uninstall), "
-                         "/utilisateur (ou /user)", "shown", "ok", "ok")],
+                         "/utilisateur (ou /user), /fermer (ou /closeapplications), /norestart",
+                         "shown", "ok", "ok")],
             "bad switch box")
     s.equal(run.exit_code, 87, "exit code of a bad switch")
 
@@ -539,13 +540,22 @@ def interactive_uninstall(s: Scenario) -> None:
     s.check(r"Dossier rétabli : C:\Program Files (x86)\Windows Mail" in text_of(run, TXT_OUTPUT), "steps")
     s.equal(run.exit_code, 0, "exit code")
 def relative_journal(s: Scenario) -> None:
-    """A relative log path is taken from the folder the program was started in, for the whole run."""
+    """A relative log path is taken from the starting folder, for the whole run; /quiet is /S, /norestart is nothing."""
     s.prefix.host(r"C:\Depot\journaux").mkdir(parents=True)
-    run = s.install("/S", r"/journal=journaux\movrix.log", start_folder=r"C:\Depot")
+    run = s.install("/quiet", "/norestart", r"/journal=journaux\movrix.log", start_folder=r"C:\Depot")
     s.equal((run.boxes, run.window, run.exit_code), ([], None, 0), "boxes, window, exit code")
     log = whole_log(s, s.prefix.host(r"C:\Depot\journaux\movrix.log"), 0)
     s.check("Statut : " + TXT_OK_TEXT in log, f"no final status in {log[-300:]!r}")
     s.check(not s.prefix.host(r"C:\Setup\journaux").exists(), "a log beside the program")
+
+
+def deployment_switches(s: Scenario) -> None:
+    """/fermer ends a running WinMail.exe and the installation goes on; the log path's variable is expanded."""
+    winmail = start_winmail(s)
+    run = s.install("/S", "/fermer", r"/LOG=%SystemDrive%\Movrix18.log")
+    s.equal((run.boxes, run.window, run.exit_code), ([], None, 0), "boxes, window, exit code with /fermer")
+    s.equal(winmail.wait(timeout=20), 3, "exit code of WinMail.exe (3: its window was closed, 0: terminated)")
+    whole_log(s, s.prefix.host(r"C:\Movrix18.log"), 0)
 
 
 def unchanged_system(s: Scenario) -> None:
@@ -605,6 +615,8 @@ def every_user(s: Scenario) -> None:
     program, arguments = stub[1:].split('" ', 1)
     s.equal(s.prefix.run(program, *arguments.split()).returncode, 0, "exit code of the StubPath")
     check_registry(s)
+    for log in list(s.prefix.path.glob("drive_c/users/*/AppData/Local/Movrix18/utilisateur.log")) or [Path("no log")]:
+        whole_log(s, log, 0)
 
 
 SCENARIOS = [("first-install-win10-64", "win10-64", first_install_win10_64),
@@ -625,6 +637,7 @@ SCENARIOS = [("first-install-win10-64", "win10-64", first_install_win10_64),
              ("relative-journal", "win10-64", relative_journal),
              ("hard-linked-journal", "win10-64", hard_linked_journal),
              ("missing-journal-folder", "win10-64", missing_journal_folder),
+             ("deployment-switches", "win10-64", deployment_switches),
              ("every-user", "win10-64", every_user)]
 
 
