@@ -7,6 +7,7 @@
 #include "common/text.h"
 #include "files/file_exists.h"
 #include "files/launch_folders.h"
+#include "files/restart_moves.h"
 #include "files/restore.h"
 #include "registry/active_setup.h"
 #include "registry/mod_key.h"
@@ -195,9 +196,9 @@ void FrmCopy::RemoveOwnTraces(RestoreReport& report) {
   try {
     // The running program cannot delete itself: the system does so at the next restart.
     if (running_from_folder) {
-      system_.MoveAtRestart(program, "");
+      MoveAtRestartOnce(system_, program, "");
       RemoveRegistryRecords(report);
-      system_.MoveAtRestart(folder.substr(0, folder.size() - 1), "");
+      MoveAtRestartOnce(system_, folder.substr(0, folder.size() - 1), "");
       report.Done("Dossier supprimé au prochain redémarrage : " + folder);
     } else {
       RemoveTree(system_, folder.substr(0, folder.size() - 1));

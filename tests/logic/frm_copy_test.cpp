@@ -495,6 +495,9 @@ TEST_F(UninstallTest, AfterOneQuestionEverythingReturnsAndAFileInUseWaitsForTheR
                 std::string(1, '\0'));
   EXPECT_EQ(Read(At("PF\\Movrix18\\registre-origine.txt")), "<missing>");
   EXPECT_NE(Read(At("PF\\Movrix18\\Movrix18.exe")), "<missing>");
+  // A second way back before the restart finds the move pending and does not ask for it again.
+  EXPECT_EQ(Start(true, true).ExitCode(), kExitRestartNeeded);
+  EXPECT_EQ(system_.moves_at_restart.size(), 1u);
 }
 
 TEST_F(UninstallTest, ARestoreFailingHalfWayNamesItKeepsItsBackupAndCanBeRetried) {
