@@ -39,16 +39,9 @@ void RestoreUserRows(System& system, RunLog& log, Outcome& outcome) {
   log.Line("== Rétablir les valeurs de l'utilisateur");
   RestoreReport report(outcome);
   UserWayBack way_back(system);
-  const RegistryWayBack::Records records = way_back.Load(report);
-  if (records == RegistryWayBack::Records::kChecked) return way_back.Restore(report);
-  if (records == RegistryWayBack::Records::kRefused) return;
-  log.Line("Aucun état antérieur enregistré pour cet utilisateur : rien à rétablir");
-  // What a run stopped between two deletions left.
-  Guarded([&] { UserPriorStateKey(system).RemoveEmptyParent(); },
-          [&](const std::string& description) {
-            report.Fail("clé non supprimée", "HKCU\\" + std::string(UserPriorStateKey::kParentKey),
-                        description);
-          });
+  if (way_back.Load(report) == RegistryWayBack::Records::kNone)
+    log.Line("Aucun état antérieur enregistré pour cet utilisateur : rien à rétablir");
+  way_back.Restore(report);
 }
 
 // Has the user's next sign-in run their part again: Windows noted the component's version in
@@ -79,6 +72,16 @@ UserWayBack::UserWayBack(System& system)
       way_back_(system, CurrentUserRegistration(), prior_, written_) {}
 
 void UserWayBack::Restore(RestoreReport& report) {
+  if (way_back_.records() == RegistryWayBack::Records::kNone) {
+    // Without records, what is left to go is an empty key that a run stopped between two
+    // deletions left.
+    return Guarded([&] { prior_.RemoveEmptyParent(); },
+                   [&](const std::string& description) {
+                     report.Fail("clé non supprimée",
+                                 "HKCU\\" + std::string(UserPriorStateKey::kParentKey),
+                                 description);
+                   });
+  }
   if (way_back_.records() != RegistryWayBack::Records::kChecked) return;
   way_back_.Restore(report);
   if (report.Failed()) return;
