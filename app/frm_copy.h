@@ -47,6 +47,9 @@ bool IsAcceptedLanguage(uint16_t lang_id);
 // The window's caption, with the executable's date: "Movrix18 (version 2.18.0.1 du <date>)".
 std::string BuildCaption(const std::string& date_text);
 
+class RegistryWayBack;
+class UserWayBack;
+
 class FrmCopy {
  public:
   // `log` receives the run's steps and results; in `silent` mode a running Windows Mail is left
@@ -119,8 +122,9 @@ class FrmCopy {
   void ShowOutcome();
   // The per-user part (run_per_user.cpp): the installing user's prior state recorded before the
   // registration writes their rows, then the Active Setup component that makes every other user
-  // get the rows at their next sign-in. Failures go to the outcome.
-  void RecordUserState();
+  // get the rows at their next sign-in. Failures go to the outcome; false when the user's state
+  // could not be recorded.
+  bool RecordUserState();
   void RegisterForEveryUser();
   // The installer's own folder in the native Program Files, ending in a backslash: the kept copy
   // of the program (for the way back and for every user's sign-in) and the registry's prior
@@ -133,6 +137,13 @@ class FrmCopy {
   bool KeepProgramCopy();
   // Takes the registry's prior state once, before the registration; false after its box.
   bool RecordRegistryState();
+  // After the registration, records what it wrote on the machine and, with `user_rows`, in the
+  // installing user's hive; a failure goes to the outcome.
+  void RecordWrittenRegistry(bool user_rows);
+  std::string WrittenRecordPath() const;
+  // Reads and checks the registry records of the machine and the current user before anything
+  // changes; false, each refusal in `report`, when the way back must not start.
+  bool RegistryRecordsUsable(RegistryWayBack& machine, UserWayBack& user, RestoreReport& report);
   // Writes the Programs and Features entry for the kept program; a failure goes to the outcome.
   void RegisterUninstaller();
   void RunUninstallSteps();
@@ -142,6 +153,8 @@ class FrmCopy {
   // runs.
   void RemoveOwnTraces(RestoreReport& report);
   void RetireForEveryUser(RestoreReport& report);
+  // Deletes the registry records that are still there; a failure is named in `report`.
+  void RemoveRegistryRecords(RestoreReport& report);
 
   System& system_;
   RunLog* log_;

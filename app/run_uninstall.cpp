@@ -7,6 +7,7 @@
 #include "common/text.h"
 #include "files/file_exists.h"
 #include "files/launch_folders.h"
+#include "files/restart_moves.h"
 #include "files/restore.h"
 #include "registry/active_setup.h"
 #include "registry/mod_key.h"
@@ -18,6 +19,7 @@ namespace {
 
 constexpr const char* kProgramName = "Movrix18.exe";
 constexpr const char* kRegistryRecordName = "registre-origine.txt";
+constexpr const char* kWrittenRecordName = "registre-installe.txt";
 
 constexpr const char* kUninstallQuestion =
     "Désinstaller Windows Mail ?\r\n"
@@ -48,6 +50,10 @@ std::string FrmCopy::RegistryRecordPath() const {
   return OwnFolder() + kRegistryRecordName;
 }
 
+std::string FrmCopy::WrittenRecordPath() const {
+  return OwnFolder() + kWrittenRecordName;
+}
+
 bool FrmCopy::RecordRegistryState() {
   return Guarded(
       [this] {
@@ -61,6 +67,19 @@ bool FrmCopy::RecordRegistryState() {
                             Icon::kCritical);
         return false;
       });
+}
+
+void FrmCopy::RecordWrittenRegistry(bool user_rows) {
+  Guarded(
+      [this] {
+        PriorStateFile record(system_, WrittenRecordPath());
+        RecordWrittenState(system_, MachineRegistration(identity_.Is64Bit), record);
+      },
+      [this](const std::string& description) {
+        state_.Outcome.Fail("valeurs écrites non enregistrées : " + WrittenRecordPath(),
+                            description);
+      });
+  if (user_rows) RecordUserWrittenState(system_, state_.Outcome);
 }
 
 bool FrmCopy::KeepProgramCopy() {
@@ -106,7 +125,23 @@ bool FrmCopy::SomethingInstalled() {
   return HasFolderBackups(system_, state_, identity_.Is64Bit) ||
          HasSystemFileBackups(system_, state_, identity_.Is64Bit) ||
          system_.PathAttributes(RegistryRecordPath()) >= 0 ||
-         KeyExists(system_, kLocalMachine, kUninstallKey);
+         system_.PathAttributes(WrittenRecordPath()) >= 0 ||
+         KeyExists(system_, kLocalMachine, kUninstallKey) ||
+         ActiveSetupComponentInstalls(system_) || UserPriorStateKey(system_).Exists() ||
+         UserPriorStateKey(system_, UserPriorStateKey::kWrittenValue).Exists();
+}
+
+bool FrmCopy::RegistryRecordsUsable(RegistryWayBack& machine, UserWayBack& user,
+                                    RestoreReport& report) {
+  // Where the installation keeps a machine record, its entry or its component means that the
+  // registration ran: without the record, nothing could tell what was there before it.
+  const bool registered =
+      (state_.IsWindows8 || state_.IsWindows10) &&
+      (KeyExists(system_, kLocalMachine, kUninstallKey) || ActiveSetupComponentInstalls(system_));
+  if (machine.Load(report) == RegistryWayBack::Records::kNone && registered)
+    report.Fail("aucun enregistrement de l'état d'origine", RegistryRecordPath(), "");
+  user.Load(report);
+  return !report.Failed();
 }
 
 void FrmCopy::RunUninstallSteps() {
@@ -119,19 +154,27 @@ void FrmCopy::RunUninstallSteps() {
     state_.Outcome.end = RunEnd::kNothingInstalled;
     return Stop(kNothingInstalled, Icon::kInformation);
   }
+  RestoreReport report(state_.Outcome);
+  PriorStateFile prior(system_, RegistryRecordPath()), written(system_, WrittenRecordPath());
+  RegistryWayBack machine(system_, MachineRegistration(identity_.Is64Bit), prior, written);
+  UserWayBack user(system_);
+  // A record that is missing or cannot be trusted stops the way back before anything changes:
+  // the entry and every record stay for a run that can finish it.
+  if (!RegistryRecordsUsable(machine, user, report)) {
+    steps_ = UninstallSteps();
+    return ShowOutcome();
+  }
   if (!silent_ && system_.ShowMessage(kUninstallQuestion, "Désinstaller Windows Mail",
                                       Buttons::kYesNo, Icon::kQuestion) != Answer::kYes) {
     state_.Outcome.end = RunEnd::kUserRefused;
     return Halt();
   }
 
-  RestoreReport report(state_.Outcome);
   Log("== Rétablir la base de registre");
-  PriorStateFile record(system_, RegistryRecordPath());
-  RestorePriorState(system_, record, report);
+  machine.Restore(report);
   // The user who uninstalls gets their own state back at once; every other user at their next
   // sign-in, through the retired component.
-  RestoreUserState(system_, report);
+  user.Restore(report);
   Log("== Rétablir les fichiers système");
   RestoreSystemFiles(system_, state_, identity_.Is64Bit, report);
   Log("== Rétablir les dossiers programmes");
@@ -153,10 +196,9 @@ void FrmCopy::RemoveOwnTraces(RestoreReport& report) {
   try {
     // The running program cannot delete itself: the system does so at the next restart.
     if (running_from_folder) {
-      system_.MoveAtRestart(program, "");
-      if (system_.PathAttributes(RegistryRecordPath()) >= 0)
-        system_.RemoveFile(RegistryRecordPath());
-      system_.MoveAtRestart(folder.substr(0, folder.size() - 1), "");
+      MoveAtRestartOnce(system_, program, "");
+      RemoveRegistryRecords(report);
+      MoveAtRestartOnce(system_, folder.substr(0, folder.size() - 1), "");
       report.Done("Dossier supprimé au prochain redémarrage : " + folder);
     } else {
       RemoveTree(system_, folder.substr(0, folder.size() - 1));
@@ -175,10 +217,17 @@ void FrmCopy::RetireForEveryUser(RestoreReport& report) {
                        std::to_string(failed) + " valeur(s) n'ont pas pu être écrites");
   }
   report.Done("Chaque utilisateur retrouvera ses valeurs à sa prochaine ouverture de session");
-  try {
-    system_.RemoveFile(RegistryRecordPath());
-  } catch (const SystemError& failure) {
-    report.Fail("fichier non supprimé", RegistryRecordPath(), failure.what());
+  RemoveRegistryRecords(report);
+}
+
+void FrmCopy::RemoveRegistryRecords(RestoreReport& report) {
+  for (const std::string& record : {RegistryRecordPath(), WrittenRecordPath()}) {
+    try {
+      // A record already gone is what this step wants.
+      if (system_.PathAttributes(record) >= 0) system_.RemoveFile(record);
+    } catch (const SystemError& failure) {
+      report.Fail("fichier non supprimé", record, failure.what());
+    }
   }
 }
 

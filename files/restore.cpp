@@ -5,6 +5,7 @@
 #include "files/backup.h"
 #include "files/file_exists.h"
 #include "files/launch_folders.h"
+#include "files/restart_moves.h"
 #include "files/set_rights.h"
 #include "files/system_file_table.h"
 #include "files/wow64_redirection_off.h"
@@ -91,7 +92,7 @@ void RestoreSystemFile(System& system, const std::string& file, RestoreReport& r
     if (!InUse(failure.code())) return report.Fail("fichier non rétabli", file, failure.what());
   }
   try {
-    system.MoveAtRestart(backup, file);
+    MoveAtRestartOnce(system, backup, file);
     report.Schedule(file);
     report.Done("Fichier système en service, rétabli au prochain redémarrage : " + file);
   } catch (const SystemError& failure) {

@@ -58,8 +58,14 @@ class ForwardingSystem : public System {
   void MoveReplacing(const std::string& from, const std::string& to) override {
     return next_.MoveReplacing(from, to);
   }
+  void MoveReplacingWrittenThrough(const std::string& from, const std::string& to) override {
+    return next_.MoveReplacingWrittenThrough(from, to);
+  }
   void MoveAtRestart(const std::string& from, const std::string& to) override {
     return next_.MoveAtRestart(from, to);
+  }
+  std::vector<std::pair<std::string, std::string>> PendingRestartMoves() override {
+    return next_.PendingRestartMoves();
   }
   std::string SystemFolder() override { return next_.SystemFolder(); }
   bool StartProgram(const std::string& program, const std::string& arguments,

@@ -18,6 +18,8 @@
 #include <optional>
 #include <stdexcept>
 #include <string>
+#include <utility>
+#include <vector>
 
 #include "platform/utf16.h"
 #include "platform/window_layout.h"
@@ -58,6 +60,9 @@ inline constexpr uint32_t kRegDword = 4;
 inline constexpr uint32_t kKeyWow64_64Key = 0x100;
 // Query, set, create sub key, enumerate, notify, create link, plus the 64-bit view.
 inline constexpr uint32_t kKeyAccess = 0x13F;
+// Query and enumerate only, plus the 64-bit view: what reading a key needs, and all that an
+// administrator may do on some keys of the system.
+inline constexpr uint32_t kKeyReadAccess = 0x109;
 
 // Registry status codes.
 inline constexpr int32_t kErrorSuccess = 0;
@@ -87,6 +92,9 @@ class AppendableFile {
   virtual OpenFileFacts Facts() = 0;
   // Writes `bytes` at the end of the file. Throws SystemError on failure.
   virtual void Append(const std::string& bytes) = 0;
+  // Has the system write what was appended to the disk itself (FlushFileBuffers). Throws
+  // SystemError on failure.
+  virtual void Flush() = 0;
 };
 
 // One entry of a folder listing, as FindFirstFile/FindNextFile fill it.
@@ -230,10 +238,17 @@ class System {
   // Moves a file onto `to` in one step, replacing any file there (MoveFileEx with
   // MOVEFILE_REPLACE_EXISTING). Throws SystemError, with the system's code, on failure.
   virtual void MoveReplacing(const std::string& from, const std::string& to) = 0;
+  // The same move, returning only once it is on the disk (MOVEFILE_WRITE_THROUGH as well).
+  virtual void MoveReplacingWrittenThrough(const std::string& from, const std::string& to) = 0;
   // Has the system move `from` onto `to` at the next restart, replacing any file there, or delete
   // `from` then when `to` is empty (MoveFileEx with MOVEFILE_DELAY_UNTIL_REBOOT). Throws
   // SystemError when it cannot be scheduled.
   virtual void MoveAtRestart(const std::string& from, const std::string& to) = 0;
+  // The moves and deletions the system carries out at the next restart, in order: each source
+  // and destination as MoveFileEx recorded them (an NT path such as "\??\C:\x", a destination
+  // that replaces marked by a leading "!", an empty one for a deletion). Throws SystemError when
+  // they cannot be read.
+  virtual std::vector<std::pair<std::string, std::string>> PendingRestartMoves() = 0;
 
   // ---- Commands and messages ----
   // The system folder (GetSystemDirectory), without a final backslash.

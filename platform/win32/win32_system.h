@@ -39,7 +39,9 @@ class Win32System : public System {
   void RemoveFile(const std::string& path) override;
   void RemoveFolder(const std::string& path) override;
   void MoveReplacing(const std::string& from, const std::string& to) override;
+  void MoveReplacingWrittenThrough(const std::string& from, const std::string& to) override;
   void MoveAtRestart(const std::string& from, const std::string& to) override;
+  std::vector<std::pair<std::string, std::string>> PendingRestartMoves() override;
   std::string SystemFolder() override;
 
   // win32_programs.cpp
