@@ -132,11 +132,14 @@ class FrmCopy {
   void RegisterUninstaller();
   void RunUninstallSteps();
   bool SomethingInstalled();
-  // Removes what the installation kept for the way back: the entry, then the own folder, or,
-  // when users got the rows at their sign-in, retires their component and keeps the program it
-  // runs.
+  // Removes what the installation kept for the way back: the own folder, or, when users got the
+  // rows at their sign-in, retires their component and keeps the program it runs; then, once
+  // nothing failed, the entry.
   void RemoveOwnTraces(RestoreReport& report);
   void RetireForEveryUser(RestoreReport& report);
+  // Removes the installer's own folder, or, when the running program is the one kept there, has
+  // the system remove it at the next restart.
+  void RemoveOwnFolder(RestoreReport& report);
 
   System& system_;
   RunLog* log_;

@@ -145,23 +145,33 @@ void FrmCopy::RunUninstallSteps() {
 }
 
 void FrmCopy::RemoveOwnTraces(RestoreReport& report) {
-  RemoveUninstallEntry(system_, report);
-  if (KeyExists(system_, kLocalMachine, kActiveSetupKey)) return RetireForEveryUser(report);
+  if (KeyExists(system_, kLocalMachine, kActiveSetupKey))
+    RetireForEveryUser(report);
+  else
+    RemoveOwnFolder(report);
+  // The entry goes last: a run that stops before leaves it, and with it the way to try again.
+  if (!report.Failed()) RemoveUninstallEntry(system_, report);
+}
+
+void FrmCopy::RemoveOwnFolder(RestoreReport& report) {
   const std::string folder = OwnFolder();
   const std::string program = folder + kProgramName;
   const bool running_from_folder = EqualsIgnoringCase(system_.ExecutablePath(), program);
   try {
-    // The running program cannot delete itself: the system does so at the next restart.
     if (running_from_folder) {
-      system_.MoveAtRestart(program, "");
+      // The running program cannot delete itself. Set aside under a name of its own, it is
+      // deleted at the next restart, which can then never take the copy of a later installation;
+      // the folder goes then too, unless such an installation has filled it again.
+      system_.MoveAtRestart(MoveAside(system_, program), "");
       if (system_.PathAttributes(RegistryRecordPath()) >= 0)
         system_.RemoveFile(RegistryRecordPath());
       system_.MoveAtRestart(folder.substr(0, folder.size() - 1), "");
       report.Done("Dossier supprimé au prochain redémarrage : " + folder);
-    } else {
-      RemoveTree(system_, folder.substr(0, folder.size() - 1));
-      report.Done("Dossier supprimé : " + folder);
+      return;
     }
+    const std::vector<Failure> left = RemoveTree(system_, folder.substr(0, folder.size() - 1));
+    for (const Failure& entry : left) report.outcome().Fail(entry.what, entry.reason);
+    if (left.empty()) report.Done("Dossier supprimé : " + folder);
   } catch (const SystemError& failure) {
     report.Fail("dossier non supprimé", folder, failure.what());
   }
