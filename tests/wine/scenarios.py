@@ -213,11 +213,11 @@ def windows_8_32(s: Scenario) -> None:
     check_registry(s)
 
 
-def start_winmail(s: Scenario) -> subprocess.Popen:
-    shutil.copy(s.prefix.flavour.build / "WinMail.exe", s.prefix.host("C:\\"))
+def start_winmail(s: Scenario, *arguments: str, name: str = "WinMail.exe") -> subprocess.Popen:
+    shutil.copy(s.prefix.flavour.build / "WinMail.exe", s.prefix.host("C:\\" + name))
     ready = s.prefix.host(r"C:\winmail-ready")
     ready.unlink(missing_ok=True)
-    process = subprocess.Popen([s.prefix.flavour.loader, r"C:\WinMail.exe", r"/ready=C:\winmail-ready"],
+    process = subprocess.Popen([s.prefix.flavour.loader, "C:\\" + name, *arguments, r"/ready=C:\winmail-ready"],
                                env=s.prefix.env(), stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
     for _ in range(300):
         if ready.exists() or process.poll() is not None:
@@ -427,6 +427,10 @@ UNINSTALL_QUESTION = ("Désinstaller Windows Mail", "Désinstaller Windows Mail 
                       "retrouveront leur état d'avant la première installation.", "shown", "yes,no", "yes")
 
 
+WINE_FONT_KEYS = {rf"[Software\\{view}Microsoft\\{version}\\CurrentVersion\\Fonts]"
+                  for view in ("", r"Wow6432Node\\") for version in ("Windows", "Windows NT")}
+
+
 def machine_state(s: Scenario) -> dict:
     """Every file under both Program Files and both system folders, and every registry key and value
     (the prefix's registry files once the server has saved them), without the times Wine adds."""
@@ -445,8 +449,10 @@ def machine_state(s: Scenario) -> dict:
                 state[section] = ""
             elif section and not line.startswith("#time="):
                 state[section] += line + "\n"
-    # Wine's own bookkeeping of the display, which any window started changes.
-    return {key: value for key, value in state.items() if "CurrentControlSet" not in key}
+    # Wine's own bookkeeping of the display, which any window started changes, and of its fonts,
+    # which the first program of each bitness to use them registers, late.
+    return {key: value for key, value in state.items()
+            if "CurrentControlSet" not in key and key not in WINE_FONT_KEYS}
 
 
 def compare_states(s: Scenario, before: dict, after: dict, what: str) -> None:
@@ -504,6 +510,47 @@ def interactive_uninstall(s: Scenario) -> None:
             "Le système a retrouvé son état d'avant l'installation.", "txtOK")
     s.check(r"Dossier rétabli : C:\Program Files (x86)\Windows Mail" in text_of(run, TXT_OUTPUT), "steps")
     s.equal(run.exit_code, 0, "exit code")
+
+
+def in_use_then_reinstall(s: Scenario) -> None:
+    """A system library in use at the way back (3010), a reinstallation before the restart, then
+    the restart: nothing that waited for it undoes the fresh installation."""
+    library = s.prefix.flavour.build / "msimg32.dll"  # any real library, which a program can map
+    shutil.copy(library, s.prefix.host(r"C:\Setup\syswow64\msoeacct.dll"))
+    s.equal(s.install("/S").exit_code, 0, "exit code of the installation")
+    holder = start_winmail(s, r"/charger=C:\windows\syswow64\msoeacct.dll", name="holder.exe")
+    s.equal(s.install("/desinstaller", "/S").exit_code, 3010, "exit code of the way back, a library in use")
+    s.equal(s.install("/S").exit_code, 0, "exit code of the reinstallation")
+    holder.kill()
+    holder.wait()
+    s.prefix.run("wineboot", "-r")
+    fresh = s.prefix.host(r"C:\windows\syswow64\msoeacct.dll")
+    s.check(fresh.is_file() and fresh.read_bytes() == library.read_bytes(), "the fresh library is gone")
+    s.equal(s.read(r"C:\windows\syswow64\msoeacct.dll.orlo"), "original syswow64 msoeacct.dll", "its backup")
+    s.check(not s.prefix.host(r"C:\windows\syswow64\msoeacct.dll.supprimer-1").exists(), "the aside copy stayed")
+    check_system_files(s, [("system32", "System32")])
+    s.equal(reg_value(s, r"HKLM\SOFTWARE\Microsoft\Windows\CurrentVersion\Uninstall\Movrix18", "DisplayVersion"),
+            "2.18.0.1", "the entry")
+    kept = s.prefix.host(r"C:\Program Files\Movrix18\Movrix18.exe")
+    s.check(kept.is_file() and kept.read_bytes() == s.prefix.host(r"C:\Setup\Movrix18.exe").read_bytes(),
+            "the kept program")
+
+
+def directory_link(s: Scenario) -> None:
+    """A link in the installed tree to someone else's folder: the way back never follows it. Wine
+    cannot remove such a link, so the file behind it decides, and the log says the link stayed."""
+    s.equal(s.install("/S").exit_code, 0, "exit code of the installation")
+    other = s.prefix.host(r"C:\Autre")
+    other.mkdir()
+    (other / "garder.txt").write_text("someone else's")
+    (s.prefix.host(r"C:\Program Files\Windows Mail") / "lien").symlink_to(other)
+    s.install("/desinstaller", "/S", r"/LOG=C:\journal.txt")
+    s.equal(s.read(r"C:\Autre\garder.txt"), "someone else's", "the file behind the link")
+    log = s.read(r"C:\journal.txt") or ""
+    s.check(r"lien laissé en place, jamais suivi : C:\Program Files\Windows Mail.supprimer-1\lien : " in log,
+            "the log does not say the link stayed")
+
+
 def relative_journal(s: Scenario) -> None:
     """A relative log path is taken from the folder the program was started in, for the whole run."""
     s.prefix.host(r"C:\Depot\journaux").mkdir(parents=True)
@@ -588,6 +635,8 @@ SCENARIOS = [("first-install-win10-64", "win10-64", first_install_win10_64),
              ("uninstall-quiet-string", "win10-64", functools.partial(uninstall, quiet_string=True)),
              ("uninstall-windows-7", "win7-64", uninstall), ("uninstall-windows-8-32", "win8-32", uninstall),
              ("uninstall-interactive-windows-7", "win7-64", interactive_uninstall),
+             ("uninstall-in-use-then-reinstall", "win10-64", in_use_then_reinstall),
+             ("uninstall-directory-link", "win10-64", directory_link),
              ("relative-journal", "win10-64", relative_journal),
              ("hard-linked-journal", "win10-64", hard_linked_journal),
              ("missing-journal-folder", "win10-64", missing_journal_folder),
