@@ -54,6 +54,9 @@ class ForwardingSystem : public System {
   void MoveReplacing(const std::string& from, const std::string& to) override {
     return next_.MoveReplacing(from, to);
   }
+  void MoveReplacingWrittenThrough(const std::string& from, const std::string& to) override {
+    return next_.MoveReplacingWrittenThrough(from, to);
+  }
   void MoveAtRestart(const std::string& from, const std::string& to) override {
     return next_.MoveAtRestart(from, to);
   }

@@ -85,6 +85,9 @@ class AppendableFile {
   virtual OpenFileFacts Facts() = 0;
   // Writes `bytes` at the end of the file. Throws SystemError on failure.
   virtual void Append(const std::string& bytes) = 0;
+  // Has the system write what was appended to the disk itself (FlushFileBuffers). Throws
+  // SystemError on failure.
+  virtual void Flush() = 0;
 };
 
 // One entry of a folder listing, as FindFirstFile/FindNextFile fill it.
@@ -211,6 +214,8 @@ class System {
   // Moves a file onto `to` in one step, replacing any file there (MoveFileEx with
   // MOVEFILE_REPLACE_EXISTING). Throws SystemError, with the system's code, on failure.
   virtual void MoveReplacing(const std::string& from, const std::string& to) = 0;
+  // The same move, returning only once it is on the disk (MOVEFILE_WRITE_THROUGH as well).
+  virtual void MoveReplacingWrittenThrough(const std::string& from, const std::string& to) = 0;
   // Has the system move `from` onto `to` at the next restart, replacing any file there, or delete
   // `from` then when `to` is empty (MoveFileEx with MOVEFILE_DELAY_UNTIL_REBOOT). Throws
   // SystemError when it cannot be scheduled.

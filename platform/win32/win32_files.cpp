@@ -60,6 +60,10 @@ class Win32AppendableFile : public AppendableFile {
       ThrowLastError();
   }
 
+  void Flush() override {
+    if (!FlushFileBuffers(handle_.get())) ThrowLastError();
+  }
+
  private:
   KernelHandle handle_;
 };
@@ -214,6 +218,12 @@ void Win32System::RemoveFolder(const std::string& path) {
 
 void Win32System::MoveReplacing(const std::string& from, const std::string& to) {
   if (!MoveFileExA(ToAnsi(from).c_str(), ToAnsi(to).c_str(), MOVEFILE_REPLACE_EXISTING))
+    ThrowLastError();
+}
+
+void Win32System::MoveReplacingWrittenThrough(const std::string& from, const std::string& to) {
+  if (!MoveFileExA(ToAnsi(from).c_str(), ToAnsi(to).c_str(),
+                   MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH))
     ThrowLastError();
 }
 

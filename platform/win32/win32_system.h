@@ -34,6 +34,7 @@ class Win32System : public System {
   void RemoveFile(const std::string& path) override;
   void RemoveFolder(const std::string& path) override;
   void MoveReplacing(const std::string& from, const std::string& to) override;
+  void MoveReplacingWrittenThrough(const std::string& from, const std::string& to) override;
   void MoveAtRestart(const std::string& from, const std::string& to) override;
   std::string SystemFolder() override;
   // win32_file_security.cpp

@@ -39,6 +39,7 @@ class LinkingSystem : public ForwardingSystem {
         return facts;
       }
       void Append(const std::string& bytes) override { file->Append(bytes); }
+      void Flush() override { file->Flush(); }
     };
     auto file = next_.OpenToAppend(path, new_file);
     if (path != link) return file;
