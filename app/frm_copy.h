@@ -13,6 +13,7 @@
 #include "common/run_state.h"
 #include "common/text.h"
 #include "common/version.h"
+#include "files/file_record.h"
 #include "platform/system.h"
 
 namespace movrix {
@@ -123,6 +124,15 @@ class FrmCopy {
   std::string OwnFolder() const;
   std::string KeptProgram() const;
   std::string RegistryRecordPath() const;
+  // The record of what the installation wrote as files, beside the registry's.
+  std::string FileRecordPath() const;
+  // Before the copy: reads the record of an earlier installation, notes which system files are
+  // missing or empty now and keeps it; false after its box, with nothing changed. The installed
+  // files are noted after the copy; a failure there goes to the outcome.
+  bool RecordFilesBefore(FileRecord& files);
+  void RecordWrittenFiles(FileRecord& files);
+  // The system files back as the record allows; how many were left as someone else's.
+  int RestoreFiles(RestoreReport& report);
   // Copies the running program to KeptProgram(); false, the failure in the outcome, when it
   // cannot.
   bool KeepProgramCopy();

@@ -6,6 +6,7 @@
 #include "common/guard.h"
 #include "common/text.h"
 #include "files/file_exists.h"
+#include "files/file_record.h"
 #include "files/launch_folders.h"
 #include "files/restore.h"
 #include "registry/active_setup.h"
@@ -18,6 +19,7 @@ namespace {
 
 constexpr const char* kProgramName = "Movrix18.exe";
 constexpr const char* kRegistryRecordName = "registre-origine.txt";
+constexpr const char* kFileRecordName = "fichiers-installes.txt";
 
 constexpr const char* kUninstallQuestion =
     "Désinstaller Windows Mail ?\r\n"
@@ -46,6 +48,41 @@ std::string FrmCopy::KeptProgram() const {
 
 std::string FrmCopy::RegistryRecordPath() const {
   return OwnFolder() + kRegistryRecordName;
+}
+
+std::string FrmCopy::FileRecordPath() const {
+  return OwnFolder() + kFileRecordName;
+}
+
+bool FrmCopy::RecordFilesBefore(FileRecord& files) {
+  return Guarded(
+      [&] {
+        if (!FolderExists(system_, OwnFolder())) system_.CreateFolder(OwnFolder());
+        std::optional<FileRecord> kept = ReadFileRecord(system_, FileRecordPath());
+        if (!kept) throw SystemError("Enregistrement endommagé : " + FileRecordPath());
+        files = *kept;
+        if (state_.IsWindows8 || state_.IsWindows10)
+          NoteSystemFilesBefore(system_, state_, identity_.Is64Bit, files);
+        state_.AddedSystemFiles = files.absent;
+        state_.AddedSystemFiles.insert(files.empty.begin(), files.empty.end());
+        WriteFileRecord(system_, FileRecordPath(), files);
+        return true;
+      },
+      [this](const std::string& description) {
+        system_.ShowMessage(description, "Enregistrer les fichiers installés", Buttons::kOk,
+                            Icon::kCritical);
+        return false;
+      });
+}
+
+void FrmCopy::RecordWrittenFiles(FileRecord& files) {
+  try {
+    NoteWrittenFiles(system_, state_, identity_.Is64Bit, files);
+    WriteFileRecord(system_, FileRecordPath(), files);
+  } catch (const SystemError& failure) {
+    state_.Outcome.Fail("enregistrement des fichiers installés non écrit : " + FileRecordPath(),
+                        failure.what());
+  }
 }
 
 bool FrmCopy::RecordRegistryState() {
@@ -106,6 +143,7 @@ bool FrmCopy::SomethingInstalled() {
   return HasFolderBackups(system_, state_, identity_.Is64Bit) ||
          HasSystemFileBackups(system_, state_, identity_.Is64Bit) ||
          system_.PathAttributes(RegistryRecordPath()) >= 0 ||
+         system_.PathAttributes(FileRecordPath()) >= 0 ||
          KeyExists(system_, kLocalMachine, kUninstallKey);
 }
 
@@ -133,15 +171,28 @@ void FrmCopy::RunUninstallSteps() {
   // sign-in, through the retired component.
   RestoreUserState(system_, report);
   Log("== Rétablir les fichiers système");
-  RestoreSystemFiles(system_, state_, identity_.Is64Bit, report);
+  const int left = RestoreFiles(report);
   Log("== Rétablir les dossiers programmes");
   RestoreProgramFolders(system_, state_, identity_.Is64Bit, report);
   // What the installer kept for the way back goes last, and only once nothing is left to retry.
-  if (!report.Failed()) RemoveOwnTraces(report);
+  // A system file left as someone else's keeps its backup, and the record that tells it apart.
+  if (!report.Failed() && left == 0) RemoveOwnTraces(report);
   steps_ = UninstallSteps();
   steps_ += JoinLines(report.done());
   state_.Outcome.end = RunEnd::kCompleted;
   ShowOutcome();
+}
+
+int FrmCopy::RestoreFiles(RestoreReport& report) {
+  try {
+    const std::optional<FileRecord> files = ReadFileRecord(system_, FileRecordPath());
+    if (files) return RestoreSystemFiles(system_, state_, identity_.Is64Bit, *files, report);
+    report.Fail("enregistrement endommagé, aucun fichier système rétabli", FileRecordPath(), "");
+  } catch (const SystemError& failure) {
+    report.Fail("enregistrement illisible, aucun fichier système rétabli", FileRecordPath(),
+                failure.what());
+  }
+  return 0;
 }
 
 void FrmCopy::RemoveOwnTraces(RestoreReport& report) {
@@ -186,6 +237,7 @@ void FrmCopy::RetireForEveryUser(RestoreReport& report) {
   }
   report.Done("Chaque utilisateur retrouvera ses valeurs à sa prochaine ouverture de session");
   try {
+    if (system_.PathAttributes(FileRecordPath()) >= 0) system_.RemoveFile(FileRecordPath());
     system_.RemoveFile(RegistryRecordPath());
   } catch (const SystemError& failure) {
     report.Fail("fichier non supprimé", RegistryRecordPath(), failure.what());

@@ -77,11 +77,13 @@ void CopySystemFiles(System& system, RunState& state, Bits bits, std::string& st
     const std::string source = state.AppFolder + row.source;
     const std::string destination = FolderOf(state, row.folder) + row.destination;
     if (!MakeFolderOf(system, state.Outcome, destination)) continue;
-    if (!KeepSecurityOf(system, state.Outcome, destination)) continue;
+    // What an earlier installation added where nothing was is no original to keep.
+    const bool original = !state.AddedSystemFiles.count(destination);
+    if (original && !KeepSecurityOf(system, state.Outcome, destination)) continue;
     if (row.how == How::kBackUpAndCopyOver)
-      ReplaceKeepingBackup(system, source, destination);
+      ReplaceKeepingBackup(system, source, destination, original);
     else
-      CopyAdd(system, state.Outcome, source, destination);  // reports its own failure
+      CopyAdd(system, state.Outcome, source, destination, original);  // reports its own failure
   }
 }
 

@@ -69,6 +69,13 @@ bool Exists(System& system, const std::string& path) {
   return system.PathAttributes(path) >= 0;
 }
 
+// True when something in `folder` is deleted at the next restart.
+bool WaitsForRestart(const Outcome& outcome, const std::string& folder) {
+  for (const std::string& path : outcome.at_restart)
+    if (path.compare(0, folder.size() + 1, folder + "\\") == 0) return true;
+  return false;
+}
+
 // Puts `original` at `path`, where nothing is: on failure, what was set aside as `aside` (if
 // anything) goes back, so that `path` is never left empty. Errors reach the caller.
 void PutInPlace(System& system, const std::string& original, const std::string& path,
@@ -98,14 +105,27 @@ std::vector<std::string> SystemFiles(const RunState& state, bool is_64_bit) {
   return files;
 }
 
+// Someone replaced `file` since the installation, such as a system update: it stays, and so does
+// its backup, which still holds the original.
+void LeaveReplaced(const std::string& file, const std::string& backup, RestoreReport& report) {
+  std::string warning = file + " a changé depuis l'installation : laissé tel quel";
+  if (!backup.empty()) warning += ", avec sa sauvegarde " + backup;
+  report.outcome().warnings.push_back(warning);
+}
+
 // The installed file is set aside, not replaced: the system lets a library it has loaded be
 // renamed, never overwritten. The original is then back at once, and only the deletion of the
 // aside copy, a name nobody else uses, may wait for the restart: nothing that waits can ever
-// undo a later installation.
-void RestoreSystemFile(System& system, const std::string& file, RestoreReport& report) {
+// undo a later installation. False when the file was left as someone else's.
+bool RestoreSystemFile(System& system, const std::string& file, const FileRecord& record,
+                       RestoreReport& report) {
   const std::string backup = file + kBackupSuffix;
   if (Exists(system, backup)) {
     const bool installed = Exists(system, file);
+    if (installed && !HoldsWhatWasWritten(system, record, file)) {
+      LeaveReplaced(file, backup, report);
+      return false;
+    }
     // A failed rights step has shown its box; the renaming below tells whether it mattered.
     if (installed) SetRights(system, report.outcome(), file, true);
     SetRights(system, report.outcome(), backup, true);
@@ -115,6 +135,43 @@ void RestoreSystemFile(System& system, const std::string& file, RestoreReport& r
     if (installed) DeleteAside(system, aside, report);
   }
   PutSecurityBack(system, file, report);
+  return true;
+}
+
+// Deletes a file the installation added where nothing was, or puts the empty file back that was
+// there. False when the file was left as someone else's.
+bool RemoveAddedFile(System& system, const std::string& file, const FileRecord& record,
+                     RestoreReport& report) {
+  if (!Exists(system, file)) return true;
+  if (!HoldsWhatWasWritten(system, record, file)) {
+    LeaveReplaced(file, "", report);
+    return false;
+  }
+  SetRights(system, report.outcome(), file, true);
+  const std::string aside = MoveAside(system, file);
+  if (record.empty.count(file)) system.OpenToAppend(file, true);
+  report.Done("Fichier ajouté par l'installation supprimé : " + file);
+  DeleteAside(system, aside, report);
+  return true;
+}
+
+// Removes the folders the installation created, deepest first, once they are empty. One that
+// still holds a copy set aside goes at the restart, after it; one that holds anything else stays.
+void RemoveCreatedFolders(System& system, const FileRecord& record, RestoreReport& report) {
+  for (auto folder = record.created_folders.rbegin(); folder != record.created_folders.rend();
+       ++folder) {
+    try {
+      if (!Exists(system, *folder)) continue;
+      if (EntriesOf(system, *folder).empty()) {
+        system.RemoveFolder(*folder);
+        report.Done("Dossier ajouté par l'installation supprimé : " + *folder);
+      } else if (WaitsForRestart(report.outcome(), *folder)) {
+        system.MoveAtRestart(*folder, "");
+      }
+    } catch (const SystemError& failure) {
+      report.Fail("dossier non supprimé", *folder, failure.what());
+    }
+  }
 }
 
 }  // namespace
@@ -198,17 +255,23 @@ bool HasSystemFileBackups(System& system, const RunState& state, bool is_64_bit)
   return false;
 }
 
-void RestoreSystemFiles(System& system, const RunState& state, bool is_64_bit,
-                        RestoreReport& report) {
+int RestoreSystemFiles(System& system, const RunState& state, bool is_64_bit,
+                       const FileRecord& record, RestoreReport& report) {
   // The rows work through the switch, which shows their boxes with the redirection back on.
   Wow64RedirectionOff redirection(system);
+  int left = 0;
   for (const std::string& file : SystemFiles(state, is_64_bit)) {
     try {
-      RestoreSystemFile(redirection, file, report);
+      const bool restored = record.Added(file)
+                                ? RemoveAddedFile(redirection, file, record, report)
+                                : RestoreSystemFile(redirection, file, record, report);
+      left += !restored;
     } catch (const SystemError& failure) {
       report.Fail("fichier non rétabli", file, failure.what());
     }
   }
+  RemoveCreatedFolders(redirection, record, report);
+  return left;
 }
 
 }  // namespace movrix

@@ -8,6 +8,7 @@
 
 #include "common/restore_report.h"
 #include "common/run_state.h"
+#include "files/file_record.h"
 #include "platform/system.h"
 
 namespace movrix {
@@ -44,7 +45,10 @@ bool HasSystemFileBackups(System& system, const RunState& state, bool is_64_bit)
 // group (awaited), then its original owner and access list. The installed file is set aside and
 // the backup renamed in its place; the backup stays until its content is in place. The aside
 // copy of a file the system keeps in use is deleted at the next restart.
-void RestoreSystemFiles(System& system, const RunState& state, bool is_64_bit,
-                        RestoreReport& report);
+// A file that no longer holds what the installation wrote (`record`) was replaced by someone else:
+// it stays, with its backup, and a warning names both. A file the installation added where nothing
+// was is deleted, and the folders it created go once empty. Returns how many files were left so.
+int RestoreSystemFiles(System& system, const RunState& state, bool is_64_bit,
+                       const FileRecord& record, RestoreReport& report);
 
 }  // namespace movrix

@@ -11,6 +11,7 @@
 #include "app/logged_system.h"
 #include "app/run_program.h"
 #include "files/file_exists.h"
+#include "files/file_record.h"
 #include "files/file_security.h"
 #include "registry/active_setup.h"
 #include "registry/mod_key.h"
@@ -518,7 +519,6 @@ TEST_F(UninstallTest, TheOriginalOwnerAndAccessListComeBackWithTheFileOnce) {
   const std::string file = At("Windows\\system32\\msoeacct.dll");
   system_.file_security[file] = "owner TrustedInstaller";
   ASSERT_EQ(Start().ExitCode(), 0);
-  EXPECT_EQ(Read(SavedSecurityPath(file)), "owner TrustedInstaller");
   system_.file_security[file] = "owner Administrators, as takeown left it";
   ASSERT_EQ(Start().ExitCode(), 0);
   EXPECT_EQ(Start(true, true).ExitCode(), 0);
@@ -537,6 +537,33 @@ TEST_F(UninstallTest, OnWindows7TheRunningKeptProgramIsSetAsideBeforeItsDeletion
             (std::vector<std::string>{kept + ".supprimer-1 -> ", At("PF\\Movrix18 -> ")}));
   EXPECT_EQ(Read(kept), "<missing>");
   EXPECT_FALSE(EntryExists());
+}
+
+TEST_F(UninstallTest, ASystemFileReplacedSinceStaysWithItsBackupAndTheCheckNamesEachChange) {
+  ASSERT_EQ(Start().ExitCode(), 0);
+  const std::string updated = At("Windows\\system32\\inetres.dll");
+  Write(updated, "a system update");
+  Write(At("PF\\Windows Mail\\WinMail.exe"), "changed");
+  Remove(At("PF (x86)\\Windows Mail\\WinMail.exe"));
+  const std::optional<FileRecord> record =
+      ReadFileRecord(system_, At("PF\\Movrix18\\fichiers-installes.txt"));
+  ASSERT_TRUE(record.has_value());
+  EXPECT_EQ(FileDifferences(system_, *record),
+            (std::vector<std::string>{"manquant : " + At("PF (x86)\\Windows Mail\\WinMail.exe"),
+                                      "modifié : " + At("PF\\Windows Mail\\WinMail.exe"),
+                                      "modifié : " + updated}));
+  FrmCopy& form = Start(true, true);
+  EXPECT_EQ(form.ExitCode(), 0);
+  EXPECT_EQ(Read(updated), "a system update");
+  EXPECT_EQ(Read(updated + ".orlo"), "original");
+  EXPECT_NE(form.text(kTxtOutput)
+                .find("ATTENTION : " + updated +
+                      " a changé depuis l'installation : laissé tel quel, avec "
+                      "sa sauvegarde " +
+                      updated + ".orlo\r\n"),
+            std::string::npos);
+  EXPECT_EQ(Read(At("Windows\\syswow64\\inetres.dll")), "original");
+  EXPECT_TRUE(EntryExists()) << "the record that tells the file apart stays";
 }
 
 }  // namespace

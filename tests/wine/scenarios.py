@@ -460,8 +460,15 @@ def compare_states(s: Scenario, before: dict, after: dict, what: str) -> None:
     s.equal(changed, [], f"what {what} left changed")
 
 
-def uninstall(s: Scenario, installs: int = 1, quiet_string: bool = False) -> None:
-    """Installations, then the way back: the machine is as it was before the first one."""
+def uninstall(s: Scenario, installs: int = 1, quiet_string: bool = False, added: bool = False) -> None:
+    """Installations, then the way back: the machine is as it was before the first one. With
+    `added`, the system lacks msidcrl30.dll and its fr-FR folders, and holds an empty acctres.dll."""
+    missing = [rf"C:\windows\{folder}\{name}" for folder in ("system32", "syswow64")
+               for name in ("msidcrl30.dll", "fr-FR")] if added else []
+    for path in missing:
+        shutil.rmtree(s.prefix.host(path)) if path.endswith("fr-FR") else s.prefix.host(path).unlink()
+    if added:
+        s.prefix.host(r"C:\windows\system32\acctres.dll").write_bytes(b"")
     before = machine_state(s)
     for _ in range(installs):
         s.equal(s.install("/S").exit_code, 0, "exit code of the installation")
@@ -484,6 +491,7 @@ def uninstall(s: Scenario, installs: int = 1, quiet_string: bool = False) -> Non
     if any("Installed Components\\\\Movrix18]" in key for key in after):
         after = retired_for_every_user(s)
     compare_states(s, before, after, "the way back")
+    s.equal([path for path in missing if s.prefix.host(path).exists()], [], "what the installation added")
     if not quiet_string:
         s.equal(s.install("/uninstall", "/S").exit_code, 1605, "exit code with nothing left to remove")
 
@@ -633,6 +641,7 @@ SCENARIOS = [("first-install-win10-64", "win10-64", first_install_win10_64),
              ("uninstall-win10-64", "win10-64", uninstall),
              ("uninstall-after-two-installs", "win10-64", functools.partial(uninstall, installs=2)),
              ("uninstall-quiet-string", "win10-64", functools.partial(uninstall, quiet_string=True)),
+             ("uninstall-added-files", "win10-64", functools.partial(uninstall, installs=2, added=True)),
              ("uninstall-windows-7", "win7-64", uninstall), ("uninstall-windows-8-32", "win8-32", uninstall),
              ("uninstall-interactive-windows-7", "win7-64", interactive_uninstall),
              ("uninstall-in-use-then-reinstall", "win10-64", in_use_then_reinstall),
