@@ -214,8 +214,9 @@ void FrmCopy::RemoveOwnFolder(RestoreReport& report) {
       // deleted at the next restart, which can then never take the copy of a later installation;
       // the folder goes then too, unless such an installation has filled it again.
       system_.MoveAtRestart(MoveAside(system_, program), "");
-      if (system_.PathAttributes(RegistryRecordPath()) >= 0)
-        system_.RemoveFile(RegistryRecordPath());
+      for (const std::string& record : {RegistryRecordPath(), FileRecordPath()}) {
+        if (system_.PathAttributes(record) >= 0) system_.RemoveFile(record);
+      }
       system_.MoveAtRestart(folder.substr(0, folder.size() - 1), "");
       report.Done("Dossier supprimé au prochain redémarrage : " + folder);
       return;

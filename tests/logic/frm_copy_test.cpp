@@ -536,6 +536,7 @@ TEST_F(UninstallTest, OnWindows7TheRunningKeptProgramIsSetAsideBeforeItsDeletion
   EXPECT_EQ(system_.moves_at_restart,
             (std::vector<std::string>{kept + ".supprimer-1 -> ", At("PF\\Movrix18 -> ")}));
   EXPECT_EQ(Read(kept), "<missing>");
+  EXPECT_EQ(Read(At("PF\\Movrix18\\fichiers-installes.txt")), "<missing>");
   EXPECT_FALSE(EntryExists());
 }
 
