@@ -4,6 +4,7 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
 #include <string>
 
 #include "app/frm_copy_layout.h"
@@ -47,6 +48,9 @@ bool IsAcceptedLanguage(uint16_t lang_id);
 
 // The window's caption, with the executable's date: "Movrix18 (version 2.18.0.1 du <date>)".
 std::string BuildCaption(const std::string& date_text);
+
+class RegistryWayBack;
+class UserWayBack;
 
 class FrmCopy {
  public:
@@ -115,8 +119,9 @@ class FrmCopy {
   void ShowOutcome();
   // The per-user part (run_per_user.cpp): the installing user's prior state recorded before the
   // registration writes their rows, then the Active Setup component that makes every other user
-  // get the rows at their next sign-in. Failures go to the outcome.
-  void RecordUserState();
+  // get the rows at their next sign-in. Failures go to the outcome; false when the user's state
+  // could not be recorded.
+  bool RecordUserState();
   void RegisterForEveryUser();
   // The installer's own folder in the native Program Files, ending in a backslash: the kept copy
   // of the program (for the way back and for every user's sign-in) and the registry's prior
@@ -131,13 +136,21 @@ class FrmCopy {
   // files are noted after the copy; a failure there goes to the outcome.
   bool RecordFilesBefore(FileRecord& files);
   void RecordWrittenFiles(FileRecord& files);
-  // The system files back as the record allows; how many were left as someone else's.
-  int RestoreFiles(RestoreReport& report);
+  // The record of what the installation wrote as files; nullopt, named in `report`, when it cannot
+  // be read or is not whole. An older build's installation has none: an empty record.
+  std::optional<FileRecord> LoadFileRecord(RestoreReport& report);
   // Copies the running program to KeptProgram(); false, the failure in the outcome, when it
   // cannot.
   bool KeepProgramCopy();
   // Takes the registry's prior state once, before the registration; false after its box.
   bool RecordRegistryState();
+  // After the registration, records what it wrote on the machine and, with `user_rows`, in the
+  // installing user's hive; a failure goes to the outcome.
+  void RecordWrittenRegistry(bool user_rows);
+  std::string WrittenRecordPath() const;
+  // Reads and checks the registry records of the machine and the current user before anything
+  // changes; false, each refusal in `report`, when the way back must not start.
+  bool RegistryRecordsUsable(RegistryWayBack& machine, UserWayBack& user, RestoreReport& report);
   // Writes the Programs and Features entry for the kept program; a failure goes to the outcome.
   void RegisterUninstaller();
   void RunUninstallSteps();
@@ -150,6 +163,9 @@ class FrmCopy {
   // Removes the installer's own folder, or, when the running program is the one kept there, has
   // the system remove it at the next restart.
   void RemoveOwnFolder(RestoreReport& report);
+  // Deletes the records (registry and files) that are still there; a failure is named in
+  // `report`.
+  void RemoveRecords(RestoreReport& report);
 
   System& system_;
   RunLog* log_;

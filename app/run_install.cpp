@@ -87,8 +87,11 @@ void FrmCopy::RunInstallSteps() {
   if (registers) {
     Log("== Compléter la base de registre");
     if (!RecordRegistryState()) return Halt();
-    RecordUserState();
-    if (!Write_Reg(system_, identity_.Is64Bit, state_.Outcome)) return Halt();
+    const bool user_state_recorded = RecordUserState();
+    const bool written = Write_Reg(system_, identity_.Is64Bit, state_.Outcome, user_state_recorded);
+    // Even a registration that stopped half-way records what it wrote, for the way back.
+    RecordWrittenRegistry(user_state_recorded);
+    if (!written) return Halt();
     steps_ += JoinLines({Repeat('=', 57), "Compléter la base de registre", Repeat('=', 57), ""});
   }
 

@@ -5,7 +5,6 @@
 #include "app/frm_copy.h"
 #include "common/guard.h"
 #include "registry/active_setup.h"
-#include "registry/prior_state.h"
 #include "registry/write_reg.h"
 
 namespace movrix {
@@ -26,33 +25,68 @@ bool RecordUserPriorState(System& system, Outcome& outcome) {
       });
 }
 
-// Writes the rows for the current user once their prior state is recorded.
+// Writes the rows for the current user once their prior state is recorded, then records what
+// they hold.
 void WriteUserRows(System& system, RunLog& log, Outcome& outcome) {
   log.Line("== Inscrire Windows Mail pour l'utilisateur");
-  if (RecordUserPriorState(system, outcome) &&
-      !WriteRegistrationRows(system, CurrentUserRegistration(), outcome))
+  if (!RecordUserPriorState(system, outcome)) return;
+  if (!WriteRegistrationRows(system, CurrentUserRegistration(), outcome))
     outcome.Fail("l'inscription s'est arrêtée avant sa fin", "");
+  RecordUserWrittenState(system, outcome);
 }
 
 void RestoreUserRows(System& system, RunLog& log, Outcome& outcome) {
   log.Line("== Rétablir les valeurs de l'utilisateur");
   RestoreReport report(outcome);
-  if (!RestoreUserState(system, report))
-    log.Line("Aucun état antérieur enregistré pour cet utilisateur : rien à rétablir");
+  UserWayBack way_back(system);
+  const RegistryWayBack::Records records = way_back.Load(report);
+  if (records == RegistryWayBack::Records::kChecked) return way_back.Restore(report);
+  if (records == RegistryWayBack::Records::kRefused) return;
+  log.Line("Aucun état antérieur enregistré pour cet utilisateur : rien à rétablir");
+  // What a run stopped between two deletions left.
+  Guarded([&] { UserPriorStateKey(system).RemoveEmptyParent(); },
+          [&](const std::string& description) {
+            report.Fail("clé non supprimée", "HKCU\\" + std::string(UserPriorStateKey::kParentKey),
+                        description);
+          });
+}
+
+// Has the user's next sign-in run their part again: Windows noted the component's version in
+// their hive when it started the run, and runs it again only without that note.
+void ForgetUserComponentVersion(System& system, Outcome& outcome) {
+  const int32_t status = system.DeleteRegKey(kCurrentUser, kUserComponentKey, kKeyAccess);
+  if (status != kErrorSuccess && status != kErrorFileNotFound)
+    outcome.Fail("clé non supprimée : HKCU\\" + std::string(kUserComponentKey),
+                 system.ErrorText(uint32_t(status)));
 }
 
 }  // namespace
 
-bool RestoreUserState(System& system, RestoreReport& report) {
-  UserPriorStateKey store(system);
-  if (!RestorePriorState(system, store, report)) return false;
-  if (report.Failed()) return true;
-  Guarded([&] { store.Remove(); },
+void RecordUserWrittenState(System& system, Outcome& outcome) {
+  Guarded(
+      [&] {
+        UserPriorStateKey store(system, UserPriorStateKey::kWrittenValue);
+        RecordWrittenState(system, CurrentUserRegistration(), store);
+      },
+      [&](const std::string& description) {
+        outcome.Fail("valeurs écrites pour l'utilisateur non enregistrées", description);
+      });
+}
+
+UserWayBack::UserWayBack(System& system)
+    : prior_(system),
+      written_(system, UserPriorStateKey::kWrittenValue),
+      way_back_(system, CurrentUserRegistration(), prior_, written_) {}
+
+void UserWayBack::Restore(RestoreReport& report) {
+  if (way_back_.records() != RegistryWayBack::Records::kChecked) return;
+  way_back_.Restore(report);
+  if (report.Failed()) return;
+  Guarded([&] { prior_.Remove(); },
           [&](const std::string& description) {
-            report.Fail("état antérieur non supprimé", store.Name(), description);
+            report.Fail("état antérieur non supprimé", prior_.Name(), description);
           });
   report.Done("Valeurs de l'utilisateur rétablies");
-  return true;
 }
 
 int RunPerUser(System& system, RunLog& log, bool uninstall) {
@@ -63,13 +97,14 @@ int RunPerUser(System& system, RunLog& log, bool uninstall) {
   else
     WriteUserRows(system, log, outcome);
   outcome.end = RunEnd::kCompleted;
+  if (!outcome.Succeeded()) ForgetUserComponentVersion(system, outcome);
   log.Line(OutcomeLines(outcome) +
            (outcome.Succeeded() ? "Statut : terminé" : "Statut : incomplet"));
   return ExitCodeOf(outcome);
 }
 
-void FrmCopy::RecordUserState() {
-  RecordUserPriorState(system_, state_.Outcome);
+bool FrmCopy::RecordUserState() {
+  return RecordUserPriorState(system_, state_.Outcome);
 }
 
 void FrmCopy::RegisterForEveryUser() {

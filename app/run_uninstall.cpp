@@ -20,6 +20,7 @@ namespace {
 constexpr const char* kProgramName = "Movrix18.exe";
 constexpr const char* kRegistryRecordName = "registre-origine.txt";
 constexpr const char* kFileRecordName = "fichiers-installes.txt";
+constexpr const char* kWrittenRecordName = "registre-installe.txt";
 
 constexpr const char* kUninstallQuestion =
     "Désinstaller Windows Mail ?\r\n"
@@ -85,6 +86,10 @@ void FrmCopy::RecordWrittenFiles(FileRecord& files) {
   }
 }
 
+std::string FrmCopy::WrittenRecordPath() const {
+  return OwnFolder() + kWrittenRecordName;
+}
+
 bool FrmCopy::RecordRegistryState() {
   return Guarded(
       [this] {
@@ -98,6 +103,19 @@ bool FrmCopy::RecordRegistryState() {
                             Icon::kCritical);
         return false;
       });
+}
+
+void FrmCopy::RecordWrittenRegistry(bool user_rows) {
+  Guarded(
+      [this] {
+        PriorStateFile record(system_, WrittenRecordPath());
+        RecordWrittenState(system_, MachineRegistration(identity_.Is64Bit), record);
+      },
+      [this](const std::string& description) {
+        state_.Outcome.Fail("valeurs écrites non enregistrées : " + WrittenRecordPath(),
+                            description);
+      });
+  if (user_rows) RecordUserWrittenState(system_, state_.Outcome);
 }
 
 bool FrmCopy::KeepProgramCopy() {
@@ -144,7 +162,23 @@ bool FrmCopy::SomethingInstalled() {
          HasSystemFileBackups(system_, state_, identity_.Is64Bit) ||
          system_.PathAttributes(RegistryRecordPath()) >= 0 ||
          system_.PathAttributes(FileRecordPath()) >= 0 ||
-         KeyExists(system_, kLocalMachine, kUninstallKey);
+         system_.PathAttributes(WrittenRecordPath()) >= 0 ||
+         KeyExists(system_, kLocalMachine, kUninstallKey) ||
+         ActiveSetupComponentInstalls(system_) || UserPriorStateKey(system_).Exists() ||
+         UserPriorStateKey(system_, UserPriorStateKey::kWrittenValue).Exists();
+}
+
+bool FrmCopy::RegistryRecordsUsable(RegistryWayBack& machine, UserWayBack& user,
+                                    RestoreReport& report) {
+  // Where the installation keeps a machine record, its entry or its component means that the
+  // registration ran: without the record, nothing could tell what was there before it.
+  const bool registered =
+      (state_.IsWindows8 || state_.IsWindows10) &&
+      (KeyExists(system_, kLocalMachine, kUninstallKey) || ActiveSetupComponentInstalls(system_));
+  if (machine.Load(report) == RegistryWayBack::Records::kNone && registered)
+    report.Fail("aucun enregistrement de l'état d'origine", RegistryRecordPath(), "");
+  user.Load(report);
+  return !report.Failed();
 }
 
 void FrmCopy::RunUninstallSteps() {
@@ -157,21 +191,30 @@ void FrmCopy::RunUninstallSteps() {
     state_.Outcome.end = RunEnd::kNothingInstalled;
     return Stop(kNothingInstalled, Icon::kInformation);
   }
+  RestoreReport report(state_.Outcome);
+  PriorStateFile prior(system_, RegistryRecordPath()), written(system_, WrittenRecordPath());
+  RegistryWayBack machine(system_, MachineRegistration(identity_.Is64Bit), prior, written);
+  UserWayBack user(system_);
+  const std::optional<FileRecord> files = LoadFileRecord(report);
+  // A record that is missing or cannot be trusted stops the way back before anything changes:
+  // the entry and every record stay for a run that can finish it.
+  if (!RegistryRecordsUsable(machine, user, report) || !files) {
+    steps_ = UninstallSteps();
+    return ShowOutcome();
+  }
   if (!silent_ && system_.ShowMessage(kUninstallQuestion, "Désinstaller Windows Mail",
                                       Buttons::kYesNo, Icon::kQuestion) != Answer::kYes) {
     state_.Outcome.end = RunEnd::kUserRefused;
     return Halt();
   }
 
-  RestoreReport report(state_.Outcome);
   Log("== Rétablir la base de registre");
-  PriorStateFile record(system_, RegistryRecordPath());
-  RestorePriorState(system_, record, report);
+  machine.Restore(report);
   // The user who uninstalls gets their own state back at once; every other user at their next
   // sign-in, through the retired component.
-  RestoreUserState(system_, report);
+  user.Restore(report);
   Log("== Rétablir les fichiers système");
-  const int left = RestoreFiles(report);
+  const int left = RestoreSystemFiles(system_, state_, identity_.Is64Bit, *files, report);
   Log("== Rétablir les dossiers programmes");
   RestoreProgramFolders(system_, state_, identity_.Is64Bit, report);
   // What the installer kept for the way back goes last, and only once nothing is left to retry.
@@ -183,16 +226,14 @@ void FrmCopy::RunUninstallSteps() {
   ShowOutcome();
 }
 
-int FrmCopy::RestoreFiles(RestoreReport& report) {
+std::optional<FileRecord> FrmCopy::LoadFileRecord(RestoreReport& report) {
   try {
-    const std::optional<FileRecord> files = ReadFileRecord(system_, FileRecordPath());
-    if (files) return RestoreSystemFiles(system_, state_, identity_.Is64Bit, *files, report);
-    report.Fail("enregistrement endommagé, aucun fichier système rétabli", FileRecordPath(), "");
+    if (std::optional<FileRecord> files = ReadFileRecord(system_, FileRecordPath())) return files;
+    report.Fail("enregistrement endommagé", FileRecordPath(), "");
   } catch (const SystemError& failure) {
-    report.Fail("enregistrement illisible, aucun fichier système rétabli", FileRecordPath(),
-                failure.what());
+    report.Fail("enregistrement illisible", FileRecordPath(), failure.what());
   }
-  return 0;
+  return std::nullopt;
 }
 
 void FrmCopy::RemoveOwnTraces(RestoreReport& report) {
@@ -214,9 +255,7 @@ void FrmCopy::RemoveOwnFolder(RestoreReport& report) {
       // deleted at the next restart, which can then never take the copy of a later installation;
       // the folder goes then too, unless such an installation has filled it again.
       system_.MoveAtRestart(MoveAside(system_, program), "");
-      for (const std::string& record : {RegistryRecordPath(), FileRecordPath()}) {
-        if (system_.PathAttributes(record) >= 0) system_.RemoveFile(record);
-      }
+      RemoveRecords(report);
       system_.MoveAtRestart(folder.substr(0, folder.size() - 1), "");
       report.Done("Dossier supprimé au prochain redémarrage : " + folder);
       return;
@@ -237,11 +276,17 @@ void FrmCopy::RetireForEveryUser(RestoreReport& report) {
                        std::to_string(failed) + " valeur(s) n'ont pas pu être écrites");
   }
   report.Done("Chaque utilisateur retrouvera ses valeurs à sa prochaine ouverture de session");
-  try {
-    if (system_.PathAttributes(FileRecordPath()) >= 0) system_.RemoveFile(FileRecordPath());
-    system_.RemoveFile(RegistryRecordPath());
-  } catch (const SystemError& failure) {
-    report.Fail("fichier non supprimé", RegistryRecordPath(), failure.what());
+  RemoveRecords(report);
+}
+
+void FrmCopy::RemoveRecords(RestoreReport& report) {
+  for (const std::string& record : {RegistryRecordPath(), WrittenRecordPath(), FileRecordPath()}) {
+    try {
+      // A record already gone is what this step wants.
+      if (system_.PathAttributes(record) >= 0) system_.RemoveFile(record);
+    } catch (const SystemError& failure) {
+      report.Fail("fichier non supprimé", record, failure.what());
+    }
   }
 }
 

@@ -55,6 +55,9 @@ inline constexpr uint32_t kRegDword = 4;
 inline constexpr uint32_t kKeyWow64_64Key = 0x100;
 // Query, set, create sub key, enumerate, notify, create link, plus the 64-bit view.
 inline constexpr uint32_t kKeyAccess = 0x13F;
+// Query and enumerate only, plus the 64-bit view: what reading a key needs, and all that an
+// administrator may do on some keys of the system.
+inline constexpr uint32_t kKeyReadAccess = 0x109;
 
 // Registry status codes.
 inline constexpr int32_t kErrorSuccess = 0;

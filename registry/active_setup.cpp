@@ -1,6 +1,8 @@
 #include "registry/active_setup.h"
 
+#include <algorithm>
 #include <array>
+#include <cstring>
 #include <sstream>
 
 #include "common/scoped_key.h"
@@ -43,13 +45,22 @@ int WriteComponent(System& system, const std::string& stub_path) {
                                ? version
                                : NextComponentVersion(version);
   int failed = 0;
-  const std::pair<const char*, std::string> values[] = {
-      {"", kComponentName}, {"Version", next}, {"StubPath", stub_path}};
-  for (const auto& [name, text] : values)
-    if (SetKeyValue(system, key.get(), name, kRegSz, Variant::Text(text)) != kErrorSuccess)
+  // IsInstalled 1: the system runs the StubPath of an installed component only.
+  const struct {
+    const char* name;
+    uint32_t type;
+    Variant value;
+  } values[] = {{"", kRegSz, Variant::Text(kComponentName)},
+                {"Version", kRegSz, Variant::Text(next)},
+                {"StubPath", kRegSz, Variant::Text(stub_path)},
+                {"IsInstalled", kRegDword, Variant::Number(1)}};
+  for (const auto& value : values)
+    if (SetKeyValue(system, key.get(), value.name, value.type, value.value) != kErrorSuccess)
       ++failed;
   return failed;
 }
+
+constexpr const char* kUninstallSwitch = " /desinstaller";
 
 std::string Quoted(const std::string& program) {
   return "\"" + program + "\"";
@@ -71,7 +82,17 @@ int WriteActiveSetupComponent(System& system, const std::string& program) {
 }
 
 int RetireActiveSetupComponent(System& system, const std::string& program) {
-  return WriteComponent(system, Quoted(program) + " /utilisateur /desinstaller");
+  return WriteComponent(system, Quoted(program) + " /utilisateur" + kUninstallSwitch);
+}
+
+bool ActiveSetupComponentInstalls(System& system) {
+  ScopedKey key(system);
+  if (system.OpenRegKey(kLocalMachine, kActiveSetupKey, kKeyReadAccess, key.Receive()) !=
+      kErrorSuccess)
+    return false;
+  const std::string stub_path = ReadText(system, key.get(), "StubPath");
+  const size_t end = stub_path.size() - std::min(stub_path.size(), strlen(kUninstallSwitch));
+  return stub_path.compare(end, std::string::npos, kUninstallSwitch) != 0;
 }
 
 }  // namespace movrix

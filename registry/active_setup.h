@@ -14,6 +14,13 @@ namespace movrix {
 inline constexpr const char* kActiveSetupKey =
     "SOFTWARE\\Microsoft\\Active Setup\\Installed Components\\Movrix18";
 
+// Where Windows notes, in each user's own hive, the version of the component it ran for them.
+inline constexpr const char* kUserComponentKey =
+    "Software\\Microsoft\\Active Setup\\Installed Components\\Movrix18";
+
+// True when the component exists and still makes every user run their part, not its way back.
+bool ActiveSetupComponentInstalls(System& system);
+
 // Writes the component that makes every user run `"<program>" /utilisateur` once. Returns how
 // many of its values could not be written.
 int WriteActiveSetupComponent(System& system, const std::string& program);

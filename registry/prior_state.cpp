@@ -1,10 +1,12 @@
 #include "registry/prior_state.h"
 
-#include <exception>
+#include <map>
+#include <optional>
 #include <set>
 #include <utility>
 
 #include "common/scoped_key.h"
+#include "common/sealed_record.h"
 #include "common/text.h"
 #include "registry/mod_key.h"
 
@@ -14,6 +16,8 @@ namespace {
 constexpr char kKeyLine = 'K';
 constexpr char kValueLine = 'V';
 constexpr char kSeparator = '\t';
+constexpr const char* kPriorKind = "etat du registre avant installation";
+constexpr const char* kWrittenKind = "valeurs ecrites par l'installation";
 
 struct KeyRef {
   KeyHandle root;
@@ -24,7 +28,7 @@ std::string KeyName(const KeyRef& key) {
   return movrix::KeyName(key.root, key.path);
 }
 
-// Texts and data go into the record as hexadecimal, so that no byte can break its lines.
+// Texts and data go into a record as hexadecimal, so that no byte can break its lines.
 std::string Hex(const std::string& bytes) {
   static const char kDigits[] = "0123456789abcdef";
   std::string hex;
@@ -35,22 +39,31 @@ std::string Hex(const std::string& bytes) {
   return hex;
 }
 
-[[noreturn]] void ThrowDamaged() {
-  throw SystemError("L'état antérieur du registre est endommagé");
-}
-
 int HexDigit(char digit) {
   if (digit >= '0' && digit <= '9') return digit - '0';
   if (digit >= 'a' && digit <= 'f') return digit - 'a' + 10;
-  ThrowDamaged();
+  return -1;
 }
 
-std::string Unhex(const std::string& hex) {
-  if (hex.size() % 2) ThrowDamaged();
+// The bytes of `hex`; nullopt when it is not the lower-case hexadecimal a record holds.
+std::optional<std::string> Unhex(const std::string& hex) {
+  if (hex.size() % 2) return std::nullopt;
   std::string bytes;
-  for (size_t i = 0; i < hex.size(); i += 2)
-    bytes += char(HexDigit(hex[i]) << 4 | HexDigit(hex[i + 1]));
+  for (size_t i = 0; i < hex.size(); i += 2) {
+    const int high = HexDigit(hex[i]), low = HexDigit(hex[i + 1]);
+    if (high < 0 || low < 0) return std::nullopt;
+    bytes += char(high << 4 | low);
+  }
   return bytes;
+}
+
+// A decimal number of at most 32 bits; nullopt for anything else.
+std::optional<uint32_t> Number(const std::string& text) {
+  if (text.empty() || text.size() > 10 || text.find_first_not_of("0123456789") != text.npos)
+    return std::nullopt;
+  const unsigned long long value = std::stoull(text);
+  if (value > 0xFFFFFFFFull) return std::nullopt;
+  return uint32_t(value);
 }
 
 std::vector<std::string> Fields(const std::string& line) {
@@ -67,9 +80,10 @@ std::vector<std::string> Fields(const std::string& line) {
 // A key opened for the time of a scope; `status` says whether it could be.
 class OpenedKey : public ScopedKey {
  public:
-  OpenedKey(System& system, const KeyRef& key, bool create) : ScopedKey(system) {
-    status_ = create ? system.CreateRegKey(key.root, key.path, kKeyAccess, Receive())
-                     : system.OpenRegKey(key.root, key.path, kKeyAccess, Receive());
+  OpenedKey(System& system, const KeyRef& key, uint32_t access, bool create = false)
+      : ScopedKey(system) {
+    status_ = create ? system.CreateRegKey(key.root, key.path, access, Receive())
+                     : system.OpenRegKey(key.root, key.path, access, Receive());
   }
 
   int32_t status() const { return status_; }
@@ -85,7 +99,7 @@ class OpenedKey : public ScopedKey {
 }
 
 // The keys of `entries`, each after its parent keys, each once: a child always comes after its
-// parent, so the reverse order deletes children first.
+// parent, so the reverse order visits children first.
 std::vector<KeyRef> KeysOf(const std::vector<RegistrationEntry>& entries) {
   std::vector<KeyRef> keys;
   std::set<std::pair<KeyHandle, std::string>> seen;
@@ -100,89 +114,139 @@ std::vector<KeyRef> KeysOf(const std::vector<RegistrationEntry>& entries) {
   return keys;
 }
 
-// The record line of one value: whether it exists, and its type and data when it does.
-std::string ValueLine(System& system, const OpenedKey& key, const KeyRef& ref,
-                      const std::string& name) {
-  std::string line = std::string(1, kValueLine) + kSeparator + std::to_string(ref.root) +
-                     kSeparator + Hex(ref.path) + kSeparator + Hex(name) + kSeparator;
-  uint32_t type = 0;
-  std::string data;
-  const int32_t status =
-      key.handle() ? ReadKeyValue(system, key.handle(), name, type, data) : kErrorFileNotFound;
-  if (status == kErrorFileNotFound) return line + "0";
-  if (status != kErrorSuccess) ThrowStatus(system, KeyName(ref) + "\\" + name, status);
-  return line + "1" + kSeparator + std::to_string(type) + kSeparator + Hex(data);
-}
+}  // namespace
 
-std::string PriorStateText(System& system, const std::vector<RegistrationEntry>& entries) {
-  std::string text;
-  for (const KeyRef& ref : KeysOf(entries)) {
-    OpenedKey key(system, ref, false);
-    if (key.status() != kErrorSuccess && key.status() != kErrorFileNotFound)
-      ThrowStatus(system, KeyName(ref), key.status());
-    text += std::string(1, kKeyLine) + kSeparator + std::to_string(ref.root) + kSeparator +
-            Hex(ref.path) + kSeparator + (key.handle() ? "1" : "0") + kCrLf;
-  }
-  for (const RegistrationEntry& entry : entries) {
-    if (entry.key_only) continue;
-    const KeyRef ref{entry.root, entry.key};
-    OpenedKey key(system, ref, false);
-    text += ValueLine(system, key, ref, entry.name) + kCrLf;
-  }
-  return text;
-}
-
-// One line of the record, read back.
-struct RecordLine {
-  char kind = 0;
+// One line of a record: a key and whether it exists, or a row's value (named with the root, key,
+// name and type of its row) and whether it exists, with its type and data when it does.
+struct RegistryWayBack::Line {
+  char kind = kValueLine;
   KeyRef key{0, ""};
   std::string name;
-  bool existed = false;
+  uint32_t row_type = 0;
+  bool exists = false;
   uint32_t type = 0;
   std::string data;
+
+  std::string Where() const { return KeyName(key) + (kind == kValueLine ? "\\" + name : ""); }
+
+  std::string Text() const {
+    std::string text = std::string(1, kind) + kSeparator + std::to_string(key.root) + kSeparator +
+                       Hex(key.path) + kSeparator;
+    if (kind == kValueLine) text += Hex(name) + kSeparator + std::to_string(row_type) + kSeparator;
+    text += exists ? "1" : "0";
+    if (kind == kValueLine && exists)
+      text += kSeparator + std::to_string(type) + kSeparator + Hex(data);
+    return text;
+  }
+
+  // What the line is about, without the state it records: two lines of one record never share it.
+  std::string Identity() const {
+    Line bare = *this;
+    bare.exists = false;
+    return bare.Text();
+  }
+
+  bool SameState(const Line& other) const {
+    return exists == other.exists && (!exists || (type == other.type && data == other.data));
+  }
+
+  // The line `text` holds; nullopt unless it is exactly as Text() writes it.
+  static std::optional<Line> Parse(const std::string& text) {
+    const std::vector<std::string> fields = Fields(text);
+    if (fields.size() < 4 || fields[0].size() != 1) return std::nullopt;
+    Line line;
+    line.kind = fields[0][0];
+    const bool is_value = line.kind == kValueLine;
+    const size_t state = is_value ? 5 : 3;
+    const std::optional<uint32_t> root = Number(fields[1]);
+    const std::optional<std::string> path = Unhex(fields[2]);
+    if (!root || !path || fields.size() <= state) return std::nullopt;
+    line.key = {*root, *path};
+    line.exists = fields[state] == "1";
+    if (is_value) {
+      const std::optional<std::string> name = Unhex(fields[3]);
+      const std::optional<uint32_t> row_type = Number(fields[4]);
+      if (!name || !row_type) return std::nullopt;
+      line.name = *name;
+      line.row_type = *row_type;
+    }
+    if (is_value && line.exists && fields.size() == 8) {
+      const std::optional<uint32_t> type = Number(fields[6]);
+      const std::optional<std::string> data = Unhex(fields[7]);
+      if (!type || !data) return std::nullopt;
+      line.type = *type;
+      line.data = *data;
+    }
+    if (line.Text() != text) return std::nullopt;
+    return line;
+  }
 };
 
-RecordLine ParseLine(const std::string& line) {
-  const std::vector<std::string> fields = Fields(line);
-  RecordLine parsed;
-  const bool is_key = fields[0] == std::string(1, kKeyLine) && fields.size() == 4;
-  const bool is_value = fields[0] == std::string(1, kValueLine) && fields.size() >= 5;
-  if (!is_key && !is_value) ThrowDamaged();
-  parsed.kind = fields[0][0];
-  parsed.key = {KeyHandle(std::stoul(fields[1])), Unhex(fields[2])};
-  parsed.existed = fields[is_key ? 3 : 4] == "1";
-  if (is_value) parsed.name = Unhex(fields[3]);
-  if (is_value && parsed.existed) {
-    if (fields.size() != 7) ThrowDamaged();
-    parsed.type = uint32_t(std::stoul(fields[5]));
-    parsed.data = Unhex(fields[6]);
-  }
-  return parsed;
+namespace {
+
+using Line = RegistryWayBack::Line;
+
+Line KeyLineOf(const KeyRef& key) {
+  Line line;
+  line.kind = kKeyLine;
+  line.key = key;
+  return line;
 }
 
-std::vector<RecordLine> ParseRecord(const std::string& text) {
-  std::vector<RecordLine> lines;
-  size_t start = 0;
-  for (size_t end = text.find(kCrLf); end != std::string::npos; end = text.find(kCrLf, start)) {
-    lines.push_back(ParseLine(text.substr(start, end - start)));
-    start = end + 2;
-  }
+Line ValueLineOf(const RegistrationEntry& entry) {
+  Line line;
+  line.key = {entry.root, entry.key};
+  line.name = entry.name;
+  line.row_type = entry.type;
+  return line;
+}
+
+// The lines a record of `entries` may hold: each key and parent key when `with_keys`, then each
+// value.
+std::vector<Line> LinesOf(const std::vector<RegistrationEntry>& entries, bool with_keys) {
+  std::vector<Line> lines;
+  if (with_keys)
+    for (const KeyRef& key : KeysOf(entries)) lines.push_back(KeyLineOf(key));
+  for (const RegistrationEntry& entry : entries)
+    if (!entry.key_only) lines.push_back(ValueLineOf(entry));
   return lines;
 }
 
-// Puts one value back as it was; true when it is.
-bool RestoreValue(System& system, const RecordLine& line, RestoreReport& report) {
-  const std::string where = KeyName(line.key) + "\\" + line.name;
-  OpenedKey key(system, line.key, line.existed);
-  int32_t status = key.status();
-  if (!line.existed && status == kErrorFileNotFound) return true;
-  if (status == kErrorSuccess) {
-    status = line.existed ? system.SetRegValue(key.handle(), line.name, line.type, line.data,
-                                               uint32_t(line.data.size()))
-                          : system.DeleteRegValue(key.handle(), line.name);
+// Fills the state `line` names as the registry holds it now, only reading. Returns the system's
+// status: kErrorSuccess whether or not the key or value exists.
+int32_t ReadState(System& system, Line& line) {
+  OpenedKey key(system, line.key, kKeyReadAccess);
+  line.exists = key.status() == kErrorSuccess;
+  if (key.status() == kErrorFileNotFound) return kErrorSuccess;
+  if (key.status() != kErrorSuccess || line.kind == kKeyLine) return key.status();
+  const int32_t status = ReadKeyValue(system, key.handle(), line.name, line.type, line.data);
+  line.exists = status == kErrorSuccess;
+  return status == kErrorFileNotFound ? kErrorSuccess : status;
+}
+
+// The sealed record of the state of `lines` as the registry holds it now.
+std::string StateRecord(System& system, const char* kind, std::vector<Line> lines) {
+  std::vector<std::string> texts;
+  for (Line& line : lines) {
+    const int32_t status = ReadState(system, line);
+    if (status != kErrorSuccess) ThrowStatus(system, line.Where(), status);
+    texts.push_back(line.Text());
   }
-  if (status == kErrorSuccess || (!line.existed && status == kErrorFileNotFound)) return true;
-  report.Fail(line.existed ? "valeur non rétablie" : "valeur non supprimée", where,
+  return SealRecord(kind, texts);
+}
+
+// Puts one value back as it was; true when it is.
+bool RestoreValue(System& system, const Line& line, RestoreReport& report) {
+  OpenedKey key(system, line.key, kKeyAccess, line.exists);
+  int32_t status = key.status();
+  if (!line.exists && status == kErrorFileNotFound) return true;
+  if (status == kErrorSuccess) {
+    status = line.exists ? system.SetRegValue(key.handle(), line.name, line.type, line.data,
+                                              uint32_t(line.data.size()))
+                         : system.DeleteRegValue(key.handle(), line.name);
+  }
+  if (status == kErrorSuccess || (!line.exists && status == kErrorFileNotFound)) return true;
+  report.Fail(line.exists ? "valeur non rétablie" : "valeur non supprimée", line.Where(),
               system.ErrorText(uint32_t(status)));
   return false;
 }
@@ -192,7 +256,7 @@ bool RestoreValue(System& system, const RecordLine& line, RestoreReport& report)
 // because it is not empty.
 int32_t DeleteIfEmpty(System& system, const KeyRef& ref) {
   {
-    OpenedKey key(system, ref, false);
+    OpenedKey key(system, ref, kKeyReadAccess);
     if (key.status() == kErrorFileNotFound) return kErrorSuccess;
     if (key.status() != kErrorSuccess) return key.status();
     uint32_t subkeys = 0, values = 0;
@@ -208,6 +272,32 @@ void RemoveCreatedKey(System& system, const KeyRef& ref, RestoreReport& report) 
   const int32_t status = DeleteIfEmpty(system, ref);
   if (status != kErrorSuccess)
     report.Fail("clé non supprimée", KeyName(ref), system.ErrorText(uint32_t(status)));
+}
+
+// The lines of the record `text` of `kind`, each one of `allowed` and none twice; nullopt, named
+// in `report`, for a damaged record or one that names anything else.
+std::optional<std::vector<Line>> CheckedLines(const std::string& kind, const std::string& text,
+                                              const std::vector<Line>& allowed,
+                                              const std::string& name, RestoreReport& report) {
+  const std::optional<std::vector<std::string>> texts = UnsealRecord(kind, text);
+  if (!texts) {
+    report.Fail("enregistrement endommagé, rien n'en est rétabli", name, "");
+    return std::nullopt;
+  }
+  std::set<std::string> unused;
+  for (const Line& line : allowed) unused.insert(line.Identity());
+  std::vector<Line> lines;
+  for (const std::string& line_text : *texts) {
+    const std::optional<Line> line = Line::Parse(line_text);
+    if (!line || !unused.erase(line->Identity())) {
+      report.Fail("enregistrement refusé, rien n'en est rétabli", name,
+                  "il nomme ce qui n'est pas une ligne de sa liste : " +
+                      (line ? line->Where() : line_text));
+      return std::nullopt;
+    }
+    lines.push_back(*line);
+  }
+  return lines;
 }
 
 const KeyRef kUserRecordKey{kCurrentUser, UserPriorStateKey::kKey};
@@ -241,76 +331,145 @@ std::string PriorStateFile::Read() {
 }
 
 void PriorStateFile::Write(const std::string& text) {
-  const std::string partial = path_ + ".partiel";
-  if (system_.PathAttributes(partial) >= 0) system_.RemoveFile(partial);
-  system_.OpenToAppend(partial, true)->Append(text);
-  system_.Rename(partial, path_);
+  WriteRecordFile(system_, path_, text);
 }
 
 std::string UserPriorStateKey::Name() const {
-  return KeyName(kUserRecordKey) + "\\" + kValue;
+  return KeyName(kUserRecordKey) + "\\" + value_;
 }
 
 bool UserPriorStateKey::Exists() {
-  OpenedKey key(system_, kUserRecordKey, false);
+  OpenedKey key(system_, kUserRecordKey, kKeyReadAccess);
   uint32_t type = 0, size = 0;
   int32_t status = key.status();
   if (status == kErrorSuccess)
-    status = system_.QueryRegValue(key.handle(), kValue, type, nullptr, size);
+    status = system_.QueryRegValue(key.handle(), value_, type, nullptr, size);
   if (status != kErrorSuccess && status != kErrorFileNotFound) ThrowStatus(system_, Name(), status);
   return status == kErrorSuccess;
 }
 
 std::string UserPriorStateKey::Read() {
-  OpenedKey key(system_, kUserRecordKey, false);
+  OpenedKey key(system_, kUserRecordKey, kKeyReadAccess);
   uint32_t type = 0;
   std::string text;
   int32_t status = key.status();
-  if (status == kErrorSuccess) status = ReadKeyValue(system_, key.handle(), kValue, type, text);
+  if (status == kErrorSuccess) status = ReadKeyValue(system_, key.handle(), value_, type, text);
   if (status != kErrorSuccess) ThrowStatus(system_, Name(), status);
   return text;
 }
 
 void UserPriorStateKey::Write(const std::string& text) {
-  OpenedKey key(system_, kUserRecordKey, true);
+  OpenedKey key(system_, kUserRecordKey, kKeyAccess, true);
   int32_t status = key.status();
   if (status == kErrorSuccess)
-    status = system_.SetRegValue(key.handle(), kValue, kRegBinary, text, uint32_t(text.size()));
+    status = system_.SetRegValue(key.handle(), value_, kRegBinary, text, uint32_t(text.size()));
   if (status != kErrorSuccess) ThrowStatus(system_, Name(), status);
 }
 
 void UserPriorStateKey::Remove() {
-  int32_t status = system_.DeleteRegKey(kCurrentUser, kKey, kKeyAccess);
+  const int32_t status = system_.DeleteRegKey(kCurrentUser, kKey, kKeyAccess);
   if (status != kErrorSuccess && status != kErrorFileNotFound)
     ThrowStatus(system_, KeyName(kUserRecordKey), status);
-  status = DeleteIfEmpty(system_, {kCurrentUser, kParentKey});
+  RemoveEmptyParent();
+}
+
+void UserPriorStateKey::RemoveEmptyParent() {
+  const int32_t status = DeleteIfEmpty(system_, {kCurrentUser, kParentKey});
   if (status != kErrorSuccess) ThrowStatus(system_, KeyName({kCurrentUser, kParentKey}), status);
 }
 
 void RecordPriorState(System& system, const std::vector<RegistrationEntry>& entries,
-                      PriorStateStore& store) {
-  if (!store.Exists()) store.Write(PriorStateText(system, entries));
+                      PriorStateStore& prior) {
+  if (!prior.Exists()) prior.Write(StateRecord(system, kPriorKind, LinesOf(entries, true)));
 }
 
-bool RestorePriorState(System& system, PriorStateStore& store, RestoreReport& report) {
-  std::vector<RecordLine> lines;
+void RecordWrittenState(System& system, const std::vector<RegistrationEntry>& entries,
+                        PriorStateStore& written) {
+  written.Write(StateRecord(system, kWrittenKind, LinesOf(entries, false)));
+}
+
+RegistryWayBack::RegistryWayBack(System& system, std::vector<RegistrationEntry> entries,
+                                 PriorStateStore& prior, PriorStateStore& written)
+    : system_(system), entries_(std::move(entries)), prior_(prior), written_(written) {}
+
+RegistryWayBack::~RegistryWayBack() = default;
+
+RegistryWayBack::Records RegistryWayBack::Load(RestoreReport& report) {
+  records_ = Checked(report);
+  return records_;
+}
+
+RegistryWayBack::Records RegistryWayBack::Checked(RestoreReport& report) {
+  prior_lines_.clear();
+  written_lines_.clear();
   try {
-    if (!store.Exists()) return false;
-    lines = ParseRecord(store.Read());
-  } catch (const std::exception& failure) {
-    report.Fail("état du registre non lu", store.Name(), failure.what());
-    return true;
+    const bool has_prior = prior_.Exists(), has_written = written_.Exists();
+    if (!has_prior && !has_written) return Records::kNone;
+    if (!has_prior || !has_written) {
+      report.Fail(has_prior ? "aucun enregistrement des valeurs écrites par l'installation"
+                            : "aucun enregistrement de l'état d'origine",
+                  has_prior ? written_.Name() : prior_.Name(), "");
+      return Records::kRefused;
+    }
+    auto prior =
+        CheckedLines(kPriorKind, prior_.Read(), LinesOf(entries_, true), prior_.Name(), report);
+    if (!prior) return Records::kRefused;
+    auto written = CheckedLines(kWrittenKind, written_.Read(), LinesOf(entries_, false),
+                                written_.Name(), report);
+    if (!written) return Records::kRefused;
+    prior_lines_ = std::move(*prior);
+    written_lines_ = std::move(*written);
+    return Records::kChecked;
+  } catch (const SystemError& failure) {
+    report.Fail("enregistrement non lu", prior_.Name(), failure.what());
+    return Records::kRefused;
   }
+}
+
+void RegistryWayBack::Restore(RestoreReport& report) {
+  if (records_ != Records::kChecked) return;
+  std::map<std::string, const Line*> written;
+  for (const Line& line : written_lines_) written[line.Identity()] = &line;
   int values = 0;
-  for (const RecordLine& line : lines) {
-    if (line.kind == kValueLine && RestoreValue(system, line, report)) ++values;
+  for (const Line& line : prior_lines_) {
+    if (line.kind != kValueLine) continue;
+    Line now = line;
+    const int32_t status = ReadState(system_, now);
+    if (status != kErrorSuccess) {
+      report.Fail("valeur non lue", line.Where(), system_.ErrorText(uint32_t(status)));
+      continue;
+    }
+    // Already as it was: nothing to write, even into a key that may not be changed.
+    if (now.SameState(line)) {
+      ++values;
+      continue;
+    }
+    const auto wrote = written.find(line.Identity());
+    if (wrote == written.end() || !now.SameState(*wrote->second)) {
+      report.outcome().warnings.push_back(
+          "valeur laissée telle quelle, changée depuis l'installation : " + line.Where());
+      continue;
+    }
+    if (RestoreValue(system_, line, report)) ++values;
   }
-  for (auto line = lines.rbegin(); line != lines.rend(); ++line) {
-    if (line->kind == kKeyLine && !line->existed) RemoveCreatedKey(system, line->key, report);
+  for (auto line = prior_lines_.rbegin(); line != prior_lines_.rend(); ++line) {
+    if (line->kind == kKeyLine && !line->exists) RemoveCreatedKey(system_, line->key, report);
   }
   report.Done("Base de registre : " + std::to_string(values) +
               " valeur(s) remise(s) dans leur état d'origine");
-  return true;
+}
+
+std::vector<std::string> RegistryWayBack::ChangedSinceRegistration() {
+  std::vector<std::string> changed;
+  for (const Line& line : written_lines_) {
+    Line now = line;
+    const int32_t status = ReadState(system_, now);
+    if (status != kErrorSuccess)
+      changed.push_back(line.Where() + " : " + system_.ErrorText(uint32_t(status)));
+    else if (!now.SameState(line))
+      changed.push_back(line.Where() + (now.exists ? " : changée" : " : supprimée"));
+  }
+  return changed;
 }
 
 }  // namespace movrix

@@ -1,7 +1,10 @@
-// The registry as it was before the first installation: the state of every key and value a list
-// of registration entries touches, recorded once before the first of them is written, and put
-// back by the way back. One record format and one restore serve the machine, whose record is a
-// file that only administrators can write, and each user, whose record lives in their own hive.
+// The registry as it was before the first installation, and as the registration left it: two
+// records of the keys and values a list of registration entries touches. The first is taken once,
+// before the first write; the second after each registration. The way back puts back, from both,
+// only what still holds what the registration wrote. One record format and one restore serve the
+// machine, whose records are files that only administrators can write, and each user, whose
+// records live in their own hive. Every record is sealed (common/sealed_record.h) and names only
+// the rows of its own list: anything else is refused whole and nothing is restored from it.
 #pragma once
 
 #include <string>
@@ -15,7 +18,7 @@ namespace movrix {
 
 // Every entry the registration writes on this system outside the users' own hives: the main
 // blocks without their HKEY_CURRENT_USER rows, and on a 64-bit system their 32-bit mirror. Each
-// user's rows have a record of their own, in their hive: restored into another user's hive, the
+// user's rows have records of their own, in their hive: restored into another user's hive, the
 // installing user's state would overwrite theirs.
 std::vector<RegistrationEntry> MachineRegistration(bool is_64_bit);
 
@@ -38,7 +41,7 @@ class PriorStateStore {
   virtual void Write(const std::string& text) = 0;
 };
 
-// The machine's record: the file at `path`, written under a passing name and then renamed.
+// A machine record: the file at `path`, written under a passing name, flushed, then renamed.
 class PriorStateFile : public PriorStateStore {
  public:
   PriorStateFile(System& system, std::string path) : system_(system), path_(std::move(path)) {}
@@ -52,39 +55,87 @@ class PriorStateFile : public PriorStateStore {
   std::string path_;
 };
 
-// The current user's record: one binary value of a key of their own hive, which a single write
-// sets whole.
+// One record of the current user: a binary value of a key of their own hive, which a single write
+// sets whole. The value `kValue` holds the state before the installation, `kWrittenValue` what the
+// registration wrote.
 class UserPriorStateKey : public PriorStateStore {
  public:
   static constexpr const char* kKey = "Software\\Movrix18\\Etat avant installation";
   static constexpr const char* kParentKey = "Software\\Movrix18";
   static constexpr const char* kValue = "registre";
+  static constexpr const char* kWrittenValue = "registre installe";
 
-  explicit UserPriorStateKey(System& system) : system_(system) {}
+  explicit UserPriorStateKey(System& system, const char* value = kValue)
+      : system_(system), value_(value) {}
   std::string Name() const override;
   bool Exists() override;
   std::string Read() override;
   void Write(const std::string& text) override;
-  // Deletes the record, its key, and the parent key when nothing else is left in it. Throws
-  // SystemError when the record or its key cannot be deleted.
+  // Deletes the user's records, their key, and the parent key when nothing else is left in it.
+  // Throws SystemError when a record or its key cannot be deleted.
   void Remove();
+  // Deletes the parent key when a run stopped between two deletions left it empty. Throws
+  // SystemError when it cannot.
+  void RemoveEmptyParent();
 
  private:
   System& system_;
+  const char* value_;
 };
 
-// Records in `store`, unless it holds a record already (which describes the state before the first
+// Records in `prior`, unless it holds a record already (which describes the state before the first
 // installation), whether each key of `entries` and each of its parent keys exists, and the type
-// and data of each value of `entries` that exists. Throws SystemError when a key or value cannot
-// be read or the record cannot be kept; the entries must not be written then.
+// and data of each value of `entries` that exists. Keys are only read, so that a key that
+// administrators may not change costs only its own rows. Throws SystemError when a key or value
+// cannot be read or the record cannot be kept; the entries must not be written then.
 void RecordPriorState(System& system, const std::vector<RegistrationEntry>& entries,
-                      PriorStateStore& store);
+                      PriorStateStore& prior);
 
-// Puts back the state the record in `store` holds: each value that existed gets its type and data
-// again, each that did not is deleted, then each key that did not exist is deleted when it is
-// empty, children before parents. Keys that existed stay. Each thing that cannot be put back, the
-// record itself included, is named in `report`, and the rest goes on. False, changing nothing,
-// when `store` holds no record.
-bool RestorePriorState(System& system, PriorStateStore& store, RestoreReport& report);
+// Records in `written`, replacing any earlier record, the type and data that each value of
+// `entries` holds now that the registration has written it. Throws SystemError when a value cannot
+// be read or the record cannot be kept.
+void RecordWrittenState(System& system, const std::vector<RegistrationEntry>& entries,
+                        PriorStateStore& written);
+
+// The way back of one list of entries, from its two records.
+class RegistryWayBack {
+ public:
+  enum class Records {
+    kNone,     // neither record is kept: nothing was registered
+    kRefused,  // a record is missing, damaged or names what is not a row of the list
+    kChecked,  // both records are whole and name only rows of the list
+  };
+
+  // One line of a record.
+  struct Line;
+
+  RegistryWayBack(System& system, std::vector<RegistrationEntry> entries, PriorStateStore& prior,
+                  PriorStateStore& written);
+  ~RegistryWayBack();
+
+  // Reads and checks both records, changing nothing. A refused record is named in `report`.
+  Records Load(RestoreReport& report);
+  // What the last Load() found.
+  Records records() const { return records_; }
+  // Only once Load() has checked both records: puts each value that still holds what the
+  // registration wrote back as it was before the first installation (deleting it when it did not
+  // exist), then deletes each key that did not exist once it is empty, children before parents. A
+  // value that something else changed since stays as it is, with a warning; what cannot be put back
+  // is named in `report`, and the rest goes on.
+  void Restore(RestoreReport& report);
+  // Once Load() has checked both records, changing nothing: one line for each value that no longer
+  // holds what the registration wrote, naming it and what it holds now.
+  std::vector<std::string> ChangedSinceRegistration();
+
+ private:
+  Records Checked(RestoreReport& report);
+
+  System& system_;
+  std::vector<RegistrationEntry> entries_;
+  PriorStateStore& prior_;
+  PriorStateStore& written_;
+  Records records_ = Records::kNone;
+  std::vector<Line> prior_lines_, written_lines_;
+};
 
 }  // namespace movrix

@@ -180,7 +180,7 @@ void AppendMirror(RowList rows, uint8_t& next_step, std::vector<RegistrationEntr
     if (!IsMirrored(row)) continue;
     if (previous_main_step != -1 && row.step != previous_main_step) ++next_step;
     previous_main_step = row.step;
-    mirror.push_back(MirrorOf(row, next_step));
+    mirror.push_back(AtMachineClasses(MirrorOf(row, next_step)));
   }
   ++next_step;
 }

@@ -40,7 +40,19 @@ Variant ValueOf(const RegistrationRow& row) {
   return Variant::Null();
 }
 
+constexpr std::string_view kMirrorKey = "Wow6432Node\\";
+
 }  // namespace
+
+RegistrationEntry AtMachineClasses(RegistrationEntry entry) {
+  if (entry.root != kClassesRoot) return entry;
+  entry.root = kLocalMachine;
+  if (entry.key.compare(0, kMirrorKey.size(), kMirrorKey) == 0)
+    entry.key = "SOFTWARE\\Wow6432Node\\Classes\\" + entry.key.substr(kMirrorKey.size());
+  else
+    entry.key = "SOFTWARE\\Classes\\" + entry.key;
+  return entry;
+}
 
 RegistrationEntry EntryOf(const RegistrationRow& row) {
   RegistrationEntry entry;
@@ -57,7 +69,7 @@ RegistrationEntry EntryOf(const RegistrationRow& row) {
 std::vector<RegistrationEntry> MainRegistration() {
   std::vector<RegistrationEntry> entries;
   for (RowList (*group)() : kMainGroups)
-    for (const RegistrationRow& row : group()) entries.push_back(EntryOf(row));
+    for (const RegistrationRow& row : group()) entries.push_back(AtMachineClasses(EntryOf(row)));
   return entries;
 }
 

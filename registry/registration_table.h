@@ -111,14 +111,22 @@ struct RegistrationEntry {
 // The row as it is written: its texts owned, its data as the value handed to SetKeyValue.
 RegistrationEntry EntryOf(const RegistrationRow& row);
 
-// Groups 1 to 20, in write order: written on every system.
+// `entry` moved from HKEY_CLASSES_ROOT to the machine's own classes, HKLM\SOFTWARE\Classes (the
+// mirror's Wow6432Node rows to HKLM\SOFTWARE\Wow6432Node\Classes). HKEY_CLASSES_ROOT writes into
+// the user's HKCU\Software\Classes wherever that key exists: one user's classes would be taken
+// for the machine's state, and another run would write them for everyone. Readers of
+// HKEY_CLASSES_ROOT see the machine's classes where the user has none of their own.
+RegistrationEntry AtMachineClasses(RegistrationEntry entry);
+
+// Groups 1 to 20, in write order: written on every system, the class rows at the machine's
+// classes.
 std::vector<RegistrationEntry> MainRegistration();
 
 // Groups 21 and 22, in write order: the COM classes and interfaces again below Wow6432Node, for
 // 32-bit programs of a 64-bit system. Steps run from 145 in the order of the main blocks. The
 // spam-filter class has no mirror; the in-process server and address-book icon data lose their
 // quotation marks (a local server keeps them); the address book's NotInsertable key sits directly
-// below the class key; ProgIDs are not mirrored.
+// below the class key; ProgIDs are not mirrored. They are written at the machine's 32-bit classes.
 std::vector<RegistrationEntry> Wow64Registration();
 
 }  // namespace movrix

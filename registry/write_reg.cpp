@@ -34,6 +34,12 @@ std::string KeyName(const RegistrationEntry& entry) {
   return movrix::KeyName(entry.root, entry.key);
 }
 
+// The failure of a value that was not written.
+std::string NotWritten(const RegistrationEntry& entry) {
+  const std::string value = entry.name.empty() ? "la valeur par défaut" : "la valeur " + entry.name;
+  return value + " de " + KeyName(entry) + " n'a pas été écrite";
+}
+
 // Why a write failed: SetKeyValue's -1 stands for a datum that its type cannot hold (its box has
 // said which); anything else is the system's own status.
 std::string WriteFailure(System& system, int32_t status) {
@@ -50,10 +56,7 @@ void WriteValues(System& system, KeyHandle key, const std::vector<RegistrationEn
     if (entry.key_only) continue;
     const int32_t status = SetKeyValue(system, key, entry.name, entry.type, entry.value);
     if (status == kErrorSuccess) continue;
-    const std::string value =
-        entry.name.empty() ? "la valeur par défaut" : "la valeur " + entry.name;
-    outcome.Fail(value + " de " + KeyName(entry) + " n'a pas été écrite",
-                 WriteFailure(system, status));
+    outcome.Fail(NotWritten(entry), WriteFailure(system, status));
   }
 }
 
@@ -97,12 +100,27 @@ bool GuardedSequence(System& system, Write&& write) {
                  });
 }
 
+// The main blocks without the HKEY_CURRENT_USER rows, each of which is a failure in `outcome`.
+std::vector<RegistrationEntry> WithoutUserRows(Outcome& outcome) {
+  std::vector<RegistrationEntry> kept;
+  for (const RegistrationEntry& entry : MainRegistration()) {
+    if (entry.root != kCurrentUser)
+      kept.push_back(entry);
+    else if (!entry.key_only)
+      outcome.Fail(NotWritten(entry),
+                   "l'état antérieur de l'utilisateur n'a pas pu être enregistré");
+  }
+  return kept;
+}
+
 }  // namespace
 
-bool Write_Reg(System& system, bool is_64_bit_system, Outcome& outcome) {
+bool Write_Reg(System& system, bool is_64_bit_system, Outcome& outcome, bool user_state_recorded) {
   return GuardedSequence(system, [&](uint8_t& step) {
     ScopedKey key(system);
-    if (!WriteBlocks(system, MainRegistration(), step, key, outcome)) return false;
+    const std::vector<RegistrationEntry> main =
+        user_state_recorded ? MainRegistration() : WithoutUserRows(outcome);
+    if (!WriteBlocks(system, main, step, key, outcome)) return false;
     if (!is_64_bit_system) return true;
     return WriteBlocks(system, Wow64Registration(), step, key, outcome);
   });

@@ -11,9 +11,11 @@ namespace movrix {
 
 // Writes the registration blocks in order; the 32-bit mirror only when `is_64_bit_system`. Every
 // key that could not be made and every value that could not be written is a failure in `outcome`,
-// with the system's reason. False when an open fault or a fault of its own stopped it (after its
-// box).
-bool Write_Reg(System& system, bool is_64_bit_system, Outcome& outcome);
+// with the system's reason. Without `user_state_recorded` the HKEY_CURRENT_USER rows are not
+// written, each a failure: what the user had there could never come back. False when an open
+// fault or a fault of its own stopped it (after its box).
+bool Write_Reg(System& system, bool is_64_bit_system, Outcome& outcome,
+               bool user_state_recorded = true);
 
 // Writes some rows of the registration (in their order) as Write_Reg writes its blocks, with the
 // same boxes and the same failures in `outcome`.

@@ -15,6 +15,7 @@
 #include "files/file_security.h"
 #include "registry/active_setup.h"
 #include "registry/mod_key.h"
+#include "registry/prior_state.h"
 #include "registry/uninstall_entry.h"
 #include "tests/logic/fixture.h"
 #include "tests/logic/registry_listing.h"
@@ -136,7 +137,8 @@ TEST_F(FormLoadTest, AnyFailureMakesBothStatusLinesSaySoAndTheOutputNamesEachOne
   for (const std::string& line :
        {"ÉCHEC : " + At("PF\\Windows Mail\\WinMail.exe") +
             " n'a pas été copié : " + DescribeError(5) + " (code 5)",
-        "ÉCHEC : la valeur EditFlags de HKCR\\mailto n'a pas été écrite : " + DescribeError(5)})
+        "ÉCHEC : la valeur EditFlags de HKLM\\SOFTWARE\\Classes\\mailto n'a pas été écrite : " +
+            DescribeError(5)})
     EXPECT_TRUE(Contains(output, kCrLf + line + kCrLf)) << line << " in\n" << output;
 }
 
@@ -221,14 +223,14 @@ TEST_F(FormLoadTest, EveryInstallationKeepsItselfAndHasEveryUserRunItOnce) {
   const std::string kept = At("PF\\Movrix18\\Movrix18.exe");
   const auto component = [] {
     std::string values;
-    for (const char* name : {"", "Version", "StubPath"})
+    for (const char* name : {"", "Version", "StubPath", "IsInstalled"})
       values += Stored(HKEY_LOCAL_MACHINE, kActiveSetupKey, name) + "|";
     return values;
   };
   const auto expected = [&](const std::string& version, const std::string& switches) {
     const std::string nul(1, '\0');
     return "1:Windows Mail, messagerie de chaque utilisateur" + nul + "|1:" + version + nul +
-           "|1:\"" + kept + "\" " + switches + nul + "|";
+           "|1:\"" + kept + "\" " + switches + nul + "|4:\1" + std::string(3, '\0') + "|";
   };
   ASSERT_EQ(Start().ExitCode(), 0) << system_.BoxLines();
   EXPECT_EQ(Read(kept), "exe");
@@ -243,6 +245,23 @@ TEST_F(FormLoadTest, EveryInstallationKeepsItselfAndHasEveryUserRunItOnce) {
   EXPECT_EQ(component(), expected("2,18,0,3", "/utilisateur"));
   EXPECT_EQ(NextComponentVersion("2,17,9,9"), "2,18,0,1");
   EXPECT_EQ(NextComponentVersion("2,18,0"), "2,18,0,1");
+}
+
+TEST_F(FormLoadTest, WithoutTheUsersPriorStateNoneOfTheirRowsIsWrittenAndEachIsNamed) {
+  RegDeleteKeyExA(HKEY_LOCAL_MACHINE, kUninstallKey, KEY_WOW64_64KEY, 0);
+  RegDeleteTreeA(HKEY_CURRENT_USER, UserPriorStateKey::kParentKey);
+  Put(HKEY_CURRENT_USER, "Software\\Clients\\Mail", "", "Autre messagerie");
+  system_.Fail("SetRegValue", UserPriorStateKey::kValue);
+  FrmCopy& form = Start();
+  EXPECT_EQ(form.ExitCode(), kExitFailed);
+  EXPECT_EQ(Stored(HKEY_CURRENT_USER, "Software\\Clients\\Mail", ""),
+            "1:Autre messagerie" + std::string(1, '\0'));
+  int rows_named = 0;
+  for (const Failure& failure : form.state().Outcome.failures)
+    rows_named += Contains(failure.what, " de HKCU\\") &&
+                  failure.reason == "l'état antérieur de l'utilisateur n'a pas pu être enregistré";
+  EXPECT_EQ(rows_named, 6) << form.text(kTxtOutput);
+  EXPECT_FALSE(KeyExists(system_, kLocalMachine, kUninstallKey));
 }
 
 TEST_F(FormLoadTest, WhereNobodyCanSeeTheRunIsSilentAndLogged) {
@@ -386,9 +405,11 @@ TEST_F(FormLoadTest, EachWayARunEndsGivesItsExitCodeStatusAndEndLine) {
 class UninstallTest : public FormLoadTest {
  protected:
   UninstallTest() {
-    // An earlier test's installation leaves the real entry behind; this one starts without.
-    RegDeleteKeyExA(HKEY_LOCAL_MACHINE, kUninstallKey, KEY_WOW64_64KEY, 0);
-    RegDeleteKeyExA(HKEY_LOCAL_MACHINE, kActiveSetupKey, KEY_WOW64_64KEY, 0);
+    // An earlier test's installation leaves the real entry, component and user's records
+    // behind; this one starts without.
+    for (const char* key : {kUninstallKey, kActiveSetupKey})
+      RegDeleteKeyExA(HKEY_LOCAL_MACHINE, key, KEY_WOW64_64KEY, 0);
+    RegDeleteTreeA(HKEY_CURRENT_USER, UserPriorStateKey::kParentKey);
     for (const char* folder : {"system32\\", "syswow64\\"}) {
       for (const char* file : kSystemFiles) Write(At("Windows\\") + folder + file, "original");
     }
@@ -423,6 +444,29 @@ TEST_F(UninstallTest, NothingInstalledChangesNothingAndEnds1605) {
   EXPECT_TRUE(FolderExists(system_, At("PF\\Windows Mail")));
   EXPECT_EQ(Read(At("Windows\\system32\\msoeacct.dll")), "original");
   EXPECT_FALSE(FolderExists(system_, At("PF\\Movrix18")));
+}
+
+TEST_F(UninstallTest, WithoutItsRegistryRecordNothingChangesAndNoTraceIsTakenForNothing) {
+  ASSERT_EQ(Start().ExitCode(), 0) << system_.BoxLines();
+  Remove(At("PF\\Movrix18\\registre-origine.txt"));
+  system_.boxes.clear();
+  FrmCopy& form = Start(true, true);
+  EXPECT_EQ(form.ExitCode(), kExitFailed);
+  EXPECT_TRUE(
+      Contains(form.text(kTxtOutput), "ÉCHEC : aucun enregistrement de l'état d'origine : " +
+                                          At("PF\\Movrix18\\registre-origine.txt") + "\r\n"))
+      << form.text(kTxtOutput);
+  EXPECT_EQ(Read(At("Windows\\system32\\msoeacct.dll")), "new");
+  EXPECT_TRUE(EntryExists());
+  // A component that still installs is a trace of its own, never "nothing installed".
+  RegDeleteKeyExA(HKEY_LOCAL_MACHINE, kUninstallKey, KEY_WOW64_64KEY, 0);
+  for (const char* folder : {"system32\\", "syswow64\\"})
+    for (const char* file : kSystemFiles) Remove(At("Windows\\") + folder + file + ".orlo");
+  Remove(At("PF\\Windows Mail.orlo"));
+  Remove(At("PF (x86)\\Windows Mail.orlo"));
+  Remove(At("PF\\Movrix18"));
+  RegDeleteTreeA(HKEY_CURRENT_USER, UserPriorStateKey::kParentKey);
+  EXPECT_EQ(Start(true, true).ExitCode(), kExitFailed);
 }
 
 TEST_F(UninstallTest, AfterOneQuestionEverythingReturnsAtOnceAndOnlyAFileInUseWaitsForTheRestart) {

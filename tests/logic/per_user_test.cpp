@@ -1,6 +1,7 @@
 // The part each user's sign-in runs (/utilisateur) and its way back, on the prefix's own
 // HKEY_CURRENT_USER.
 #include "app/run_program.h"
+#include "registry/active_setup.h"
 #include "registry/prior_state.h"
 #include "tests/logic/fixture.h"
 #include "tests/logic/registry_listing.h"
@@ -27,6 +28,7 @@ class PerUserTest : public LogicTest {
   static constexpr const char* kMailKey = "Software\\Clients\\Mail";
   static constexpr const char* kSetupKey = "Software\\Microsoft\\Windows Mail Setup";
   const std::string own_client_ = "1:Autre messagerie" + std::string(1, '\0');
+  HKEY empty_parent_ = nullptr;
 };
 
 TEST_F(PerUserTest, WritesExactlyTheCurrentUsersRowsWithoutRightsOrWindow) {
@@ -61,14 +63,19 @@ TEST_F(PerUserTest, TheWayBackPutsBackWhatTheUserHadBeforeTheFirstRun) {
   EXPECT_EQ(Stored(HKEY_CURRENT_USER, kMailKey, ""), own_client_);
   EXPECT_EQ(Stored(HKEY_CURRENT_USER, kSetupKey, ""), "<no key>");
   EXPECT_EQ(Stored(HKEY_CURRENT_USER, UserPriorStateKey::kParentKey, ""), "<no key>");
-  // Without a record there is nothing to put back, and nothing changes.
+  // Without a record there is nothing to put back, and nothing changes but an empty key that a
+  // run stopped between two deletions left.
   Put(HKEY_CURRENT_USER, kMailKey, "", "Windows Mail");
+  RegCreateKeyA(HKEY_CURRENT_USER, UserPriorStateKey::kParentKey, &empty_parent_);
+  RegCloseKey(empty_parent_);
   EXPECT_EQ(RunProgram(system_, {"/uninstall", "/user"}), 0);
+  EXPECT_EQ(Stored(HKEY_CURRENT_USER, UserPriorStateKey::kParentKey, ""), "<no key>");
   EXPECT_EQ(Stored(HKEY_CURRENT_USER, kMailKey, ""), "1:Windows Mail" + std::string(1, '\0'));
   EXPECT_EQ(system_.BoxLines(), "");
 }
 
-TEST_F(PerUserTest, AnUnrecordedStateWritesNoRowAndFails) {
+TEST_F(PerUserTest, AnUnrecordedStateWritesNoRowAndFailsAndTheNextSignInTriesAgain) {
+  Put(HKEY_CURRENT_USER, kUserComponentKey, "Version", "2,18,0,1");
   system_.Fail("SetRegValue", UserPriorStateKey::kValue);
   const std::string log = At("journal.txt");
   EXPECT_EQ(RunProgram(system_, {"/utilisateur", "/journal=" + log}), 1603);
@@ -77,6 +84,7 @@ TEST_F(PerUserTest, AnUnrecordedStateWritesNoRowAndFails) {
       Contains(Read(log), "ÉCHEC : état antérieur de l'utilisateur non enregistré : HKCU\\" +
                               std::string(UserPriorStateKey::kKey) + "\\registre : "))
       << Read(log);
+  EXPECT_EQ(Stored(HKEY_CURRENT_USER, kUserComponentKey, "Version"), "<no key>");
 }
 
 }  // namespace

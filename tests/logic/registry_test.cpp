@@ -5,6 +5,7 @@
 #include <cstdio>
 
 #include "app/win_ver.h"
+#include "common/sealed_record.h"
 #include "registry/get_key_value.h"
 #include "registry/mod_key.h"
 #include "registry/prior_state.h"
@@ -99,6 +100,8 @@ TEST_F(WriteRegTest, EveryListedValueIsWrittenAndOnlyA64BitSystemGetsTheMirror) 
   ASSERT_TRUE(Write_Reg(system_, true, outcome));
   EXPECT_EQ(SortedFailures(outcome), "");
   ExpectRegistryAsListed(listing_);
+  // The machine's classes are written where they are the machine's, whatever the user has.
+  for (const std::string& key : system_.keys_opened) EXPECT_NE(key.substr(0, 5), "HKCR\\") << key;
   EXPECT_EQ(Stored(HKEY_CLASSES_ROOT, "mailto", "Kept"), "1:" + std::string("yes", 4));
   EXPECT_EQ(system_.BoxLines(), "");
 }
@@ -114,7 +117,7 @@ TEST_F(WriteRegTest, EachKeyAndValueThatCannotBeWrittenIsNamedWithTheSystemsReas
   size_t keys = 0, values = 0;
   for (const Failure& failure : outcome.failures) {
     EXPECT_EQ(failure.reason, DescribeError(5)) << failure.what;
-    keys += failure.what.rfind("la clé HKCR\\WindowsMail.Url.mailto", 0) == 0;
+    keys += failure.what.rfind("la clé HKLM\\SOFTWARE\\Classes\\WindowsMail.Url.mailto", 0) == 0;
     values += failure.what.rfind("la valeur EditFlags de HK", 0) == 0 &&
               Contains(failure.what, " n'a pas été écrite");
   }
@@ -124,43 +127,106 @@ TEST_F(WriteRegTest, EachKeyAndValueThatCannotBeWrittenIsNamedWithTheSystemsReas
   EXPECT_EQ(keys + values, outcome.failures.size()) << SortedFailures(outcome);
 }
 
-TEST_F(RegistryTest, ThePriorStateIsRecordedOnceAndPutBackWithTypeAndData) {
-  const std::string kept = Key() + "\\Kept", made = kept + "\\Made";
+TEST_F(RegistryTest, ThePriorStateIsRecordedOnceAndOnlyWhatStillHoldsTheRegistrationsDataGoesBack) {
+  const std::string kept = Key() + "\\Kept", made = kept + "\\Made", locked = Key() + "\\Locked";
   const std::string binary("\1\0\2", 4);
   Put(HKEY_CURRENT_USER, kept, "Old", binary.substr(0, 3), REG_BINARY);
-  Put(HKEY_CURRENT_USER, kept, "Refused", "old");
+  for (const char* name : {"Refused", "Changed"}) Put(HKEY_CURRENT_USER, kept, name, "old");
   Put(HKEY_CURRENT_USER, kept, "Other", "not ours");
+  Put(HKEY_CURRENT_USER, locked, "V", "TrustedInstaller's");
+  system_.read_only_keys = {locked};
   auto entry = [&](const std::string& key, const std::string& name, bool key_only = false) {
     return RegistrationEntry{1, kCurrentUser, key, name, kRegSz, key_only, Variant::Text("new")};
   };
-  const std::vector<RegistrationEntry> entries = {entry(kept, "Old"), entry(kept, "Refused"),
-                                                  entry(kept, "New"), entry(made + "\\Deep", "V"),
+  const std::vector<RegistrationEntry> entries = {entry(kept, "Old"),
+                                                  entry(kept, "Refused"),
+                                                  entry(kept, "New"),
+                                                  entry(kept, "Changed"),
+                                                  entry(locked, "V"),
+                                                  entry(made + "\\Deep", "V"),
                                                   entry(kept + "\\Empty", "", true)};
-  const std::string record = At("record.txt");
-  PriorStateFile store(system_, record);
-  RecordPriorState(system_, entries, store);
-  const std::string first = Read(record);
-  // The installation writes every entry, and a second one finds the record already taken.
+  PriorStateFile prior(system_, At("prior.txt")), written(system_, At("written.txt"));
+  RecordPriorState(system_, entries, prior);
+  const std::string first = Read(At("prior.txt"));
+  // The installation writes every entry but the locked one, and a second one finds the record
+  // already taken.
   Outcome outcome;
   ASSERT_TRUE(WriteRegistrationRows(system_, entries, outcome));
-  RecordPriorState(system_, entries, store);
-  EXPECT_EQ(Read(record), first);
-  EXPECT_EQ(Read(record + ".partiel"), "<missing>");
+  EXPECT_EQ(outcome.failures.size(), 1u) << SortedFailures(outcome);
+  RecordPriorState(system_, entries, prior);
+  RecordWrittenState(system_, entries, written);
+  EXPECT_EQ(Read(At("prior.txt")), first);
+  outcome.failures.clear();
 
-  // A value that cannot be put back is named and the rest goes on; a created key that something
-  // else has filled since stays.
+  // Another program's value stays; a value that cannot be put back is named and the rest goes
+  // on; a created key that something else has filled since stays.
+  Put(HKEY_CURRENT_USER, kept, "Changed", "another program's");
   Put(HKEY_CURRENT_USER, made, "Foreign", "x");
   system_.Fail("SetRegValue", "Refused", 5);
   RestoreReport report(outcome);
-  EXPECT_TRUE(RestorePriorState(system_, store, report));
+  RegistryWayBack way_back(system_, entries, prior, written);
+  ASSERT_EQ(way_back.Load(report), RegistryWayBack::Records::kChecked) << SortedFailures(outcome);
+  EXPECT_EQ(way_back.ChangedSinceRegistration(),
+            std::vector<std::string>{"HKCU\\" + kept + "\\Changed : changée"});
+  way_back.Restore(report);
   EXPECT_EQ(SortedFailures(outcome),
             "valeur non rétablie : HKCU\\" + kept + "\\Refused: " + DescribeError(5) + "\n");
+  EXPECT_EQ(outcome.warnings,
+            std::vector<std::string>{"valeur laissée telle quelle, changée depuis l'installation : "
+                                     "HKCU\\" +
+                                     kept + "\\Changed"});
   EXPECT_EQ(Stored(HKEY_CURRENT_USER, kept, "Old"), "3:" + binary);
   EXPECT_EQ(Stored(HKEY_CURRENT_USER, kept, "New"), "<no value>");
+  EXPECT_EQ(Stored(HKEY_CURRENT_USER, kept, "Changed"),
+            "1:another program's" + binary.substr(1, 1));
   EXPECT_EQ(Stored(HKEY_CURRENT_USER, kept, "Other"), "1:" + std::string("not ours", 9));
   EXPECT_EQ(Stored(HKEY_CURRENT_USER, made + "\\Deep", ""), "<no key>");
   EXPECT_EQ(Stored(HKEY_CURRENT_USER, kept + "\\Empty", ""), "<no key>");
   EXPECT_EQ(Stored(HKEY_CURRENT_USER, made, "Foreign"), "1:x" + std::string(1, '\0'));
+}
+
+TEST_F(RegistryTest, AMissingDamagedOrForgedRecordIsRefusedWholeAndNothingIsRestored) {
+  const std::string key = Key() + "\\Row";
+  Put(HKEY_CURRENT_USER, key, "V", "old");
+  const std::vector<RegistrationEntry> entries = {
+      {1, kCurrentUser, key, "V", kRegSz, false, Variant::Text("new")}};
+  PriorStateFile prior(system_, At("prior.txt")), written(system_, At("written.txt"));
+  RecordPriorState(system_, entries, prior);
+  Outcome outcome;
+  ASSERT_TRUE(WriteRegistrationRows(system_, entries, outcome));
+  RecordWrittenState(system_, entries, written);
+  const std::string good = Read(At("prior.txt"));
+  // The same record with a line of a machine key added, sealed as the program seals it.
+  const std::string kind = good.substr(9, good.find(" format ") - 9);
+  std::vector<std::string> lines = *UnsealRecord(kind, good);
+  std::string hex;
+  for (unsigned char c : std::string("SOFTWARE\\Policies"))
+    hex += "0123456789abcdef"[c >> 4], hex += "0123456789abcdef"[c & 15];
+  lines.push_back("K\t" + std::to_string(kLocalMachine) + "\t" + hex + "\t0");
+  const struct {
+    std::string prior, failure;
+  } cases[] = {
+      {good.substr(0, good.size() - 3), "enregistrement endommagé, rien n'en est rétabli : "},
+      {std::string(good.size(), '\0'), "enregistrement endommagé, rien n'en est rétabli : "},
+      {SealRecord(kind, lines), "enregistrement refusé, rien n'en est rétabli : "},
+      {"", "aucun enregistrement de l'état d'origine : "},
+  };
+  for (const auto& c : cases) {
+    if (c.prior.empty())
+      Remove(At("prior.txt"));
+    else
+      Write(At("prior.txt"), c.prior);
+    outcome.failures.clear();
+    RestoreReport report(outcome);
+    RegistryWayBack way_back(system_, entries, prior, written);
+    EXPECT_EQ(way_back.Load(report), RegistryWayBack::Records::kRefused) << c.failure;
+    way_back.Restore(report);
+    ASSERT_EQ(outcome.failures.size(), 1u) << SortedFailures(outcome);
+    EXPECT_EQ(outcome.failures[0].what.rfind(c.failure + At("prior.txt"), 0), 0u)
+        << outcome.failures[0].what;
+    EXPECT_EQ(Stored(HKEY_CURRENT_USER, key, "V"), "1:new" + std::string(1, '\0'));
+  }
+  EXPECT_EQ(Stored(HKEY_LOCAL_MACHINE, "SOFTWARE\\Policies", "no value"), "<no value>");
 }
 
 // Not a logic test: the scenarios run it, in a prefix the installer itself has just registered

@@ -156,9 +156,17 @@ bool TestSystem::StartProgram(const std::string& program, const std::string& arg
   return ended && !(wait_milliseconds && FailureOf("ProgramEnd", program + " " + arguments));
 }
 
+bool TestSystem::ReadOnly(const std::string& path, uint32_t access) const {
+  constexpr uint32_t kWriteRights = 0x26;  // set value, create subkey, create link
+  for (const std::string& key : read_only_keys)
+    if ((access & kWriteRights) && path == key) return true;
+  return false;
+}
+
 int32_t TestSystem::OpenRegKey(KeyHandle root, const std::string& path, uint32_t access,
                                KeyHandle& result) {
   if (uint32_t code = FailureOf("OpenRegKey", path)) return int32_t(code);
+  if (ReadOnly(path, access)) return kErrorAccessDenied;
   int32_t status = next_.OpenRegKey(root, path, access, result);
   RecordKey(root, path, status, result);
   return status;
@@ -167,6 +175,7 @@ int32_t TestSystem::OpenRegKey(KeyHandle root, const std::string& path, uint32_t
 int32_t TestSystem::CreateRegKey(KeyHandle root, const std::string& path, uint32_t access,
                                  KeyHandle& result) {
   if (uint32_t code = FailureOf("CreateRegKey", path)) return int32_t(code);
+  if (ReadOnly(path, access)) return kErrorAccessDenied;
   int32_t status = next_.CreateRegKey(root, path, access, result);
   RecordKey(root, path, status, result);
   return status;

@@ -64,6 +64,9 @@ class TestSystem : private OnTheRealSystem, public ForwardingSystem {
   // Security descriptors of files, by full path, which Wine does not keep as Windows does: read
   // from here and written here instead of on the file.
   std::map<std::string, std::string> file_security;
+  // Keys (paths below their root) that may be read but not changed, as those that only
+  // TrustedInstaller may change: opening one with a right to change it is refused.
+  std::vector<std::string> read_only_keys;
 
   // ---- What happened.
   std::vector<Box> boxes;
@@ -115,6 +118,7 @@ class TestSystem : private OnTheRealSystem, public ForwardingSystem {
  private:
   // Records an open or a creation of `path` below `root` that handed out `key`.
   void RecordKey(KeyHandle root, const std::string& path, int32_t status, KeyHandle key);
+  bool ReadOnly(const std::string& path, uint32_t access) const;
   // The injected error code for this call, 0 when it runs for real.
   uint32_t FailureOf(const char* call, const std::string& argument) const;
   // Throws the injected failure, if any.
