@@ -611,5 +611,17 @@ TEST_F(UninstallTest, ASystemFileReplacedSinceStaysWithItsBackupAndTheCheckNames
   EXPECT_TRUE(EntryExists()) << "the record that tells the file apart stays";
 }
 
+TEST_F(UninstallTest, ADamagedFileRecordStopsTheWayBackBeforeAnythingChanges) {
+  ASSERT_EQ(Start().ExitCode(), 0);
+  const std::string record = At("PF\\Movrix18\\fichiers-installes.txt");
+  Write(record, Read(record).substr(0, 300));
+  FrmCopy& form = Start(true, true);
+  EXPECT_EQ(form.ExitCode(), kExitFailed);
+  EXPECT_TRUE(Contains(form.text(kTxtOutput), "ÉCHEC : enregistrement endommagé : " + record))
+      << form.text(kTxtOutput);
+  EXPECT_EQ(Read(At("Windows\\system32\\msoeacct.dll")), "new");
+  EXPECT_TRUE(EntryExists());
+}
+
 }  // namespace
 }  // namespace movrix::testing
