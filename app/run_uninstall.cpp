@@ -8,6 +8,7 @@
 #include "files/file_exists.h"
 #include "files/file_record.h"
 #include "files/launch_folders.h"
+#include "files/restart_moves.h"
 #include "files/restore.h"
 #include "registry/active_setup.h"
 #include "registry/mod_key.h"
@@ -254,9 +255,9 @@ void FrmCopy::RemoveOwnFolder(RestoreReport& report) {
       // The running program cannot delete itself. Set aside under a name of its own, it is
       // deleted at the next restart, which can then never take the copy of a later installation;
       // the folder goes then too, unless such an installation has filled it again.
-      system_.MoveAtRestart(MoveAside(system_, program), "");
+      MoveAtRestartOnce(system_, MoveAside(system_, program), "");
       RemoveRecords(report);
-      system_.MoveAtRestart(folder.substr(0, folder.size() - 1), "");
+      MoveAtRestartOnce(system_, folder.substr(0, folder.size() - 1), "");
       report.Done("Dossier supprimé au prochain redémarrage : " + folder);
       return;
     }

@@ -6,6 +6,7 @@
 #include "files/file_exists.h"
 #include "files/file_security.h"
 #include "files/launch_folders.h"
+#include "files/restart_moves.h"
 #include "files/set_rights.h"
 #include "files/system_file_table.h"
 #include "files/wow64_redirection_off.h"
@@ -166,7 +167,7 @@ void RemoveCreatedFolders(System& system, const FileRecord& record, RestoreRepor
         system.RemoveFolder(*folder);
         report.Done("Dossier ajouté par l'installation supprimé : " + *folder);
       } else if (WaitsForRestart(report.outcome(), *folder)) {
-        system.MoveAtRestart(*folder, "");
+        MoveAtRestartOnce(system, *folder, "");
       }
     } catch (const SystemError& failure) {
       report.Fail("dossier non supprimé", *folder, failure.what());
@@ -201,7 +202,7 @@ void DeleteAside(System& system, const std::string& aside, RestoreReport& report
     // Whatever keeps it now, such as a program that loaded it, lets it go at the restart.
   }
   try {
-    system.MoveAtRestart(aside, "");
+    MoveAtRestartOnce(system, aside, "");
     report.Schedule(aside);
   } catch (const SystemError& failure) {
     report.Fail("fichier non supprimé", aside, failure.what());

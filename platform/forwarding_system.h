@@ -67,6 +67,9 @@ class ForwardingSystem : public System {
   void PutFileSecurity(const std::string& path, const std::string& descriptor) override {
     return next_.PutFileSecurity(path, descriptor);
   }
+  std::vector<std::pair<std::string, std::string>> PendingRestartMoves() override {
+    return next_.PendingRestartMoves();
+  }
   std::string SystemFolder() override { return next_.SystemFolder(); }
   bool StartProgram(const std::string& program, const std::string& arguments,
                     uint32_t wait_milliseconds) override {

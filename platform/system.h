@@ -16,6 +16,8 @@
 #include <memory>
 #include <stdexcept>
 #include <string>
+#include <utility>
+#include <vector>
 
 #include "platform/window_layout.h"
 
@@ -223,6 +225,11 @@ class System {
   // `from` then when `to` is empty (MoveFileEx with MOVEFILE_DELAY_UNTIL_REBOOT). Throws
   // SystemError when it cannot be scheduled.
   virtual void MoveAtRestart(const std::string& from, const std::string& to) = 0;
+  // The moves and deletions the system carries out at the next restart, in order: each source
+  // and destination as MoveFileEx recorded them (an NT path such as "\??\C:\x", a destination
+  // that replaces marked by a leading "!", an empty one for a deletion). Throws SystemError when
+  // they cannot be read.
+  virtual std::vector<std::pair<std::string, std::string>> PendingRestartMoves() = 0;
 
   // Sets the attributes of a file or folder (SetFileAttributes). Throws SystemError on failure.
   virtual void SetPathAttributes(const std::string& path, uint32_t attributes) = 0;

@@ -292,7 +292,7 @@ std::optional<std::vector<Line>> CheckedLines(const std::string& kind, const std
     if (!line || !unused.erase(line->Identity())) {
       report.Fail("enregistrement refusé, rien n'en est rétabli", name,
                   "il nomme ce qui n'est pas une ligne de sa liste : " +
-                      (line ? line->Where() : line_text));
+                      (line ? line->Where() : line_text.substr(0, 80)));
       return std::nullopt;
     }
     lines.push_back(*line);

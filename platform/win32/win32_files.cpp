@@ -3,6 +3,7 @@
 // shellapi.h needs the types of windows.h.
 #include <shellapi.h>
 
+#include <algorithm>
 #include <cstring>
 
 #include "platform/win32/win32_handles.h"
@@ -232,6 +233,57 @@ void Win32System::MoveAtRestart(const std::string& from, const std::string& to) 
   const DWORD flags = MOVEFILE_DELAY_UNTIL_REBOOT | (to.empty() ? 0 : MOVEFILE_REPLACE_EXISTING);
   if (!MoveFileExA(ToAnsi(from).c_str(), to.empty() ? nullptr : ansi_to.c_str(), flags))
     ThrowLastError();
+}
+
+namespace {
+
+std::string Utf8(const std::wstring& text) {
+  if (text.empty()) return "";
+  const int size =
+      WideCharToMultiByte(CP_UTF8, 0, text.data(), int(text.size()), nullptr, 0, nullptr, nullptr);
+  std::string utf8(size_t(size), '\0');
+  WideCharToMultiByte(CP_UTF8, 0, text.data(), int(text.size()), utf8.data(), size, nullptr,
+                      nullptr);
+  return utf8;
+}
+
+// The value that holds the restart's moves, read whole: its strings, each ended by a NUL.
+std::wstring PendingRenameValue() {
+  HKEY key;
+  LONG status =
+      RegOpenKeyExW(HKEY_LOCAL_MACHINE, L"SYSTEM\\CurrentControlSet\\Control\\Session Manager", 0,
+                    KEY_QUERY_VALUE, &key);
+  if (status == ERROR_FILE_NOT_FOUND) return L"";
+  if (status != ERROR_SUCCESS) throw SystemError(DescribeError(status), status);
+  DWORD size = 0;
+  std::wstring data;
+  status = RegQueryValueExW(key, L"PendingFileRenameOperations", nullptr, nullptr, nullptr, &size);
+  if (status == ERROR_SUCCESS) {
+    data.resize(size / sizeof(wchar_t));
+    status = RegQueryValueExW(key, L"PendingFileRenameOperations", nullptr, nullptr,
+                              reinterpret_cast<BYTE*>(data.data()), &size);
+    data.resize(size / sizeof(wchar_t));
+  }
+  RegCloseKey(key);
+  if (status == ERROR_FILE_NOT_FOUND) return L"";
+  if (status != ERROR_SUCCESS) throw SystemError(DescribeError(status), status);
+  return data;
+}
+
+}  // namespace
+
+std::vector<std::pair<std::string, std::string>> Win32System::PendingRestartMoves() {
+  const std::wstring value = PendingRenameValue();
+  std::vector<std::string> strings;
+  for (size_t start = 0; start < value.size();) {
+    const size_t end = std::min(value.find(L'\0', start), value.size());
+    strings.push_back(Utf8(value.substr(start, end - start)));
+    start = end + 1;
+  }
+  // Sources and destinations alternate; the list's own final NUL leaves one empty string over.
+  std::vector<std::pair<std::string, std::string>> moves;
+  for (size_t i = 0; i + 1 < strings.size(); i += 2) moves.emplace_back(strings[i], strings[i + 1]);
+  return moves;
 }
 
 std::string Win32System::SystemFolder() {

@@ -36,6 +36,7 @@ class Win32System : public System {
   void MoveReplacing(const std::string& from, const std::string& to) override;
   void MoveReplacingWrittenThrough(const std::string& from, const std::string& to) override;
   void MoveAtRestart(const std::string& from, const std::string& to) override;
+  std::vector<std::pair<std::string, std::string>> PendingRestartMoves() override;
   std::string SystemFolder() override;
   // win32_file_security.cpp
   void SetPathAttributes(const std::string& path, uint32_t attributes) override;

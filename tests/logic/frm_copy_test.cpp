@@ -500,6 +500,10 @@ TEST_F(UninstallTest, AfterOneQuestionEverythingReturnsAtOnceAndOnlyAFileInUseWa
                 std::string(1, '\0'));
   EXPECT_EQ(Read(At("PF\\Movrix18\\registre-origine.txt")), "<missing>");
   EXPECT_NE(Read(At("PF\\Movrix18\\Movrix18.exe")), "<missing>");
+  // Everything is back at once: a second way back before the restart finds nothing to undo, and
+  // asks for nothing more.
+  EXPECT_EQ(Start(true, true).ExitCode(), kExitNothingInstalled);
+  EXPECT_EQ(system_.moves_at_restart.size(), 1u);
 }
 
 TEST_F(UninstallTest, ARestoreFailingHalfWayNamesItKeepsItsBackupAndCanBeRetried) {

@@ -8,6 +8,7 @@ build/e2e-artifacts/<scenario>/."""
 from __future__ import annotations
 
 import functools
+import hashlib
 import os
 import shutil
 import struct
@@ -285,6 +286,8 @@ def missing_system_file(s: Scenario) -> None:
     s.check(any(ln.lower().startswith(line) for ln in (s.read(r"C:\journal.txt") or "").splitlines()),
             "no log line names the file")
     s.equal(s.read(r"C:\Windows\System32\msoeacct.dll"), "original system32 msoeacct.dll", "the system file")
+    s.check(s.prefix.run("reg", "query", UNINSTALL_ENTRY, "/reg:64").returncode != 0,
+            "a failed installation wrote its Programs and Features entry")
 
 
 def imported_libraries(program: Path) -> list[str]:
@@ -460,8 +463,10 @@ def compare_states(s: Scenario, before: dict, after: dict, what: str) -> None:
     s.equal(changed, [], f"what {what} left changed")
 
 
-def uninstall(s: Scenario, installs: int = 1, quiet_string: bool = False, added: bool = False) -> None:
-    """Installations, then the way back: the machine is as it was before the first one. With
+def uninstall(s: Scenario, installs: int = 1, quiet_string: bool = False, other_mail: bool = False,
+              added: bool = False) -> None:
+    """Installations, then the way back: the machine is as it was before the first one; with
+    `other_mail`, but for the mailto command that another program wrote since, which stays. With
     `added`, the system lacks msidcrl30.dll and its fr-FR folders, and holds an empty acctres.dll."""
     missing = [rf"C:\windows\{folder}\{name}" for folder in ("system32", "syswow64")
                for name in ("msidcrl30.dll", "fr-FR")] if added else []
@@ -473,7 +478,9 @@ def uninstall(s: Scenario, installs: int = 1, quiet_string: bool = False, added:
     for _ in range(installs):
         s.equal(s.install("/S").exit_code, 0, "exit code of the installation")
     s.check(machine_state(s) != before, "the installation changed nothing the comparison sees")
-    command = [r"C:\Setup\Movrix18.exe", "/desinstaller", "/S"]
+    command = [r"C:\Setup\Movrix18.exe", "/desinstaller", "/S", r"/LOG=C:\journal.txt"]
+    if other_mail:
+        s.prefix.run("reg", "add", "HKLM\\" + MAILTO_COMMAND, "/ve", "/d", "autre.exe %1", "/f", "/reg:64")
     if quiet_string:
         wine.wineserver(s.prefix.env(), "-k")  # the server saves the registry as it ends
         system = (s.prefix.path / "system.reg").read_text("utf-8", "replace")
@@ -490,10 +497,69 @@ def uninstall(s: Scenario, installs: int = 1, quiet_string: bool = False, added:
     after = machine_state(s)
     if any("Installed Components\\\\Movrix18]" in key for key in after):
         after = retired_for_every_user(s)
+    if other_mail:
+        section = "[" + MAILTO_COMMAND.replace("\\", "\\\\").lower() + "]"
+        s.check('"autre.exe %1"' in next((v for k, v in after.items() if k.lower() == section), ""),
+                "the other program's mailto command was not left")
+        s.check("ATTENTION : valeur laissée telle quelle, changée depuis l'installation : HKLM\\"
+                + MAILTO_COMMAND + "\\" in (s.read(r"C:\journal.txt") or "").splitlines(), "no ATTENTION line")
+        before, after = ({k: v for k, v in state.items() if k.lower() != section} for state in (before, after))
     compare_states(s, before, after, "the way back")
     s.equal([path for path in missing if s.prefix.host(path).exists()], [], "what the installation added")
     if not quiet_string:
         s.equal(s.install("/uninstall", "/S").exit_code, 1605, "exit code with nothing left to remove")
+
+
+MAILTO_COMMAND = r"SOFTWARE\Classes\mailto\shell\open\command"
+UNINSTALL_ENTRY = r"HKLM\SOFTWARE\Microsoft\Windows\CurrentVersion\Uninstall\Movrix18"
+RECORD = r"C:\Program Files\Movrix18\registre-origine.txt"
+
+
+def refused_way_back(s: Scenario, record: str, what: str, *program: str) -> None:
+    """A way back that refuses `record`: 1603, its ÉCHEC line in the log, nothing changed."""
+    installed = machine_state(s)
+    s.prefix.host(r"C:\journal.txt").unlink(missing_ok=True)
+    program = program or (r"C:\Setup\Movrix18.exe", "/desinstaller", "/S")
+    s.equal(s.install(*program[1:], r"/LOG=C:\journal.txt", program=program[0]).exit_code, 1603, f"exit code, {what}")
+    s.check(f"ÉCHEC : {what} : {record}" in (s.read(r"C:\journal.txt") or ""), f"no ÉCHEC line: {what}")
+    compare_states(s, installed, machine_state(s), f"a way back refusing its record ({what})")
+
+
+def machine_record_refused(s: Scenario) -> None:
+    """Without its machine record, then with a damaged one, the way back changes nothing; with the
+    good record back it restores everything."""
+    before = machine_state(s)
+    s.equal(s.install("/S").exit_code, 0, "exit code of the installation")
+    record = s.prefix.host(RECORD)
+    good = record.read_bytes()
+    record.unlink()
+    refused_way_back(s, RECORD, "aucun enregistrement de l'état d'origine")
+    last_line = good.rindex(b"\r\n", 0, len(good) - 2) + 2
+    for damaged in (good[:last_line], good[:last_line + 9], good.replace(b"\r\n", b"\n"), bytes(len(good))):
+        record.write_bytes(damaged)
+        refused_way_back(s, RECORD, "enregistrement endommagé, rien n'en est rétabli")
+    record.write_bytes(good)
+    s.equal(s.install("/desinstaller", "/S").exit_code, 0, "exit code with the good record")
+    compare_states(s, before, retired_for_every_user(s), "the way back with the good record")
+
+
+def forged_user_record(s: Scenario) -> None:
+    """A program of the user adds a machine value to their record and seals it again: the way back,
+    elevated or the user's own, refuses the record and writes nothing."""
+    s.equal(s.install("/S").exit_code, 0, "exit code of the installation")
+    user_record = r"HKCU\Software\Movrix18\Etat avant installation"
+    sethc = r"HKLM\SOFTWARE\Microsoft\Windows NT\CurrentVersion\Image File Execution Options\sethc.exe"
+    lines = bytes.fromhex(reg_value(s, user_record, "registre") or "").decode().split(CRLF)[:-1]
+    lines[-1:] = ["\t".join(["V", str(0x80000002), sethc[5:].encode().hex(), b"Debugger".hex(), "1", "1", "1",
+                              b"cmd.exe\0".hex()])]
+    head = CRLF.join(lines) + CRLF
+    forged = head + f"fin {len(lines) - 1} {hashlib.sha256(head.encode()).hexdigest()}" + CRLF
+    s.prefix.run("reg", "add", user_record, "/v", "registre", "/t", "REG_BINARY", "/d", forged.encode().hex(), "/f")
+    refusal = (user_record + r"\registre : il nomme ce qui n'est pas une ligne de sa liste : " + sethc + r"\Debugger",
+               "enregistrement refusé, rien n'en est rétabli")
+    refused_way_back(s, *refusal)
+    refused_way_back(s, *refusal, r"C:\Program Files\Movrix18\Movrix18.exe", "/utilisateur", "/desinstaller")
+    s.check(s.prefix.run("reg", "query", sethc, "/reg:64").returncode != 0, "the forged machine key was written")
 
 
 def retired_for_every_user(s: Scenario) -> dict:
@@ -649,7 +715,10 @@ SCENARIOS = [("first-install-win10-64", "win10-64", first_install_win10_64),
              ("relative-journal", "win10-64", relative_journal),
              ("hard-linked-journal", "win10-64", hard_linked_journal),
              ("missing-journal-folder", "win10-64", missing_journal_folder),
-             ("every-user", "win10-64", every_user)]
+             ("every-user", "win10-64", every_user),
+             ("uninstall-machine-record-refused", "win10-64", machine_record_refused),
+             ("uninstall-forged-user-record", "win10-64", forged_user_record),
+             ("uninstall-other-mail-program", "win10-64", functools.partial(uninstall, other_mail=True))]
 
 
 def run_all(flavour: wine.Flavour, only: list[str]) -> list[str]:

@@ -1,0 +1,15 @@
+// The moves the system carries out at the next restart, each asked for once.
+#pragma once
+
+#include <string>
+
+#include "platform/system.h"
+
+namespace movrix {
+
+// Has the system move `from` onto `to` at the next restart (delete `from` when `to` is empty),
+// unless that very operation is pending already: a second run before the restart adds nothing.
+// Throws SystemError when the pending operations cannot be read or the move cannot be scheduled.
+void MoveAtRestartOnce(System& system, const std::string& from, const std::string& to);
+
+}  // namespace movrix
