@@ -4,6 +4,7 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
 #include <string>
 
 #include "app/frm_copy_layout.h"
@@ -13,6 +14,7 @@
 #include "common/run_state.h"
 #include "common/text.h"
 #include "common/version.h"
+#include "files/file_record.h"
 #include "platform/system.h"
 
 namespace movrix {
@@ -132,6 +134,16 @@ class FrmCopy {
   std::string OwnFolder() const;
   std::string KeptProgram() const;
   std::string RegistryRecordPath() const;
+  // The record of what the installation wrote as files, beside the registry's.
+  std::string FileRecordPath() const;
+  // Before the copy: reads the record of an earlier installation, notes which system files are
+  // missing or empty now and keeps it; false after its box, with nothing changed. The installed
+  // files are noted after the copy; a failure there goes to the outcome.
+  bool RecordFilesBefore(FileRecord& files);
+  void RecordWrittenFiles(FileRecord& files);
+  // The record of what the installation wrote as files; nullopt, named in `report`, when it cannot
+  // be read or is not whole. An older build's installation has none: an empty record.
+  std::optional<FileRecord> LoadFileRecord(RestoreReport& report);
   // Copies the running program to KeptProgram(); false, the failure in the outcome, when it
   // cannot.
   bool KeepProgramCopy();
@@ -148,13 +160,17 @@ class FrmCopy {
   void RegisterUninstaller();
   void RunUninstallSteps();
   bool SomethingInstalled();
-  // Removes what the installation kept for the way back: the entry, then the own folder, or,
-  // when users got the rows at their sign-in, retires their component and keeps the program it
-  // runs.
+  // Removes what the installation kept for the way back: the own folder, or, when users got the
+  // rows at their sign-in, retires their component and keeps the program it runs; then, once
+  // nothing failed, the entry.
   void RemoveOwnTraces(RestoreReport& report);
   void RetireForEveryUser(RestoreReport& report);
-  // Deletes the registry records that are still there; a failure is named in `report`.
-  void RemoveRegistryRecords(RestoreReport& report);
+  // Removes the installer's own folder, or, when the running program is the one kept there, has
+  // the system remove it at the next restart.
+  void RemoveOwnFolder(RestoreReport& report);
+  // Deletes the records (registry and files) that are still there; a failure is named in
+  // `report`.
+  void RemoveRecords(RestoreReport& report);
 
   System& system_;
   RunLog* log_;

@@ -3,6 +3,7 @@
 #include "common/guard.h"
 #include "common/text.h"
 #include "files/file_exists.h"
+#include "files/file_record.h"
 #include "files/launch_copy.h"
 #include "files/launch_folders.h"
 #include "registry/write_reg.h"
@@ -77,7 +78,10 @@ void FrmCopy::RunInstallSteps() {
   steps_ += state_.ReportText + kCrLf;
 
   Log("== Copier les fichiers programmes");
+  FileRecord files;
+  if (!RecordFilesBefore(files)) return Halt();
   if (!Launch_Copy(system_, state_, identity_.Is64Bit)) return Halt();
+  RecordWrittenFiles(files);
 
   bool registers = state_.IsWindows8 || state_.IsWindows10;
   if (registers) {

@@ -6,6 +6,7 @@
 #include "common/guard.h"
 #include "common/text.h"
 #include "files/file_exists.h"
+#include "files/file_record.h"
 #include "files/launch_folders.h"
 #include "files/restart_moves.h"
 #include "files/restore.h"
@@ -19,6 +20,7 @@ namespace {
 
 constexpr const char* kProgramName = "Movrix18.exe";
 constexpr const char* kRegistryRecordName = "registre-origine.txt";
+constexpr const char* kFileRecordName = "fichiers-installes.txt";
 constexpr const char* kWrittenRecordName = "registre-installe.txt";
 
 constexpr const char* kUninstallQuestion =
@@ -48,6 +50,41 @@ std::string FrmCopy::KeptProgram() const {
 
 std::string FrmCopy::RegistryRecordPath() const {
   return OwnFolder() + kRegistryRecordName;
+}
+
+std::string FrmCopy::FileRecordPath() const {
+  return OwnFolder() + kFileRecordName;
+}
+
+bool FrmCopy::RecordFilesBefore(FileRecord& files) {
+  return Guarded(
+      [&] {
+        if (!FolderExists(system_, OwnFolder())) system_.CreateFolder(OwnFolder());
+        std::optional<FileRecord> kept = ReadFileRecord(system_, FileRecordPath());
+        if (!kept) throw SystemError("Enregistrement endommagé : " + FileRecordPath());
+        files = *kept;
+        if (state_.IsWindows8 || state_.IsWindows10)
+          NoteSystemFilesBefore(system_, state_, identity_.Is64Bit, files);
+        state_.AddedSystemFiles = files.absent;
+        state_.AddedSystemFiles.insert(files.empty.begin(), files.empty.end());
+        WriteFileRecord(system_, FileRecordPath(), files);
+        return true;
+      },
+      [this](const std::string& description) {
+        system_.ShowMessage(description, "Enregistrer les fichiers installés", Buttons::kOk,
+                            Icon::kCritical);
+        return false;
+      });
+}
+
+void FrmCopy::RecordWrittenFiles(FileRecord& files) {
+  try {
+    NoteWrittenFiles(system_, state_, identity_.Is64Bit, files);
+    WriteFileRecord(system_, FileRecordPath(), files);
+  } catch (const SystemError& failure) {
+    state_.Outcome.Fail("enregistrement des fichiers installés non écrit : " + FileRecordPath(),
+                        failure.what());
+  }
 }
 
 std::string FrmCopy::WrittenRecordPath() const {
@@ -125,6 +162,7 @@ bool FrmCopy::SomethingInstalled() {
   return HasFolderBackups(system_, state_, identity_.Is64Bit) ||
          HasSystemFileBackups(system_, state_, identity_.Is64Bit) ||
          system_.PathAttributes(RegistryRecordPath()) >= 0 ||
+         system_.PathAttributes(FileRecordPath()) >= 0 ||
          system_.PathAttributes(WrittenRecordPath()) >= 0 ||
          KeyExists(system_, kLocalMachine, kUninstallKey) ||
          ActiveSetupComponentInstalls(system_) || UserPriorStateKey(system_).Exists() ||
@@ -158,9 +196,10 @@ void FrmCopy::RunUninstallSteps() {
   PriorStateFile prior(system_, RegistryRecordPath()), written(system_, WrittenRecordPath());
   RegistryWayBack machine(system_, MachineRegistration(identity_.Is64Bit), prior, written);
   UserWayBack user(system_);
+  const std::optional<FileRecord> files = LoadFileRecord(report);
   // A record that is missing or cannot be trusted stops the way back before anything changes:
   // the entry and every record stay for a run that can finish it.
-  if (!RegistryRecordsUsable(machine, user, report)) {
+  if (!RegistryRecordsUsable(machine, user, report) || !files) {
     steps_ = UninstallSteps();
     return ShowOutcome();
   }
@@ -176,34 +215,55 @@ void FrmCopy::RunUninstallSteps() {
   // sign-in, through the retired component.
   user.Restore(report);
   Log("== Rétablir les fichiers système");
-  RestoreSystemFiles(system_, state_, identity_.Is64Bit, report);
+  const int left = RestoreSystemFiles(system_, state_, identity_.Is64Bit, *files, report);
   Log("== Rétablir les dossiers programmes");
   RestoreProgramFolders(system_, state_, identity_.Is64Bit, report);
   // What the installer kept for the way back goes last, and only once nothing is left to retry.
-  if (!report.Failed()) RemoveOwnTraces(report);
+  // A system file left as someone else's keeps its backup, and the record that tells it apart.
+  if (!report.Failed() && left == 0) RemoveOwnTraces(report);
   steps_ = UninstallSteps();
   steps_ += JoinLines(report.done());
   state_.Outcome.end = RunEnd::kCompleted;
   ShowOutcome();
 }
 
+std::optional<FileRecord> FrmCopy::LoadFileRecord(RestoreReport& report) {
+  try {
+    if (std::optional<FileRecord> files = ReadFileRecord(system_, FileRecordPath())) return files;
+    report.Fail("enregistrement endommagé", FileRecordPath(), "");
+  } catch (const SystemError& failure) {
+    report.Fail("enregistrement illisible", FileRecordPath(), failure.what());
+  }
+  return std::nullopt;
+}
+
 void FrmCopy::RemoveOwnTraces(RestoreReport& report) {
-  RemoveUninstallEntry(system_, report);
-  if (KeyExists(system_, kLocalMachine, kActiveSetupKey)) return RetireForEveryUser(report);
+  if (KeyExists(system_, kLocalMachine, kActiveSetupKey))
+    RetireForEveryUser(report);
+  else
+    RemoveOwnFolder(report);
+  // The entry goes last: a run that stops before leaves it, and with it the way to try again.
+  if (!report.Failed()) RemoveUninstallEntry(system_, report);
+}
+
+void FrmCopy::RemoveOwnFolder(RestoreReport& report) {
   const std::string folder = OwnFolder();
   const std::string program = folder + kProgramName;
   const bool running_from_folder = EqualsIgnoringCase(system_.ExecutablePath(), program);
   try {
-    // The running program cannot delete itself: the system does so at the next restart.
     if (running_from_folder) {
-      MoveAtRestartOnce(system_, program, "");
-      RemoveRegistryRecords(report);
+      // The running program cannot delete itself. Set aside under a name of its own, it is
+      // deleted at the next restart, which can then never take the copy of a later installation;
+      // the folder goes then too, unless such an installation has filled it again.
+      MoveAtRestartOnce(system_, MoveAside(system_, program), "");
+      RemoveRecords(report);
       MoveAtRestartOnce(system_, folder.substr(0, folder.size() - 1), "");
       report.Done("Dossier supprimé au prochain redémarrage : " + folder);
-    } else {
-      RemoveTree(system_, folder.substr(0, folder.size() - 1));
-      report.Done("Dossier supprimé : " + folder);
+      return;
     }
+    const std::vector<Failure> left = RemoveTree(system_, folder.substr(0, folder.size() - 1));
+    for (const Failure& entry : left) report.outcome().Fail(entry.what, entry.reason);
+    if (left.empty()) report.Done("Dossier supprimé : " + folder);
   } catch (const SystemError& failure) {
     report.Fail("dossier non supprimé", folder, failure.what());
   }
@@ -217,11 +277,11 @@ void FrmCopy::RetireForEveryUser(RestoreReport& report) {
                        std::to_string(failed) + " valeur(s) n'ont pas pu être écrites");
   }
   report.Done("Chaque utilisateur retrouvera ses valeurs à sa prochaine ouverture de session");
-  RemoveRegistryRecords(report);
+  RemoveRecords(report);
 }
 
-void FrmCopy::RemoveRegistryRecords(RestoreReport& report) {
-  for (const std::string& record : {RegistryRecordPath(), WrittenRecordPath()}) {
+void FrmCopy::RemoveRecords(RestoreReport& report) {
+  for (const std::string& record : {RegistryRecordPath(), WrittenRecordPath(), FileRecordPath()}) {
     try {
       // A record already gone is what this step wants.
       if (system_.PathAttributes(record) >= 0) system_.RemoveFile(record);

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstdint>
+#include <set>
 #include <string>
 #include <utility>
 #include <vector>
@@ -66,6 +67,9 @@ struct RunState {
   // The report of the last phase that left one: the renaming report, then the copy log.
   std::string ReportText;
   CopyContext Copy;
+  // The system files an installation added where there was nothing, or an empty file: read from
+  // the record of what it wrote, before the copy phase. They have no original to back up.
+  std::set<std::string> AddedSystemFiles;
   // Every phase adds its failures; the run sets how it ended.
   movrix::Outcome Outcome;
 };

@@ -20,9 +20,9 @@ bool BackUpOnce(System& system, const std::string& destination) {
 
 }  // namespace
 
-void ReplaceKeepingBackup(System& system, const std::string& source,
-                          const std::string& destination) {
-  const bool backed_up_now = BackUpOnce(system, destination);
+void ReplaceKeepingBackup(System& system, const std::string& source, const std::string& destination,
+                          bool back_up) {
+  const bool backed_up_now = back_up && BackUpOnce(system, destination);
   try {
     system.CopyFileOver(source, destination);
   } catch (const SystemError&) {
@@ -33,12 +33,12 @@ void ReplaceKeepingBackup(System& system, const std::string& source,
 }
 
 bool CopyAdd(System& system, Outcome& outcome, const std::string& source,
-             const std::string& destination) {
+             const std::string& destination, bool back_up) {
   return Guarded(
       [&] {
         // A system file is in use by the system: its rights must be in place before it is moved.
         if (!SetRights(system, outcome, destination, true)) return false;
-        ReplaceKeepingBackup(system, source, destination);
+        ReplaceKeepingBackup(system, source, destination, back_up);
         return true;
       },
       [&](const std::string& description) {

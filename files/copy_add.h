@@ -13,14 +13,14 @@ namespace movrix {
 // to `destination` + ".orlo" unless that backup exists already, so that the first original is
 // kept across runs; when the copy then fails, the backup taken now is put back (over whatever part
 // of the new file the copy left), so that the system file is never left missing. Errors reach the
-// caller.
-void ReplaceKeepingBackup(System& system, const std::string& source,
-                          const std::string& destination);
+// caller. Without `back_up` (a destination the installation added itself), nothing is backed up.
+void ReplaceKeepingBackup(System& system, const std::string& source, const std::string& destination,
+                          bool back_up = true);
 
 // Replaces the system file `destination` with `source`, backing the original up once as
 // `destination` + ".orlo". True when the copy was made; otherwise, after its box, the failure is
 // in `outcome`.
 bool CopyAdd(System& system, Outcome& outcome, const std::string& source,
-             const std::string& destination);
+             const std::string& destination, bool back_up = true);
 
 }  // namespace movrix

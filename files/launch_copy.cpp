@@ -6,6 +6,7 @@
 #include "files/copy_add.h"
 #include "files/copy_folder.h"
 #include "files/file_exists.h"
+#include "files/file_security.h"
 #include "files/system_file_table.h"
 #include "files/wow64_redirection_off.h"
 
@@ -54,6 +55,19 @@ bool MakeFolderOf(System& system, Outcome& outcome, const std::string& destinati
   }
 }
 
+// Saves the owner and access list of `destination` before the row first changes it; a row whose
+// security cannot be kept changes nothing.
+bool KeepSecurityOf(System& system, Outcome& outcome, const std::string& destination) {
+  try {
+    SaveSecurityOnce(system, destination);
+    return true;
+  } catch (const SystemError& failure) {
+    outcome.Fail(destination + " n'a pas été remplacé",
+                 std::string("ses droits d'origine n'ont pas pu être gardés : ") + failure.what());
+    return false;
+  }
+}
+
 // Replaces the system files of the rows for `bits`, in table order, advancing the step marker.
 // Every file not replaced is a failure in the run's outcome.
 void CopySystemFiles(System& system, RunState& state, Bits bits, std::string& step) {
@@ -63,10 +77,13 @@ void CopySystemFiles(System& system, RunState& state, Bits bits, std::string& st
     const std::string source = state.AppFolder + row.source;
     const std::string destination = FolderOf(state, row.folder) + row.destination;
     if (!MakeFolderOf(system, state.Outcome, destination)) continue;
+    // What an earlier installation added where nothing was is no original to keep.
+    const bool original = !state.AddedSystemFiles.count(destination);
+    if (original && !KeepSecurityOf(system, state.Outcome, destination)) continue;
     if (row.how == How::kBackUpAndCopyOver)
-      ReplaceKeepingBackup(system, source, destination);
+      ReplaceKeepingBackup(system, source, destination, original);
     else
-      CopyAdd(system, state.Outcome, source, destination);  // reports its own failure
+      CopyAdd(system, state.Outcome, source, destination, original);  // reports its own failure
   }
 }
 

@@ -4,6 +4,7 @@
 
 #include "files/backup.h"
 #include "files/file_exists.h"
+#include "files/file_security.h"
 #include "files/launch_folders.h"
 #include "files/restart_moves.h"
 #include "files/set_rights.h"
@@ -13,9 +14,11 @@
 namespace movrix {
 namespace {
 
-// Why the system refuses to replace a file it has loaded or opened, besides access denied.
-constexpr uint32_t kErrorSharingViolation = 32;
-constexpr uint32_t kErrorLockViolation = 33;
+// What a removal marks a link with, since it is left where it is: never followed, never emptied.
+constexpr const char* kLinkLeft = "lien laissé en place, jamais suivi";
+// Added, with a number, to a file or folder set aside for its deletion.
+constexpr const char* kAsideSuffix = ".supprimer-";
+constexpr uint32_t kAttributeNormal = 0x80;
 
 struct Entry {
   std::string path;
@@ -42,23 +45,48 @@ bool IsLink(uint32_t attributes) {
   return attributes & kAttributeReparsePoint;
 }
 
-void RemoveEntry(System& system, const Entry& entry) {
+// Removes `entry`, deepest first, and adds what stayed to `left`. A folder whose content stayed is
+// not tried; a read-only entry (copied from read-only media, say) loses the attribute first.
+void RemoveEntry(System& system, const Entry& entry, std::vector<Failure>& left) {
+  const size_t left_before = left.size();
   if (IsFolder(entry.attributes) && !IsLink(entry.attributes)) {
-    for (const Entry& child : EntriesOf(system, entry.path)) RemoveEntry(system, child);
+    for (const Entry& child : EntriesOf(system, entry.path)) RemoveEntry(system, child, left);
   }
-  if (IsFolder(entry.attributes))
-    system.RemoveFolder(entry.path);
-  else
-    system.RemoveFile(entry.path);
-}
-
-bool InUse(uint32_t code) {
-  return code == uint32_t(kErrorAccessDenied) || code == kErrorSharingViolation ||
-         code == kErrorLockViolation;
+  if (left.size() > left_before) return;
+  try {
+    if (entry.attributes & kAttributeReadOnly)
+      system.SetPathAttributes(entry.path, kAttributeNormal);
+    if (IsFolder(entry.attributes))
+      system.RemoveFolder(entry.path);
+    else
+      system.RemoveFile(entry.path);
+  } catch (const SystemError& failure) {
+    const char* what = IsLink(entry.attributes) ? kLinkLeft : "non supprimé";
+    left.push_back({std::string(what) + " : " + entry.path, failure.what()});
+  }
 }
 
 bool Exists(System& system, const std::string& path) {
   return system.PathAttributes(path) >= 0;
+}
+
+// True when something in `folder` is deleted at the next restart.
+bool WaitsForRestart(const Outcome& outcome, const std::string& folder) {
+  for (const std::string& path : outcome.at_restart)
+    if (path.compare(0, folder.size() + 1, folder + "\\") == 0) return true;
+  return false;
+}
+
+// Puts `original` at `path`, where nothing is: on failure, what was set aside as `aside` (if
+// anything) goes back, so that `path` is never left empty. Errors reach the caller.
+void PutInPlace(System& system, const std::string& original, const std::string& path,
+                const std::string& aside) {
+  try {
+    system.Rename(original, path);
+  } catch (const SystemError&) {
+    if (!aside.empty()) system.Rename(aside, path);
+    throw;
+  }
 }
 
 // The "Windows Mail" folders of this system: Program Files, and Program Files (x86) on 64-bit.
@@ -78,33 +106,107 @@ std::vector<std::string> SystemFiles(const RunState& state, bool is_64_bit) {
   return files;
 }
 
-void RestoreSystemFile(System& system, const std::string& file, RestoreReport& report) {
+// Someone replaced `file` since the installation, such as a system update: it stays, and so does
+// its backup, which still holds the original.
+void LeaveReplaced(const std::string& file, const std::string& backup, RestoreReport& report) {
+  std::string warning = file + " a changé depuis l'installation : laissé tel quel";
+  if (!backup.empty()) warning += ", avec sa sauvegarde " + backup;
+  report.outcome().warnings.push_back(warning);
+}
+
+// The installed file is set aside, not replaced: the system lets a library it has loaded be
+// renamed, never overwritten. The original is then back at once, and only the deletion of the
+// aside copy, a name nobody else uses, may wait for the restart: nothing that waits can ever
+// undo a later installation. False when the file was left as someone else's.
+bool RestoreSystemFile(System& system, const std::string& file, const FileRecord& record,
+                       RestoreReport& report) {
   const std::string backup = file + kBackupSuffix;
-  if (!Exists(system, backup)) return;
-  // A failed rights step has shown its box; the move below tells whether it mattered.
-  if (Exists(system, file)) SetRights(system, report.outcome(), file, true);
-  SetRights(system, report.outcome(), backup, true);
-  try {
-    system.MoveReplacing(backup, file);
+  if (Exists(system, backup)) {
+    const bool installed = Exists(system, file);
+    if (installed && !HoldsWhatWasWritten(system, record, file)) {
+      LeaveReplaced(file, backup, report);
+      return false;
+    }
+    // A failed rights step has shown its box; the renaming below tells whether it mattered.
+    if (installed) SetRights(system, report.outcome(), file, true);
+    SetRights(system, report.outcome(), backup, true);
+    const std::string aside = installed ? MoveAside(system, file) : "";
+    PutInPlace(system, backup, file, aside);
     report.Done("Fichier système rétabli : " + file);
-    return;
-  } catch (const SystemError& failure) {
-    if (!InUse(failure.code())) return report.Fail("fichier non rétabli", file, failure.what());
+    if (installed) DeleteAside(system, aside, report);
   }
-  try {
-    MoveAtRestartOnce(system, backup, file);
-    report.Schedule(file);
-    report.Done("Fichier système en service, rétabli au prochain redémarrage : " + file);
-  } catch (const SystemError& failure) {
-    report.Fail("fichier non rétabli", file, failure.what());
+  PutSecurityBack(system, file, report);
+  return true;
+}
+
+// Deletes a file the installation added where nothing was, or puts the empty file back that was
+// there. False when the file was left as someone else's.
+bool RemoveAddedFile(System& system, const std::string& file, const FileRecord& record,
+                     RestoreReport& report) {
+  if (!Exists(system, file)) return true;
+  if (!HoldsWhatWasWritten(system, record, file)) {
+    LeaveReplaced(file, "", report);
+    return false;
+  }
+  SetRights(system, report.outcome(), file, true);
+  const std::string aside = MoveAside(system, file);
+  if (record.empty.count(file)) system.OpenToAppend(file, true);
+  report.Done("Fichier ajouté par l'installation supprimé : " + file);
+  DeleteAside(system, aside, report);
+  return true;
+}
+
+// Removes the folders the installation created, deepest first, once they are empty. One that
+// still holds a copy set aside goes at the restart, after it; one that holds anything else stays.
+void RemoveCreatedFolders(System& system, const FileRecord& record, RestoreReport& report) {
+  for (auto folder = record.created_folders.rbegin(); folder != record.created_folders.rend();
+       ++folder) {
+    try {
+      if (!Exists(system, *folder)) continue;
+      if (EntriesOf(system, *folder).empty()) {
+        system.RemoveFolder(*folder);
+        report.Done("Dossier ajouté par l'installation supprimé : " + *folder);
+      } else if (WaitsForRestart(report.outcome(), *folder)) {
+        MoveAtRestartOnce(system, *folder, "");
+      }
+    } catch (const SystemError& failure) {
+      report.Fail("dossier non supprimé", *folder, failure.what());
+    }
   }
 }
 
 }  // namespace
 
-void RemoveTree(System& system, const std::string& path) {
+std::vector<Failure> RemoveTree(System& system, const std::string& path) {
+  std::vector<Failure> left;
   const int64_t attributes = system.PathAttributes(path);
-  if (attributes >= 0) RemoveEntry(system, {path, uint32_t(attributes)});
+  if (attributes >= 0) RemoveEntry(system, {path, uint32_t(attributes)}, left);
+  return left;
+}
+
+std::string MoveAside(System& system, const std::string& path) {
+  int number = 1;
+  while (Exists(system, path + kAsideSuffix + std::to_string(number))) ++number;
+  const std::string aside = path + kAsideSuffix + std::to_string(number);
+  system.Rename(path, aside);
+  return aside;
+}
+
+void DeleteAside(System& system, const std::string& aside, RestoreReport& report) {
+  try {
+    if (system.PathAttributes(aside) & kAttributeReadOnly)
+      system.SetPathAttributes(aside, kAttributeNormal);
+    system.RemoveFile(aside);
+    return;
+  } catch (const SystemError&) {
+    // Whatever keeps it now, such as a program that loaded it, lets it go at the restart.
+  }
+  try {
+    MoveAtRestartOnce(system, aside, "");
+    report.Schedule(aside);
+  } catch (const SystemError& failure) {
+    report.Fail("fichier non supprimé", aside, failure.what());
+  }
 }
 
 int64_t TreeSize(System& system, const std::string& folder) {
@@ -130,9 +232,14 @@ void RestoreProgramFolders(System& system, const RunState& state, bool is_64_bit
     const std::string backup = folder + kBackupSuffix;
     if (!FolderExists(system, backup + "\\")) continue;
     try {
-      RemoveTree(system, folder);
-      system.Rename(backup, folder);
+      // Set aside whole first: a file in use then stops the renaming before anything is gone,
+      // never the deletion half-way.
+      const std::string aside = Exists(system, folder) ? MoveAside(system, folder) : "";
+      PutInPlace(system, backup, folder, aside);
       report.Done("Dossier rétabli : " + folder);
+      if (aside.empty()) continue;
+      for (const Failure& left : RemoveTree(system, aside))
+        report.outcome().Fail(left.what, left.reason);
     } catch (const SystemError& failure) {
       report.Fail("dossier non rétabli", folder, failure.what());
     }
@@ -143,22 +250,29 @@ bool HasSystemFileBackups(System& system, const RunState& state, bool is_64_bit)
   // While the redirection is off, System32Folder names the native 64-bit system folder.
   Wow64RedirectionOff redirection(system);
   for (const std::string& file : SystemFiles(state, is_64_bit)) {
-    if (Exists(redirection, file + kBackupSuffix)) return true;
+    if (Exists(redirection, file + kBackupSuffix) || Exists(redirection, SavedSecurityPath(file)))
+      return true;
   }
   return false;
 }
 
-void RestoreSystemFiles(System& system, const RunState& state, bool is_64_bit,
-                        RestoreReport& report) {
+int RestoreSystemFiles(System& system, const RunState& state, bool is_64_bit,
+                       const FileRecord& record, RestoreReport& report) {
   // The rows work through the switch, which shows their boxes with the redirection back on.
   Wow64RedirectionOff redirection(system);
+  int left = 0;
   for (const std::string& file : SystemFiles(state, is_64_bit)) {
     try {
-      RestoreSystemFile(redirection, file, report);
+      const bool restored = record.Added(file)
+                                ? RemoveAddedFile(redirection, file, record, report)
+                                : RestoreSystemFile(redirection, file, record, report);
+      left += !restored;
     } catch (const SystemError& failure) {
       report.Fail("fichier non rétabli", file, failure.what());
     }
   }
+  RemoveCreatedFolders(redirection, record, report);
+  return left;
 }
 
 }  // namespace movrix

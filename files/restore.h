@@ -4,17 +4,27 @@
 
 #include <cstdint>
 #include <string>
+#include <vector>
 
 #include "common/restore_report.h"
 #include "common/run_state.h"
+#include "files/file_record.h"
 #include "platform/system.h"
 
 namespace movrix {
 
-// Removes the file or folder tree at `path` (no final backslash), deepest first. A link is removed
-// itself, never followed. Nothing there is no failure. Throws SystemError at the first entry that
-// cannot be removed.
-void RemoveTree(System& system, const std::string& path);
+// Removes the file or folder tree at `path` (no final backslash), deepest first, read-only entries
+// included. A link is removed itself, never followed. Nothing there is no failure. Returns what
+// stayed, each entry with the system's reason; a folder stays with its content.
+std::vector<Failure> RemoveTree(System& system, const std::string& path);
+
+// Renames `path` (no final backslash) to a name beside it that nothing has, and returns that name.
+// Throws SystemError when it cannot be renamed, such as a file another program holds open.
+std::string MoveAside(System& system, const std::string& path);
+
+// Deletes the file set aside as `aside`; one that something still holds, such as a library a
+// program has loaded, is deleted at the next restart, which `report` then records.
+void DeleteAside(System& system, const std::string& aside, RestoreReport& report);
 
 // The bytes of the files below `folder` (no final backslash); links are not followed.
 int64_t TreeSize(System& system, const std::string& folder);
@@ -22,19 +32,23 @@ int64_t TreeSize(System& system, const std::string& folder);
 // True when a Program Files folder of this system holds a "Windows Mail" backup.
 bool HasFolderBackups(System& system, const RunState& state, bool is_64_bit);
 
-// For each Program Files folder with a "Windows Mail" backup: removes the installed folder, then
-// renames the backup back. The user's mail store, under the user profiles, is not touched.
+// For each Program Files folder with a "Windows Mail" backup: sets the installed folder aside,
+// renames the backup back, then removes the aside folder; what stayed of it is named in `report`.
+// The user's mail store, under the user profiles, is not touched.
 void RestoreProgramFolders(System& system, const RunState& state, bool is_64_bit,
                            RestoreReport& report);
 
-// True when a system file of this system's rows has a backup.
+// True when a system file of this system's rows has a backup, or its original security saved.
 bool HasSystemFileBackups(System& system, const RunState& state, bool is_64_bit);
 
 // Puts each system file with a backup back from it, after handing both to the Administrators
-// group (awaited). The backup is moved over the installed file in one step, so it is never gone
-// before its content is in place. A file the system keeps in use is scheduled for the next
-// restart instead.
-void RestoreSystemFiles(System& system, const RunState& state, bool is_64_bit,
-                        RestoreReport& report);
+// group (awaited), then its original owner and access list. The installed file is set aside and
+// the backup renamed in its place; the backup stays until its content is in place. The aside
+// copy of a file the system keeps in use is deleted at the next restart.
+// A file that no longer holds what the installation wrote (`record`) was replaced by someone else:
+// it stays, with its backup, and a warning names both. A file the installation added where nothing
+// was is deleted, and the folders it created go once empty. Returns how many files were left so.
+int RestoreSystemFiles(System& system, const RunState& state, bool is_64_bit,
+                       const FileRecord& record, RestoreReport& report);
 
 }  // namespace movrix

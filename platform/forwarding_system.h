@@ -64,6 +64,13 @@ class ForwardingSystem : public System {
   void MoveAtRestart(const std::string& from, const std::string& to) override {
     return next_.MoveAtRestart(from, to);
   }
+  void SetPathAttributes(const std::string& path, uint32_t attributes) override {
+    return next_.SetPathAttributes(path, attributes);
+  }
+  std::string FileSecurity(const std::string& path) override { return next_.FileSecurity(path); }
+  void PutFileSecurity(const std::string& path, const std::string& descriptor) override {
+    return next_.PutFileSecurity(path, descriptor);
+  }
   std::vector<std::pair<std::string, std::string>> PendingRestartMoves() override {
     return next_.PendingRestartMoves();
   }

@@ -70,6 +70,7 @@ inline constexpr int32_t kErrorFileNotFound = 2;
 inline constexpr int32_t kErrorAccessDenied = 5;
 
 // ---- Files -----------------------------------------------------------------------------------
+inline constexpr uint32_t kAttributeReadOnly = 0x1;
 inline constexpr uint32_t kAttributeDirectory = 0x10;
 // A link of some kind (symbolic link, junction, mount point): its content lies elsewhere.
 inline constexpr uint32_t kAttributeReparsePoint = 0x400;
@@ -249,6 +250,16 @@ class System {
   // that replaces marked by a leading "!", an empty one for a deletion). Throws SystemError when
   // they cannot be read.
   virtual std::vector<std::pair<std::string, std::string>> PendingRestartMoves() = 0;
+
+  // Sets the attributes of a file or folder (SetFileAttributes). Throws SystemError on failure.
+  virtual void SetPathAttributes(const std::string& path, uint32_t attributes) = 0;
+  // The owner, group and access list of a file, as one self-relative security descriptor
+  // (GetFileSecurity). Throws SystemError when they cannot be read.
+  virtual std::string FileSecurity(const std::string& path) = 0;
+  // Gives a file the owner, group and access list of a descriptor that FileSecurity handed out,
+  // whoever the owner is (SetFileSecurity, with the rights to restore files and take ownership).
+  // Throws SystemError on failure.
+  virtual void PutFileSecurity(const std::string& path, const std::string& descriptor) = 0;
 
   // ---- Commands and messages ----
   // The system folder (GetSystemDirectory), without a final backslash.

@@ -43,6 +43,10 @@ class Win32System : public System {
   void MoveAtRestart(const std::string& from, const std::string& to) override;
   std::vector<std::pair<std::string, std::string>> PendingRestartMoves() override;
   std::string SystemFolder() override;
+  // win32_file_security.cpp
+  void SetPathAttributes(const std::string& path, uint32_t attributes) override;
+  std::string FileSecurity(const std::string& path) override;
+  void PutFileSecurity(const std::string& path, const std::string& descriptor) override;
 
   // win32_programs.cpp
   bool StartProgram(const std::string& program, const std::string& arguments,

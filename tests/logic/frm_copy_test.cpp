@@ -6,10 +6,13 @@
 
 #include <functional>
 #include <optional>
+#include <tuple>
 
 #include "app/logged_system.h"
 #include "app/run_program.h"
 #include "files/file_exists.h"
+#include "files/file_record.h"
+#include "files/file_security.h"
 #include "registry/active_setup.h"
 #include "registry/mod_key.h"
 #include "registry/prior_state.h"
@@ -421,10 +424,12 @@ class UninstallTest : public FormLoadTest {
       for (const char* file : kSystemFiles) Write(At("Windows\\") + folder + file, "original");
     }
   }
-  // Installs, then uninstalls with the given failures; returns the uninstallation.
-  FrmCopy& InstallThenUninstall(std::initializer_list<std::pair<const char*, uint32_t>> moves) {
+  // Installs, then uninstalls with the given failures (call, path part, code); returns the
+  // uninstallation.
+  FrmCopy& InstallThenUninstall(
+      std::initializer_list<std::tuple<const char*, const char*, uint32_t>> failures) {
     EXPECT_EQ(Start().ExitCode(), 0) << system_.BoxLines();
-    for (const auto& [path, code] : moves) system_.Fail("MoveReplacing", path, code);
+    for (const auto& [call, path, code] : failures) system_.Fail(call, path, code);
     system_.boxes.clear();
     return Start(true);
   }
@@ -474,23 +479,23 @@ TEST_F(UninstallTest, WithoutItsRegistryRecordNothingChangesAndNoTraceIsTakenFor
   EXPECT_EQ(Start(true, true).ExitCode(), kExitFailed);
 }
 
-TEST_F(UninstallTest, AfterOneQuestionEverythingReturnsAndAFileInUseWaitsForTheRestart) {
+TEST_F(UninstallTest, AfterOneQuestionEverythingReturnsAtOnceAndOnlyAFileInUseWaitsForTheRestart) {
   Write(At("PF\\Windows Mail\\mine.txt"), "the system's own");
-  FrmCopy& form = InstallThenUninstall({{"system32\\msoeacct.dll.orlo", 32}});
+  // A library a program has loaded can be renamed, never deleted.
+  FrmCopy& form = InstallThenUninstall({{"RemoveFile", "system32\\msoeacct.dll.supprimer", 5}});
   EXPECT_EQ(form.ExitCode(), kExitRestartNeeded) << form.text(kTxtOutput);
   EXPECT_EQ(system_.boxes.size(), 1u);
   EXPECT_EQ(system_.boxes[0].buttons, Buttons::kYesNo);
-  const std::string in_use = At("Windows\\system32\\msoeacct.dll");
-  EXPECT_EQ(system_.moves_at_restart, std::vector<std::string>{in_use + ".orlo -> " + in_use});
-  EXPECT_EQ(Read(in_use + ".orlo"), "original") << "the backup waits for the restart";
-  EXPECT_NE(form.text(kTxtOutput).find("Au prochain redémarrage : " + in_use + "\r\n"),
+  const std::string aside = At("Windows\\system32\\msoeacct.dll.supprimer-1");
+  EXPECT_EQ(system_.moves_at_restart, std::vector<std::string>{aside + " -> "});
+  EXPECT_EQ(Read(aside), "new");
+  EXPECT_NE(form.text(kTxtOutput).find("Au prochain redémarrage : " + aside + "\r\n"),
             std::string::npos);
   EXPECT_EQ(form.text(kText1),
             "Windows Mail sera entièrement désinstallé au prochain redémarrage.");
   for (const char* folder : {"system32\\", "syswow64\\"}) {
     for (const char* file : kSystemFiles) {
       const std::string path = At("Windows\\") + folder + file;
-      if (path == in_use) continue;
       EXPECT_EQ(Read(path), "original") << path;
       EXPECT_EQ(Read(path + ".orlo"), "<missing>") << path;
     }
@@ -505,14 +510,15 @@ TEST_F(UninstallTest, AfterOneQuestionEverythingReturnsAndAFileInUseWaitsForTheR
                 std::string(1, '\0'));
   EXPECT_EQ(Read(At("PF\\Movrix18\\registre-origine.txt")), "<missing>");
   EXPECT_NE(Read(At("PF\\Movrix18\\Movrix18.exe")), "<missing>");
-  // A second way back before the restart finds the move pending and does not ask for it again.
-  EXPECT_EQ(Start(true, true).ExitCode(), kExitRestartNeeded);
+  // Everything is back at once: a second way back before the restart finds nothing to undo, and
+  // asks for nothing more.
+  EXPECT_EQ(Start(true, true).ExitCode(), kExitNothingInstalled);
   EXPECT_EQ(system_.moves_at_restart.size(), 1u);
 }
 
 TEST_F(UninstallTest, ARestoreFailingHalfWayNamesItKeepsItsBackupAndCanBeRetried) {
   const std::string failing = At("Windows\\syswow64\\acctres.dll");
-  FrmCopy& form = InstallThenUninstall({{"syswow64\\acctres.dll.orlo", 87}});
+  FrmCopy& form = InstallThenUninstall({{"Rename", "syswow64\\acctres.dll.orlo", 87}});
   EXPECT_EQ(form.ExitCode(), kExitFailed);
   EXPECT_NE(
       form.text(kTxtOutput)
@@ -529,6 +535,106 @@ TEST_F(UninstallTest, ARestoreFailingHalfWayNamesItKeepsItsBackupAndCanBeRetried
   EXPECT_EQ(Start(true, true).ExitCode(), kExitInstalled);
   EXPECT_EQ(Read(failing), "original");
   EXPECT_FALSE(EntryExists());
+}
+
+TEST_F(UninstallTest, ReadOnlyFilesGoAndOnlyASharingViolationWaitsForTheRestart) {
+  const std::string source = At("Setup\\WM_64\\Windows Mail\\lecture seule.txt");
+  Write(source, "from read-only media");
+  SetFileAttributesA(source.c_str(), FILE_ATTRIBUTE_READONLY);
+  const std::string denied = At("Windows\\system32\\inetres.dll");
+  FrmCopy& form = InstallThenUninstall({{"MoveReplacing", "system32\\inetres.dll", 5},
+                                        {"Rename", "system32\\inetres.dll", 5},
+                                        {"RemoveFile", "acctres.dll.supprimer", 32}});
+  SetFileAttributesA(source.c_str(), FILE_ATTRIBUTE_NORMAL);
+  EXPECT_EQ(form.ExitCode(), kExitFailed);
+  EXPECT_EQ(SortedFailures(form.state().Outcome),
+            "fichier non rétabli : " + denied + ": " + DescribeError(5) + "\n");
+  EXPECT_EQ(Read(denied), "new");
+  EXPECT_EQ(system_.moves_at_restart.size(), 2u) << "the aside copies of acctres.dll";
+  EXPECT_FALSE(FolderExists(system_, At("PF\\Windows Mail.supprimer-1")));
+  EXPECT_TRUE(FolderExists(system_, At("PF\\Windows Mail")));
+}
+
+TEST_F(UninstallTest, WithWindowsMailRunningNothingChangesAndATreeThatStaysIsSetAside) {
+  Write(At("PF\\Windows Mail\\mine.txt"), "the system's own");
+  ASSERT_EQ(Start().ExitCode(), 0);
+  {
+    FakeMail mail;
+    system_.answers = {Answer::kNo};
+    EXPECT_EQ(Start(true, true).ExitCode(), kExitMailRunning);
+    EXPECT_EQ(Read(At("PF\\Windows Mail\\WinMail.exe")), "WM_64");
+  }
+  system_.Fail("RemoveFile", "PF\\Windows Mail.supprimer-1\\WinMail.exe", 32);
+  FrmCopy& form = Start(true, true);
+  EXPECT_EQ(Read(At("PF\\Windows Mail\\mine.txt")), "the system's own");
+  EXPECT_EQ(SortedFailures(form.state().Outcome),
+            "non supprimé : " + At("PF\\Windows Mail.supprimer-1\\WinMail.exe") + ": " +
+                DescribeError(32) + "\n");
+  EXPECT_TRUE(EntryExists());
+}
+
+TEST_F(UninstallTest, TheOriginalOwnerAndAccessListComeBackWithTheFileOnce) {
+  const std::string file = At("Windows\\system32\\msoeacct.dll");
+  system_.file_security[file] = "owner TrustedInstaller";
+  ASSERT_EQ(Start().ExitCode(), 0);
+  system_.file_security[file] = "owner Administrators, as takeown left it";
+  ASSERT_EQ(Start().ExitCode(), 0);
+  EXPECT_EQ(Start(true, true).ExitCode(), 0);
+  EXPECT_EQ(system_.file_security[file], "owner TrustedInstaller");
+  EXPECT_EQ(Read(file), "original");
+  EXPECT_EQ(Read(SavedSecurityPath(file)), "<missing>");
+}
+
+TEST_F(UninstallTest, OnWindows7TheRunningKeptProgramIsSetAsideBeforeItsDeletionWaits) {
+  PinnedVersionValue windows7{"ProductName", "Microsoft Windows 7"};
+  ASSERT_EQ(Start().ExitCode(), 0);
+  const std::string kept = At("PF\\Movrix18\\Movrix18.exe");
+  system_.executable = kept;
+  EXPECT_EQ(Start(true, true).ExitCode(), 0);
+  EXPECT_EQ(system_.moves_at_restart,
+            (std::vector<std::string>{kept + ".supprimer-1 -> ", At("PF\\Movrix18 -> ")}));
+  EXPECT_EQ(Read(kept), "<missing>");
+  EXPECT_EQ(Read(At("PF\\Movrix18\\fichiers-installes.txt")), "<missing>");
+  EXPECT_FALSE(EntryExists());
+}
+
+TEST_F(UninstallTest, ASystemFileReplacedSinceStaysWithItsBackupAndTheCheckNamesEachChange) {
+  ASSERT_EQ(Start().ExitCode(), 0);
+  const std::string updated = At("Windows\\system32\\inetres.dll");
+  Write(updated, "a system update");
+  Write(At("PF\\Windows Mail\\WinMail.exe"), "changed");
+  Remove(At("PF (x86)\\Windows Mail\\WinMail.exe"));
+  const std::optional<FileRecord> record =
+      ReadFileRecord(system_, At("PF\\Movrix18\\fichiers-installes.txt"));
+  ASSERT_TRUE(record.has_value());
+  EXPECT_EQ(FileDifferences(system_, *record),
+            (std::vector<std::string>{"manquant : " + At("PF (x86)\\Windows Mail\\WinMail.exe"),
+                                      "modifié : " + At("PF\\Windows Mail\\WinMail.exe"),
+                                      "modifié : " + updated}));
+  FrmCopy& form = Start(true, true);
+  EXPECT_EQ(form.ExitCode(), 0);
+  EXPECT_EQ(Read(updated), "a system update");
+  EXPECT_EQ(Read(updated + ".orlo"), "original");
+  EXPECT_NE(form.text(kTxtOutput)
+                .find("ATTENTION : " + updated +
+                      " a changé depuis l'installation : laissé tel quel, avec "
+                      "sa sauvegarde " +
+                      updated + ".orlo\r\n"),
+            std::string::npos);
+  EXPECT_EQ(Read(At("Windows\\syswow64\\inetres.dll")), "original");
+  EXPECT_TRUE(EntryExists()) << "the record that tells the file apart stays";
+}
+
+TEST_F(UninstallTest, ADamagedFileRecordStopsTheWayBackBeforeAnythingChanges) {
+  ASSERT_EQ(Start().ExitCode(), 0);
+  const std::string record = At("PF\\Movrix18\\fichiers-installes.txt");
+  Write(record, Read(record).substr(0, 300));
+  FrmCopy& form = Start(true, true);
+  EXPECT_EQ(form.ExitCode(), kExitFailed);
+  EXPECT_TRUE(Contains(form.text(kTxtOutput), "ÉCHEC : enregistrement endommagé : " + record))
+      << form.text(kTxtOutput);
+  EXPECT_EQ(Read(At("Windows\\system32\\msoeacct.dll")), "new");
+  EXPECT_TRUE(EntryExists());
 }
 
 }  // namespace

@@ -96,6 +96,29 @@ void TestSystem::CopyFileOver(const std::string& from, const std::string& to) {
   ThrowIfFailing("CopyFileOver", from);
 }
 
+void TestSystem::Rename(const std::string& from, const std::string& to) {
+  ThrowIfFailing("Rename", from);
+  next_.Rename(from, to);
+}
+
+void TestSystem::RemoveFile(const std::string& path) {
+  ThrowIfFailing("RemoveFile", path);
+  next_.RemoveFile(path);
+}
+
+std::string TestSystem::FileSecurity(const std::string& path) {
+  auto forced = file_security.find(path);
+  return forced != file_security.end() ? forced->second : next_.FileSecurity(path);
+}
+
+void TestSystem::PutFileSecurity(const std::string& path, const std::string& descriptor) {
+  ThrowIfFailing("PutFileSecurity", path);
+  if (file_security.count(path))
+    file_security[path] = descriptor;
+  else
+    next_.PutFileSecurity(path, descriptor);
+}
+
 void TestSystem::MoveReplacing(const std::string& from, const std::string& to) {
   ThrowIfFailing("MoveReplacing", from);
   next_.MoveReplacing(from, to);

@@ -69,6 +69,9 @@ class TestSystem : private OnTheRealSystem, public ForwardingSystem {
   void ForgetFailures() { failures_.clear(); }
   // Listed entries whose name contains one of these are reported as links (reparse points).
   std::vector<std::string> links;
+  // Security descriptors of files, by full path, which Wine does not keep as Windows does: read
+  // from here and written here instead of on the file.
+  std::map<std::string, std::string> file_security;
   // Keys (paths below their root) that may be read but not changed, as those that only
   // TrustedInstaller may change: opening one with a right to change it is refused.
   std::vector<std::string> read_only_keys;
@@ -97,6 +100,10 @@ class TestSystem : private OnTheRealSystem, public ForwardingSystem {
   void MoveReplacing(const std::string& from, const std::string& to) override;
   void MoveAtRestart(const std::string& from, const std::string& to) override;
   void CopyFileOver(const std::string& from, const std::string& to) override;
+  void Rename(const std::string& from, const std::string& to) override;
+  void RemoveFile(const std::string& path) override;
+  std::string FileSecurity(const std::string& path) override;
+  void PutFileSecurity(const std::string& path, const std::string& descriptor) override;
   ShellCopyResult ShellCopyFile(const std::string& from, const std::string& to,
                                 bool unattended) override;
   Wow64Value DisableWow64Redirection() override;

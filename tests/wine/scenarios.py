@@ -216,11 +216,11 @@ def windows_8_32(s: Scenario) -> None:
     check_registry(s)
 
 
-def start_winmail(s: Scenario) -> subprocess.Popen:
-    shutil.copy(s.prefix.flavour.build / "WinMail.exe", s.prefix.host("C:\\"))
+def start_winmail(s: Scenario, *arguments: str, name: str = "WinMail.exe") -> subprocess.Popen:
+    shutil.copy(s.prefix.flavour.build / "WinMail.exe", s.prefix.host("C:\\" + name))
     ready = s.prefix.host(r"C:\winmail-ready")
     ready.unlink(missing_ok=True)
-    process = subprocess.Popen([s.prefix.flavour.loader, r"C:\WinMail.exe", r"/ready=C:\winmail-ready"],
+    process = subprocess.Popen([s.prefix.flavour.loader, "C:\\" + name, *arguments, r"/ready=C:\winmail-ready"],
                                env=s.prefix.env(), stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
     for _ in range(300):
         if ready.exists() or process.poll() is not None:
@@ -462,6 +462,10 @@ UNINSTALL_QUESTION = ("Désinstaller Windows Mail", "Désinstaller Windows Mail 
                       "retrouveront leur état d'avant la première installation.", "shown", "yes,no", "yes")
 
 
+WINE_FONT_KEYS = {rf"[Software\\{view}Microsoft\\{version}\\CurrentVersion\\Fonts]"
+                  for view in ("", r"Wow6432Node\\") for version in ("Windows", "Windows NT")}
+
+
 def machine_state(s: Scenario) -> dict:
     """Every file under both Program Files and both system folders, and every registry key and value
     (the prefix's registry files once the server has saved them), without the times Wine adds."""
@@ -480,8 +484,10 @@ def machine_state(s: Scenario) -> dict:
                 state[section] = ""
             elif section and not line.startswith("#time="):
                 state[section] += line + "\n"
-    # Wine's own bookkeeping of the display, which any window started changes.
-    return {key: value for key, value in state.items() if "CurrentControlSet" not in key}
+    # Wine's own bookkeeping of the display, which any window started changes, and of its fonts,
+    # which the first program of each bitness to use them registers, late.
+    return {key: value for key, value in state.items()
+            if "CurrentControlSet" not in key and key not in WINE_FONT_KEYS}
 
 
 def compare_states(s: Scenario, before: dict, after: dict, what: str) -> None:
@@ -489,12 +495,20 @@ def compare_states(s: Scenario, before: dict, after: dict, what: str) -> None:
     s.equal(changed, [], f"what {what} left changed")
 
 
-def uninstall(s: Scenario, installs: int = 1, quiet_string: bool = False, other_mail: bool = False) -> None:
+def uninstall(s: Scenario, installs: int = 1, quiet_string: bool = False, other_mail: bool = False,
+              added: bool = False) -> None:
     """Installations, then the way back: the machine is as it was before the first one, texts
     outside the code page included; with `other_mail`, but for the mailto command that another
-    program wrote since, which stays."""
+    program wrote since, which stays. With `added`, the system lacks msidcrl30.dll and its fr-FR
+    folders, and holds an empty acctres.dll."""
     for key, text in ((r"HKCR\mailto", "Messagerie Łódź ✉ 日本 😀"), (r"HKCU\Software\Clients\Mail", "Courrier Почта 邮件 ✉")):
         s.equal(s.prefix.run("reg", "add", key, "/ve", "/d", text, "/f", "/reg:64").returncode, 0, f"reg add {key}")
+    missing = [rf"C:\windows\{folder}\{name}" for folder in ("system32", "syswow64")
+               for name in ("msidcrl30.dll", "fr-FR")] if added else []
+    for path in missing:
+        shutil.rmtree(s.prefix.host(path)) if path.endswith("fr-FR") else s.prefix.host(path).unlink()
+    if added:
+        s.prefix.host(r"C:\windows\system32\acctres.dll").write_bytes(b"")
     before = machine_state(s)
     for _ in range(installs):
         s.equal(s.install("/S").exit_code, 0, "exit code of the installation")
@@ -526,6 +540,7 @@ def uninstall(s: Scenario, installs: int = 1, quiet_string: bool = False, other_
                 + MAILTO_COMMAND + "\\" in (s.read(r"C:\journal.txt") or "").splitlines(), "no ATTENTION line")
         before, after = ({k: v for k, v in state.items() if k.lower() != section} for state in (before, after))
     compare_states(s, before, after, "the way back")
+    s.equal([path for path in missing if s.prefix.host(path).exists()], [], "what the installation added")
     if not quiet_string:
         s.equal(s.install("/uninstall", "/S").exit_code, 1605, "exit code with nothing left to remove")
 
@@ -604,6 +619,47 @@ def interactive_uninstall(s: Scenario) -> None:
             "Le système a retrouvé son état d'avant l'installation.", "txtOK")
     s.check(r"Dossier rétabli : C:\Program Files (x86)\Windows Mail" in text_of(run, TXT_OUTPUT), "steps")
     s.equal(run.exit_code, 0, "exit code")
+
+
+def in_use_then_reinstall(s: Scenario) -> None:
+    """A system library in use at the way back (3010), a reinstallation before the restart, then
+    the restart: nothing that waited for it undoes the fresh installation."""
+    library = s.prefix.flavour.build / "msimg32.dll"  # any real library, which a program can map
+    shutil.copy(library, s.prefix.host(r"C:\Setup\syswow64\msoeacct.dll"))
+    s.equal(s.install("/S").exit_code, 0, "exit code of the installation")
+    holder = start_winmail(s, r"/charger=C:\windows\syswow64\msoeacct.dll", name="holder.exe")
+    s.equal(s.install("/desinstaller", "/S").exit_code, 3010, "exit code of the way back, a library in use")
+    s.equal(s.install("/S").exit_code, 0, "exit code of the reinstallation")
+    holder.kill()
+    holder.wait()
+    s.prefix.run("wineboot", "-r")
+    fresh = s.prefix.host(r"C:\windows\syswow64\msoeacct.dll")
+    s.check(fresh.is_file() and fresh.read_bytes() == library.read_bytes(), "the fresh library is gone")
+    s.equal(s.read(r"C:\windows\syswow64\msoeacct.dll.orlo"), "original syswow64 msoeacct.dll", "its backup")
+    s.check(not s.prefix.host(r"C:\windows\syswow64\msoeacct.dll.supprimer-1").exists(), "the aside copy stayed")
+    check_system_files(s, [("system32", "System32")])
+    s.equal(reg_value(s, r"HKLM\SOFTWARE\Microsoft\Windows\CurrentVersion\Uninstall\Movrix18", "DisplayVersion"),
+            "2.18.0.1", "the entry")
+    kept = s.prefix.host(r"C:\Program Files\Movrix18\Movrix18.exe")
+    s.check(kept.is_file() and kept.read_bytes() == s.prefix.host(r"C:\Setup\Movrix18.exe").read_bytes(),
+            "the kept program")
+
+
+def directory_link(s: Scenario) -> None:
+    """A link in the installed tree to someone else's folder: the way back never follows it. Wine
+    cannot remove such a link, so the file behind it decides, and the log says the link stayed."""
+    s.equal(s.install("/S").exit_code, 0, "exit code of the installation")
+    other = s.prefix.host(r"C:\Autre")
+    other.mkdir()
+    (other / "garder.txt").write_text("someone else's")
+    (s.prefix.host(r"C:\Program Files\Windows Mail") / "lien").symlink_to(other)
+    s.install("/desinstaller", "/S", r"/LOG=C:\journal.txt")
+    s.equal(s.read(r"C:\Autre\garder.txt"), "someone else's", "the file behind the link")
+    log = s.read(r"C:\journal.txt") or ""
+    s.check(r"lien laissé en place, jamais suivi : C:\Program Files\Windows Mail.supprimer-1\lien : " in log,
+            "the log does not say the link stayed")
+
+
 def relative_journal(s: Scenario) -> None:
     """A relative log path is taken from the starting folder, for the whole run; /quiet is /S, /norestart is nothing."""
     s.prefix.host(r"C:\Depot\journaux").mkdir(parents=True)
@@ -697,8 +753,11 @@ SCENARIOS = [("first-install-win10-64", "win10-64", first_install_win10_64),
              ("uninstall-win10-64", "win10-64", uninstall),
              ("uninstall-after-two-installs", "win10-64", functools.partial(uninstall, installs=2)),
              ("uninstall-quiet-string", "win10-64", functools.partial(uninstall, quiet_string=True)),
+             ("uninstall-added-files", "win10-64", functools.partial(uninstall, installs=2, added=True)),
              ("uninstall-windows-7", "win7-64", uninstall), ("uninstall-windows-8-32", "win8-32", uninstall),
              ("uninstall-interactive-windows-7", "win7-64", interactive_uninstall),
+             ("uninstall-in-use-then-reinstall", "win10-64", in_use_then_reinstall),
+             ("uninstall-directory-link", "win10-64", directory_link),
              ("relative-journal", "win10-64", relative_journal),
              ("hard-linked-journal", "win10-64", hard_linked_journal),
              ("missing-journal-folder", "win10-64", missing_journal_folder),

@@ -5,10 +5,12 @@
 // WM_CLOSE like a program stuck in a dialog, so that only termination ends it. It ends by itself
 // after an hour at the latest (exit code 2), so a forgotten copy cannot keep a Wine prefix busy.
 // Started with /ready=<path> (the last argument), it creates that file once its window is up, so
-// that a test started from outside Wine knows when it runs.
+// that a test started from outside Wine knows when it runs. Started with /charger=<path> (a path
+// without spaces), it first maps that library as the system does, so that the file is in use.
 #include <windows.h>
 
 #include <cstring>
+#include <string>
 
 namespace {
 
@@ -36,6 +38,10 @@ LRESULT CALLBACK Procedure(HWND window, UINT message, WPARAM wparam, LPARAM lpar
 
 int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR command_line, int) {
   ignore_close = std::strstr(command_line, "/ignore-close") != nullptr;
+  if (const char* library = std::strstr(command_line, "/charger=")) {
+    const std::string path(library + 9, std::strcspn(library + 9, " "));
+    if (!LoadLibraryExA(path.c_str(), nullptr, DONT_RESOLVE_DLL_REFERENCES)) return 1;
+  }
   WNDCLASSA window_class{};
   window_class.lpfnWndProc = Procedure;
   window_class.hInstance = instance;

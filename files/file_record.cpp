@@ -1,0 +1,160 @@
+#include "files/file_record.h"
+
+#include "common/sealed_record.h"
+#include "common/sha256.h"
+#include "files/backup.h"
+#include "files/file_exists.h"
+#include "files/launch_folders.h"
+#include "files/system_file_table.h"
+#include "files/wow64_redirection_off.h"
+
+namespace movrix {
+namespace {
+
+constexpr const char* kRecordKind = "fichiers installés";
+constexpr char kSeparator = '\t';
+
+// The fields of a line, split at each tab.
+std::vector<std::string> Fields(const std::string& line) {
+  std::vector<std::string> fields;
+  size_t start = 0;
+  for (size_t tab = line.find(kSeparator); tab != std::string::npos;
+       start = tab + 1, tab = line.find(kSeparator, start))
+    fields.push_back(line.substr(start, tab - start));
+  fields.push_back(line.substr(start));
+  return fields;
+}
+
+bool IsNumber(const std::string& text) {
+  return !text.empty() && text.size() < 19 &&
+         text.find_first_not_of("0123456789") == std::string::npos;
+}
+
+// Adds one line to `record`; false for a line no record of ours holds.
+bool Take(const std::vector<std::string>& fields, FileRecord& record) {
+  const std::string& kind = fields[0];
+  if (fields.size() == 2 && kind == "absent") return record.absent.insert(fields[1]).second;
+  if (fields.size() == 2 && kind == "vide") return record.empty.insert(fields[1]).second;
+  if (fields.size() == 2 && kind == "dossier") {
+    record.created_folders.push_back(fields[1]);
+    return true;
+  }
+  if (fields.size() != 4 || kind != "fichier" || !IsNumber(fields[1]) || fields[2].size() != 64)
+    return false;
+  record.written[fields[3]] = {std::stoll(fields[1]), fields[2]};
+  return true;
+}
+
+WrittenFile Facts(System& system, const std::string& path) {
+  const std::string content = system.ReadWholeFile(path);
+  return {int64_t(content.size()), Sha256Hex(content)};
+}
+
+// The destinations of this system's rows.
+std::vector<std::string> SystemFiles(const RunState& state, bool is_64_bit) {
+  std::vector<std::string> files;
+  for (const SystemFileRow& row : kSystemFileRows) {
+    if (row.system == BitsOf(is_64_bit))
+      files.push_back(FolderOf(state, row.folder) + row.destination);
+  }
+  return files;
+}
+
+std::string FolderOfFile(const std::string& path) {
+  return path.substr(0, path.find_last_of('\\'));
+}
+
+bool Listed(const std::vector<std::string>& list, const std::string& item) {
+  for (const std::string& listed : list)
+    if (listed == item) return true;
+  return false;
+}
+
+// Notes every file below `folder` (no final backslash); links are neither followed nor noted.
+void NoteTree(System& system, const std::string& folder, FileRecord& record) {
+  FindData data;
+  std::unique_ptr<FileSearch> search = system.FindFirst(folder + "\\*", data);
+  for (bool more = search != nullptr; more; more = search->Next(data)) {
+    const std::string path = folder + "\\" + data.name;
+    if (data.name == "." || data.name == ".." || (data.attributes & kAttributeReparsePoint))
+      continue;
+    if (data.attributes & kAttributeDirectory)
+      NoteTree(system, path, record);
+    else
+      record.written[path] = Facts(system, path);
+  }
+}
+
+}  // namespace
+
+std::optional<FileRecord> ReadFileRecord(System& system, const std::string& path) {
+  if (system.PathAttributes(path) < 0) return FileRecord();
+  const std::optional<std::vector<std::string>> lines =
+      UnsealRecord(kRecordKind, system.ReadWholeFile(path));
+  if (!lines) return std::nullopt;
+  FileRecord record;
+  for (const std::string& line : *lines) {
+    if (!Take(Fields(line), record)) return std::nullopt;
+  }
+  return record;
+}
+
+void WriteFileRecord(System& system, const std::string& path, const FileRecord& record) {
+  std::vector<std::string> lines;
+  for (const std::string& folder : record.created_folders) lines.push_back("dossier\t" + folder);
+  for (const std::string& file : record.absent) lines.push_back("absent\t" + file);
+  for (const std::string& file : record.empty) lines.push_back("vide\t" + file);
+  for (const auto& [file, facts] : record.written) {
+    lines.push_back("fichier\t" + std::to_string(facts.size) + "\t" + facts.sha256 + "\t" + file);
+  }
+  WriteRecordFile(system, path, SealRecord(kRecordKind, lines));
+}
+
+void NoteSystemFilesBefore(System& system, const RunState& state, bool is_64_bit,
+                           FileRecord& record) {
+  Wow64RedirectionOff redirection(system);
+  for (const std::string& file : SystemFiles(state, is_64_bit)) {
+    const std::string folder = FolderOfFile(file);
+    if (!FolderExists(redirection, folder) && !Listed(record.created_folders, folder))
+      record.created_folders.push_back(folder);
+    // A backup or a note of an earlier installation says what was there before it.
+    if (record.Added(file) || redirection.PathAttributes(file + kBackupSuffix) >= 0) continue;
+    const int64_t attributes = redirection.PathAttributes(file);
+    if (attributes < 0)
+      record.absent.insert(file);
+    else if (redirection.FileLength(file) == 0)
+      record.empty.insert(file);
+  }
+}
+
+void NoteWrittenFiles(System& system, const RunState& state, bool is_64_bit, FileRecord& record) {
+  NoteTree(system, state.ProgramFilesFolder + kMailFolder, record);
+  if (is_64_bit) NoteTree(system, state.ProgramFilesX86Folder + kMailFolder, record);
+  if (!state.IsWindows8 && !state.IsWindows10) return;
+  Wow64RedirectionOff redirection(system);
+  for (const std::string& file : SystemFiles(state, is_64_bit)) {
+    if (redirection.PathAttributes(file) >= 0) record.written[file] = Facts(redirection, file);
+  }
+}
+
+bool HoldsWhatWasWritten(System& system, const FileRecord& record, const std::string& path) {
+  const auto written = record.written.find(path);
+  if (written == record.written.end()) return true;
+  if (system.PathAttributes(path) < 0) return false;
+  const WrittenFile now = Facts(system, path);
+  return now.size == written->second.size && now.sha256 == written->second.sha256;
+}
+
+std::vector<std::string> FileDifferences(System& system, const FileRecord& record) {
+  Wow64RedirectionOff redirection(system);
+  std::vector<std::string> differences;
+  for (const auto& [path, facts] : record.written) {
+    if (redirection.PathAttributes(path) < 0)
+      differences.push_back("manquant : " + path);
+    else if (!HoldsWhatWasWritten(redirection, record, path))
+      differences.push_back("modifié : " + path);
+  }
+  return differences;
+}
+
+}  // namespace movrix

@@ -1,0 +1,68 @@
+#include "files/file_security.h"
+
+#include <optional>
+#include <vector>
+
+#include "common/sealed_record.h"
+#include "files/backup.h"
+#include "files/file_exists.h"
+
+namespace movrix {
+namespace {
+
+constexpr const char* kSecuritySuffix = ".droits";
+constexpr const char* kRecordKind = "droits d'origine";
+constexpr const char* kHexDigits = "0123456789abcdef";
+
+bool Exists(System& system, const std::string& path) {
+  return system.PathAttributes(path) >= 0;
+}
+
+std::string Hex(const std::string& bytes) {
+  std::string hex;
+  for (unsigned char byte : bytes) hex += {kHexDigits[byte >> 4], kHexDigits[byte & 15]};
+  return hex;
+}
+
+// The bytes of a record's only line, or nullopt when the record is not one of ours whole.
+std::optional<std::string> Bytes(const std::string& record) {
+  const std::optional<std::vector<std::string>> lines = UnsealRecord(kRecordKind, record);
+  if (!lines || lines->size() != 1 || lines->front().size() % 2) return std::nullopt;
+  std::string bytes;
+  for (size_t at = 0; at < lines->front().size(); at += 2) {
+    const size_t high = std::string(kHexDigits).find(lines->front()[at]);
+    const size_t low = std::string(kHexDigits).find(lines->front()[at + 1]);
+    if (high == std::string::npos || low == std::string::npos) return std::nullopt;
+    bytes += char(high << 4 | low);
+  }
+  return bytes;
+}
+
+}  // namespace
+
+std::string SavedSecurityPath(const std::string& file) {
+  return file + kBackupSuffix + kSecuritySuffix;
+}
+
+void SaveSecurityOnce(System& system, const std::string& file) {
+  // The same test as the backup's: an empty file counts as missing on either side.
+  if (FileExists(system, file + kBackupSuffix, false) || !FileExists(system, file, false)) return;
+  if (Exists(system, SavedSecurityPath(file))) return;
+  WriteRecordFile(system, SavedSecurityPath(file),
+                  SealRecord(kRecordKind, {Hex(system.FileSecurity(file))}));
+}
+
+void PutSecurityBack(System& system, const std::string& file, RestoreReport& report) {
+  const std::string saved = SavedSecurityPath(file);
+  try {
+    if (!Exists(system, saved)) return;
+    const std::optional<std::string> descriptor = Bytes(system.ReadWholeFile(saved));
+    if (!descriptor) return report.Fail("droits d'origine illisibles, non rétablis", file, saved);
+    system.PutFileSecurity(file, *descriptor);
+    system.RemoveFile(saved);
+  } catch (const SystemError& failure) {
+    report.Fail("propriétaire et droits d'origine non rétablis", file, failure.what());
+  }
+}
+
+}  // namespace movrix
