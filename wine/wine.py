@@ -314,10 +314,9 @@ def emulate(argv: list[str]) -> int:
     while argv[:1] == ["--beside"]:
         beside.append(Path(argv[1]))
         argv = argv[2:]
-    program = Path(argv[0])
+    program, system = Path(argv[0]), os.environ.get("MOVRIX_SYSTEM", "win10-64")
     try:
-        with private_display() as display, \
-                fresh_prefix(os.environ.get("MOVRIX_SYSTEM", "win10-64"), this_machine(), display) as prefix:
+        with private_display() as display, fresh_prefix(system, this_machine(), display) as prefix:
             for path in [program, *beside]:
                 shutil.copy(path, prefix.host("C:\\"))
             result = prefix.run("C:\\" + program.name, *argv[1:])
