@@ -48,7 +48,9 @@ struct Outcome {
 
 // What the tree copy shares between CopyFolder and CopyThisFile.
 struct CopyContext {
-  int16_t SourceRootLen = 0;  // characters of the source root, its final backslash included
+  // Characters of the source root, its final backslash included. Required to be 16-bit signed,
+  // so a root of 32768 characters or more does not fit: CopyThisFile then fails its files.
+  int16_t SourceRootLen = 0;
   std::string DestRoot;       // destination root, ending in a backslash
   std::string CopyLog;        // two lines per handled file
   movrix::FindData FindData;  // the one search record of the whole walk

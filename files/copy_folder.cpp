@@ -13,6 +13,8 @@ namespace {
 constexpr int kShellSuccess = 0;
 // The system's code for an operation that was abandoned (ERROR_CANCELLED).
 constexpr uint32_t kErrorCancelled = 1223;
+// The system's code for an argument out of range (ERROR_INVALID_PARAMETER).
+constexpr uint32_t kErrorInvalidParameter = 87;
 
 // Only names that match "*.*" are program files; others (LICENSE, say) are left out.
 bool HasDot(const std::string& name) {
@@ -24,9 +26,12 @@ bool StartsWithDot(const std::string& name) {
   return !name.empty() && name[0] == '.';
 }
 
-std::string DestinationOf(const CopyContext& copy, const std::string& source) {
-  // A negative root length cannot cut a path: substr then raises out_of_range.
-  return copy.DestRoot + source.substr(static_cast<size_t>(copy.SourceRootLen));
+// DestRoot + the part of `source` below the source root. A root too long for its 16-bit length
+// reads as a length that does not cut `source`: the file fails rather than land elsewhere.
+std::string DestinationOf(System& system, const CopyContext& copy, const std::string& source) {
+  if (copy.SourceRootLen < 0 || size_t(copy.SourceRootLen) > source.size())
+    throw SystemError(system.ErrorText(kErrorInvalidParameter), kErrorInvalidParameter);
+  return copy.DestRoot + source.substr(size_t(copy.SourceRootLen));
 }
 
 // Records that the file at `path` was not copied, and why.
@@ -84,7 +89,7 @@ bool CopyThisFile(System& system, CopyContext& copy, Outcome& outcome, const std
       [&] {
         source = folder + copy.FindData.name;
         copy.CopyLog += "de   " + source + kCrLf;
-        destination = DestinationOf(copy, source);
+        destination = DestinationOf(system, copy, source);
         copy.CopyLog += "vers " + destination + kCrLf;
         // A destination that does not exist yet (every one, on a first installation) has nothing
         // to take over: the copy creates it as the administrator's own, which is what the

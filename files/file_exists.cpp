@@ -5,6 +5,11 @@
 #include "common/text.h"
 
 namespace movrix {
+namespace {
+
+constexpr const char* kNoErrorDescription = "";
+
+}  // namespace
 
 bool FileExists(System& system, const std::string& path, bool show_message) {
   auto report = [&](const std::string& description) {
@@ -13,9 +18,9 @@ bool FileExists(System& system, const std::string& path, bool show_message) {
   };
   return Guarded(
       [&] {
-        // An empty file raised no error: its box has no text.
         if (system.FileLength(path) > 0) return true;
-        return report("");
+        // Required: an empty file raised no error, so its box is shown without any text.
+        return report(kNoErrorDescription);
       },
       report);
 }

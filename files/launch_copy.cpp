@@ -36,6 +36,7 @@ std::string Header(const char* title, size_t rule_length) {
 // Copies the tree below `source_root` under `destination_root`.
 bool CopyTree(System& system, RunState& state, const std::string& source_root,
               const std::string& destination_root) {
+  // Cut to the required 16 bits as it stands; a root that does not fit fails its files.
   state.Copy.SourceRootLen = static_cast<int16_t>(source_root.size());
   state.Copy.DestRoot = destination_root;
   return CopyFolder(system, state.Copy, state.Outcome, source_root);
@@ -91,6 +92,8 @@ bool ReplacesSystemFiles(const RunState& state) {
   return state.IsWindows8 || state.IsWindows10;
 }
 
+// The step marker only titles the phase's failure box ("Launch_Copy 3"); its values "1" to "10"
+// and the points where they change are required as they are.
 void CopyPhase64(System& system, RunState& state, std::string& step) {
   CopyContext& copy = state.Copy;
   copy.CopyLog = Header("Copier les fichiers dans Program Files (x86)", 67);

@@ -27,6 +27,8 @@ bool NeedsBackup(System& system, const std::string& folder) {
   return !FolderExists(system, folder + kBackupSuffix + "\\");
 }
 
+// The step marker only titles the phase's failure box ("Launch_Folders 4"); its values "1" to "6"
+// and the points where they change are required as they are.
 void RenameProgramFolders(System& system, RunState& state, bool is_64_bit, std::string& step) {
   const std::string program = state.ProgramFilesFolder + kMailFolder;
   const std::string program_x86 = state.ProgramFilesX86Folder + kMailFolder;

@@ -88,7 +88,8 @@ bool WriteBlocks(System& system, const std::vector<RegistrationEntry>& entries, 
 }
 
 // Runs `write` (which follows the block being written in its step) guarded: a fault shows its
-// box, titled with the step, and stops the sequence.
+// box, titled with the step, and stops the sequence. The title, with its three spaces before
+// "Ligne", is required as it is.
 template <typename Write>
 bool GuardedSequence(System& system, Write&& write) {
   uint8_t step = 0;

@@ -2,6 +2,8 @@
 runs, the build, the cached prefix templates, throwaway prefixes, the sample sources, a private X
 display and the driver.
 
+Run as a program, it is CMake's cross-compiling emulator (see emulate).
+
 A machine that cannot run 32-bit code ("Exec format error" from Wine's 32-bit loader) runs the
 x86_64 flavour of the program and the tests under wine64, on 64-bit prefixes only.
 """
@@ -14,6 +16,7 @@ import hashlib
 import os
 import shutil
 import subprocess
+import sys
 import tempfile
 import time
 from dataclasses import dataclass, field
@@ -301,3 +304,28 @@ def drive(prefix: Prefix, program: str, *args: str, answers=(), keys=(), shots: 
         else:
             raise Trouble(f"The driver stopped: {line}")
     return run
+
+
+def emulate(argv: list[str]) -> int:
+    """Runs `[--beside FILE]... PROGRAM [ARGUMENT]...` in a throwaway prefix of the system named by
+    MOVRIX_SYSTEM (win10-64 unless set), on a display of its own, from C:\\ where the program and
+    each FILE are copied first; prints its output and returns its exit code."""
+    beside = []
+    while argv[:1] == ["--beside"]:
+        beside.append(Path(argv[1]))
+        argv = argv[2:]
+    program, system = Path(argv[0]), os.environ.get("MOVRIX_SYSTEM", "win10-64")
+    try:
+        with private_display() as display, fresh_prefix(system, this_machine(), display) as prefix:
+            for path in [program, *beside]:
+                shutil.copy(path, prefix.host("C:\\"))
+            result = prefix.run("C:\\" + program.name, *argv[1:])
+    except Trouble as trouble:
+        print(trouble, file=sys.stderr)
+        return 2
+    print(result.stdout.rstrip())
+    return result.returncode
+
+
+if __name__ == "__main__":
+    sys.exit(emulate(sys.argv[1:]))

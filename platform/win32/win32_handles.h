@@ -36,6 +36,35 @@ struct GdiObjectTraits {
 };
 using GdiObject = ScopedHandle<GdiObjectTraits>;
 
+// An icon of LoadImage, destroyed by DestroyIcon.
+struct IconTraits {
+  using Handle = HICON;
+  static Handle Invalid() { return nullptr; }
+  static bool IsValid(Handle handle) { return handle != nullptr; }
+  void Close(Handle handle) { DestroyIcon(handle); }
+};
+using IconHandle = ScopedHandle<IconTraits>;
+
+// The device context of a window (null: the screen) from GetDC, given back to that window by
+// ReleaseDC.
+struct WindowDcTraits {
+  using Handle = HDC;
+  HWND window = nullptr;
+  static Handle Invalid() { return nullptr; }
+  static bool IsValid(Handle handle) { return handle != nullptr; }
+  void Close(Handle handle) { ReleaseDC(window, handle); }
+};
+using WindowDc = ScopedHandle<WindowDcTraits>;
+
+// A memory device context of CreateCompatibleDC, deleted by DeleteDC.
+struct MemoryDcTraits {
+  using Handle = HDC;
+  static Handle Invalid() { return nullptr; }
+  static bool IsValid(Handle handle) { return handle != nullptr; }
+  void Close(Handle handle) { DeleteDC(handle); }
+};
+using MemoryDc = ScopedHandle<MemoryDcTraits>;
+
 // The kernel32 function `name`, looked up rather than imported because some systems lack it;
 // null where it is missing.
 template <typename Function>

@@ -1,6 +1,7 @@
 // Renders a window layout table as a real Win32 window and runs it until it is closed.
 #include <windows.h>
 
+#include <deque>
 #include <vector>
 
 #include "platform/win32/win32_handles.h"
@@ -20,10 +21,8 @@ struct Scale {
 };
 
 Scale ScreenScale() {
-  HDC screen = GetDC(nullptr);
-  Scale scale{GetDeviceCaps(screen, LOGPIXELSX), GetDeviceCaps(screen, LOGPIXELSY)};
-  ReleaseDC(nullptr, screen);
-  return scale;
+  const WindowDc screen(GetDC(nullptr));
+  return {GetDeviceCaps(screen.get(), LOGPIXELSX), GetDeviceCaps(screen.get(), LOGPIXELSY)};
 }
 
 COLORREF Resolve(const Color& color, COLORREF fallback) {
@@ -54,12 +53,11 @@ class Picture {
     if (!bitmap_.valid()) return;
     BITMAP size;
     GetObjectW(bitmap_.get(), sizeof size, &size);
-    HDC source = CreateCompatibleDC(dc);
-    HGDIOBJ previous = SelectObject(source, bitmap_.get());
-    GdiTransparentBlt(dc, box.left, box.top, box.right - box.left, box.bottom - box.top, source, 0,
-                      0, size.bmWidth, size.bmHeight, RGB(255, 0, 255));
-    SelectObject(source, previous);
-    DeleteDC(source);
+    const MemoryDc source(CreateCompatibleDC(dc));
+    HGDIOBJ previous = SelectObject(source.get(), bitmap_.get());
+    GdiTransparentBlt(dc, box.left, box.top, box.right - box.left, box.bottom - box.top,
+                      source.get(), 0, 0, size.bmWidth, size.bmHeight, RGB(255, 0, 255));
+    SelectObject(source.get(), previous);
   }
 
  private:
@@ -70,11 +68,6 @@ class Picture {
 class FormWindow {
  public:
   explicit FormWindow(const FormContent& form) : form_(form), scale_(ScreenScale()) {}
-  ~FormWindow() {
-    for (HFONT font : fonts_) DeleteObject(font);
-    for (HBRUSH brush : brushes_) DeleteObject(brush);
-    if (icon_) DestroyIcon(icon_);
-  }
   FormWindow(const FormWindow&) = delete;
   FormWindow& operator=(const FormWindow&) = delete;
 
@@ -167,11 +160,11 @@ class FormWindow {
     window_ = CreateWindowExW(ex_style, kWindowClass, Wide(form_.caption).c_str(), style, left, top,
                               width, height, nullptr, nullptr, GetModuleHandleW(nullptr), this);
     if (!window_) return false;
-    icon_ = static_cast<HICON>(LoadImageW(GetModuleHandleW(nullptr),
-                                          MAKEINTRESOURCEW(Layout().icon_resource), IMAGE_ICON, 32,
-                                          32, LR_DEFAULTCOLOR));
-    SendMessageW(window_, WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(icon_));
-    SendMessageW(window_, WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(icon_));
+    icon_.Receive() = static_cast<HICON>(LoadImageW(GetModuleHandleW(nullptr),
+                                                    MAKEINTRESOURCEW(Layout().icon_resource),
+                                                    IMAGE_ICON, 32, 32, LR_DEFAULTCOLOR));
+    SendMessageW(window_, WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(icon_.get()));
+    SendMessageW(window_, WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(icon_.get()));
     return true;
   }
 
@@ -257,21 +250,19 @@ class FormWindow {
   }
 
   HFONT CreateControlFont(const Font& font) {
-    HFONT handle = CreateFontW(
+    const GdiObject& held = fonts_.emplace_back(CreateFontW(
         -MulDiv(font.centipoints, scale_.dpi_y, 7200), 0, 0, 0, font.bold ? FW_BOLD : FW_NORMAL,
         FALSE, FALSE, FALSE, DEFAULT_CHARSET, OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS,
-        DEFAULT_QUALITY, DEFAULT_PITCH | FF_DONTCARE, Wide(font.face).c_str());
-    fonts_.push_back(handle);
-    return handle;
+        DEFAULT_QUALITY, DEFAULT_PITCH | FF_DONTCARE, Wide(font.face).c_str()));
+    return static_cast<HFONT>(held.get());
   }
 
   SIZE TextSize(HFONT font, const std::wstring& text) const {
-    HDC dc = GetDC(window_);
-    HGDIOBJ previous = SelectObject(dc, font);
+    const WindowDc dc(GetDC(window_), WindowDcTraits{window_});
+    HGDIOBJ previous = SelectObject(dc.get(), font);
     SIZE size{0, 0};
-    GetTextExtentPoint32W(dc, text.c_str(), int(text.size()), &size);
-    SelectObject(dc, previous);
-    ReleaseDC(window_, dc);
+    GetTextExtentPoint32W(dc.get(), text.c_str(), int(text.size()), &size);
+    SelectObject(dc.get(), previous);
     return size;
   }
 
@@ -288,10 +279,9 @@ class FormWindow {
 
   HBRUSH Brush(COLORREF colour) {
     for (size_t i = 0; i < brush_colours_.size(); ++i)
-      if (brush_colours_[i] == colour) return brushes_[i];
+      if (brush_colours_[i] == colour) return static_cast<HBRUSH>(brushes_[i].get());
     brush_colours_.push_back(colour);
-    brushes_.push_back(CreateSolidBrush(colour));
-    return brushes_.back();
+    return static_cast<HBRUSH>(brushes_.emplace_back(CreateSolidBrush(colour)).get());
   }
 
   // The first tab stop in tab order takes the focus, so that the keyboard works as soon as the
@@ -310,10 +300,12 @@ class FormWindow {
   const FormContent& form_;
   Scale scale_;
   HWND window_ = nullptr;
-  HICON icon_ = nullptr;
+  IconHandle icon_;
   std::vector<HWND> controls_;
-  std::vector<HFONT> fonts_;
-  std::vector<HBRUSH> brushes_;
+  // Holders never move once made (ScopedHandle neither copies nor moves): a deque keeps them in
+  // place as it grows.
+  std::deque<GdiObject> fonts_;
+  std::deque<GdiObject> brushes_;
   std::vector<COLORREF> brush_colours_;
   std::unique_ptr<Picture> logo_;
 };

@@ -169,6 +169,17 @@ TEST_F(CopyFolderTest, AFailedCopyIsLoggedAndNamedWithItsReasonWithoutABox) {
   EXPECT_EQ(system_.BoxLines(), "");
 }
 
+TEST_F(CopyFolderTest, ARootLongerThanItsSixteenBitLengthFailsTheFileAndCopiesNothing) {
+  Write(At("Source\\a.dll"), "x");
+  copy_.SourceRootLen = -1;  // a root of 65535 characters
+  copy_.DestRoot = At("Dest\\");
+  EXPECT_FALSE(CopyFolder(system_, copy_, outcome_, At("Source\\")));
+  EXPECT_EQ(SortedFailures(outcome_),
+            At("Source\\a.dll") + " n'a pas été copié: " + DescribeError(87) + "\n");
+  EXPECT_EQ(system_.BoxLines(),
+            "Movrix18|Copie de " + At("Source\\a.dll") + "\r\n vers |critical\n");
+}
+
 TEST_F(CopyFolderTest, ACopyTheShellAbandonsWhileReportingSuccessIsAFailure) {
   Write(At("Source\\given up.dll"), "x");
   system_.Fail("ShellCopyAborted", "given up.dll");
