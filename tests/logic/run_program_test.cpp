@@ -251,11 +251,15 @@ TEST_F(RunProgramTest, DeploymentSwitchesEndWindowsMailWithoutAskingAndExpandThe
   EXPECT_EQ(mail.ExitCode(5000), FakeMail::kClosedOnRequest);
   ExpectWholeRun(Read(At("run.log")), kMark,
                  "Windows Mail est en service : il est arrêté, comme demandé par /fermer", 1603);
-  // Interactively, and for the way back, the switch answers the question too.
+  // Interactively, and for the way back (which an administrator runs), the switch answers the
+  // question too; a language the installer refuses then stops the run.
   FakeMail other;
+  system_.admin = true;
+  system_.language = 0x0407;
   EXPECT_EQ(Run({"/desinstaller", "/closeapplications"}), 1603);
   EXPECT_EQ(other.ExitCode(5000), FakeMail::kClosedOnRequest);
-  EXPECT_EQ(system_.boxes.size(), 1u) << "only the rights box: " << system_.BoxLines();
+  EXPECT_EQ(system_.boxes.size(), 1u) << "only the language box: " << system_.BoxLines();
+  system_.admin = false;
   // A name no variable has stays as written, and so names a folder that does not exist.
   EXPECT_EQ(Run({"/S", "/LOG=%MOVRIX_ABSENT%\\run.log"}), 1622);
 }
