@@ -52,17 +52,6 @@ std::string StampOf(const std::string& local_time) {
   return stamp;
 }
 
-// `bytes` as lower-case hexadecimal digits.
-std::string HexOf(const std::string& bytes) {
-  static const char kDigits[] = "0123456789abcdef";
-  std::string hex;
-  for (unsigned char byte : bytes) {
-    hex += kDigits[byte >> 4];
-    hex += kDigits[byte & 0xF];
-  }
-  return hex;
-}
-
 // Where the last `runs` runs of the log `text` begin; 0 when it holds no more than that. The
 // first run of a log follows its byte-order mark, each later one a line's end.
 size_t StartOfLastRuns(const std::string& text, int runs) {

@@ -50,16 +50,6 @@ WrittenFile Facts(System& system, const std::string& path) {
   return {int64_t(content.size()), Sha256Hex(content)};
 }
 
-// The destinations of this system's rows.
-std::vector<std::string> SystemFiles(const RunState& state, bool is_64_bit) {
-  std::vector<std::string> files;
-  for (const SystemFileRow& row : kSystemFileRows) {
-    if (row.system == BitsOf(is_64_bit))
-      files.push_back(FolderOf(state, row.folder) + row.destination);
-  }
-  return files;
-}
-
 std::string FolderOfFile(const std::string& path) {
   return path.substr(0, path.find_last_of('\\'));
 }

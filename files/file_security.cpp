@@ -4,6 +4,7 @@
 #include <vector>
 
 #include "common/sealed_record.h"
+#include "common/text.h"
 #include "files/backup.h"
 #include "files/file_exists.h"
 
@@ -12,30 +13,15 @@ namespace {
 
 constexpr const char* kSecuritySuffix = ".droits";
 constexpr const char* kRecordKind = "droits d'origine";
-constexpr const char* kHexDigits = "0123456789abcdef";
-
 bool Exists(System& system, const std::string& path) {
   return system.PathAttributes(path) >= 0;
-}
-
-std::string Hex(const std::string& bytes) {
-  std::string hex;
-  for (unsigned char byte : bytes) hex += {kHexDigits[byte >> 4], kHexDigits[byte & 15]};
-  return hex;
 }
 
 // The bytes of a record's only line, or nullopt when the record is not one of ours whole.
 std::optional<std::string> Bytes(const std::string& record) {
   const std::optional<std::vector<std::string>> lines = UnsealRecord(kRecordKind, record);
-  if (!lines || lines->size() != 1 || lines->front().size() % 2) return std::nullopt;
-  std::string bytes;
-  for (size_t at = 0; at < lines->front().size(); at += 2) {
-    const size_t high = std::string(kHexDigits).find(lines->front()[at]);
-    const size_t low = std::string(kHexDigits).find(lines->front()[at + 1]);
-    if (high == std::string::npos || low == std::string::npos) return std::nullopt;
-    bytes += char(high << 4 | low);
-  }
-  return bytes;
+  if (!lines || lines->size() != 1) return std::nullopt;
+  return BytesOfHex(lines->front());
 }
 
 }  // namespace
@@ -49,7 +35,7 @@ void SaveSecurityOnce(System& system, const std::string& file) {
   if (FileExists(system, file + kBackupSuffix, false) || !FileExists(system, file, false)) return;
   if (Exists(system, SavedSecurityPath(file))) return;
   WriteRecordFile(system, SavedSecurityPath(file),
-                  SealRecord(kRecordKind, {Hex(system.FileSecurity(file))}));
+                  SealRecord(kRecordKind, {HexOf(system.FileSecurity(file))}));
 }
 
 void PutSecurityBack(System& system, const std::string& file, RestoreReport& report) {

@@ -96,16 +96,6 @@ std::vector<std::string> MailFolders(const RunState& state, bool is_64_bit) {
   return folders;
 }
 
-// The destinations of this system's rows.
-std::vector<std::string> SystemFiles(const RunState& state, bool is_64_bit) {
-  std::vector<std::string> files;
-  for (const SystemFileRow& row : kSystemFileRows) {
-    if (row.system == BitsOf(is_64_bit))
-      files.push_back(FolderOf(state, row.folder) + row.destination);
-  }
-  return files;
-}
-
 // Someone replaced `file` since the installation, such as a system update: it stays, and so does
 // its backup, which still holds the original.
 void LeaveReplaced(const std::string& file, const std::string& backup, RestoreReport& report) {

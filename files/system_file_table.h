@@ -4,6 +4,7 @@
 #pragma once
 
 #include <string>
+#include <vector>
 
 #include "common/run_state.h"
 
@@ -75,6 +76,16 @@ inline const std::string& FolderOf(const RunState& state, SystemFolder folder) {
 // The rows of a 64-bit system, or of a 32-bit one.
 inline Bits BitsOf(bool is_64_bit) {
   return is_64_bit ? Bits::k64 : Bits::k32;
+}
+
+// The destinations of this system's rows.
+inline std::vector<std::string> SystemFiles(const RunState& state, bool is_64_bit) {
+  std::vector<std::string> files;
+  for (const SystemFileRow& row : kSystemFileRows) {
+    if (row.system == BitsOf(is_64_bit))
+      files.push_back(FolderOf(state, row.folder) + row.destination);
+  }
+  return files;
 }
 
 }  // namespace movrix

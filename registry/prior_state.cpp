@@ -28,35 +28,6 @@ std::string KeyName(const KeyRef& key) {
   return movrix::KeyName(key.root, key.path);
 }
 
-// Texts and data go into a record as hexadecimal, so that no byte can break its lines.
-std::string Hex(const std::string& bytes) {
-  static const char kDigits[] = "0123456789abcdef";
-  std::string hex;
-  for (unsigned char byte : bytes) {
-    hex += kDigits[byte >> 4];
-    hex += kDigits[byte & 0xF];
-  }
-  return hex;
-}
-
-int HexDigit(char digit) {
-  if (digit >= '0' && digit <= '9') return digit - '0';
-  if (digit >= 'a' && digit <= 'f') return digit - 'a' + 10;
-  return -1;
-}
-
-// The bytes of `hex`; nullopt when it is not the lower-case hexadecimal a record holds.
-std::optional<std::string> Unhex(const std::string& hex) {
-  if (hex.size() % 2) return std::nullopt;
-  std::string bytes;
-  for (size_t i = 0; i < hex.size(); i += 2) {
-    const int high = HexDigit(hex[i]), low = HexDigit(hex[i + 1]);
-    if (high < 0 || low < 0) return std::nullopt;
-    bytes += char(high << 4 | low);
-  }
-  return bytes;
-}
-
 // A decimal number of at most 32 bits; nullopt for anything else.
 std::optional<uint32_t> Number(const std::string& text) {
   if (text.empty() || text.size() > 10 || text.find_first_not_of("0123456789") != text.npos)
@@ -131,11 +102,12 @@ struct RegistryWayBack::Line {
 
   std::string Text() const {
     std::string text = std::string(1, kind) + kSeparator + std::to_string(key.root) + kSeparator +
-                       Hex(key.path) + kSeparator;
-    if (kind == kValueLine) text += Hex(name) + kSeparator + std::to_string(row_type) + kSeparator;
+                       HexOf(key.path) + kSeparator;
+    if (kind == kValueLine)
+      text += HexOf(name) + kSeparator + std::to_string(row_type) + kSeparator;
     text += exists ? "1" : "0";
     if (kind == kValueLine && exists)
-      text += kSeparator + std::to_string(type) + kSeparator + Hex(data);
+      text += kSeparator + std::to_string(type) + kSeparator + HexOf(data);
     return text;
   }
 
@@ -159,12 +131,12 @@ struct RegistryWayBack::Line {
     const bool is_value = line.kind == kValueLine;
     const size_t state = is_value ? 5 : 3;
     const std::optional<uint32_t> root = Number(fields[1]);
-    const std::optional<std::string> path = Unhex(fields[2]);
+    const std::optional<std::string> path = BytesOfHex(fields[2]);
     if (!root || !path || fields.size() <= state) return std::nullopt;
     line.key = {*root, *path};
     line.exists = fields[state] == "1";
     if (is_value) {
-      const std::optional<std::string> name = Unhex(fields[3]);
+      const std::optional<std::string> name = BytesOfHex(fields[3]);
       const std::optional<uint32_t> row_type = Number(fields[4]);
       if (!name || !row_type) return std::nullopt;
       line.name = *name;
@@ -172,7 +144,7 @@ struct RegistryWayBack::Line {
     }
     if (is_value && line.exists && fields.size() == 8) {
       const std::optional<uint32_t> type = Number(fields[6]);
-      const std::optional<std::string> data = Unhex(fields[7]);
+      const std::optional<std::string> data = BytesOfHex(fields[7]);
       if (!type || !data) return std::nullopt;
       line.type = *type;
       line.data = *data;
