@@ -83,6 +83,13 @@ bool IsAcceptedLanguage(uint16_t lang_id) {
          kAcceptedLanguages.end();
 }
 
+void SetFolderValues(RunState& state, const SystemIdentity& identity) {
+  state.ProgramFilesFolder = identity.program_files + "\\";
+  state.ProgramFilesX86Folder = identity.program_files_x86 + "\\";
+  state.System32Folder = identity.windows + "\\system32\\";
+  state.SysWow64Folder = identity.windows + "\\syswow64\\";
+}
+
 std::string BuildCaption(const std::string& date_text) {
   return std::string(kProgramTitle) + " (version " + VersionText() + " du " + date_text + ")";
 }
@@ -168,11 +175,7 @@ bool FrmCopy::ComputeFolderValues() {
   // folders decide where the kept copy goes that every user's sign-in runs.
   return Guarded(
       [this] {
-        const SystemIdentity identity = system_.ReadIdentity();
-        state_.ProgramFilesFolder = identity.program_files + "\\";
-        state_.ProgramFilesX86Folder = identity.program_files_x86 + "\\";
-        state_.System32Folder = identity.windows + "\\system32\\";
-        state_.SysWow64Folder = identity.windows + "\\syswow64\\";
+        SetFolderValues(state_, system_.ReadIdentity());
         return true;
       },
       [this](const std::string& description) {

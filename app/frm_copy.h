@@ -29,6 +29,7 @@ inline constexpr int kExitRestartNeeded = 3010;     // restored; a restart compl
 inline constexpr int kExitNothingInstalled = 1605;  // no installation to remove
 inline constexpr int kExitLogFailed = 1622;         // the log cannot be opened or is refused
 inline constexpr int kExitAnotherRun = 1618;        // another run of the installer is under way
+inline constexpr int kExitNotIntact = 1;            // /verifier: something differs from the install
 
 // The exit code of a run that came to `outcome`.
 int ExitCodeOf(const Outcome& outcome);
@@ -48,6 +49,22 @@ bool IsAcceptedLanguage(uint16_t lang_id);
 
 // The window's caption, with the executable's date: "Movrix18 (version 2.18.0.1 du <date>)".
 std::string BuildCaption(const std::string& date_text);
+
+// The folder values of a run, from what the system says of itself.
+void SetFolderValues(RunState& state, const SystemIdentity& identity);
+
+// The installer's own folder in the native Program Files of `state`, ending in a backslash, which
+// only administrators can write to: the kept copy of the program and the records of what was there
+// before the first installation and of what the installation wrote.
+std::string OwnFolderOf(const RunState& state);
+inline constexpr const char* kRegistryRecordName = "registre-origine.txt";
+inline constexpr const char* kWrittenRecordName = "registre-installe.txt";
+inline constexpr const char* kFileRecordName = "fichiers-installes.txt";
+
+// True when the machine holds a trace of an installation: a backup of a "Windows Mail" folder or
+// of a system file, a record in the own folder, the Programs and Features entry, or an Active
+// Setup component that still installs.
+bool MachineInstallationFound(System& system, const RunState& state, bool is_64_bit);
 
 class RegistryWayBack;
 class UserWayBack;

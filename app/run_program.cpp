@@ -3,6 +3,7 @@
 #include "app/frm_copy.h"
 #include "app/logged_system.h"
 #include "app/run_per_user.h"
+#include "app/run_verify.h"
 #include "app/switches.h"
 #include "common/guard.h"
 
@@ -35,9 +36,12 @@ void OpenUserLog(System& system, RunLog& log) {
 // Opens the log the switches ask for. Runs first of all, while the current folder is still the
 // one the program was started in, from which a relative path is meant. Returns why the log
 // cannot be used; empty when it is open or none is wanted. A silent installation without a path
-// logs to a new file in %TEMP%; a user's own part to its own file in the user's profile.
+// logs to a new file in %TEMP%; a user's own part to its own file in the user's profile; a check
+// only to the path given.
 std::string OpenLog(System& system, const Switches& switches, bool silent, RunLog& log) {
   if (!switches.log_path.empty()) return log.Open(system, switches.log_path);
+  // A check changes nothing, not even a file of its own: tools run it again and again.
+  if (switches.verify) return "";
   if (switches.per_user) {
     OpenUserLog(system, log);
     return "";
@@ -130,6 +134,8 @@ int RunSteps(System& system, RunLog& log, const std::vector<std::string>& argume
              const Switches& switches, bool silent) {
   const std::string refusal = SwitchesRefusal(switches);
   if (!refusal.empty()) return Refuse(system, log, refusal, kExitBadSwitch);
+  // A check only reads, with the rights of whoever asks: nothing for a lock to keep apart.
+  if (switches.verify) return RunVerify(system, log, switches.per_user);
   // A user's own part touches only that user's hive: the sign-ins of several users may run it at
   // the same time, and an installation under way does not keep it out.
   if (switches.per_user) return RunPerUser(system, log, switches.uninstall);
@@ -158,8 +164,9 @@ int RunSteps(System& system, RunLog& log, const std::vector<std::string>& argume
 int RunProgram(System& system, const std::vector<std::string>& arguments) {
   const Switches switches = ParseSwitches(arguments);
   // Where nobody can see a window or answer a box (a service's session), nobody is asked; the
-  // part that runs at each user's sign-in never asks either.
-  const bool silent = switches.silent || switches.per_user || !system.WindowStationVisible();
+  // part that runs at each user's sign-in and the check that detection runs never ask either.
+  const bool silent =
+      switches.silent || switches.per_user || switches.verify || !system.WindowStationVisible();
   RunLog log;
   const std::string log_refusal = OpenLog(system, switches, silent, log);
   LoggedSystem logged(system, log, silent);

@@ -19,9 +19,6 @@ namespace movrix {
 namespace {
 
 constexpr const char* kProgramName = "Movrix18.exe";
-constexpr const char* kRegistryRecordName = "registre-origine.txt";
-constexpr const char* kFileRecordName = "fichiers-installes.txt";
-constexpr const char* kWrittenRecordName = "registre-installe.txt";
 
 constexpr const char* kUninstallQuestion =
     "Désinstaller Windows Mail ?\r\n"
@@ -40,8 +37,21 @@ std::string UninstallSteps() {
 
 }  // namespace
 
+std::string OwnFolderOf(const RunState& state) {
+  return state.ProgramFilesFolder + kProgramTitle + "\\";
+}
+
+bool MachineInstallationFound(System& system, const RunState& state, bool is_64_bit) {
+  const std::string own_folder = OwnFolderOf(state);
+  for (const char* record : {kRegistryRecordName, kFileRecordName, kWrittenRecordName})
+    if (system.PathAttributes(own_folder + record) >= 0) return true;
+  return HasFolderBackups(system, state, is_64_bit) ||
+         HasSystemFileBackups(system, state, is_64_bit) ||
+         KeyExists(system, kLocalMachine, kUninstallKey) || ActiveSetupComponentInstalls(system);
+}
+
 std::string FrmCopy::OwnFolder() const {
-  return state_.ProgramFilesFolder + kProgramTitle + "\\";
+  return OwnFolderOf(state_);
 }
 
 std::string FrmCopy::KeptProgram() const {
@@ -159,13 +169,8 @@ void FrmCopy::RunUninstall() {
 }
 
 bool FrmCopy::SomethingInstalled() {
-  return HasFolderBackups(system_, state_, identity_.Is64Bit) ||
-         HasSystemFileBackups(system_, state_, identity_.Is64Bit) ||
-         system_.PathAttributes(RegistryRecordPath()) >= 0 ||
-         system_.PathAttributes(FileRecordPath()) >= 0 ||
-         system_.PathAttributes(WrittenRecordPath()) >= 0 ||
-         KeyExists(system_, kLocalMachine, kUninstallKey) ||
-         ActiveSetupComponentInstalls(system_) || UserPriorStateKey(system_).Exists() ||
+  return MachineInstallationFound(system_, state_, identity_.Is64Bit) ||
+         UserPriorStateKey(system_).Exists() ||
          UserPriorStateKey(system_, UserPriorStateKey::kWrittenValue).Exists();
 }
 

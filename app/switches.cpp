@@ -62,6 +62,8 @@ Switches ParseSwitches(const std::vector<std::string>& given) {
       switches.per_user = true;
     } else if (name == "desinstaller" || name == "désinstaller" || name == "uninstall") {
       switches.uninstall = true;
+    } else if (name == "verifier" || name == "vérifier" || name == "verify") {
+      switches.verify = true;
     } else if (TakeValue(word, "journal", path) || TakeValue(word, "log", path)) {
       TakeLogPath(path, switches, arguments);
     } else if (switches.unknown.empty()) {
@@ -74,6 +76,10 @@ Switches ParseSwitches(const std::vector<std::string>& given) {
 std::string SwitchesRefusal(const Switches& switches) {
   if (!switches.unknown.empty())
     return "Option inconnue : " + switches.unknown + ". Options acceptées : " + kAcceptedSwitches;
+  // Asked to check and to undo at once, the program could only guess which was meant.
+  if (switches.verify && switches.uninstall)
+    return "Options incompatibles : /verifier et /desinstaller. Options acceptées : " +
+           std::string(kAcceptedSwitches);
   if (!switches.invalid_log_path.empty())
     return "Chemin de journal non valide : " + switches.invalid_log_path +
            "\r\nUn chemin ne peut contenir aucun des caractères \" < > | * ?.\r\n"

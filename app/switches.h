@@ -9,7 +9,7 @@ namespace movrix {
 // The switches the installer accepts, as named to the user.
 inline constexpr const char* kAcceptedSwitches =
     "/silencieux (ou /S, /quiet), /journal=CHEMIN (ou /LOG=CHEMIN), /desinstaller (ou /uninstall), "
-    "/utilisateur (ou /user), /fermer (ou /closeapplications), /norestart";
+    "/utilisateur (ou /user), /fermer (ou /closeapplications), /norestart, /verifier (ou /verify)";
 
 struct Switches {
   bool silent = false;           // no window and no box
@@ -19,6 +19,7 @@ struct Switches {
   bool uninstall = false;        // undo rather than do
   bool per_user = false;         // only the current user's part of the registration
   bool close_mail = false;       // a running Windows Mail is ended without asking
+  bool verify = false;           // only compare the machine with what the installation wrote
 };
 
 // Reads the arguments (without the program's own name). A switch starts with "/" or "-" and its
@@ -30,7 +31,8 @@ struct Switches {
 // "utilisateur" or "user" runs only the current user's part (with "desinstaller", its way back).
 // "fermer" or "closeapplications" ends a running Windows Mail as the answer Yes would. "norestart"
 // is accepted and changes nothing: the installer never restarts the machine, but deployment tools
-// add it to every installer's command by habit.
+// add it to every installer's command by habit. "verifier" (or "vérifier") or "verify" only
+// checks that the installation is still as it was written (with "utilisateur", the user's rows).
 Switches ParseSwitches(const std::vector<std::string>& arguments);
 
 // Why the installer cannot follow `switches`, in French, for the user; empty when it can.

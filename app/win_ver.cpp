@@ -33,9 +33,9 @@ std::string ProcessorBitsOf(const std::string& identifier, bool& is64) {
 
 // Reads the version key's values; a key the system refuses stops the identification.
 Findings ReadVersionKey(System& system, WinVerResult& window,
-                        const std::function<void()>& close_window) {
+                        const std::function<void()>& close_window, uint32_t key_access) {
   ScopedKey key(system);
-  if (system.OpenRegKey(kLocalMachine, kNtVersionKey, kKeyAccess, key.Receive()) != kErrorSuccess)
+  if (system.OpenRegKey(kLocalMachine, kNtVersionKey, key_access, key.Receive()) != kErrorSuccess)
     FailWithoutDescription();
   auto read = [&](const char* name) { return GetKeyValue(system, key.get(), name, close_window); };
   Findings found;
@@ -63,10 +63,10 @@ void SetWindowsFlags(const std::string& product_name, RunState& run, WinVerResul
 }
 
 void Identify(System& system, RunState& run, WinVerResult& window,
-              const std::function<void()>& close_window) {
+              const std::function<void()>& close_window, uint32_t key_access) {
   window.Is64Bit = false;
   // Every system the installer accepts is of the NT family, whose version key this is.
-  const Findings found = ReadVersionKey(system, window, close_window);
+  const Findings found = ReadVersionKey(system, window, close_window, key_access);
   SetWindowsFlags(found.product_name, run, window);
   window.txtSys =
       found.product_name + window.ProcessorBits + kCrLf + kVersionLabel + found.version + kCrLf;
@@ -75,8 +75,8 @@ void Identify(System& system, RunState& run, WinVerResult& window,
 }  // namespace
 
 void Win_Ver(System& system, RunState& run, WinVerResult& window,
-             const std::function<void()>& close_window) {
-  Guarded([&] { Identify(system, run, window, close_window); },
+             const std::function<void()>& close_window, uint32_t key_access) {
+  Guarded([&] { Identify(system, run, window, close_window, key_access); },
           [&](const std::string& description) {
             system.ShowMessage(description, "Win_Ver", Buttons::kOk, Icon::kCritical);
             close_window();

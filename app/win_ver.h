@@ -25,8 +25,10 @@ struct WinVerResult {
 // IsWindows10; at most one of the three Windows flags ends true. On a failure (the version key
 // cannot be opened, or anything failing while it runs) it shows a critical box titled "Win_Ver"
 // with the failure's description (empty text for the key), calls `close_window` and returns; the
-// Windows flags are then left as they were and txtSys untouched.
+// Windows flags are then left as they were and txtSys untouched. The key is opened with
+// `key_access`: the installation's own mask, or only the right to read it for a run that may lack
+// the rights to change it.
 void Win_Ver(System& system, RunState& run, WinVerResult& window,
-             const std::function<void()>& close_window);
+             const std::function<void()>& close_window, uint32_t key_access = kKeyAccess);
 
 }  // namespace movrix

@@ -139,10 +139,15 @@ std::vector<std::string> FileDifferences(System& system, const FileRecord& recor
   Wow64RedirectionOff redirection(system);
   std::vector<std::string> differences;
   for (const auto& [path, facts] : record.written) {
-    if (redirection.PathAttributes(path) < 0)
-      differences.push_back("manquant : " + path);
-    else if (!HoldsWhatWasWritten(redirection, record, path))
-      differences.push_back("modifié : " + path);
+    // A file that cannot be read is not known to hold what was written; the others still count.
+    try {
+      if (redirection.PathAttributes(path) < 0)
+        differences.push_back("manquant : " + path);
+      else if (!HoldsWhatWasWritten(redirection, record, path))
+        differences.push_back("modifié : " + path);
+    } catch (const SystemError& failure) {
+      differences.push_back("illisible : " + path + " : " + failure.what());
+    }
   }
   return differences;
 }

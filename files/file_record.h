@@ -53,8 +53,8 @@ void NoteWrittenFiles(System& system, const RunState& state, bool is_64_bit, Fil
 bool HoldsWhatWasWritten(System& system, const FileRecord& record, const std::string& path);
 
 // What differs from the record, changing nothing: one line for each file the installation wrote
-// that is missing or holds something else now, such as a system file put back to its original.
-// Paths below the system folder are read in the native view.
+// that is missing, holds something else now (such as a system file put back to its original) or
+// cannot be read. Paths below the system folder are read in the native view.
 std::vector<std::string> FileDifferences(System& system, const FileRecord& record);
 
 }  // namespace movrix

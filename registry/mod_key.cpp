@@ -154,7 +154,8 @@ int32_t ReadKeyValue(System& system, KeyHandle key, const std::string& name, uin
 
 bool KeyExists(System& system, KeyHandle root, const std::string& path) {
   ScopedKey key(system);
-  return system.OpenRegKey(root, path, kKeyAccess, key.Receive()) == kErrorSuccess;
+  // Reading is all a test of existence needs, and all some callers have.
+  return system.OpenRegKey(root, path, kKeyReadAccess, key.Receive()) == kErrorSuccess;
 }
 
 }  // namespace movrix

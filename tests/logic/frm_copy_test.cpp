@@ -598,19 +598,10 @@ TEST_F(UninstallTest, OnWindows7TheRunningKeptProgramIsSetAsideBeforeItsDeletion
   EXPECT_FALSE(EntryExists());
 }
 
-TEST_F(UninstallTest, ASystemFileReplacedSinceStaysWithItsBackupAndTheCheckNamesEachChange) {
+TEST_F(UninstallTest, ASystemFileReplacedSinceStaysWithItsBackup) {
   ASSERT_EQ(Start().ExitCode(), 0);
   const std::string updated = At("Windows\\system32\\inetres.dll");
   Write(updated, "a system update");
-  Write(At("PF\\Windows Mail\\WinMail.exe"), "changed");
-  Remove(At("PF (x86)\\Windows Mail\\WinMail.exe"));
-  const std::optional<FileRecord> record =
-      ReadFileRecord(system_, At("PF\\Movrix18\\fichiers-installes.txt"));
-  ASSERT_TRUE(record.has_value());
-  EXPECT_EQ(FileDifferences(system_, *record),
-            (std::vector<std::string>{"manquant : " + At("PF (x86)\\Windows Mail\\WinMail.exe"),
-                                      "modifié : " + At("PF\\Windows Mail\\WinMail.exe"),
-                                      "modifié : " + updated}));
   FrmCopy& form = Start(true, true);
   EXPECT_EQ(form.ExitCode(), 0);
   EXPECT_EQ(Read(updated), "a system update");
@@ -635,6 +626,58 @@ TEST_F(UninstallTest, ADamagedFileRecordStopsTheWayBackBeforeAnythingChanges) {
       << form.text(kTxtOutput);
   EXPECT_EQ(Read(At("Windows\\system32\\msoeacct.dll")), "new");
   EXPECT_TRUE(EntryExists());
+}
+
+// The check of what the installation wrote: from the kept program, without the rights or the setup
+// folder, it names each difference on a line of the log and changes nothing.
+TEST_F(UninstallTest, TheCheckNamesEachDifferenceAndChangesNothing) {
+  const std::string log = At("verifier.log");
+  const auto check = [&](std::vector<std::string> switches, int code,
+                         std::vector<std::string> differences = {}) {
+    Remove(log);
+    switches.push_back("/journal=" + log);
+    EXPECT_EQ(RunProgram(system_, switches), code) << Read(log);
+    for (const std::string& line : differences)
+      EXPECT_TRUE(Contains(Read(log), "\r\nDIFFÉRENCE : " + line + "\r\n")) << line << Read(log);
+  };
+  check({"/verifier"}, 1605);
+  check({"/utilisateur", "/verify"}, 1605);
+  ASSERT_EQ(Start().ExitCode(), 0);
+  // The setup folder itself stays the current folder the start-up made it.
+  for (const char* part : {"Movrix18.exe", "WM_32", "WM_64", "system32", "syswow64"})
+    Remove(At("Setup\\") + part);
+  system_.executable = At("PF\\Movrix18\\Movrix18.exe");
+  system_.admin = false;
+  system_.read_only_keys = {"SOFTWARE\\Microsoft\\Windows NT\\CurrentVersion\\", kUninstallKey};
+  system_.values_written.clear();
+  check({"/verifier"}, 0);
+  check({"/user", "-vérifier"}, 0);
+
+  const std::string tree_file = At("PF\\Windows Mail\\WinMail.exe");
+  const std::string put_back = At("Windows\\system32\\inetres.dll");
+  const std::string client = "SOFTWARE\\Clients\\Mail\\Windows Mail";
+  Write(tree_file, "changed");
+  Remove(At("PF (x86)\\Windows Mail\\WinMail.exe"));
+  Write(put_back, "original");
+  Put(HKEY_LOCAL_MACHINE, client, "", "Autre messagerie");
+  RegDeleteKeyValueA(HKEY_CURRENT_USER, "Software\\Clients\\Mail", "");
+  check({"/verifier"}, 1,
+        {"modifié : " + tree_file, "manquant : " + At("PF (x86)\\Windows Mail\\WinMail.exe"),
+         "modifié : " + put_back, "HKLM\\" + client + "\\ : changée"});
+  check({"/utilisateur", "/verifier"}, 1, {"HKCU\\Software\\Clients\\Mail\\ : supprimée"});
+  // A record that cannot be trusted and an entry that is gone make it no more intact.
+  const std::string record = At("PF\\Movrix18\\fichiers-installes.txt");
+  Write(record, Read(record).substr(0, 300));
+  RegDeleteKeyExA(HKEY_LOCAL_MACHINE, kUninstallKey, KEY_WOW64_64KEY, 0);
+  check({"/verifier"}, 1,
+        {"enregistrement endommagé : " + record,
+         "aucune entrée de Programmes et fonctionnalités, "
+         "l'installation ne s'est pas terminée : HKLM\\" +
+             std::string(kUninstallKey)});
+  check({"/verifier", "/desinstaller"}, 87);
+  EXPECT_EQ(system_.BoxLines(), "");
+  EXPECT_EQ(system_.values_written, std::vector<std::string>{});
+  EXPECT_EQ(Read(put_back), "original");
 }
 
 }  // namespace

@@ -451,7 +451,8 @@ def silent_stops(s: Scenario) -> None:
     run = s.install("/x")
     s.equal(run.boxes, [("Movrix18", "Option inconnue : /x. Options acceptées : /silencieux (ou /S, /quiet), "
                          "/journal=CHEMIN (ou /LOG=CHEMIN), /desinstaller (ou /uninstall), "
-                         "/utilisateur (ou /user), /fermer (ou /closeapplications), /norestart",
+                         "/utilisateur (ou /user), /fermer (ou /closeapplications), /norestart, "
+                         "/verifier (ou /verify)",
                          "shown", "ok", "ok")],
             "bad switch box")
     s.equal(run.exit_code, 87, "exit code of a bad switch")
@@ -740,6 +741,28 @@ def every_user(s: Scenario) -> None:
         whole_log(s, log, 0)
 
 
+def verify(s: Scenario) -> None:
+    """/verifier where nothing is installed (1605), after an installation (0), after a tree file
+    changed and after a system file was put back (1), from the kept program once the setup folder
+    is gone: no box, no window, each difference a line of the log, and nothing changed."""
+    def check(code: int, *differences: str, program=r"C:\Program Files\Movrix18\Movrix18.exe") -> None:
+        before, log = machine_state(s), s.prefix.host(rf"C:\verifier-{s.runs}.log")
+        run = s.install("/verifier", rf"/journal=C:\{log.name}", program=program)
+        s.equal((run.boxes, run.window, run.exit_code), ([], None, code), f"boxes, window, exit code of {log.name}")
+        lines = whole_log(s, log, code).lower().split(CRLF)
+        s.equal([d for d in differences if f"différence : {d}".lower() not in lines], [], f"lines of {log.name}")
+        compare_states(s, before, machine_state(s), f"the check {log.name}")
+    check(1605, program=r"C:\Setup\Movrix18.exe")
+    s.equal(s.install("/S").exit_code, 0, "exit code of the installation")
+    shutil.rmtree(s.prefix.host(r"C:\Setup"))
+    check(0)
+    tree_file, system_file = rf"C:\Program Files (x86)\{tree_files('WM_32')[0]}", r"C:\Windows\System32\msoeacct.dll"
+    s.prefix.host(tree_file).write_text("changed")
+    check(1, f"modifié : {tree_file}")
+    shutil.copy(s.prefix.host(system_file + ".orlo"), s.prefix.host(system_file))
+    check(1, f"modifié : {tree_file}", f"modifié : {system_file}")
+
+
 SCENARIOS = [("first-install-win10-64", "win10-64", first_install_win10_64),
              ("windows-7", "win7-64", windows_7), ("windows-8-32", "win8-32", windows_8_32),
              ("winmail-no", "win10-64", winmail_no), ("winmail-yes", "win10-64", winmail_yes),
@@ -765,7 +788,8 @@ SCENARIOS = [("first-install-win10-64", "win10-64", first_install_win10_64),
              ("every-user", "win10-64", every_user),
              ("uninstall-machine-record-refused", "win10-64", machine_record_refused),
              ("uninstall-forged-user-record", "win10-64", forged_user_record),
-             ("uninstall-other-mail-program", "win10-64", functools.partial(uninstall, other_mail=True))]
+             ("uninstall-other-mail-program", "win10-64", functools.partial(uninstall, other_mail=True)),
+             ("verify", "win10-64", verify)]
 
 
 def run_all(flavour: wine.Flavour, only: list[str]) -> list[str]:
