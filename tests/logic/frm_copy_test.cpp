@@ -638,7 +638,7 @@ TEST_F(UninstallTest, TheCheckNamesEachDifferenceAndChangesNothing) {
     switches.push_back("/journal=" + log);
     EXPECT_EQ(RunProgram(system_, switches), code) << Read(log);
     for (const std::string& line : differences)
-      EXPECT_TRUE(Contains(Read(log), "\r\nDIFFÉRENCE : " + line + "\r\n")) << line << Read(log);
+      EXPECT_TRUE(Contains(Read(log), "\r\nDIFFÉRENCE : " + line)) << line << Read(log);
   };
   check({"/verifier"}, 1605);
   check({"/utilisateur", "/verify"}, 1605);
@@ -665,15 +665,14 @@ TEST_F(UninstallTest, TheCheckNamesEachDifferenceAndChangesNothing) {
         {"modifié : " + tree_file, "manquant : " + At("PF (x86)\\Windows Mail\\WinMail.exe"),
          "modifié : " + put_back, "HKLM\\" + client + "\\ : changée"});
   check({"/utilisateur", "/verifier"}, 1, {"HKCU\\Software\\Clients\\Mail\\ : supprimée"});
-  // A record that cannot be trusted and an entry that is gone make it no more intact.
+  // A record that cannot be trusted, an entry or a component that is gone: no more intact.
   const std::string record = At("PF\\Movrix18\\fichiers-installes.txt");
   Write(record, Read(record).substr(0, 300));
-  RegDeleteKeyExA(HKEY_LOCAL_MACHINE, kUninstallKey, KEY_WOW64_64KEY, 0);
+  for (const char* key : {kUninstallKey, kActiveSetupKey})
+    RegDeleteKeyExA(HKEY_LOCAL_MACHINE, key, KEY_WOW64_64KEY, 0);
   check({"/verifier"}, 1,
-        {"enregistrement endommagé : " + record,
-         "aucune entrée de Programmes et fonctionnalités, "
-         "l'installation ne s'est pas terminée : HKLM\\" +
-             std::string(kUninstallKey)});
+        {"enregistrement endommagé : " + record + "\r\n", "aucune entrée de Programmes",
+         "composant absent ou retiré"});
   check({"/verifier", "/desinstaller"}, 87);
   EXPECT_EQ(system_.BoxLines(), "");
   EXPECT_EQ(system_.values_written, std::vector<std::string>{});
