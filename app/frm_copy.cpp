@@ -160,7 +160,8 @@ void FrmCopy::FixAppFolder() {
 }
 
 bool FrmCopy::CheckLanguage() {
-  return IsAcceptedLanguage(system_.SystemDefaultLangId());
+  state_.Identity.language = system_.SystemDefaultLangId();
+  return IsAcceptedLanguage(state_.Identity.language);
 }
 
 bool FrmCopy::ComputeFolderValues() {
@@ -169,6 +170,9 @@ bool FrmCopy::ComputeFolderValues() {
   return Guarded(
       [this] {
         const SystemIdentity identity = system_.ReadIdentity();
+        state_.Identity.program_files = identity.program_files;
+        state_.Identity.program_files_x86 = identity.program_files_x86;
+        state_.Identity.windows = identity.windows;
         state_.ProgramFilesFolder = identity.program_files + "\\";
         state_.ProgramFilesX86Folder = identity.program_files_x86 + "\\";
         state_.System32Folder = identity.windows + "\\system32\\";

@@ -182,8 +182,8 @@ class FrmCopy {
   std::string steps_;
   FormContent content_;
   bool loaded_ = true;
-  // The window's own flags (IsWindows7, Is64Bit) and ProcessorBits.
-  WinVerResult identity_;
+  // What the system identification shows: ProcessorBits and txtSys.
+  WinVerResult win_ver_;
 };
 
 }  // namespace movrix

@@ -56,7 +56,7 @@ TEST_F(FilesTest, RightsStepStartsBothSystemCommandsDirectlyWithThePathWhole) {
 TEST_F(FilesTest, AnAwaitedRightsCommandStillRunningAfterItsWaitIsAWarning) {
   const std::string path = At("still running.dll");
   Outcome outcome;
-  system_.Fail("ProgramEnd", "icacls");
+  system_.Fail(Call::kProgramEnd, "icacls");
   EXPECT_TRUE(SetRights(system_, outcome, path, true));
   EXPECT_EQ(
       outcome.warnings,
@@ -68,7 +68,7 @@ TEST_F(FilesTest, AnAwaitedRightsCommandStillRunningAfterItsWaitIsAWarning) {
 TEST_F(FilesTest, ARightsCommandThatCannotStartFailsTheFileWithTheSystemsReason) {
   const std::string path = At("refused.dll");
   Outcome outcome;
-  system_.Fail("StartProgram", "icacls");
+  system_.Fail(Call::kStartProgram, "icacls");
   EXPECT_FALSE(SetRights(system_, outcome, path));
   EXPECT_NE(system_.BoxLines().find("SetRights|"), std::string::npos) << system_.BoxLines();
   EXPECT_EQ(SortedFailures(outcome),
@@ -137,8 +137,8 @@ TEST_F(CopyFolderTest, UnreadableFoldersAndLinksAreFailuresAndTheWalkGoesOn) {
   Write(At("Source\\cut\\b.dll"), "b");
   Write(At("Source\\linked\\secret.dll"), "s");
   Write(At("Source\\ok.dll"), "ok");
-  system_.Fail("FindFirst", "sub");
-  system_.Fail("FindNext", "cut");
+  system_.Fail(Call::kFindFirst, "sub");
+  system_.Fail(Call::kFindNext, "cut");
   system_.links = {"linked"};
   EXPECT_TRUE(CopySource());
   EXPECT_EQ(SortedFailures(outcome_),
@@ -161,7 +161,7 @@ TEST_F(CopyFolderTest, AMissingRootCopiesNothing) {
 
 TEST_F(CopyFolderTest, AFailedCopyIsLoggedAndNamedWithItsReasonWithoutABox) {
   Write(At("Source\\locked.dll"), "x");
-  system_.Fail("ShellCopyFile", "locked.dll");
+  system_.Fail(Call::kShellCopyFile, "locked.dll");
   EXPECT_FALSE(CopySource());
   EXPECT_EQ(copy_.CopyLog, LogOf("locked.dll"));
   EXPECT_EQ(SortedFailures(outcome_),
@@ -182,7 +182,7 @@ TEST_F(CopyFolderTest, ARootLongerThanItsSixteenBitLengthFailsTheFileAndCopiesNo
 
 TEST_F(CopyFolderTest, ACopyTheShellAbandonsWhileReportingSuccessIsAFailure) {
   Write(At("Source\\given up.dll"), "x");
-  system_.Fail("ShellCopyAborted", "given up.dll");
+  system_.Fail(Call::kShellCopyAborted, "given up.dll");
   EXPECT_FALSE(CopySource());
   EXPECT_EQ(SortedFailures(outcome_),
             At("Dest\\given up.dll") + " n'a pas été copié: " + DescribeError(1223) + "\n");
@@ -190,7 +190,7 @@ TEST_F(CopyFolderTest, ACopyTheShellAbandonsWhileReportingSuccessIsAFailure) {
 
 TEST_F(CopyFolderTest, AnExistingDestinationWhoseRightsCannotBeTakenShowsTheCopyError) {
   Write(At("Source\\given up.dll"), "x");
-  system_.Fail("StartProgram", "given up.dll");
+  system_.Fail(Call::kStartProgram, "given up.dll");
   Write(At("Dest\\given up.dll"), "there");
   EXPECT_FALSE(CopySource());
   EXPECT_NE(system_.BoxLines().find("CopyThisFile|Erreur de copie|critical"), std::string::npos)
