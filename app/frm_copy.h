@@ -108,6 +108,9 @@ class FrmCopy {
   bool SourcesPresent();
   bool HoldsProgram(const char* tree);
   bool TreesPresent();
+  // True when the library source below `folder` of the installer's folder holds something;
+  // false after a box saying why not.
+  bool LibrarySourcePresent(const char* folder);
   bool LibrariesPresent64();
   bool LibrariesPresent32();
   // The text of txtOutput as far as the run got: the steps, the copy log, then every failure and

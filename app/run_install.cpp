@@ -167,11 +167,21 @@ bool FrmCopy::TreesPresent() {
   return false;
 }
 
+bool FrmCopy::LibrarySourcePresent(const char* folder) {
+  try {
+    RequireFileContent(system_, state_.AppFolder + folder + "\\msidcrl30.dll");
+    return true;
+  } catch (const SystemError& failure) {
+    system_.ShowMessage(failure.what(), kProgramTitle, Buttons::kOk, Icon::kNone);
+    return false;
+  }
+}
+
 // On a 64-bit system both library sources. Each missing one has already shown its own box when
 // the run's message comes.
 bool FrmCopy::LibrariesPresent64() {
-  bool has_system32 = FileExists(system_, state_.AppFolder + "system32\\msidcrl30.dll", true);
-  bool has_syswow64 = FileExists(system_, state_.AppFolder + "syswow64\\msidcrl30.dll", true);
+  bool has_system32 = LibrarySourcePresent("system32");
+  bool has_syswow64 = LibrarySourcePresent("syswow64");
   if (!has_system32 && !has_syswow64) {
     Stop("Le dossiers system32 et system64 n'ont pas été installés.");
     return false;
@@ -186,7 +196,7 @@ bool FrmCopy::LibrariesPresent64() {
 
 // On a 32-bit system only the one library source is needed.
 bool FrmCopy::LibrariesPresent32() {
-  if (FileExists(system_, state_.AppFolder + "syswow64\\msidcrl30.dll", true)) return true;
+  if (LibrarySourcePresent("syswow64")) return true;
   Stop("Le dossier syswow64 n'a pas été installé.");
   return false;
 }
