@@ -84,6 +84,9 @@ bool IsAcceptedLanguage(uint16_t lang_id) {
 }
 
 void SetFolderValues(RunState& state, const SystemIdentity& identity) {
+  state.Identity.program_files = identity.program_files;
+  state.Identity.program_files_x86 = identity.program_files_x86;
+  state.Identity.windows = identity.windows;
   state.ProgramFilesFolder = identity.program_files + "\\";
   state.ProgramFilesX86Folder = identity.program_files_x86 + "\\";
   state.System32Folder = identity.windows + "\\system32\\";
@@ -167,7 +170,8 @@ void FrmCopy::FixAppFolder() {
 }
 
 bool FrmCopy::CheckLanguage() {
-  return IsAcceptedLanguage(system_.SystemDefaultLangId());
+  state_.Identity.language = system_.SystemDefaultLangId();
+  return IsAcceptedLanguage(state_.Identity.language);
 }
 
 bool FrmCopy::ComputeFolderValues() {

@@ -125,6 +125,9 @@ class FrmCopy {
   bool SourcesPresent();
   bool HoldsProgram(const char* tree);
   bool TreesPresent();
+  // True when the library source below `folder` of the installer's folder holds something;
+  // false after a box saying why not.
+  bool LibrarySourcePresent(const char* folder);
   bool LibrariesPresent64();
   bool LibrariesPresent32();
   // The text of txtOutput as far as the run got: the steps, the copy log, then every failure and
@@ -199,8 +202,8 @@ class FrmCopy {
   std::string steps_;
   FormContent content_;
   bool loaded_ = true;
-  // The window's own flags (IsWindows7, Is64Bit) and ProcessorBits.
-  WinVerResult identity_;
+  // What the system identification shows: ProcessorBits and txtSys.
+  WinVerResult win_ver_;
 };
 
 }  // namespace movrix

@@ -1,5 +1,7 @@
 #include "app/run_program.h"
 
+#include <exception>
+
 #include "app/frm_copy.h"
 #include "app/logged_system.h"
 #include "app/run_per_user.h"
@@ -159,6 +161,20 @@ int RunSteps(System& system, RunLog& log, const std::vector<std::string>& argume
   return form.ExitCode();
 }
 
+// The guard of the whole run: a fault of the program itself, which no phase can answer, ends the
+// run with a box and a line of the log instead of the system's crash report, and as a failure.
+int GuardedRunSteps(System& system, RunLog& log, const std::vector<std::string>& arguments,
+                    const Switches& switches, bool silent) {
+  try {
+    return RunSteps(system, log, arguments, switches, silent);
+  } catch (const std::exception& fault) {
+    system.ShowMessage(std::string("Erreur interne : ") + fault.what(), kProgramTitle, Buttons::kOk,
+                       Icon::kCritical);
+    log.Line("Statut : Arrêt sur une erreur interne.");
+    return kExitFailed;
+  }
+}
+
 }  // namespace
 
 int RunProgram(System& system, const std::vector<std::string>& arguments) {
@@ -175,7 +191,7 @@ int RunProgram(System& system, const std::vector<std::string>& arguments) {
                   kExitLogFailed);
   log.Line(kRunStartLine + system.LocalTimeText() + ", " + kProgramTitle + " version " +
            VersionText());
-  const int code = RunSteps(logged, log, arguments, switches, silent);
+  const int code = GuardedRunSteps(logged, log, arguments, switches, silent);
   log.Line("Fin : " + system.LocalTimeText() + ", code de sortie " + std::to_string(code));
   return code;
 }

@@ -1,6 +1,6 @@
-// The way back: the uninstallation run, and what the installation keeps for it (its own copy of
-// the program, the registry's prior state, the Programs and Features entry). It undoes the phases
-// in the reverse order of the installation: registration, system files, program folders.
+// The way back: the uninstallation run. From what the installation kept for it (run_install.cpp),
+// it undoes the phases in the reverse order of the installation: registration, system files,
+// program folders.
 #include "app/frm_copy.h"
 #include "app/run_per_user.h"
 #include "common/guard.h"
@@ -17,8 +17,6 @@
 
 namespace movrix {
 namespace {
-
-constexpr const char* kProgramName = "Movrix18.exe";
 
 constexpr const char* kUninstallQuestion =
     "Désinstaller Windows Mail ?\r\n"
@@ -50,117 +48,6 @@ bool MachineInstallationFound(System& system, const RunState& state, bool is_64_
          KeyExists(system, kLocalMachine, kUninstallKey) || ActiveSetupComponentInstalls(system);
 }
 
-std::string FrmCopy::OwnFolder() const {
-  return OwnFolderOf(state_);
-}
-
-std::string FrmCopy::KeptProgram() const {
-  return OwnFolder() + kProgramName;
-}
-
-std::string FrmCopy::RegistryRecordPath() const {
-  return OwnFolder() + kRegistryRecordName;
-}
-
-std::string FrmCopy::FileRecordPath() const {
-  return OwnFolder() + kFileRecordName;
-}
-
-bool FrmCopy::RecordFilesBefore(FileRecord& files) {
-  return Guarded(
-      [&] {
-        if (!FolderExists(system_, OwnFolder())) system_.CreateFolder(OwnFolder());
-        std::optional<FileRecord> kept = ReadFileRecord(system_, FileRecordPath());
-        if (!kept) throw SystemError("Enregistrement endommagé : " + FileRecordPath());
-        files = *kept;
-        if (state_.IsWindows8 || state_.IsWindows10)
-          NoteSystemFilesBefore(system_, state_, identity_.Is64Bit, files);
-        state_.AddedSystemFiles = files.absent;
-        state_.AddedSystemFiles.insert(files.empty.begin(), files.empty.end());
-        WriteFileRecord(system_, FileRecordPath(), files);
-        return true;
-      },
-      [this](const std::string& description) {
-        system_.ShowMessage(description, "Enregistrer les fichiers installés", Buttons::kOk,
-                            Icon::kCritical);
-        return false;
-      });
-}
-
-void FrmCopy::RecordWrittenFiles(FileRecord& files) {
-  try {
-    NoteWrittenFiles(system_, state_, identity_.Is64Bit, files);
-    WriteFileRecord(system_, FileRecordPath(), files);
-  } catch (const SystemError& failure) {
-    state_.Outcome.Fail("enregistrement des fichiers installés non écrit : " + FileRecordPath(),
-                        failure.what());
-  }
-}
-
-std::string FrmCopy::WrittenRecordPath() const {
-  return OwnFolder() + kWrittenRecordName;
-}
-
-bool FrmCopy::RecordRegistryState() {
-  return Guarded(
-      [this] {
-        if (!FolderExists(system_, OwnFolder())) system_.CreateFolder(OwnFolder());
-        PriorStateFile record(system_, RegistryRecordPath());
-        RecordPriorState(system_, MachineRegistration(identity_.Is64Bit), record);
-        return true;
-      },
-      [this](const std::string& description) {
-        system_.ShowMessage(description, "Enregistrer l'état du registre", Buttons::kOk,
-                            Icon::kCritical);
-        return false;
-      });
-}
-
-void FrmCopy::RecordWrittenRegistry(bool user_rows) {
-  Guarded(
-      [this] {
-        PriorStateFile record(system_, WrittenRecordPath());
-        RecordWrittenState(system_, MachineRegistration(identity_.Is64Bit), record);
-      },
-      [this](const std::string& description) {
-        state_.Outcome.Fail("valeurs écrites non enregistrées : " + WrittenRecordPath(),
-                            description);
-      });
-  if (user_rows) RecordUserWrittenState(system_, state_.Outcome);
-}
-
-bool FrmCopy::KeepProgramCopy() {
-  const std::string running = system_.ExecutablePath();
-  return Guarded(
-      [&] {
-        if (!FolderExists(system_, OwnFolder())) system_.CreateFolder(OwnFolder());
-        if (!EqualsIgnoringCase(running, KeptProgram()))
-          system_.CopyFileOver(running, KeptProgram());
-        return true;
-      },
-      [&](const std::string& description) {
-        state_.Outcome.Fail("programme non gardé pour la désinstallation : " + KeptProgram(),
-                            description);
-        return false;
-      });
-}
-
-void FrmCopy::RegisterUninstaller() {
-  Guarded(
-      [&] {
-        int64_t bytes = system_.FileLength(KeptProgram());
-        bytes += TreeSize(system_, state_.ProgramFilesFolder + kMailFolder);
-        if (identity_.Is64Bit)
-          bytes += TreeSize(system_, state_.ProgramFilesX86Folder + kMailFolder);
-        const std::string failure =
-            WriteUninstallEntry(system_, KeptProgram(), OwnFolder(), uint32_t(bytes / 1024 + 1));
-        if (!failure.empty()) state_.Outcome.Fail(failure, "");
-      },
-      [&](const std::string& description) {
-        state_.Outcome.Fail("entrée de Programmes et fonctionnalités non écrite", description);
-      });
-}
-
 void FrmCopy::RunUninstall() {
   Guarded([this] { RunUninstallSteps(); },
           [this](const std::string& description) {
@@ -169,7 +56,7 @@ void FrmCopy::RunUninstall() {
 }
 
 bool FrmCopy::SomethingInstalled() {
-  return MachineInstallationFound(system_, state_, identity_.Is64Bit) ||
+  return MachineInstallationFound(system_, state_, state_.Identity.is_64_bit) ||
          UserPriorStateKey(system_).Exists() ||
          UserPriorStateKey(system_, UserPriorStateKey::kWrittenValue).Exists();
 }
@@ -179,7 +66,7 @@ bool FrmCopy::RegistryRecordsUsable(RegistryWayBack& machine, UserWayBack& user,
   // Where the installation keeps a machine record, its entry or its component means that the
   // registration ran: without the record, nothing could tell what was there before it.
   const bool registered =
-      (state_.IsWindows8 || state_.IsWindows10) &&
+      state_.Identity.CompletedBySystemFiles() &&
       (KeyExists(system_, kLocalMachine, kUninstallKey) || ActiveSetupComponentInstalls(system_));
   if (machine.Load(report) == RegistryWayBack::Records::kNone && registered)
     report.Fail("aucun enregistrement de l'état d'origine", RegistryRecordPath(), "");
@@ -191,7 +78,7 @@ void FrmCopy::RunUninstallSteps() {
   if (!system_.IsNTAdmin()) return Stop(kNeedsAdministrator, Icon::kCritical);
   Win_Ver();
   Log("Système : " + text(kTxtSys).substr(0, text(kTxtSys).find(kCrLf)));
-  if (!identity_.IsWindows7 && !state_.IsWindows8 && !state_.IsWindows10)
+  if (state_.Identity.family == WindowsFamily::kOther)
     return Stop("Le système n'est ni Windows 7, ni Windows 8, ni Windows 10");
   if (!SomethingInstalled()) {
     state_.Outcome.end = RunEnd::kNothingInstalled;
@@ -199,7 +86,7 @@ void FrmCopy::RunUninstallSteps() {
   }
   RestoreReport report(state_.Outcome);
   PriorStateFile prior(system_, RegistryRecordPath()), written(system_, WrittenRecordPath());
-  RegistryWayBack machine(system_, MachineRegistration(identity_.Is64Bit), prior, written);
+  RegistryWayBack machine(system_, MachineRegistration(state_.Identity.is_64_bit), prior, written);
   UserWayBack user(system_);
   const std::optional<FileRecord> files = LoadFileRecord(report);
   // A record that is missing or cannot be trusted stops the way back before anything changes:
@@ -220,9 +107,9 @@ void FrmCopy::RunUninstallSteps() {
   // sign-in, through the retired component.
   user.Restore(report);
   Log("== Rétablir les fichiers système");
-  const int left = RestoreSystemFiles(system_, state_, identity_.Is64Bit, *files, report);
+  const int left = RestoreSystemFiles(system_, state_, state_.Identity.is_64_bit, *files, report);
   Log("== Rétablir les dossiers programmes");
-  RestoreProgramFolders(system_, state_, identity_.Is64Bit, report);
+  RestoreProgramFolders(system_, state_, state_.Identity.is_64_bit, report);
   // What the installer kept for the way back goes last, and only once nothing is left to retry.
   // A system file left as someone else's keeps its backup, and the record that tells it apart.
   if (!report.Failed() && left == 0) RemoveOwnTraces(report);
@@ -253,7 +140,7 @@ void FrmCopy::RemoveOwnTraces(RestoreReport& report) {
 
 void FrmCopy::RemoveOwnFolder(RestoreReport& report) {
   const std::string folder = OwnFolder();
-  const std::string program = folder + kProgramName;
+  const std::string program = KeptProgram();
   const bool running_from_folder = EqualsIgnoringCase(system_.ExecutablePath(), program);
   try {
     if (running_from_folder) {

@@ -88,16 +88,17 @@ std::vector<std::string> MachineRegistryDifferences(System& system, const RunSta
 Differences MachineDifferences(System& system) {
   RunState state;
   SetFolderValues(state, system.ReadIdentity());
-  WinVerResult identity;
+  WinVerResult window;
   bool identified = true;
   Win_Ver(
-      system, state, identity, [&] { identified = false; }, kKeyReadAccess);
+      system, state.Identity, window, [&] { identified = false; }, kKeyReadAccess);
   if (!identified) return std::vector<std::string>{"le système n'a pas pu être identifié"};
-  if (!MachineInstallationFound(system, state, identity.Is64Bit)) return std::nullopt;
-  const bool registers = state.IsWindows8 || state.IsWindows10;
+  const bool is_64_bit = state.Identity.is_64_bit;
+  if (!MachineInstallationFound(system, state, is_64_bit)) return std::nullopt;
+  const bool registers = state.Identity.CompletedBySystemFiles();
   std::vector<std::string> differences = CompletionDifferences(system, registers);
   Append(differences, FileRecordDifferences(system, OwnFolderOf(state) + kFileRecordName));
-  Append(differences, MachineRegistryDifferences(system, state, identity.Is64Bit, registers));
+  Append(differences, MachineRegistryDifferences(system, state, is_64_bit, registers));
   return differences;
 }
 

@@ -32,51 +32,57 @@ std::string ProcessorBitsOf(const std::string& identifier, bool& is64) {
 }
 
 // Reads the version key's values; a key the system refuses stops the identification.
-Findings ReadVersionKey(System& system, WinVerResult& window,
+Findings ReadVersionKey(System& system, SystemIdentity& identity, WinVerResult& window,
                         const std::function<void()>& close_window, uint32_t key_access) {
   ScopedKey key(system);
   if (system.OpenRegKey(kLocalMachine, kNtVersionKey, key_access, key.Receive()) != kErrorSuccess)
     FailWithoutDescription();
-  auto read = [&](const char* name) { return GetKeyValue(system, key.get(), name, close_window); };
+  // A value that cannot be read is told, closes the window and reads as empty text: the
+  // identification goes on.
+  auto read = [&](const char* name) {
+    return Guarded([&] { return GetKeyValue(system, key.get(), name); },
+                   [&](const std::string& description) {
+                     system.ShowMessage(description, kProgramTitle, Buttons::kOk, Icon::kNone);
+                     close_window();
+                     return std::string();
+                   });
+  };
   Findings found;
   // One read after the other: the operands of a single expression may be read in any order.
   const std::string version = read("CurrentVersion");
   const std::string build = read("CurrentBuildNumber");
   found.version = version + "." + build + " " + read("CSDVersion");
-  window.ProcessorBits = ProcessorBitsOf(system.GetEnv("PROCESSOR_IDENTIFIER"), window.Is64Bit);
+  window.ProcessorBits = ProcessorBitsOf(system.GetEnv("PROCESSOR_IDENTIFIER"), identity.is_64_bit);
   found.product_name = read("ProductName");
   key.Close();
   return found;
 }
 
 // The product-name tests, in order; the first that matches decides.
-void SetWindowsFlags(const std::string& product_name, RunState& run, WinVerResult& window) {
-  window.IsWindows7 = run.IsWindows8 = run.IsWindows10 = false;
-  if (Contains(product_name, "XP")) return;
-  if (Contains(product_name, "7")) {
-    window.IsWindows7 = true;
-  } else if (Contains(product_name, "8")) {
-    run.IsWindows8 = true;
-  } else if (Contains(product_name, "Windows 10")) {
-    run.IsWindows10 = true;
-  }
+WindowsFamily FamilyOf(const std::string& product_name) {
+  if (Contains(product_name, "XP")) return WindowsFamily::kOther;
+  if (Contains(product_name, "7")) return WindowsFamily::kWindows7;
+  if (Contains(product_name, "8")) return WindowsFamily::kWindows8;
+  if (Contains(product_name, "Windows 10")) return WindowsFamily::kWindows10;
+  return WindowsFamily::kOther;
 }
 
-void Identify(System& system, RunState& run, WinVerResult& window,
+void Identify(System& system, SystemIdentity& identity, WinVerResult& window,
               const std::function<void()>& close_window, uint32_t key_access) {
-  window.Is64Bit = false;
+  identity.is_64_bit = false;
+  identity.family = WindowsFamily::kOther;
   // Every system the installer accepts is of the NT family, whose version key this is.
-  const Findings found = ReadVersionKey(system, window, close_window, key_access);
-  SetWindowsFlags(found.product_name, run, window);
+  const Findings found = ReadVersionKey(system, identity, window, close_window, key_access);
+  identity.family = FamilyOf(found.product_name);
   window.txtSys =
       found.product_name + window.ProcessorBits + kCrLf + kVersionLabel + found.version + kCrLf;
 }
 
 }  // namespace
 
-void Win_Ver(System& system, RunState& run, WinVerResult& window,
+void Win_Ver(System& system, SystemIdentity& identity, WinVerResult& window,
              const std::function<void()>& close_window, uint32_t key_access) {
-  Guarded([&] { Identify(system, run, window, close_window, key_access); },
+  Guarded([&] { Identify(system, identity, window, close_window, key_access); },
           [&](const std::string& description) {
             system.ShowMessage(description, "Win_Ver", Buttons::kOk, Icon::kCritical);
             close_window();

@@ -5,15 +5,12 @@
 #include <functional>
 #include <string>
 
-#include "common/run_state.h"
 #include "platform/system.h"
 
 namespace movrix {
 
 // What the identification leaves in the window.
 struct WinVerResult {
-  bool IsWindows7 = false;
-  bool Is64Bit = false;
   // " 32 bits", " 64 bits", or a blank and the first word of the processor identifier.
   std::string ProcessorBits;
   // The text of txtSys: the product name with ProcessorBits, then the version line.
@@ -21,14 +18,13 @@ struct WinVerResult {
 };
 
 // Identifies the system from the environment ("PROCESSOR_IDENTIFIER") and the version key
-// of HKEY_LOCAL_MACHINE, read in its 64-bit view. Sets `window` and the run's IsWindows8 and
-// IsWindows10; at most one of the three Windows flags ends true. On a failure (the version key
-// cannot be opened, or anything failing while it runs) it shows a critical box titled "Win_Ver"
-// with the failure's description (empty text for the key), calls `close_window` and returns; the
-// Windows flags are then left as they were and txtSys untouched. The key is opened with
-// `key_access`: the installation's own mask, or only the right to read it for a run that may lack
-// the rights to change it.
-void Win_Ver(System& system, RunState& run, WinVerResult& window,
+// of HKEY_LOCAL_MACHINE, read in its 64-bit view. Sets `window` and the family and width of
+// `identity`. On a failure (the version key cannot be opened, or anything failing while it runs)
+// it shows a critical box titled "Win_Ver" with the failure's description (empty text for the
+// key), calls `close_window` and returns; the family is then kOther and txtSys untouched. The key
+// is opened with `key_access`: the installation's own mask, or only the right to read it for a run
+// that may lack the rights to change it.
+void Win_Ver(System& system, SystemIdentity& identity, WinVerResult& window,
              const std::function<void()>& close_window, uint32_t key_access = kKeyAccess);
 
 }  // namespace movrix

@@ -1,22 +1,22 @@
-// How a procedure that guards its work meets a failure: the failure stops the work, the procedure
-// reports it (usually with a message box titled after itself) and returns its failure value.
-// No failure ever leaves a guarded procedure.
+// How a procedure that guards its work meets a failure of the system: the failure stops the work,
+// the procedure reports it (usually with a message box titled after itself) and returns its
+// failure value. Only SystemError is a failure of the system; any other exception is a fault of
+// the program itself, which passes every guard up to the one of the whole run (RunProgram).
 #pragma once
 
-#include <exception>
 #include <string>
 
 #include "platform/system.h"
 
 namespace movrix {
 
-// Runs `work`. When it raises a failure, calls `on_fault` with the failure's description and
+// Runs `work`. When it raises a SystemError, calls `on_fault` with the failure's description and
 // returns what `on_fault` returns.
 template <typename Work, typename OnFault>
 auto Guarded(Work&& work, OnFault&& on_fault) -> decltype(work()) {
   try {
     return work();
-  } catch (const std::exception& failure) {
+  } catch (const SystemError& failure) {
     return on_fault(std::string(failure.what()));
   }
 }

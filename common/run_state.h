@@ -63,9 +63,8 @@ struct RunState {
   std::string ProgramFilesX86Folder;
   std::string System32Folder;
   std::string SysWow64Folder;
-  // Written by the system identification.
-  bool IsWindows8 = false;
-  bool IsWindows10 = false;
+  // Read once at start-up and by the system identification; every unit reads it from here.
+  SystemIdentity Identity;
   // The report of the last phase that left one: the renaming report, then the copy log.
   std::string ReportText;
   CopyContext Copy;

@@ -10,8 +10,8 @@ namespace movrix {
 // done with the key.
 struct RegistryKeyTraits {
   using Handle = KeyHandle;
-  static Handle Invalid() { return 0; }
-  static bool IsValid(Handle key) { return key != 0; }
+  static Handle Invalid() { return kNoKey; }
+  static bool IsValid(Handle key) { return key != kNoKey; }
   void Close(Handle key) { system->CloseRegKey(key); }
   System* system;
 };
@@ -19,7 +19,7 @@ struct RegistryKeyTraits {
 // An open registry key: `ScopedKey key(system); OpenKey(..., key.Receive(), ...)`.
 class ScopedKey : public ScopedHandle<RegistryKeyTraits> {
  public:
-  explicit ScopedKey(System& system) : ScopedHandle(0, RegistryKeyTraits{&system}) {}
+  explicit ScopedKey(System& system) : ScopedHandle(kNoKey, RegistryKeyTraits{&system}) {}
 };
 
 }  // namespace movrix

@@ -13,7 +13,7 @@ namespace {
 bool BackUpOnce(System& system, const std::string& destination) {
   const std::string backup = destination + kBackupSuffix;
   // An empty file counts as missing on either side.
-  if (FileExists(system, backup, false) || !FileExists(system, destination, false)) return false;
+  if (FileExists(system, backup) || !FileExists(system, destination)) return false;
   system.Rename(destination, backup);
   return true;
 }

@@ -7,22 +7,22 @@
 namespace movrix {
 namespace {
 
+// Required: an empty file raised no error, so its box is shown without any text.
 constexpr const char* kNoErrorDescription = "";
 
 }  // namespace
 
-bool FileExists(System& system, const std::string& path, bool show_message) {
-  auto report = [&](const std::string& description) {
-    if (show_message) system.ShowMessage(description, kProgramTitle, Buttons::kOk, Icon::kNone);
-    return false;
-  };
+void RequireFileContent(System& system, const std::string& path) {
+  if (system.FileLength(path) == 0) throw SystemError(kNoErrorDescription);
+}
+
+bool FileExists(System& system, const std::string& path) {
   return Guarded(
       [&] {
-        if (system.FileLength(path) > 0) return true;
-        // Required: an empty file raised no error, so its box is shown without any text.
-        return report(kNoErrorDescription);
+        RequireFileContent(system, path);
+        return true;
       },
-      report);
+      [](const std::string&) { return false; });
 }
 
 bool FolderExists(System& system, const std::string& path) {

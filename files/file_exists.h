@@ -7,9 +7,13 @@
 
 namespace movrix {
 
-// True when the file exists and is longer than 0 bytes. Otherwise false, after a box showing the
-// query's error description (empty for an empty file) when `show_message` is set.
-bool FileExists(System& system, const std::string& path, bool show_message);
+// Returns when the file exists and is longer than 0 bytes. Otherwise throws SystemError with the
+// query's error description; an empty file raised no error, so its description is empty
+// (required: the box of an empty file has no text).
+void RequireFileContent(System& system, const std::string& path);
+
+// True when the file exists and is longer than 0 bytes; false otherwise, an ordinary answer.
+bool FileExists(System& system, const std::string& path);
 
 // True when `path` (a final backslash allowed) names an existing folder. Guards nothing: errors
 // of the listing reach the caller.

@@ -120,7 +120,7 @@ void NoteSystemFilesBefore(System& system, const RunState& state, bool is_64_bit
 void NoteWrittenFiles(System& system, const RunState& state, bool is_64_bit, FileRecord& record) {
   NoteTree(system, state.ProgramFilesFolder + kMailFolder, record);
   if (is_64_bit) NoteTree(system, state.ProgramFilesX86Folder + kMailFolder, record);
-  if (!state.IsWindows8 && !state.IsWindows10) return;
+  if (!state.Identity.CompletedBySystemFiles()) return;
   Wow64RedirectionOff redirection(system);
   for (const std::string& file : SystemFiles(state, is_64_bit)) {
     if (redirection.PathAttributes(file) >= 0) record.written[file] = Facts(redirection, file);

@@ -32,7 +32,7 @@ std::string SavedSecurityPath(const std::string& file) {
 
 void SaveSecurityOnce(System& system, const std::string& file) {
   // The same test as the backup's: an empty file counts as missing on either side.
-  if (FileExists(system, file + kBackupSuffix, false) || !FileExists(system, file, false)) return;
+  if (FileExists(system, file + kBackupSuffix) || !FileExists(system, file)) return;
   if (Exists(system, SavedSecurityPath(file))) return;
   WriteRecordFile(system, SavedSecurityPath(file),
                   SealRecord(kRecordKind, {HexOf(system.FileSecurity(file))}));

@@ -89,7 +89,7 @@ void CopySystemFiles(System& system, RunState& state, Bits bits, std::string& st
 }
 
 bool ReplacesSystemFiles(const RunState& state) {
-  return state.IsWindows8 || state.IsWindows10;
+  return state.Identity.CompletedBySystemFiles();
 }
 
 // The step marker only titles the phase's failure box ("Launch_Copy 3"); its values "1" to "10"

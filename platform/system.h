@@ -43,11 +43,13 @@ enum class Icon { kNone, kCritical, kQuestion, kInformation };
 enum class Answer { kOk, kYes, kNo };
 
 // ---- Registry --------------------------------------------------------------------------------
-// Key handles: the predefined roots are 32-bit values, and so is every handle the system opens.
-using KeyHandle = uint32_t;
-inline constexpr KeyHandle kClassesRoot = 0x80000000u;
-inline constexpr KeyHandle kCurrentUser = 0x80000001u;
-inline constexpr KeyHandle kLocalMachine = 0x80000002u;
+// Key handles: the predefined roots are 32-bit values, and so is every handle the system opens. A
+// type of its own, so that no count, status or flag passes for a key; kNoKey holds none.
+enum class KeyHandle : uint32_t { kNoKey = 0 };
+inline constexpr KeyHandle kNoKey = KeyHandle::kNoKey;
+inline constexpr KeyHandle kClassesRoot = KeyHandle{0x80000000u};
+inline constexpr KeyHandle kCurrentUser = KeyHandle{0x80000001u};
+inline constexpr KeyHandle kLocalMachine = KeyHandle{0x80000002u};
 
 // Value type codes.
 inline constexpr uint32_t kRegNone = 0;
@@ -156,12 +158,25 @@ class HeldLock {
 // The redirection value that switching WOW64 file-system redirection off hands back.
 using Wow64Value = uintptr_t;
 
+// The versions of Windows the installer tells apart; kOther for every other one, XP among them.
+enum class WindowsFamily { kOther, kWindows7, kWindows8, kWindows10 };
+
 // What the system says of itself, read once at the start of a run: never from the environment,
-// which the user who starts the program sets. Folders without a final backslash.
+// which the user who starts the program sets. Folders without a final backslash. ReadIdentity
+// gives the folders; the run adds the language and, from the system identification, the family
+// and the width, and every unit then reads this one record.
 struct SystemIdentity {
   std::string program_files;      // the native Program Files, even for a 32-bit process
   std::string program_files_x86;  // Program Files (x86); on a 32-bit system, Program Files
   std::string windows;            // the Windows folder
+  uint16_t language = 0;          // the system's default language (LANGID)
+  WindowsFamily family = WindowsFamily::kOther;
+  bool is_64_bit = false;
+
+  // Windows 8 and 10 are those whose system files and registration the installation completes.
+  bool CompletedBySystemFiles() const {
+    return family == WindowsFamily::kWindows8 || family == WindowsFamily::kWindows10;
+  }
 };
 
 class System {

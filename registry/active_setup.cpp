@@ -45,8 +45,11 @@ std::string ReadText(System& system, KeyHandle key, const std::string& name) {
 // nobody runs it again for nothing.
 int WriteComponent(System& system, const std::string& stub_path) {
   ScopedKey key(system);
-  if (OpenKey(system, kLocalMachine, kActiveSetupKey, key.Receive(), true) == -1 || !key.valid())
+  OpenKey(system, kLocalMachine, kActiveSetupKey, key.Receive(), true);
+  if (!key.valid()) {
+    ShowKeyNotCreated(system);
     return 3;
+  }
   const std::string version = ReadText(system, key.get(), "Version");
   const std::string next = version.empty() ? VersionText(',')
                            : ReadText(system, key.get(), "StubPath") == stub_path

@@ -1,13 +1,10 @@
 #include "registry/get_key_value.h"
 
-#include "common/guard.h"
 #include "common/text.h"
 #include "registry/mod_key.h"
 
 namespace movrix {
-namespace {
-
-std::string ReadValueText(System& system, KeyHandle key, const std::string& value_name) {
+std::string GetKeyValue(System& system, KeyHandle key, const std::string& value_name) {
   uint32_t type = 0;
   std::string data;
   // A value with no data has no terminator to drop.
@@ -18,18 +15,6 @@ std::string ReadValueText(System& system, KeyHandle key, const std::string& valu
   for (size_t at = 0; at + 1 < data.size(); ++at)
     AppendUtf8(static_cast<unsigned char>(data[at]), text);
   return text;
-}
-
-}  // namespace
-
-std::string GetKeyValue(System& system, KeyHandle key, const std::string& value_name,
-                        const std::function<void()>& close_window) {
-  return Guarded([&] { return ReadValueText(system, key, value_name); },
-                 [&](const std::string& description) {
-                   system.ShowMessage(description, kProgramTitle, Buttons::kOk, Icon::kNone);
-                   close_window();
-                   return std::string();
-                 });
 }
 
 }  // namespace movrix

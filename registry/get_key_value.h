@@ -1,7 +1,6 @@
 // Reading one registry value as text, for the window's system identification.
 #pragma once
 
-#include <functional>
 #include <string>
 
 #include "platform/system.h"
@@ -10,10 +9,8 @@ namespace movrix {
 
 // Reads the value `value_name` (empty name: the default value) of the open key `key` and returns
 // its data as text less its last byte (the terminator of a string value). A missing value, an
-// unusable handle or a value with no data gives empty text without a message. An unexpected
-// fault shows its description in a box titled "Movrix18", calls `close_window` and gives empty
-// text.
-std::string GetKeyValue(System& system, KeyHandle key, const std::string& value_name,
-                        const std::function<void()>& close_window);
+// unusable handle or a value with no data gives empty text. A failure of the system is thrown
+// to the caller.
+std::string GetKeyValue(System& system, KeyHandle key, const std::string& value_name);
 
 }  // namespace movrix

@@ -2,7 +2,6 @@
 
 #include <limits>
 
-#include "common/guard.h"
 #include "common/scoped_key.h"
 
 namespace movrix {
@@ -84,64 +83,38 @@ StoredForm StoredFormOf(uint32_t type, const Variant& value) {
   }
 }
 
-void ShowFault(System& system, const std::string& description, const std::string& title) {
-  system.ShowMessage(description, title, Buttons::kOk, Icon::kNone);
-}
-
 }  // namespace
 
 int32_t OpenKey(System& system, KeyHandle root, const std::string& path, KeyHandle& result,
-                bool create, int32_t* status) {
-  int32_t ignored = 0;
-  int32_t& reported = status ? *status : ignored;
-  return Guarded(
-      [&]() -> int32_t {
-        reported = system.OpenRegKey(root, path, kKeyAccess, result);
-        if (!create || reported == kErrorSuccess) return int32_t(result);
-        // CreateKey has already told the user when the key could not be made.
-        const int32_t created = CreateKey(system, root, path);
-        reported = system.OpenRegKey(root, path, kKeyAccess, result);
-        if (created != kErrorSuccess) reported = created;
-        return int32_t(result);
-      },
-      [&](const std::string& description) {
-        ShowFault(system, description, "OpenKey");
-        return int32_t(-1);
-      });
+                bool create) {
+  const int32_t opened = system.OpenRegKey(root, path, kKeyAccess, result);
+  if (!create || opened == kErrorSuccess) return opened;
+  const int32_t created = CreateKey(system, root, path);
+  const int32_t reopened = system.OpenRegKey(root, path, kKeyAccess, result);
+  return created != kErrorSuccess ? created : reopened;
 }
 
 int32_t CreateKey(System& system, KeyHandle root, const std::string& path) {
-  return Guarded(
-      [&] {
-        KeyHandle created = 0;
-        const int32_t status = system.CreateRegKey(root, path, kKeyAccess, created);
-        if (status != kErrorSuccess) {
-          system.ShowMessage("Impossible de créer la clef", "CreateKey", Buttons::kOk, Icon::kNone);
-          return status;
-        }
-        // The caller opens the key itself.
-        system.CloseRegKey(created);
-        return status;
-      },
-      [&](const std::string& description) {
-        ShowFault(system, description, "CreateKey");
-        return int32_t(-1);
-      });
+  KeyHandle created = kNoKey;
+  const int32_t status = system.CreateRegKey(root, path, kKeyAccess, created);
+  // The caller opens the key itself.
+  if (status == kErrorSuccess) system.CloseRegKey(created);
+  return status;
+}
+
+void ShowKeyNotCreated(System& system) {
+  system.ShowMessage("Impossible de créer la clef", "CreateKey", Buttons::kOk, Icon::kNone);
 }
 
 int32_t SetKeyValue(System& system, KeyHandle key, const std::string& name, uint32_t type,
                     const Variant& value) {
   if (type > kRegDword) return kErrorSuccess;
-  return Guarded(
-      [&] {
-        StoredForm form = StoredFormOf(type, value);
-        return system.SetRegValue(key, name, type, form.data, form.size);
-      },
-      [&](const std::string& description) {
-        ShowFault(system, description, "SetKeyValue");
-        // Not a status the system gives: the write did not happen, and 0 would say it did.
-        return int32_t(-1);
-      });
+  StoredForm form = StoredFormOf(type, value);
+  return system.SetRegValue(key, name, type, form.data, form.size);
+}
+
+void ShowValueFault(System& system, const SystemError& fault) {
+  system.ShowMessage(fault.what(), "SetKeyValue", Buttons::kOk, Icon::kNone);
 }
 
 int32_t ReadKeyValue(System& system, KeyHandle key, const std::string& name, uint32_t& type,

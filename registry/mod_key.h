@@ -38,22 +38,28 @@ int32_t ReadKeyValue(System& system, KeyHandle key, const std::string& name, uin
                      std::string& data);
 
 // Opens `path` below `root` with the access mask 0x13F into `result`; when that fails and
-// `create` is set, creates the key and opens it again. Returns `result`, or -1 after a fault.
-// `status`, when given, receives the system's status of the key: that of the creation when the
-// creation failed, otherwise that of the last opening.
+// `create` is set, creates the key and opens it again. Returns the system's status of the key:
+// that of the creation when the creation failed, otherwise that of the last opening. A key that
+// could be neither opened nor created leaves `result` unset; its caller tells the user.
 int32_t OpenKey(System& system, KeyHandle root, const std::string& path, KeyHandle& result,
-                bool create, int32_t* status = nullptr);
+                bool create);
 
-// Creates `path` below `root` with every missing key on the way; "Impossible de créer la clef"
-// when the system refuses. Returns the system's status, or -1 after a fault.
+// Creates `path` below `root` with every missing key on the way. Returns the system's status.
 int32_t CreateKey(System& system, KeyHandle root, const std::string& path);
+
+// The box of a key that could be neither opened nor created, as the phase that asked shows it.
+void ShowKeyNotCreated(System& system);
 
 // True when `path` below `root` exists (in the 64-bit view on a 64-bit system).
 bool KeyExists(System& system, KeyHandle root, const std::string& path);
 
 // Writes one value (empty name: the default value) of type code `type` into the open `key`.
-// Returns the system's status; type codes above 4 write nothing and return 0.
+// Returns the system's status; type codes above 4 write nothing and return 0. Throws
+// SystemError when the datum cannot be stored as its type asks (its description says why).
 int32_t SetKeyValue(System& system, KeyHandle key, const std::string& name, uint32_t type,
                     const Variant& value);
+
+// The box of a value SetKeyValue refused, as the phase that asked shows it.
+void ShowValueFault(System& system, const SystemError& fault);
 
 }  // namespace movrix

@@ -91,7 +91,7 @@ std::vector<KeyRef> KeysOf(const std::vector<RegistrationEntry>& entries) {
 // name and type of its row) and whether it exists, with its type and data when it does.
 struct RegistryWayBack::Line {
   char kind = kValueLine;
-  KeyRef key{0, ""};
+  KeyRef key{kNoKey, ""};
   std::string name;
   uint32_t row_type = 0;
   bool exists = false;
@@ -101,8 +101,8 @@ struct RegistryWayBack::Line {
   std::string Where() const { return KeyName(key) + (kind == kValueLine ? "\\" + name : ""); }
 
   std::string Text() const {
-    std::string text = std::string(1, kind) + kSeparator + std::to_string(key.root) + kSeparator +
-                       HexOf(key.path) + kSeparator;
+    std::string text = std::string(1, kind) + kSeparator + std::to_string(uint32_t(key.root)) +
+                       kSeparator + HexOf(key.path) + kSeparator;
     if (kind == kValueLine)
       text += HexOf(name) + kSeparator + std::to_string(row_type) + kSeparator;
     text += exists ? "1" : "0";
@@ -133,7 +133,7 @@ struct RegistryWayBack::Line {
     const std::optional<uint32_t> root = Number(fields[1]);
     const std::optional<std::string> path = BytesOfHex(fields[2]);
     if (!root || !path || fields.size() <= state) return std::nullopt;
-    line.key = {*root, *path};
+    line.key = {KeyHandle{*root}, *path};
     line.exists = fields[state] == "1";
     if (is_value) {
       const std::optional<std::string> name = BytesOfHex(fields[3]);

@@ -100,7 +100,7 @@ RowList RegisteredApplicationRows();  // group 20: step 144
 // A row ready to be written, owning its texts (the mirror rows are computed, not stored).
 struct RegistrationEntry {
   uint8_t step = 0;
-  KeyHandle root = 0;
+  KeyHandle root = kNoKey;
   std::string key;
   std::string name;
   uint32_t type = kRegNone;

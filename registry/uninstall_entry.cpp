@@ -38,11 +38,16 @@ std::string WriteUninstallEntry(System& system, const std::string& program,
     return "clé non écrite : " + EntryName() + " : " + system.ErrorText(uint32_t(status));
   std::string failure;
   for (const auto& value : values) {
-    status = SetKeyValue(system, key.get(), value.name, value.type, value.value);
-    if (status != kErrorSuccess && failure.empty()) {
-      failure = "valeur non écrite : " + EntryName() + "\\" + value.name + " : " +
-                system.ErrorText(uint32_t(status));
+    std::string why;
+    try {
+      status = SetKeyValue(system, key.get(), value.name, value.type, value.value);
+      if (status != kErrorSuccess) why = system.ErrorText(uint32_t(status));
+    } catch (const SystemError& fault) {
+      ShowValueFault(system, fault);
+      why = fault.what();
     }
+    if (!why.empty() && failure.empty())
+      failure = "valeur non écrite : " + EntryName() + "\\" + value.name + " : " + why;
   }
   return failure;
 }

@@ -12,12 +12,6 @@
 namespace movrix {
 namespace {
 
-void ShowOpenFailure(System& system, const RegistrationEntry& entry) {
-  system.ShowMessage(
-      std::string("Impossible d'ouvrir la clé ") + RootAbbreviation(entry.root) + " " + entry.key,
-      kProgramTitle, Buttons::kOk, Icon::kNone);
-}
-
 bool SameKey(const RegistrationEntry& a, const RegistrationEntry& b) {
   return a.step == b.step && a.root == b.root && a.key == b.key;
 }
@@ -40,51 +34,45 @@ std::string NotWritten(const RegistrationEntry& entry) {
   return value + " de " + KeyName(entry) + " n'a pas été écrite";
 }
 
-// Why a write failed: SetKeyValue's -1 stands for a datum that its type cannot hold (its box has
-// said which); anything else is the system's own status.
-std::string WriteFailure(System& system, int32_t status) {
-  return status == -1 ? "la donnée ne convient pas au type de la valeur"
-                      : system.ErrorText(uint32_t(status));
-}
-
 // Writes the values of rows [first, end) into the open `key`; each one that fails is a failure in
-// `outcome`.
+// `outcome`. A datum its type cannot hold has its box, then its failure.
 void WriteValues(System& system, KeyHandle key, const std::vector<RegistrationEntry>& entries,
                  size_t first, size_t end, Outcome& outcome) {
   for (size_t i = first; i < end; ++i) {
     const RegistrationEntry& entry = entries[i];
     if (entry.key_only) continue;
-    const int32_t status = SetKeyValue(system, key, entry.name, entry.type, entry.value);
-    if (status == kErrorSuccess) continue;
-    outcome.Fail(NotWritten(entry), WriteFailure(system, status));
+    try {
+      const int32_t status = SetKeyValue(system, key, entry.name, entry.type, entry.value);
+      if (status != kErrorSuccess)
+        outcome.Fail(NotWritten(entry), system.ErrorText(uint32_t(status)));
+    } catch (const SystemError& fault) {
+      ShowValueFault(system, fault);
+      outcome.Fail(NotWritten(entry), "la donnée ne convient pas au type de la valeur");
+    }
   }
 }
 
 // Opens (creating when missing) each key of `entries` in turn, writes its values and closes it.
-// `step` follows the block being written. False after an open fault, once its box is shown.
-bool WriteBlocks(System& system, const std::vector<RegistrationEntry>& entries, uint8_t& step,
+// `step` follows the block being written.
+void WriteBlocks(System& system, const std::vector<RegistrationEntry>& entries, uint8_t& step,
                  ScopedKey& key, Outcome& outcome) {
   for (size_t first = 0; first < entries.size();) {
     const RegistrationEntry& entry = entries[first];
     const size_t end = EndOfKey(entries, first);
     step = entry.step;
-    int32_t status = kErrorSuccess;
-    if (OpenKey(system, entry.root, entry.key, key.Receive(), true, &status) == -1) {
-      ShowOpenFailure(system, entry);
-      return false;
-    }
-    // A key that could be neither opened nor created has had CreateKey's box; the sequence goes
-    // on without writing into it.
+    const int32_t status = OpenKey(system, entry.root, entry.key, key.Receive(), true);
+    // A key that could be neither opened nor created is told to the user; the sequence goes on
+    // without writing into it.
     if (key.valid()) {
       WriteValues(system, key.get(), entries, first, end, outcome);
       key.Close();
     } else {
+      ShowKeyNotCreated(system);
       outcome.Fail("la clé " + KeyName(entry) + " n'a pas été créée",
                    system.ErrorText(uint32_t(status)));
     }
     first = end;
   }
-  return true;
 }
 
 // Runs `write` (which follows the block being written in its step) guarded: a fault shows its
@@ -121,9 +109,9 @@ bool Write_Reg(System& system, bool is_64_bit_system, Outcome& outcome, bool use
     ScopedKey key(system);
     const std::vector<RegistrationEntry> main =
         user_state_recorded ? MainRegistration() : WithoutUserRows(outcome);
-    if (!WriteBlocks(system, main, step, key, outcome)) return false;
-    if (!is_64_bit_system) return true;
-    return WriteBlocks(system, Wow64Registration(), step, key, outcome);
+    WriteBlocks(system, main, step, key, outcome);
+    if (is_64_bit_system) WriteBlocks(system, Wow64Registration(), step, key, outcome);
+    return true;
   });
 }
 
@@ -131,7 +119,8 @@ bool WriteRegistrationRows(System& system, const std::vector<RegistrationEntry>&
                            Outcome& outcome) {
   return GuardedSequence(system, [&](uint8_t& step) {
     ScopedKey key(system);
-    return WriteBlocks(system, entries, step, key, outcome);
+    WriteBlocks(system, entries, step, key, outcome);
+    return true;
   });
 }
 

@@ -17,7 +17,7 @@ HKEY AsHkey(KeyHandle handle) {
 }
 
 KeyHandle AsKeyHandle(HKEY key) {
-  return static_cast<KeyHandle>(reinterpret_cast<uintptr_t>(key));
+  return static_cast<KeyHandle>(static_cast<uint32_t>(reinterpret_cast<uintptr_t>(key)));
 }
 
 }  // namespace

@@ -123,8 +123,8 @@ TEST_F(FormLoadTest, AFirstAndASecondRunOnWindows10ShowTheStepsThenTheCopyLog) {
 }
 
 TEST_F(FormLoadTest, AnyFailureMakesBothStatusLinesSaySoAndTheOutputNamesEachOne) {
-  system_.Fail("ShellCopyFile", "WM_64");
-  system_.Fail("SetRegValue", "EditFlags");
+  system_.Fail(Call::kShellCopyFile, "WM_64");
+  system_.Fail(Call::kSetRegValue, "EditFlags");
   FrmCopy& form = Start();
   ASSERT_TRUE(system_.shown_window.has_value()) << system_.BoxLines();
   EXPECT_EQ(form.text(kTxtOK),
@@ -204,7 +204,7 @@ TEST_F(FormLoadTest, EachStopShowsItsMessageAndNeverTheWindow) {
 }
 
 TEST_F(FormLoadTest, AFolderTestFailingForAnotherReasonThanAbsenceStopsWithItsDescription) {
-  system_.Fail("PathAttributes", "WM_32");
+  system_.Fail(Call::kPathAttributes, "WM_32");
   Start();
   EXPECT_EQ(system_.BoxLines(), "RunInstall|" + DescribeError(5) + "|critical\n");
   EXPECT_FALSE(system_.shown_window.has_value());
@@ -212,7 +212,7 @@ TEST_F(FormLoadTest, AFolderTestFailingForAnotherReasonThanAbsenceStopsWithItsDe
 
 TEST_F(FormLoadTest, AnExecutableWhoseDateCannotBeReadStillGivesACaption) {
   system_.admin = false;
-  system_.Fail("FileDateShortText");
+  system_.Fail(Call::kFileDateShortText);
   EXPECT_EQ(Start().caption(), "Movrix18 (version 2.18.0.1 du date inconnue)");
   EXPECT_EQ(system_.BoxLines(), "Movrix18|" + kRefusedAdmin + "|critical\n");
 }
@@ -250,7 +250,7 @@ TEST_F(FormLoadTest, WithoutTheUsersPriorStateNoneOfTheirRowsIsWrittenAndEachIsN
   RegDeleteKeyExA(HKEY_LOCAL_MACHINE, kUninstallKey, KEY_WOW64_64KEY, 0);
   RegDeleteTreeA(HKEY_CURRENT_USER, UserPriorStateKey::kParentKey);
   Put(HKEY_CURRENT_USER, "Software\\Clients\\Mail", "", "Autre messagerie");
-  system_.Fail("SetRegValue", UserPriorStateKey::kValue);
+  system_.Fail(Call::kSetRegValue, UserPriorStateKey::kValue);
   FrmCopy& form = Start();
   EXPECT_EQ(form.ExitCode(), kExitFailed);
   EXPECT_EQ(Stored(HKEY_CURRENT_USER, "Software\\Clients\\Mail", ""),
@@ -328,7 +328,7 @@ TEST_F(FormLoadTest, YesEndsOnlyTheWinMailThatWasFoundAndNeverTheProgramThatTook
 TEST_F(FormLoadTest, AWinMailThatCannotBeEndedIsNamedInTheLog) {
   system_.admin = false;
   FakeMail mail;
-  system_.Fail("OpenProcessToEnd");
+  system_.Fail(Call::kOpenProcessToEnd);
   RunLog log;
   ASSERT_EQ(log.Open(system_, At("journal.txt")), "");
   FrmCopy form(system_, &log);
@@ -372,9 +372,13 @@ TEST_F(FormLoadTest, EachWayARunEndsGivesItsExitCodeStatusAndEndLine) {
        {"/S"},
        1603,
        "L'installation de Windows Mail a échoué."},
-      {"a file failure", [&] { system_.Fail("ShellCopyFile", "WM_64"); }, {"/S"}, 1603, incomplete},
+      {"a file failure",
+       [&] { system_.Fail(Call::kShellCopyFile, "WM_64"); },
+       {"/S"},
+       1603,
+       incomplete},
       {"a registry failure",
-       [&] { system_.Fail("SetRegValue", "EditFlags"); },
+       [&] { system_.Fail(Call::kSetRegValue, "EditFlags"); },
        {"/S"},
        1603,
        incomplete},
@@ -427,7 +431,7 @@ class UninstallTest : public FormLoadTest {
   // Installs, then uninstalls with the given failures (call, path part, code); returns the
   // uninstallation.
   FrmCopy& InstallThenUninstall(
-      std::initializer_list<std::tuple<const char*, const char*, uint32_t>> failures) {
+      std::initializer_list<std::tuple<Call, const char*, uint32_t>> failures) {
     EXPECT_EQ(Start().ExitCode(), 0) << system_.BoxLines();
     for (const auto& [call, path, code] : failures) system_.Fail(call, path, code);
     system_.boxes.clear();
@@ -482,7 +486,8 @@ TEST_F(UninstallTest, WithoutItsRegistryRecordNothingChangesAndNoTraceIsTakenFor
 TEST_F(UninstallTest, AfterOneQuestionEverythingReturnsAtOnceAndOnlyAFileInUseWaitsForTheRestart) {
   Write(At("PF\\Windows Mail\\mine.txt"), "the system's own");
   // A library a program has loaded can be renamed, never deleted.
-  FrmCopy& form = InstallThenUninstall({{"RemoveFile", "system32\\msoeacct.dll.supprimer", 5}});
+  FrmCopy& form =
+      InstallThenUninstall({{Call::kRemoveFile, "system32\\msoeacct.dll.supprimer", 5}});
   EXPECT_EQ(form.ExitCode(), kExitRestartNeeded) << form.text(kTxtOutput);
   EXPECT_EQ(system_.boxes.size(), 1u);
   EXPECT_EQ(system_.boxes[0].buttons, Buttons::kYesNo);
@@ -518,7 +523,7 @@ TEST_F(UninstallTest, AfterOneQuestionEverythingReturnsAtOnceAndOnlyAFileInUseWa
 
 TEST_F(UninstallTest, ARestoreFailingHalfWayNamesItKeepsItsBackupAndCanBeRetried) {
   const std::string failing = At("Windows\\syswow64\\acctres.dll");
-  FrmCopy& form = InstallThenUninstall({{"Rename", "syswow64\\acctres.dll.orlo", 87}});
+  FrmCopy& form = InstallThenUninstall({{Call::kRename, "syswow64\\acctres.dll.orlo", 87}});
   EXPECT_EQ(form.ExitCode(), kExitFailed);
   EXPECT_NE(
       form.text(kTxtOutput)
@@ -542,9 +547,9 @@ TEST_F(UninstallTest, ReadOnlyFilesGoAndOnlyASharingViolationWaitsForTheRestart)
   Write(source, "from read-only media");
   SetFileAttributesA(source.c_str(), FILE_ATTRIBUTE_READONLY);
   const std::string denied = At("Windows\\system32\\inetres.dll");
-  FrmCopy& form = InstallThenUninstall({{"MoveReplacing", "system32\\inetres.dll", 5},
-                                        {"Rename", "system32\\inetres.dll", 5},
-                                        {"RemoveFile", "acctres.dll.supprimer", 32}});
+  FrmCopy& form = InstallThenUninstall({{Call::kMoveReplacing, "system32\\inetres.dll", 5},
+                                        {Call::kRename, "system32\\inetres.dll", 5},
+                                        {Call::kRemoveFile, "acctres.dll.supprimer", 32}});
   SetFileAttributesA(source.c_str(), FILE_ATTRIBUTE_NORMAL);
   EXPECT_EQ(form.ExitCode(), kExitFailed);
   EXPECT_EQ(SortedFailures(form.state().Outcome),
@@ -564,7 +569,7 @@ TEST_F(UninstallTest, WithWindowsMailRunningNothingChangesAndATreeThatStaysIsSet
     EXPECT_EQ(Start(true, true).ExitCode(), kExitMailRunning);
     EXPECT_EQ(Read(At("PF\\Windows Mail\\WinMail.exe")), "WM_64");
   }
-  system_.Fail("RemoveFile", "PF\\Windows Mail.supprimer-1\\WinMail.exe", 32);
+  system_.Fail(Call::kRemoveFile, "PF\\Windows Mail.supprimer-1\\WinMail.exe", 32);
   FrmCopy& form = Start(true, true);
   EXPECT_EQ(Read(At("PF\\Windows Mail\\mine.txt")), "the system's own");
   EXPECT_EQ(SortedFailures(form.state().Outcome),

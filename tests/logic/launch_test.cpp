@@ -20,7 +20,7 @@ class PhaseTest : public LogicTest {
     state_.ProgramFilesX86Folder = At("Program Files (x86)\\");
     state_.System32Folder = At("Windows\\system32\\");
     state_.SysWow64Folder = At("Windows\\syswow64\\");
-    state_.IsWindows10 = true;
+    state_.Identity.family = WindowsFamily::kWindows10;
     for (const char* tree : {"WM_32", "WM_64"})
       Write(At("Setup\\") + tree + "\\Windows Mail\\WinMail.exe", tree);
     for (const char* folder : {"system32", "syswow64"}) {
@@ -123,7 +123,7 @@ TEST_F(LaunchCopyTest, ASecondRunReplacesTheSystemFilesAndKeepsTheFirstBackup) {
 }
 
 TEST_F(LaunchCopyTest, Windows7CopiesTheTreesOnly) {
-  state_.IsWindows10 = false;
+  state_.Identity.family = WindowsFamily::kWindows7;
   ASSERT_TRUE(Launch_Copy(system_, state_, true));
   EXPECT_EQ(Read(At("Program Files\\Windows Mail\\WinMail.exe")), "WM_64");
   EXPECT_EQ(System("system32", "msoeacct.dll"), "original msoeacct.dll");
@@ -132,8 +132,7 @@ TEST_F(LaunchCopyTest, Windows7CopiesTheTreesOnly) {
 }
 
 TEST_F(LaunchCopyTest, A32BitWindows8FillsSystem32FromTheSyswow64Sources) {
-  state_.IsWindows10 = false;
-  state_.IsWindows8 = true;
+  state_.Identity.family = WindowsFamily::kWindows8;
   ASSERT_TRUE(Launch_Copy(system_, state_, false));
   EXPECT_EQ(System("system32", "msoeacct.dll"), "new msoeacct.dll") << "from syswow64";
   EXPECT_EQ(System("syswow64", "msoeacct.dll"), "original msoeacct.dll");
@@ -165,7 +164,7 @@ TEST_F(LaunchCopyTest, AMissingSystemFileSourceStopsThePhaseWithTheOriginalInPla
 
 TEST_F(LaunchCopyTest, AFileFailingAtTheTopOfATreeEndsThePhaseWithAnEmptyBox) {
   Write(At("Setup\\WM_32\\top.dll"), "t");
-  system_.Fail("ShellCopyFile", "top.dll");
+  system_.Fail(Call::kShellCopyFile, "top.dll");
   EXPECT_FALSE(Launch_Copy(system_, state_, true));
   EXPECT_EQ(system_.BoxLines(), "Launch_Copy 1||critical\n");
 }
@@ -190,7 +189,7 @@ TEST_F(LaunchCopyTest, CopyAddTakesNoBackupOfAnEmptyFileAndKeepsTheOriginalWhenR
   EXPECT_EQ(System("system32", "acctres.dll"), "new acctres.dll");
   EXPECT_EQ(System("system32", "acctres.dll.orlo"), "<missing>");
 
-  system_.Fail("StartProgram", "system32\\inetres.dll\"");
+  system_.Fail(Call::kStartProgram, "system32\\inetres.dll\"");
   EXPECT_FALSE(CopyAdd(system_, outcome, At("Setup\\system32\\inetres.dll"),
                        At("Windows\\system32\\inetres.dll")));
   EXPECT_EQ(System("system32", "inetres.dll"), "original inetres.dll");
@@ -204,7 +203,7 @@ TEST_F(LaunchCopyTest, CopyAddTakesNoBackupOfAnEmptyFileAndKeepsTheOriginalWhenR
 // it took. Each box comes with the redirection on, though the rows run with it off.
 TEST_F(LaunchCopyTest, AFailedReplacementPutsBackTheBackupItTook) {
   Remove(At("Setup\\system32\\msoeacct.dll"));
-  system_.Fail("CopyFileOver", "system32\\msidcrl30.dll");
+  system_.Fail(Call::kCopyFileOver, "system32\\msidcrl30.dll");
   ASSERT_TRUE(Launch_Copy(system_, state_, true));
   for (const std::string file : {"msoeacct.dll", "msidcrl30.dll"}) {
     EXPECT_EQ(System("system32", file), "original " + file);

@@ -56,7 +56,7 @@ TEST_F(PerUserTest, TheWayBackPutsBackWhatTheUserHadBeforeTheFirstRun) {
 
   // A way back that cannot write keeps the record, so that the next one can finish.
   TestSystem refusing;
-  refusing.Fail("SetRegValue", "");
+  refusing.Fail(Call::kSetRegValue, "");
   EXPECT_EQ(RunProgram(refusing, {"/utilisateur", "/desinstaller"}), 1603);
   EXPECT_NE(Stored(HKEY_CURRENT_USER, UserPriorStateKey::kKey, UserPriorStateKey::kValue),
             "<no value>");
@@ -94,7 +94,7 @@ TEST_F(PerUserTest, LogsItsLastRunsInTheProcessUsersOwnProfileAndWaitsForNothing
 
 TEST_F(PerUserTest, AnUnrecordedStateWritesNoRowAndFailsAndTheNextSignInTriesAgain) {
   Put(HKEY_CURRENT_USER, kUserComponentKey, "Version", "2,18,0,1");
-  system_.Fail("SetRegValue", UserPriorStateKey::kValue);
+  system_.Fail(Call::kSetRegValue, UserPriorStateKey::kValue);
   const std::string log = At("journal.txt");
   EXPECT_EQ(RunProgram(system_, {"/utilisateur", "/journal=" + log}), 1603);
   EXPECT_EQ(Stored(HKEY_CURRENT_USER, kMailKey, ""), own_client_);

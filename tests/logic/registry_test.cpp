@@ -24,8 +24,8 @@ class RegistryTest : public LogicTest {
 };
 
 TEST_F(RegistryTest, EachTypeIsStoredInItsOwnForm) {
-  KeyHandle key = 0;
-  ASSERT_GT(OpenKey(system_, kCurrentUser, Key() + "\\a\\b", key, true), 0);
+  KeyHandle key = kNoKey;
+  ASSERT_EQ(OpenKey(system_, kCurrentUser, Key() + "\\a\\b", key, true), 0);
   const std::string nul(1, '\0');
   struct Case {
     const char* name;
@@ -44,32 +44,38 @@ TEST_F(RegistryTest, EachTypeIsStoredInItsOwnForm) {
     EXPECT_EQ(SetKeyValue(system_, key, c.name, c.type, c.value), 0) << c.name;
     EXPECT_EQ(Stored(HKEY_CURRENT_USER, Key() + "\\a\\b", c.name), c.stored) << c.name;
   }
-  EXPECT_EQ(SetKeyValue(system_, key, "bad", kRegDword, Variant::Text("12a")), -1);
+  // A datum its type cannot hold: the box of the value, then its failure.
+  Outcome outcome;
+  const RegistrationEntry bad{1,         kCurrentUser, Key() + "\\a\\b",    "bad",
+                              kRegDword, false,        Variant::Text("12a")};
+  EXPECT_TRUE(WriteRegistrationRows(system_, {bad}, outcome));
   EXPECT_EQ(system_.BoxLines(), "SetKeyValue|Incompatibilité de type|none\n");
+  ASSERT_EQ(outcome.failures.size(), 1u);
+  EXPECT_EQ(outcome.failures[0].reason, "la donnée ne convient pas au type de la valeur");
   system_.CloseRegKey(key);
 
   // GetKeyValue drops the last byte, the terminator of a text.
-  ASSERT_EQ(OpenKey(system_, kCurrentUser, Key() + "\\a\\b", key, false), int32_t(key));
-  EXPECT_EQ(GetKeyValue(system_, key, "", [] {}), "Messagerie é");
-  EXPECT_EQ(GetKeyValue(system_, key, "binary", [] {}), "a");
-  EXPECT_EQ(GetKeyValue(system_, key, "missing", [] {}), "");
+  ASSERT_EQ(OpenKey(system_, kCurrentUser, Key() + "\\a\\b", key, false), 0);
+  EXPECT_EQ(GetKeyValue(system_, key, ""), "Messagerie é");
+  EXPECT_EQ(GetKeyValue(system_, key, "binary"), "a");
+  EXPECT_EQ(GetKeyValue(system_, key, "missing"), "");
   system_.CloseRegKey(key);
 }
 
-TEST_F(RegistryTest, AMissingKeyIsCreatedOnlyWhenAskedAndARefusalIsShown) {
-  KeyHandle key = 0;
-  EXPECT_EQ(OpenKey(system_, kCurrentUser, Key() + "\\new", key, false), 0);
+TEST_F(RegistryTest, AMissingKeyIsCreatedOnlyWhenAskedAndARefusalIsReported) {
+  KeyHandle key = kNoKey;
+  EXPECT_EQ(OpenKey(system_, kCurrentUser, Key() + "\\new", key, false), kErrorFileNotFound);
   EXPECT_EQ(Stored(HKEY_CURRENT_USER, Key() + "\\new", "x"), "<no key>");
-  system_.Fail("OpenRegKey", "refused");
-  system_.Fail("CreateRegKey", "refused");
-  EXPECT_EQ(OpenKey(system_, kCurrentUser, Key() + "\\refused", key, true), 0);
-  EXPECT_EQ(system_.BoxLines(), "CreateKey|Impossible de créer la clef|none\n");
+  system_.Fail(Call::kOpenRegKey, "refused");
+  system_.Fail(Call::kCreateRegKey, "refused");
+  EXPECT_EQ(OpenKey(system_, kCurrentUser, Key() + "\\refused", key, true), 5);
+  EXPECT_TRUE(key == kNoKey);
 }
 
 TEST_F(RegistryTest, TheAccessMaskReachesTheNativeView) {
   SKIP_UNLESS_WOW64();
-  KeyHandle key = 0;
-  ASSERT_GT(OpenKey(system_, kLocalMachine, "SOFTWARE\\MovrixTests", key, true), 0);
+  KeyHandle key = kNoKey;
+  ASSERT_EQ(OpenKey(system_, kLocalMachine, "SOFTWARE\\MovrixTests", key, true), 0);
   SetKeyValue(system_, key, "view", kRegSz, Variant::Text("native"));
   system_.CloseRegKey(key);
   EXPECT_EQ(Stored(HKEY_LOCAL_MACHINE, "SOFTWARE\\MovrixTests", "view"),
@@ -108,9 +114,9 @@ TEST_F(WriteRegTest, EveryListedValueIsWrittenAndOnlyA64BitSystemGetsTheMirror) 
 }
 
 TEST_F(WriteRegTest, EachKeyAndValueThatCannotBeWrittenIsNamedWithTheSystemsReason) {
-  system_.Fail("OpenRegKey", "WindowsMail.Url.mailto");
-  system_.Fail("CreateRegKey", "WindowsMail.Url.mailto");
-  system_.Fail("SetRegValue", "EditFlags");
+  system_.Fail(Call::kOpenRegKey, "WindowsMail.Url.mailto");
+  system_.Fail(Call::kCreateRegKey, "WindowsMail.Url.mailto");
+  system_.Fail(Call::kSetRegValue, "EditFlags");
   Outcome outcome;
   EXPECT_TRUE(Write_Reg(system_, true, outcome));
   EXPECT_NE(system_.BoxLines().find("CreateKey|Impossible de créer la clef|none\n"),
@@ -163,7 +169,7 @@ TEST_F(RegistryTest, ThePriorStateIsRecordedOnceAndOnlyWhatStillHoldsTheRegistra
   // on; a created key that something else has filled since stays.
   Put(HKEY_CURRENT_USER, kept, "Changed", "another program's");
   Put(HKEY_CURRENT_USER, made, "Foreign", "x");
-  system_.Fail("SetRegValue", "Refused", 5);
+  system_.Fail(Call::kSetRegValue, "Refused", 5);
   RestoreReport report(outcome);
   RegistryWayBack way_back(system_, entries, prior, written);
   ASSERT_EQ(way_back.Load(report), RegistryWayBack::Records::kChecked) << SortedFailures(outcome);
@@ -250,7 +256,7 @@ TEST_F(RegistryTest, AMissingDamagedOrForgedRecordIsRefusedWholeAndNothingIsRest
   std::string hex;
   for (unsigned char c : std::string("SOFTWARE\\Policies"))
     hex += "0123456789abcdef"[c >> 4], hex += "0123456789abcdef"[c & 15];
-  lines.push_back("K\t" + std::to_string(kLocalMachine) + "\t" + hex + "\t0");
+  lines.push_back("K\t" + std::to_string(uint32_t(kLocalMachine)) + "\t" + hex + "\t0");
   const struct {
     std::string prior, failure;
   } cases[] = {
@@ -291,14 +297,12 @@ class WinVerTest : public LogicTest {
   std::string Identify(const std::string& product, const std::string& processor) {
     PinnedVersionValue name("ProductName", product);
     system_.environment["PROCESSOR_IDENTIFIER"] = processor;
-    RunState run;
+    SystemIdentity identity;
     WinVerResult window;
-    Win_Ver(system_, run, window, [] {});
-    std::string flags = window.IsWindows7 ? "7"
-                        : run.IsWindows8  ? "8"
-                        : run.IsWindows10 ? "10"
-                                          : "-";
-    return flags + (window.Is64Bit ? "/64|" : "/32|") + window.txtSys;
+    Win_Ver(system_, identity, window, [] {});
+    static const char* const kFamilies[] = {"-", "7", "8", "10"};
+    return kFamilies[int(identity.family)] + std::string(identity.is_64_bit ? "/64|" : "/32|") +
+           window.txtSys;
   }
   PinnedVersionValue version_{"CurrentVersion", "6.3"}, build_{"CurrentBuildNumber", "19045"},
       service_pack_{"CSDVersion", ""};
@@ -320,17 +324,17 @@ TEST_F(WinVerTest, TheFirstMatchingProductTestAndTheProcessorsFirstWordDecide) {
 }
 
 TEST_F(WinVerTest, AnUnreadableKeyOrValueShowsItsBoxAndClosesTheWindow) {
-  RunState run;
+  SystemIdentity identity;
   WinVerResult window;
   int closed = 0;
   // A value that cannot be read: GetKeyValue's box, and the identification reads on.
-  system_.Fail("QueryRegValue", "CurrentBuildNumber");
-  Win_Ver(system_, run, window, [&] { ++closed; });
+  system_.Fail(Call::kQueryRegValue, "CurrentBuildNumber");
+  Win_Ver(system_, identity, window, [&] { ++closed; });
   EXPECT_EQ(system_.BoxLines(), "Movrix18|" + DescribeError(5) + "|none\n");
   EXPECT_EQ(window.txtSys.substr(window.txtSys.find("Version")), "Version          6.3. \r\n");
   system_.boxes.clear();
-  system_.Fail("OpenRegKey", "Windows NT");
-  Win_Ver(system_, run, window, [&] { ++closed; });
+  system_.Fail(Call::kOpenRegKey, "Windows NT");
+  Win_Ver(system_, identity, window, [&] { ++closed; });
   EXPECT_EQ(system_.BoxLines(), "Win_Ver||critical\n");
   EXPECT_EQ(closed, 2);
 }

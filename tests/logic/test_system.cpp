@@ -2,11 +2,11 @@
 
 namespace movrix::testing {
 
-void TestSystem::Fail(const std::string& call, const std::string& argument_part, uint32_t code) {
+void TestSystem::Fail(Call call, const std::string& argument_part, uint32_t code) {
   failures_.push_back({call, argument_part, code});
 }
 
-uint32_t TestSystem::FailureOf(const char* call, const std::string& argument) const {
+uint32_t TestSystem::FailureOf(Call call, const std::string& argument) const {
   for (const Failure& failure : failures_) {
     if (failure.call == call && argument.find(failure.argument_part) != std::string::npos)
       return failure.code;
@@ -14,7 +14,7 @@ uint32_t TestSystem::FailureOf(const char* call, const std::string& argument) co
   return 0;
 }
 
-void TestSystem::ThrowIfFailing(const char* call, const std::string& argument) const {
+void TestSystem::ThrowIfFailing(Call call, const std::string& argument) const {
   if (uint32_t code = FailureOf(call, argument)) throw SystemError(DescribeError(code), code);
 }
 
@@ -47,12 +47,12 @@ std::string TestSystem::ExecutablePath() {
 }
 
 std::string TestSystem::FileDateShortText(const std::string& path) {
-  ThrowIfFailing("FileDateShortText", path);
+  ThrowIfFailing(Call::kFileDateShortText, path);
   return next_.FileDateShortText(path);
 }
 
 int64_t TestSystem::PathAttributes(const std::string& path) {
-  ThrowIfFailing("PathAttributes", path);
+  ThrowIfFailing(Call::kPathAttributes, path);
   return next_.PathAttributes(path);
 }
 
@@ -84,25 +84,25 @@ class TestSearch : public FileSearch {
 }  // namespace
 
 std::unique_ptr<FileSearch> TestSystem::FindFirst(const std::string& pattern, FindData& first) {
-  ThrowIfFailing("FindFirst", pattern);
+  ThrowIfFailing(Call::kFindFirst, pattern);
   std::unique_ptr<FileSearch> real = next_.FindFirst(pattern, first);
   if (!real) return nullptr;
   TestSearch::Mark(links, first);
-  return std::make_unique<TestSearch>(std::move(real), links, FailureOf("FindNext", pattern));
+  return std::make_unique<TestSearch>(std::move(real), links, FailureOf(Call::kFindNext, pattern));
 }
 
 void TestSystem::CopyFileOver(const std::string& from, const std::string& to) {
   next_.CopyFileOver(from, to);
-  ThrowIfFailing("CopyFileOver", from);
+  ThrowIfFailing(Call::kCopyFileOver, from);
 }
 
 void TestSystem::Rename(const std::string& from, const std::string& to) {
-  ThrowIfFailing("Rename", from);
+  ThrowIfFailing(Call::kRename, from);
   next_.Rename(from, to);
 }
 
 void TestSystem::RemoveFile(const std::string& path) {
-  ThrowIfFailing("RemoveFile", path);
+  ThrowIfFailing(Call::kRemoveFile, path);
   next_.RemoveFile(path);
 }
 
@@ -112,7 +112,7 @@ std::string TestSystem::FileSecurity(const std::string& path) {
 }
 
 void TestSystem::PutFileSecurity(const std::string& path, const std::string& descriptor) {
-  ThrowIfFailing("PutFileSecurity", path);
+  ThrowIfFailing(Call::kPutFileSecurity, path);
   if (file_security.count(path))
     file_security[path] = descriptor;
   else
@@ -120,12 +120,12 @@ void TestSystem::PutFileSecurity(const std::string& path, const std::string& des
 }
 
 void TestSystem::MoveReplacing(const std::string& from, const std::string& to) {
-  ThrowIfFailing("MoveReplacing", from);
+  ThrowIfFailing(Call::kMoveReplacing, from);
   next_.MoveReplacing(from, to);
 }
 
 void TestSystem::MoveAtRestart(const std::string& from, const std::string& to) {
-  ThrowIfFailing("MoveAtRestart", from);
+  ThrowIfFailing(Call::kMoveAtRestart, from);
   moves_at_restart.push_back(from + " -> " + to);
   next_.MoveAtRestart(from, to);
 }
@@ -133,8 +133,8 @@ void TestSystem::MoveAtRestart(const std::string& from, const std::string& to) {
 ShellCopyResult TestSystem::ShellCopyFile(const std::string& from, const std::string& to,
                                           bool unattended) {
   if (unattended) ++unattended_copies;
-  if (uint32_t code = FailureOf("ShellCopyFile", from)) return {int(code), false};
-  if (FailureOf("ShellCopyAborted", from)) return {0, true};
+  if (uint32_t code = FailureOf(Call::kShellCopyFile, from)) return {int(code), false};
+  if (FailureOf(Call::kShellCopyAborted, from)) return {0, true};
   return next_.ShellCopyFile(from, to, unattended);
 }
 
@@ -150,10 +150,10 @@ void TestSystem::RevertWow64Redirection(Wow64Value value) {
 
 bool TestSystem::StartProgram(const std::string& program, const std::string& arguments,
                               uint32_t wait_milliseconds) {
-  ThrowIfFailing("StartProgram", program + " " + arguments);
+  ThrowIfFailing(Call::kStartProgram, program + " " + arguments);
   commands.push_back({program, arguments, wait_milliseconds});
   const bool ended = next_.StartProgram(program, arguments, wait_milliseconds);
-  return ended && !(wait_milliseconds && FailureOf("ProgramEnd", program + " " + arguments));
+  return ended && !(wait_milliseconds && FailureOf(Call::kProgramEnd, program + " " + arguments));
 }
 
 bool TestSystem::ReadOnly(const std::string& path, uint32_t access) const {
@@ -165,7 +165,7 @@ bool TestSystem::ReadOnly(const std::string& path, uint32_t access) const {
 
 int32_t TestSystem::OpenRegKey(KeyHandle root, const std::string& path, uint32_t access,
                                KeyHandle& result) {
-  if (uint32_t code = FailureOf("OpenRegKey", path)) return int32_t(code);
+  if (uint32_t code = FailureOf(Call::kOpenRegKey, path)) return int32_t(code);
   if (ReadOnly(path, access)) return kErrorAccessDenied;
   int32_t status = next_.OpenRegKey(root, path, access, result);
   RecordKey(root, path, status, result);
@@ -174,7 +174,7 @@ int32_t TestSystem::OpenRegKey(KeyHandle root, const std::string& path, uint32_t
 
 int32_t TestSystem::CreateRegKey(KeyHandle root, const std::string& path, uint32_t access,
                                  KeyHandle& result) {
-  if (uint32_t code = FailureOf("CreateRegKey", path)) return int32_t(code);
+  if (uint32_t code = FailureOf(Call::kCreateRegKey, path)) return int32_t(code);
   if (ReadOnly(path, access)) return kErrorAccessDenied;
   int32_t status = next_.CreateRegKey(root, path, access, result);
   RecordKey(root, path, status, result);
@@ -183,19 +183,19 @@ int32_t TestSystem::CreateRegKey(KeyHandle root, const std::string& path, uint32
 
 int32_t TestSystem::QueryRegValue(KeyHandle key, const std::string& name, uint32_t& type,
                                   std::string* data, uint32_t& size) {
-  ThrowIfFailing("QueryRegValue", name);
+  ThrowIfFailing(Call::kQueryRegValue, name);
   return next_.QueryRegValue(key, name, type, data, size);
 }
 
 int32_t TestSystem::SetRegValue(KeyHandle key, const std::string& name, uint32_t type,
                                 const std::string& data, uint32_t size) {
-  if (uint32_t code = FailureOf("SetRegValue", name)) return int32_t(code);
+  if (uint32_t code = FailureOf(Call::kSetRegValue, name)) return int32_t(code);
   values_written.push_back(key_names_[key] + "|" + name);
   return next_.SetRegValue(key, name, type, data, size);
 }
 
 std::unique_ptr<ProcessHandle> TestSystem::OpenProcessToEnd(int32_t id) {
-  if (FailureOf("OpenProcessToEnd", std::to_string(id))) return nullptr;
+  if (FailureOf(Call::kOpenProcessToEnd, std::to_string(id))) return nullptr;
   auto passed = passed_ids.find(id);
   return next_.OpenProcessToEnd(passed != passed_ids.end() ? passed->second : id);
 }

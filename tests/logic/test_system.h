@@ -17,6 +17,29 @@
 
 namespace movrix::testing {
 
+// The calls a test can make fail (TestSystem::Fail), named after the system call.
+enum class Call {
+  kFileDateShortText,
+  kPathAttributes,
+  kFindFirst,
+  kFindNext,
+  kCopyFileOver,
+  kRename,
+  kRemoveFile,
+  kPutFileSecurity,
+  kMoveReplacing,
+  kMoveAtRestart,
+  kShellCopyFile,
+  kShellCopyAborted,
+  kStartProgram,
+  kProgramEnd,
+  kOpenRegKey,
+  kCreateRegKey,
+  kQueryRegValue,
+  kSetRegValue,
+  kOpenProcessToEnd
+};
+
 // Made before the layer on top of it.
 struct OnTheRealSystem {
   Win32System real;
@@ -58,14 +81,14 @@ class TestSystem : private OnTheRealSystem, public ForwardingSystem {
   // What the elevation prompt comes to, which Wine never shows: the exit code of the elevated
   // run, or empty when the user refuses.
   std::optional<uint32_t> elevated_exit_code;
-  // Makes the calls named `call` fail with the system error `code` when their first text
+  // Makes the calls `call` fail with the system error `code` when their first text
   // argument (a path, a command line, a key path) contains `argument_part`. Calls that report a
   // status return the code, calls that hand out a handle hand out none, the others throw.
   // CopyFileOver throws after copying, as a copy that broke off and left its destination.
-  // Three more names force what the real system does only rarely: "FindNext" (a listing breaks
-  // off after its first entry), "ShellCopyAborted" (the shell abandons the copy, nothing copied,
-  // yet reports 0) and "ProgramEnd" (a started program still runs after its wait).
-  void Fail(const std::string& call, const std::string& argument_part = "", uint32_t code = 5);
+  // Three more calls force what the real system does only rarely: kFindNext (a listing breaks
+  // off after its first entry), kShellCopyAborted (the shell abandons the copy, nothing copied,
+  // yet reports 0) and kProgramEnd (a started program still runs after its wait).
+  void Fail(Call call, const std::string& argument_part = "", uint32_t code = 5);
   void ForgetFailures() { failures_.clear(); }
   // Listed entries whose name contains one of these are reported as links (reparse points).
   std::vector<std::string> links;
@@ -133,12 +156,13 @@ class TestSystem : private OnTheRealSystem, public ForwardingSystem {
   void RecordKey(KeyHandle root, const std::string& path, int32_t status, KeyHandle key);
   bool ReadOnly(const std::string& path, uint32_t access) const;
   // The injected error code for this call, 0 when it runs for real.
-  uint32_t FailureOf(const char* call, const std::string& argument) const;
+  uint32_t FailureOf(Call call, const std::string& argument) const;
   // Throws the injected failure, if any.
-  void ThrowIfFailing(const char* call, const std::string& argument) const;
+  void ThrowIfFailing(Call call, const std::string& argument) const;
 
   struct Failure {
-    std::string call, argument_part;
+    Call call;
+    std::string argument_part;
     uint32_t code;
   };
   std::vector<Failure> failures_;
