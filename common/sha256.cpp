@@ -33,17 +33,26 @@ void Compress(State& state, const unsigned char* block) {
     const uint32_t s1 = RotateRight(w[i - 2], 17) ^ RotateRight(w[i - 2], 19) ^ w[i - 2] >> 10;
     w[i] = w[i - 16] + s0 + w[i - 7] + s1;
   }
-  State v = state;
+  // The eight working variables as named locals: shifting them through an array each round
+  // would cost more than the round itself.
+  uint32_t a = state[0], b = state[1], c = state[2], d = state[3];
+  uint32_t e = state[4], f = state[5], g = state[6], h = state[7];
   for (int i = 0; i < 64; ++i) {
-    const uint32_t s1 = RotateRight(v[4], 6) ^ RotateRight(v[4], 11) ^ RotateRight(v[4], 25);
-    const uint32_t choice = (v[4] & v[5]) ^ (~v[4] & v[6]);
-    const uint32_t t1 = v[7] + s1 + choice + kRoundConstants[i] + w[i];
-    const uint32_t s0 = RotateRight(v[0], 2) ^ RotateRight(v[0], 13) ^ RotateRight(v[0], 22);
-    const uint32_t majority = (v[0] & v[1]) ^ (v[0] & v[2]) ^ (v[1] & v[2]);
-    for (int j = 7; j > 0; --j) v[j] = v[j - 1];
-    v[4] += t1;
-    v[0] = t1 + s0 + majority;
+    const uint32_t s1 = RotateRight(e, 6) ^ RotateRight(e, 11) ^ RotateRight(e, 25);
+    const uint32_t choice = (e & f) ^ (~e & g);
+    const uint32_t t1 = h + s1 + choice + kRoundConstants[i] + w[i];
+    const uint32_t s0 = RotateRight(a, 2) ^ RotateRight(a, 13) ^ RotateRight(a, 22);
+    const uint32_t majority = (a & b) ^ (a & c) ^ (b & c);
+    h = g;
+    g = f;
+    f = e;
+    e = d + t1;
+    d = c;
+    c = b;
+    b = a;
+    a = t1 + s0 + majority;
   }
+  const State v = {a, b, c, d, e, f, g, h};
   for (int i = 0; i < 8; ++i) state[i] += v[i];
 }
 
@@ -52,13 +61,17 @@ void Compress(State& state, const unsigned char* block) {
 std::string Sha256Hex(const std::string& bytes) {
   State state = {0x6a09e667, 0xbb67ae85, 0x3c6ef372, 0xa54ff53a,
                  0x510e527f, 0x9b05688c, 0x1f83d9ab, 0x5be0cd19};
-  // The message, a 1 bit, zeros up to 8 bytes short of a whole block, then its length in bits.
-  std::string padded = bytes + '\x80';
-  padded.append((64 + 56 - padded.size() % 64) % 64, '\0');
+  // Every whole block of the message as it lies, then its tail padded: a 1 bit, zeros up to 8
+  // bytes short of a whole block, and the message's length in bits.
+  const size_t whole = bytes.size() - bytes.size() % 64;
+  for (size_t offset = 0; offset < whole; offset += 64)
+    Compress(state, reinterpret_cast<const unsigned char*>(bytes.data() + offset));
+  std::string tail = bytes.substr(whole) + '\x80';
+  tail.append((64 + 56 - tail.size() % 64) % 64, '\0');
   const uint64_t bit_length = uint64_t(bytes.size()) * 8;
-  for (int shift = 56; shift >= 0; shift -= 8) padded += char(bit_length >> shift);
-  for (size_t offset = 0; offset < padded.size(); offset += 64)
-    Compress(state, reinterpret_cast<const unsigned char*>(padded.data() + offset));
+  for (int shift = 56; shift >= 0; shift -= 8) tail += char(bit_length >> shift);
+  for (size_t offset = 0; offset < tail.size(); offset += 64)
+    Compress(state, reinterpret_cast<const unsigned char*>(tail.data() + offset));
   static const char kDigits[] = "0123456789abcdef";
   std::string hex;
   for (uint32_t word : state)
