@@ -2,6 +2,7 @@
 
 #include "common/guard.h"
 #include "common/text.h"
+#include "files/file_exists.h"
 
 namespace movrix {
 namespace {
@@ -122,7 +123,7 @@ void RunLog::DropOldRuns(System& system, const std::string& path, int runs) {
   // The runs kept go to a new file first, which then takes the log's name in one step: a run
   // that stops half-way leaves the whole log.
   const std::string shortened = path + ".nouveau";
-  if (system.PathAttributes(shortened) >= 0) system.RemoveFile(shortened);
+  if (PathExists(system, shortened)) system.RemoveFile(shortened);
   OpenOrThrow(system, shortened, true);
   file_->Append(kUtf8ByteOrderMark + text.substr(kept));
   file_.reset();

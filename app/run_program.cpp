@@ -8,6 +8,7 @@
 #include "app/run_verify.h"
 #include "app/switches.h"
 #include "common/guard.h"
+#include "files/file_exists.h"
 
 namespace movrix {
 namespace {
@@ -29,7 +30,7 @@ void OpenUserLog(System& system, RunLog& log) {
   Guarded(
       [&] {
         const std::string folder = system.OwnLocalAppDataFolder() + "\\" + kProgramTitle;
-        if (system.PathAttributes(folder) < 0) system.CreateFolder(folder);
+        if (!PathExists(system, folder)) system.CreateFolder(folder);
         log.OpenKeepingRuns(system, folder + "\\utilisateur.log", kUserLogRuns);
       },
       [](const std::string&) {});

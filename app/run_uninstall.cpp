@@ -42,7 +42,7 @@ std::string OwnFolderOf(const RunState& state) {
 bool MachineInstallationFound(System& system, const RunState& state, bool is_64_bit) {
   const std::string own_folder = OwnFolderOf(state);
   for (const char* record : {kRegistryRecordName, kFileRecordName, kWrittenRecordName})
-    if (system.PathAttributes(own_folder + record) >= 0) return true;
+    if (PathExists(system, own_folder + record)) return true;
   return HasFolderBackups(system, state, is_64_bit) ||
          HasSystemFileBackups(system, state, is_64_bit) ||
          KeyExists(system, kLocalMachine, kUninstallKey) || ActiveSetupComponentInstalls(system);
@@ -176,7 +176,7 @@ void FrmCopy::RemoveRecords(RestoreReport& report) {
   for (const std::string& record : {RegistryRecordPath(), WrittenRecordPath(), FileRecordPath()}) {
     try {
       // A record already gone is what this step wants.
-      if (system_.PathAttributes(record) >= 0) system_.RemoveFile(record);
+      if (PathExists(system_, record)) system_.RemoveFile(record);
     } catch (const SystemError& failure) {
       report.Fail("fichier non supprimé", record, failure.what());
     }

@@ -11,6 +11,7 @@
 
 #include "app/frm_copy.h"
 #include "app/win_ver.h"
+#include "files/file_exists.h"
 #include "files/file_record.h"
 #include "registry/active_setup.h"
 #include "registry/mod_key.h"
@@ -62,7 +63,7 @@ std::vector<std::string> CompletionDifferences(System& system, bool registers) {
 std::vector<std::string> FileRecordDifferences(System& system, const std::string& record_path) {
   try {
     // An installation by this build always keeps the record, even of nothing written yet.
-    if (system.PathAttributes(record_path) < 0)
+    if (!PathExists(system, record_path))
       return {"aucun enregistrement des fichiers installés : " + record_path};
     if (const std::optional<FileRecord> record = ReadFileRecord(system, record_path))
       return FileDifferences(system, *record);

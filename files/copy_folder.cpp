@@ -4,6 +4,7 @@
 
 #include "common/guard.h"
 #include "common/text.h"
+#include "files/file_exists.h"
 #include "files/set_rights.h"
 
 namespace movrix {
@@ -94,7 +95,7 @@ bool CopyThisFile(System& system, CopyContext& copy, Outcome& outcome, const std
         // A destination that does not exist yet (every one, on a first installation) has nothing
         // to take over: the copy creates it as the administrator's own, which is what the
         // commands would have made of it. Skipping them saves two console programs per file.
-        if (system.PathAttributes(destination) >= 0 && !SetRights(system, outcome, destination)) {
+        if (PathExists(system, destination) && !SetRights(system, outcome, destination)) {
           system.ShowMessage("Erreur de copie", "CopyThisFile", Buttons::kOk, Icon::kCritical);
           return;  // the rights step has reported the file
         }

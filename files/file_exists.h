@@ -1,4 +1,4 @@
-// The two existence tests: a file with content, a folder.
+// The existence tests: any path, a file with content, a folder.
 #pragma once
 
 #include <string>
@@ -11,6 +11,12 @@ namespace movrix {
 // query's error description; an empty file raised no error, so its description is empty
 // (required: the box of an empty file has no text).
 void RequireFileContent(System& system, const std::string& path);
+
+// True when `path` names anything: a file, a folder or a link. Errors other than its absence
+// reach the caller.
+inline bool PathExists(System& system, const std::string& path) {
+  return system.PathAttributes(path) >= 0;
+}
 
 // True when the file exists and is longer than 0 bytes; false otherwise, an ordinary answer.
 bool FileExists(System& system, const std::string& path);

@@ -78,7 +78,7 @@ void NoteTree(System& system, const std::string& folder, FileRecord& record) {
 }  // namespace
 
 std::optional<FileRecord> ReadFileRecord(System& system, const std::string& path) {
-  if (system.PathAttributes(path) < 0) return FileRecord();
+  if (!PathExists(system, path)) return FileRecord();
   const std::optional<std::vector<std::string>> lines =
       UnsealRecord(kRecordKind, system.ReadWholeFile(path));
   if (!lines) return std::nullopt;
@@ -108,7 +108,7 @@ void NoteSystemFilesBefore(System& system, const RunState& state, bool is_64_bit
     if (!FolderExists(redirection, folder) && !Listed(record.created_folders, folder))
       record.created_folders.push_back(folder);
     // A backup or a note of an earlier installation says what was there before it.
-    if (record.Added(file) || redirection.PathAttributes(file + kBackupSuffix) >= 0) continue;
+    if (record.Added(file) || PathExists(redirection, file + kBackupSuffix)) continue;
     const int64_t attributes = redirection.PathAttributes(file);
     if (attributes < 0)
       record.absent.insert(file);
@@ -123,14 +123,14 @@ void NoteWrittenFiles(System& system, const RunState& state, bool is_64_bit, Fil
   if (!state.Identity.CompletedBySystemFiles()) return;
   Wow64RedirectionOff redirection(system);
   for (const std::string& file : SystemFiles(state, is_64_bit)) {
-    if (redirection.PathAttributes(file) >= 0) record.written[file] = Facts(redirection, file);
+    if (PathExists(redirection, file)) record.written[file] = Facts(redirection, file);
   }
 }
 
 bool HoldsWhatWasWritten(System& system, const FileRecord& record, const std::string& path) {
   const auto written = record.written.find(path);
   if (written == record.written.end()) return true;
-  if (system.PathAttributes(path) < 0) return false;
+  if (!PathExists(system, path)) return false;
   const WrittenFile now = Facts(system, path);
   return now.size == written->second.size && now.sha256 == written->second.sha256;
 }
@@ -141,7 +141,7 @@ std::vector<std::string> FileDifferences(System& system, const FileRecord& recor
   for (const auto& [path, facts] : record.written) {
     // A file that cannot be read is not known to hold what was written; the others still count.
     try {
-      if (redirection.PathAttributes(path) < 0)
+      if (!PathExists(redirection, path))
         differences.push_back("manquant : " + path);
       else if (!HoldsWhatWasWritten(redirection, record, path))
         differences.push_back("modifié : " + path);

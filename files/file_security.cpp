@@ -13,10 +13,6 @@ namespace {
 
 constexpr const char* kSecuritySuffix = ".droits";
 constexpr const char* kRecordKind = "droits d'origine";
-bool Exists(System& system, const std::string& path) {
-  return system.PathAttributes(path) >= 0;
-}
-
 // The bytes of a record's only line, or nullopt when the record is not one of ours whole.
 std::optional<std::string> Bytes(const std::string& record) {
   const std::optional<std::vector<std::string>> lines = UnsealRecord(kRecordKind, record);
@@ -33,7 +29,7 @@ std::string SavedSecurityPath(const std::string& file) {
 void SaveSecurityOnce(System& system, const std::string& file) {
   // The same test as the backup's: an empty file counts as missing on either side.
   if (FileExists(system, file + kBackupSuffix) || !FileExists(system, file)) return;
-  if (Exists(system, SavedSecurityPath(file))) return;
+  if (PathExists(system, SavedSecurityPath(file))) return;
   WriteRecordFile(system, SavedSecurityPath(file),
                   SealRecord(kRecordKind, {HexOf(system.FileSecurity(file))}));
 }
@@ -41,7 +37,7 @@ void SaveSecurityOnce(System& system, const std::string& file) {
 void PutSecurityBack(System& system, const std::string& file, RestoreReport& report) {
   const std::string saved = SavedSecurityPath(file);
   try {
-    if (!Exists(system, saved)) return;
+    if (!PathExists(system, saved)) return;
     const std::optional<std::string> descriptor = Bytes(system.ReadWholeFile(saved));
     if (!descriptor) return report.Fail("droits d'origine illisibles, non rétablis", file, saved);
     system.PutFileSecurity(file, *descriptor);

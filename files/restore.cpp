@@ -66,10 +66,6 @@ void RemoveEntry(System& system, const Entry& entry, std::vector<Failure>& left)
   }
 }
 
-bool Exists(System& system, const std::string& path) {
-  return system.PathAttributes(path) >= 0;
-}
-
 // True when something in `folder` is deleted at the next restart.
 bool WaitsForRestart(const Outcome& outcome, const std::string& folder) {
   for (const std::string& path : outcome.at_restart)
@@ -111,8 +107,8 @@ void LeaveReplaced(const std::string& file, const std::string& backup, RestoreRe
 bool RestoreSystemFile(System& system, const std::string& file, const FileRecord& record,
                        RestoreReport& report) {
   const std::string backup = file + kBackupSuffix;
-  if (Exists(system, backup)) {
-    const bool installed = Exists(system, file);
+  if (PathExists(system, backup)) {
+    const bool installed = PathExists(system, file);
     if (installed && !HoldsWhatWasWritten(system, record, file)) {
       LeaveReplaced(file, backup, report);
       return false;
@@ -133,7 +129,7 @@ bool RestoreSystemFile(System& system, const std::string& file, const FileRecord
 // there. False when the file was left as someone else's.
 bool RemoveAddedFile(System& system, const std::string& file, const FileRecord& record,
                      RestoreReport& report) {
-  if (!Exists(system, file)) return true;
+  if (!PathExists(system, file)) return true;
   if (!HoldsWhatWasWritten(system, record, file)) {
     LeaveReplaced(file, "", report);
     return false;
@@ -152,7 +148,7 @@ void RemoveCreatedFolders(System& system, const FileRecord& record, RestoreRepor
   for (auto folder = record.created_folders.rbegin(); folder != record.created_folders.rend();
        ++folder) {
     try {
-      if (!Exists(system, *folder)) continue;
+      if (!PathExists(system, *folder)) continue;
       if (EntriesOf(system, *folder).empty()) {
         system.RemoveFolder(*folder);
         report.Done("Dossier ajouté par l'installation supprimé : " + *folder);
@@ -176,7 +172,7 @@ std::vector<Failure> RemoveTree(System& system, const std::string& path) {
 
 std::string MoveAside(System& system, const std::string& path) {
   int number = 1;
-  while (Exists(system, path + kAsideSuffix + std::to_string(number))) ++number;
+  while (PathExists(system, path + kAsideSuffix + std::to_string(number))) ++number;
   const std::string aside = path + kAsideSuffix + std::to_string(number);
   system.Rename(path, aside);
   return aside;
@@ -224,7 +220,7 @@ void RestoreProgramFolders(System& system, const RunState& state, bool is_64_bit
     try {
       // Set aside whole first: a file in use then stops the renaming before anything is gone,
       // never the deletion half-way.
-      const std::string aside = Exists(system, folder) ? MoveAside(system, folder) : "";
+      const std::string aside = PathExists(system, folder) ? MoveAside(system, folder) : "";
       PutInPlace(system, backup, folder, aside);
       report.Done("Dossier rétabli : " + folder);
       if (aside.empty()) continue;
@@ -240,7 +236,8 @@ bool HasSystemFileBackups(System& system, const RunState& state, bool is_64_bit)
   // While the redirection is off, System32Folder names the native 64-bit system folder.
   Wow64RedirectionOff redirection(system);
   for (const std::string& file : SystemFiles(state, is_64_bit)) {
-    if (Exists(redirection, file + kBackupSuffix) || Exists(redirection, SavedSecurityPath(file)))
+    if (PathExists(redirection, file + kBackupSuffix) ||
+        PathExists(redirection, SavedSecurityPath(file)))
       return true;
   }
   return false;
