@@ -2,12 +2,14 @@
 
 #include <exception>
 
-#include "app/frm_copy.h"
+#include "app/form_load.h"
 #include "app/logged_system.h"
-#include "app/run_per_user.h"
+#include "app/per_user.h"
+#include "app/run_end.h"
 #include "app/run_verify.h"
 #include "app/switches.h"
 #include "common/guard.h"
+#include "common/version.h"
 #include "files/file_exists.h"
 
 namespace movrix {
@@ -156,10 +158,10 @@ int RunSteps(System& system, RunLog& log, const std::vector<std::string>& argume
                       " est déjà en cours d'exécution sur cet ordinateur.\r\n"
                       "Attendre la fin de l'installation en cours avant de le relancer.",
                   kExitAnotherRun);
-  FrmCopy form(system, &log, silent, switches.uninstall, switches.close_mail);
-  form.Form_Load();
-  form.Show();
-  return form.ExitCode();
+  WindowRun run(system, &log, {silent, switches.uninstall, switches.close_mail});
+  Form_Load(run);
+  run.form.Show(system);
+  return run.ExitCode();
 }
 
 // The guard of the whole run: a fault of the program itself, which no phase can answer, ends the

@@ -9,7 +9,9 @@
 #include <string>
 #include <vector>
 
-#include "app/frm_copy.h"
+#include "app/form_load.h"
+#include "app/installation.h"
+#include "app/run_end.h"
 #include "app/win_ver.h"
 #include "files/file_exists.h"
 #include "files/file_record.h"
@@ -74,10 +76,10 @@ std::vector<std::string> FileRecordDifferences(System& system, const std::string
 }
 
 // Every machine value of the registration against what it held once written.
-std::vector<std::string> MachineRegistryDifferences(System& system, const RunState& state,
+std::vector<std::string> MachineRegistryDifferences(System& system, const KeptForWayBack& kept,
                                                     bool is_64_bit, bool registers) {
-  PriorStateFile prior(system, OwnFolderOf(state) + kRegistryRecordName);
-  PriorStateFile written(system, OwnFolderOf(state) + kWrittenRecordName);
+  PriorStateFile prior(system, kept.registry_record);
+  PriorStateFile written(system, kept.written_record);
   RegistryWayBack way_back(system, MachineRegistration(is_64_bit), prior, written);
   if (Differences differences = RegistryDifferences(way_back)) return *differences;
   if (!registers) return {};
@@ -90,16 +92,15 @@ Differences MachineDifferences(System& system) {
   RunState state;
   SetFolderValues(state, system.ReadIdentity());
   WinVerResult window;
-  bool identified = true;
-  Win_Ver(
-      system, state.Identity, window, [&] { identified = false; }, kKeyReadAccess);
-  if (!identified) return std::vector<std::string>{"le système n'a pas pu être identifié"};
-  const bool is_64_bit = state.Identity.is_64_bit;
-  if (!MachineInstallationFound(system, state, is_64_bit)) return std::nullopt;
+  if (!Win_Ver(system, state.Identity, window, kKeyReadAccess))
+    return std::vector<std::string>{"le système n'a pas pu être identifié"};
+  if (!MachineInstallationFound(system, state)) return std::nullopt;
+  const KeptForWayBack kept(state);
   const bool registers = state.Identity.CompletedBySystemFiles();
   std::vector<std::string> differences = CompletionDifferences(system, registers);
-  Append(differences, FileRecordDifferences(system, OwnFolderOf(state) + kFileRecordName));
-  Append(differences, MachineRegistryDifferences(system, state, is_64_bit, registers));
+  Append(differences, FileRecordDifferences(system, kept.file_record));
+  Append(differences,
+         MachineRegistryDifferences(system, kept, state.Identity.is_64_bit, registers));
   return differences;
 }
 

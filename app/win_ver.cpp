@@ -32,18 +32,19 @@ std::string ProcessorBitsOf(const std::string& identifier, bool& is64) {
 }
 
 // Reads the version key's values; a key the system refuses stops the identification.
+// `window_stays` turns false when a value's box is shown.
 Findings ReadVersionKey(System& system, SystemIdentity& identity, WinVerResult& window,
-                        const std::function<void()>& close_window, uint32_t key_access) {
+                        bool& window_stays, uint32_t key_access) {
   ScopedKey key(system);
   if (system.OpenRegKey(kLocalMachine, kNtVersionKey, key_access, key.Receive()) != kErrorSuccess)
     FailWithoutDescription();
-  // A value that cannot be read is told, closes the window and reads as empty text: the
-  // identification goes on.
+  // A value that cannot be read is told and reads as empty text: the identification goes on, and
+  // the window is to be closed after it.
   auto read = [&](const char* name) {
     return Guarded([&] { return GetKeyValue(system, key.get(), name); },
                    [&](const std::string& description) {
                      system.ShowMessage(description, kProgramTitle, Buttons::kOk, Icon::kNone);
-                     close_window();
+                     window_stays = false;
                      return std::string();
                    });
   };
@@ -67,12 +68,12 @@ WindowsFamily FamilyOf(const std::string& product_name) {
   return WindowsFamily::kOther;
 }
 
-void Identify(System& system, SystemIdentity& identity, WinVerResult& window,
-              const std::function<void()>& close_window, uint32_t key_access) {
+void Identify(System& system, SystemIdentity& identity, WinVerResult& window, bool& window_stays,
+              uint32_t key_access) {
   identity.is_64_bit = false;
   identity.family = WindowsFamily::kOther;
   // Every system the installer accepts is of the NT family, whose version key this is.
-  const Findings found = ReadVersionKey(system, identity, window, close_window, key_access);
+  const Findings found = ReadVersionKey(system, identity, window, window_stays, key_access);
   identity.family = FamilyOf(found.product_name);
   window.txtSys =
       found.product_name + window.ProcessorBits + kCrLf + kVersionLabel + found.version + kCrLf;
@@ -80,13 +81,14 @@ void Identify(System& system, SystemIdentity& identity, WinVerResult& window,
 
 }  // namespace
 
-void Win_Ver(System& system, SystemIdentity& identity, WinVerResult& window,
-             const std::function<void()>& close_window, uint32_t key_access) {
-  Guarded([&] { Identify(system, identity, window, close_window, key_access); },
+bool Win_Ver(System& system, SystemIdentity& identity, WinVerResult& window, uint32_t key_access) {
+  bool window_stays = true;
+  Guarded([&] { Identify(system, identity, window, window_stays, key_access); },
           [&](const std::string& description) {
             system.ShowMessage(description, "Win_Ver", Buttons::kOk, Icon::kCritical);
-            close_window();
+            window_stays = false;
           });
+  return window_stays;
 }
 
 }  // namespace movrix

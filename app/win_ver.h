@@ -2,7 +2,6 @@
 // system shown in the window.
 #pragma once
 
-#include <functional>
 #include <string>
 
 #include "platform/system.h"
@@ -21,10 +20,12 @@ struct WinVerResult {
 // of HKEY_LOCAL_MACHINE, read in its 64-bit view. Sets `window` and the family and width of
 // `identity`. On a failure (the version key cannot be opened, or anything failing while it runs)
 // it shows a critical box titled "Win_Ver" with the failure's description (empty text for the
-// key), calls `close_window` and returns; the family is then kOther and txtSys untouched. The key
-// is opened with `key_access`: the installation's own mask, or only the right to read it for a run
-// that may lack the rights to change it.
-void Win_Ver(System& system, SystemIdentity& identity, WinVerResult& window,
-             const std::function<void()>& close_window, uint32_t key_access = kKeyAccess);
+// key) and returns; the family is then kOther and txtSys untouched. A value that cannot be read
+// has its box and reads as empty text. The key is opened with `key_access`: the installation's own
+// mask, or only the right to read it for a run that may lack the rights to change it. Returns
+// false after any box: the window is then to be closed, though the identification may have gone
+// on.
+bool Win_Ver(System& system, SystemIdentity& identity, WinVerResult& window,
+             uint32_t key_access = kKeyAccess);
 
 }  // namespace movrix

@@ -37,7 +37,12 @@ bool CopyAdd(System& system, Outcome& outcome, const std::string& source,
   return Guarded(
       [&] {
         // A system file is in use by the system: its rights must be in place before it is moved.
-        if (!SetRights(system, outcome, destination, true)) return false;
+        try {
+          SetRights(system, outcome, destination, true);
+        } catch (const SystemError& failure) {
+          ReportRightsFailure(system, outcome, destination, failure.what());
+          return false;
+        }
         ReplaceKeepingBackup(system, source, destination, back_up);
         return true;
       },

@@ -95,9 +95,14 @@ bool CopyThisFile(System& system, CopyContext& copy, Outcome& outcome, const std
         // A destination that does not exist yet (every one, on a first installation) has nothing
         // to take over: the copy creates it as the administrator's own, which is what the
         // commands would have made of it. Skipping them saves two console programs per file.
-        if (PathExists(system, destination) && !SetRights(system, outcome, destination)) {
-          system.ShowMessage("Erreur de copie", "CopyThisFile", Buttons::kOk, Icon::kCritical);
-          return;  // the rights step has reported the file
+        if (PathExists(system, destination)) {
+          try {
+            SetRights(system, outcome, destination);
+          } catch (const SystemError& failure) {
+            ReportRightsFailure(system, outcome, destination, failure.what());
+            system.ShowMessage("Erreur de copie", "CopyThisFile", Buttons::kOk, Icon::kCritical);
+            return;
+          }
         }
         // The shell reports its own failures; a failure only stops the walk.
         const std::string failure =

@@ -92,6 +92,16 @@ std::vector<std::string> MailFolders(const RunState& state, bool is_64_bit) {
   return folders;
 }
 
+// Hands `path` to the Administrators group before it is moved. A failure has its box and is
+// recorded; the move that follows tells whether it mattered.
+void TakeOver(System& system, const std::string& path, RestoreReport& report) {
+  try {
+    SetRights(system, report.outcome(), path, true);
+  } catch (const SystemError& failure) {
+    ReportRightsFailure(system, report.outcome(), path, failure.what());
+  }
+}
+
 // Someone replaced `file` since the installation, such as a system update: it stays, and so does
 // its backup, which still holds the original.
 void LeaveReplaced(const std::string& file, const std::string& backup, RestoreReport& report) {
@@ -113,9 +123,8 @@ bool RestoreSystemFile(System& system, const std::string& file, const FileRecord
       LeaveReplaced(file, backup, report);
       return false;
     }
-    // A failed rights step has shown its box; the renaming below tells whether it mattered.
-    if (installed) SetRights(system, report.outcome(), file, true);
-    SetRights(system, report.outcome(), backup, true);
+    if (installed) TakeOver(system, file, report);
+    TakeOver(system, backup, report);
     const std::string aside = installed ? MoveAside(system, file) : "";
     PutInPlace(system, backup, file, aside);
     report.Done("Fichier système rétabli : " + file);
@@ -134,7 +143,7 @@ bool RemoveAddedFile(System& system, const std::string& file, const FileRecord& 
     LeaveReplaced(file, "", report);
     return false;
   }
-  SetRights(system, report.outcome(), file, true);
+  TakeOver(system, file, report);
   const std::string aside = MoveAside(system, file);
   if (record.empty.count(file)) system.OpenToAppend(file, true);
   report.Done("Fichier ajouté par l'installation supprimé : " + file);

@@ -1,8 +1,6 @@
 // The rights step: the Administrators group takes a path over before it is written.
 #include "files/set_rights.h"
 
-#include "common/guard.h"
-
 namespace movrix {
 namespace {
 
@@ -28,20 +26,16 @@ void StartSystemCommand(System& system, Outcome& outcome, const char* program,
 
 }  // namespace
 
-bool SetRights(System& system, Outcome& outcome, const std::string& path, bool await) {
+void SetRights(System& system, Outcome& outcome, const std::string& path, bool await) {
   const std::string quoted = "\"" + path + "\"";
-  return Guarded(
-      [&] {
-        StartSystemCommand(system, outcome, "takeown.exe", "/a /f " + quoted, await);
-        StartSystemCommand(system, outcome, "icacls.exe", quoted + kAdministratorsFullControl,
-                           await);
-        return true;
-      },
-      [&](const std::string& description) {
-        system.ShowMessage(description, "SetRights", Buttons::kOk, Icon::kNone);
-        outcome.Fail(path + " n'a pas été écrit, faute de droits", description);
-        return false;
-      });
+  StartSystemCommand(system, outcome, "takeown.exe", "/a /f " + quoted, await);
+  StartSystemCommand(system, outcome, "icacls.exe", quoted + kAdministratorsFullControl, await);
+}
+
+void ReportRightsFailure(System& system, Outcome& outcome, const std::string& path,
+                         const std::string& description) {
+  system.ShowMessage(description, "SetRights", Buttons::kOk, Icon::kNone);
+  outcome.Fail(path + " n'a pas été écrit, faute de droits", description);
 }
 
 }  // namespace movrix

@@ -10,8 +10,12 @@ namespace movrix {
 
 // Hands `path` to the Administrators group (takeown, then icacls). With `await`, waits for each
 // command to end, 30 s at most, and a command still running then is a warning in `outcome`;
-// otherwise they run on alongside. False only when a command could not be started, after its box;
-// `outcome` then holds the failure, as the path not written for want of rights.
-bool SetRights(System& system, Outcome& outcome, const std::string& path, bool await = false);
+// otherwise they run on alongside. Throws SystemError when a command cannot be started.
+void SetRights(System& system, Outcome& outcome, const std::string& path, bool await = false);
+
+// What the step that asked shows and records when the rights step failed for `path`: the box
+// titled "SetRights" with the system's `description`, and `path` not written for want of rights.
+void ReportRightsFailure(System& system, Outcome& outcome, const std::string& path,
+                         const std::string& description);
 
 }  // namespace movrix

@@ -16,7 +16,7 @@ class Wow64RedirectionOff : public ForwardingSystem {
   ~Wow64RedirectionOff() override {
     try {
       Restore();
-    } catch (...) {
+    } catch (const SystemError&) {
       // Only a failure leaves the scope unrestored; that first failure is the one reported.
     }
   }

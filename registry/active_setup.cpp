@@ -43,19 +43,16 @@ std::string ReadText(System& system, KeyHandle key, const std::string& name) {
 // Writes the component with `stub_path`. Its version rises whenever the StubPath changes, so
 // that every user runs the new one once; rewriting the same StubPath keeps the version, so that
 // nobody runs it again for nothing.
-int WriteComponent(System& system, const std::string& stub_path) {
+void WriteComponent(System& system, const std::string& stub_path) {
+  const std::string key_name = "HKLM\\" + std::string(kActiveSetupKey);
   ScopedKey key(system);
-  OpenKey(system, kLocalMachine, kActiveSetupKey, key.Receive(), true);
-  if (!key.valid()) {
-    ShowKeyNotCreated(system);
-    return 3;
-  }
+  ThrowUnlessSuccess(system, OpenKey(system, kLocalMachine, kActiveSetupKey, key.Receive(), true),
+                     key_name);
   const std::string version = ReadText(system, key.get(), "Version");
   const std::string next = version.empty() ? VersionText(',')
                            : ReadText(system, key.get(), "StubPath") == stub_path
                                ? version
                                : NextComponentVersion(version);
-  int failed = 0;
   // IsInstalled 1: the system runs the StubPath of an installed component only.
   const struct {
     const char* name;
@@ -66,9 +63,8 @@ int WriteComponent(System& system, const std::string& stub_path) {
                 {"StubPath", kRegSz, Variant::Text(stub_path)},
                 {"IsInstalled", kRegDword, Variant::Number(1)}};
   for (const auto& value : values)
-    if (SetKeyValue(system, key.get(), value.name, value.type, value.value) != kErrorSuccess)
-      ++failed;
-  return failed;
+    ThrowUnlessSuccess(system, SetKeyValue(system, key.get(), value.name, value.type, value.value),
+                       *value.name ? key_name + "\\" + value.name : key_name);
 }
 
 constexpr const char* kUninstallSwitch = " /desinstaller";
@@ -88,12 +84,12 @@ std::string NextComponentVersion(const std::string& version) {
          std::to_string(parts[2]) + "," + std::to_string(parts[3]);
 }
 
-int WriteActiveSetupComponent(System& system, const std::string& program) {
-  return WriteComponent(system, Quoted(program) + " /utilisateur");
+void WriteActiveSetupComponent(System& system, const std::string& program) {
+  WriteComponent(system, Quoted(program) + " /utilisateur");
 }
 
-int RetireActiveSetupComponent(System& system, const std::string& program) {
-  return WriteComponent(system, Quoted(program) + " /utilisateur" + kUninstallSwitch);
+void RetireActiveSetupComponent(System& system, const std::string& program) {
+  WriteComponent(system, Quoted(program) + " /utilisateur" + kUninstallSwitch);
 }
 
 bool ActiveSetupComponentInstalls(System& system) {

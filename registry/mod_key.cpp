@@ -113,6 +113,11 @@ int32_t SetKeyValue(System& system, KeyHandle key, const std::string& name, uint
   return system.SetRegValue(key, name, type, form.data, form.size);
 }
 
+void ThrowUnlessSuccess(System& system, int32_t status, const std::string& name) {
+  if (status != kErrorSuccess)
+    throw SystemError(name + " : " + system.ErrorText(uint32_t(status)), uint32_t(status));
+}
+
 void ShowValueFault(System& system, const SystemError& fault) {
   system.ShowMessage(fault.what(), "SetKeyValue", Buttons::kOk, Icon::kNone);
 }

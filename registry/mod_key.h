@@ -59,6 +59,10 @@ bool KeyExists(System& system, KeyHandle root, const std::string& path);
 int32_t SetKeyValue(System& system, KeyHandle key, const std::string& name, uint32_t type,
                     const Variant& value);
 
+// Throws a SystemError for any `status` but success, with its code and a description that names
+// `name` (the key or value concerned) before the system's words.
+void ThrowUnlessSuccess(System& system, int32_t status, const std::string& name);
+
 // The box of a value SetKeyValue refused, as the phase that asked shows it.
 void ShowValueFault(System& system, const SystemError& fault);
 

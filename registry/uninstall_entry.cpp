@@ -13,8 +13,8 @@ std::string EntryName() {
 
 }  // namespace
 
-std::string WriteUninstallEntry(System& system, const std::string& program,
-                                const std::string& folder, uint32_t size_kb) {
+void WriteUninstallEntry(System& system, const std::string& program, const std::string& folder,
+                         uint32_t size_kb) {
   const std::string quoted = "\"" + program + "\"";
   const struct {
     const char* name;
@@ -33,23 +33,12 @@ std::string WriteUninstallEntry(System& system, const std::string& program,
       {"EstimatedSize", kRegDword, Variant::Number(size_kb)},
   };
   ScopedKey key(system);
-  int32_t status = system.CreateRegKey(kLocalMachine, kUninstallKey, kKeyAccess, key.Receive());
-  if (status != kErrorSuccess)
-    return "clé non écrite : " + EntryName() + " : " + system.ErrorText(uint32_t(status));
-  std::string failure;
-  for (const auto& value : values) {
-    std::string why;
-    try {
-      status = SetKeyValue(system, key.get(), value.name, value.type, value.value);
-      if (status != kErrorSuccess) why = system.ErrorText(uint32_t(status));
-    } catch (const SystemError& fault) {
-      ShowValueFault(system, fault);
-      why = fault.what();
-    }
-    if (!why.empty() && failure.empty())
-      failure = "valeur non écrite : " + EntryName() + "\\" + value.name + " : " + why;
-  }
-  return failure;
+  ThrowUnlessSuccess(system,
+                     system.CreateRegKey(kLocalMachine, kUninstallKey, kKeyAccess, key.Receive()),
+                     EntryName());
+  for (const auto& value : values)
+    ThrowUnlessSuccess(system, SetKeyValue(system, key.get(), value.name, value.type, value.value),
+                       EntryName() + "\\" + value.name);
 }
 
 void RemoveUninstallEntry(System& system, RestoreReport& report) {

@@ -1,4 +1,5 @@
 // The file primitives and the tree copy, on the real file system.
+#include "files/copy_add.h"
 #include "files/copy_folder.h"
 #include "files/file_exists.h"
 #include "files/set_rights.h"
@@ -43,8 +44,8 @@ TEST_F(FilesTest, RightsStepStartsBothSystemCommandsDirectlyWithThePathWhole) {
   // A legal name that an interpreter would take for commands.
   const std::string path = At("Dossier à espaces\\%CMDCMDLINE%&calc&rem é.dll");
   Outcome outcome;
-  EXPECT_TRUE(SetRights(system_, outcome, path));
-  EXPECT_TRUE(SetRights(system_, outcome, path, true));
+  SetRights(system_, outcome, path);
+  SetRights(system_, outcome, path, true);
   ASSERT_EQ(system_.commands.size(), 4u);
   const std::string folder = system_.SystemFolder() + "\\";
   for (int i : {0, 2}) {
@@ -62,7 +63,7 @@ TEST_F(FilesTest, AnAwaitedRightsCommandStillRunningAfterItsWaitIsAWarning) {
   const std::string path = At("still running.dll");
   Outcome outcome;
   system_.Fail(Call::kProgramEnd, "icacls");
-  EXPECT_TRUE(SetRights(system_, outcome, path, true));
+  SetRights(system_, outcome, path, true);
   EXPECT_EQ(
       outcome.warnings,
       std::vector<std::string>{"icacls.exe \"" + path +
@@ -72,12 +73,23 @@ TEST_F(FilesTest, AnAwaitedRightsCommandStillRunningAfterItsWaitIsAWarning) {
 
 TEST_F(FilesTest, ARightsCommandThatCannotStartFailsTheFileWithTheSystemsReason) {
   const std::string path = At("refused.dll");
+  Write(At("new.dll"), "new");
+  Write(path, "original");
   Outcome outcome;
   system_.Fail(Call::kStartProgram, "icacls");
-  EXPECT_FALSE(SetRights(system_, outcome, path));
-  EXPECT_NE(system_.BoxLines().find("SetRights|"), std::string::npos) << system_.BoxLines();
+  // The step only reports; the one that asked shows the box and fails the file.
+  try {
+    SetRights(system_, outcome, path);
+    ADD_FAILURE() << "no failure";
+  } catch (const SystemError& failure) {
+    EXPECT_EQ(failure.code(), 5u) << failure.what();
+  }
+  EXPECT_EQ(system_.BoxLines() + SortedFailures(outcome), "");
+  EXPECT_FALSE(CopyAdd(system_, outcome, At("new.dll"), path, true));
+  EXPECT_EQ(system_.BoxLines(), "SetRights|" + DescribeError(5) + "|none\n");
   EXPECT_EQ(SortedFailures(outcome),
             path + " n'a pas été écrit, faute de droits: " + DescribeError(5) + "\n");
+  EXPECT_EQ(Read(path), "original");
 }
 
 class CopyFolderTest : public LogicTest {

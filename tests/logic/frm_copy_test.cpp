@@ -1,14 +1,14 @@
 // The start-up and the installation run, from a program folder laid out in a scratch folder, on
 // the prefix's Windows 10.
-#include "app/frm_copy.h"
-
 #include <windows.h>
 
 #include <functional>
 #include <optional>
 #include <tuple>
 
+#include "app/form_load.h"
 #include "app/logged_system.h"
+#include "app/run_end.h"
 #include "app/run_program.h"
 #include "files/file_exists.h"
 #include "files/file_record.h"
@@ -53,13 +53,13 @@ class FormLoadTest : public LogicTest {
   }
 
   // Starts the program; the window, if it is still loaded, is recorded and closed with OK.
-  FrmCopy& Start(bool uninstall = false, bool silent = false) {
-    forms_.push_back(std::make_unique<FrmCopy>(system_, nullptr, silent, uninstall));
-    forms_.back()->Form_Load();
-    forms_.back()->Show();
-    return *forms_.back();
+  WindowRun& Start(bool uninstall = false, bool silent = false) {
+    runs_.push_back(std::make_unique<WindowRun>(system_, nullptr, RunOptions{silent, uninstall}));
+    Form_Load(*runs_.back());
+    runs_.back()->form.Show(system_);
+    return *runs_.back();
   }
-  std::vector<std::unique_ptr<FrmCopy>> forms_;
+  std::vector<std::unique_ptr<WindowRun>> runs_;
   PinnedVersionValue product_{"ProductName", "Microsoft Windows 10"};
 };
 
@@ -76,26 +76,26 @@ TEST(LanguageTest, OnlyTheListedEnglishAndFrenchLanguagesAreAccepted) {
 TEST_F(FormLoadTest, ARefusedLanguageStopsTheRunBeforeTheRightsTest) {
   system_.admin = false;
   system_.language = 0x0407;
-  FrmCopy& form = Start();
+  WindowRun& run = Start();
   EXPECT_EQ(system_.BoxLines(),
             "Form_Load|Movrix non compatible avec la langue de Windows ou Système corrompu|"
             "critical\n");
-  EXPECT_EQ(form.caption(), "");
+  EXPECT_EQ(run.form.caption(), "");
   EXPECT_FALSE(system_.shown_window.has_value());
 }
 
 TEST_F(FormLoadTest, AFirstAndASecondRunOnWindows10ShowTheStepsThenTheCopyLog) {
-  FrmCopy& form = Start();
+  WindowRun& run = Start();
   ASSERT_EQ(system_.BoxLines(), "");
   ASSERT_TRUE(system_.shown_window.has_value());
-  EXPECT_EQ(form.caption(), BuildCaption(system_.FileDateShortText(At("Setup\\Movrix18.exe"))));
-  EXPECT_EQ(form.state().AppFolder, At("Setup\\"));
-  EXPECT_EQ(form.state().ProgramFilesX86Folder, At("PF (x86)\\"));
-  EXPECT_EQ(form.state().SysWow64Folder, At("Windows\\syswow64\\"));
-  EXPECT_EQ(form.text(kTxtOK),
+  EXPECT_EQ(run.form.caption(), BuildCaption(system_.FileDateShortText(At("Setup\\Movrix18.exe"))));
+  EXPECT_EQ(run.state.AppFolder, At("Setup\\"));
+  EXPECT_EQ(run.state.ProgramFilesX86Folder, At("PF (x86)\\"));
+  EXPECT_EQ(run.state.SysWow64Folder, At("Windows\\syswow64\\"));
+  EXPECT_EQ(run.form.text(kTxtOK),
             "Les fichiers programmes de Windows Mail ont été correctement installés.\r\n"
             "Il vous suffit, si vous ne l'avez pas déjà fait, de lancer Quillset");
-  EXPECT_EQ(form.text(kTxtSys).substr(0, form.text(kTxtSys).find('\r')),
+  EXPECT_EQ(run.form.text(kTxtSys).substr(0, run.form.text(kTxtSys).find('\r')),
             "Microsoft Windows 10 64 bits");
   const std::string heading =
       Lines({std::string(51, '='), "Vérifier la présence des dossiers Windows Mail renommés.",
@@ -112,27 +112,27 @@ TEST_F(FormLoadTest, AFirstAndASecondRunOnWindows10ShowTheStepsThenTheCopyLog) {
              "Renommer le dossier Program Files\\Windows Mail",
              "Renommer le dossier Program Files (x86)\\Windows Mail", ""}) +
       steps;
-  EXPECT_EQ(form.text(kTxtOutput).substr(0, first.size()), first);
-  EXPECT_EQ(system_.shown_window->texts[kTxtOutput], form.text(kTxtOutput));
+  EXPECT_EQ(run.form.text(kTxtOutput).substr(0, first.size()), first);
+  EXPECT_EQ(system_.shown_window->texts[kTxtOutput], run.form.text(kTxtOutput));
   EXPECT_EQ(Read(At("PF\\Windows Mail\\WinMail.exe")), "WM_64");
   EXPECT_EQ(Read(At("Windows\\system32\\msoeacct.dll")), "new");
 
   const std::string second = heading + Lines({""}) + steps;
-  EXPECT_EQ(Start().text(kTxtOutput).substr(0, second.size()), second);
+  EXPECT_EQ(Start().form.text(kTxtOutput).substr(0, second.size()), second);
   EXPECT_EQ(system_.BoxLines(), "");
 }
 
 TEST_F(FormLoadTest, AnyFailureMakesBothStatusLinesSaySoAndTheOutputNamesEachOne) {
   system_.Fail(Call::kShellCopyFile, "WM_64");
   system_.Fail(Call::kSetRegValue, "EditFlags");
-  FrmCopy& form = Start();
+  WindowRun& run = Start();
   ASSERT_TRUE(system_.shown_window.has_value()) << system_.BoxLines();
-  EXPECT_EQ(form.text(kTxtOK),
+  EXPECT_EQ(run.form.text(kTxtOK),
             "L'installation de Windows Mail est incomplète.\r\n"
             "Les erreurs sont indiquées dans le journal ci-dessous.");
   EXPECT_EQ(system_.shown_window->texts[kText1], "L'installation de Windows Mail est incomplète.");
-  EXPECT_EQ(form.ExitCode(), kExitFailed);
-  const std::string& output = form.text(kTxtOutput);
+  EXPECT_EQ(run.ExitCode(), kExitFailed);
+  const std::string& output = run.form.text(kTxtOutput);
   for (const std::string& line :
        {"ÉCHEC : " + At("PF\\Windows Mail\\WinMail.exe") +
             " n'a pas été copié : " + DescribeError(5) + " (code 5)",
@@ -148,10 +148,10 @@ TEST_F(FormLoadTest, ASilentRunStoppedByAPhaseStillLogsItsOutputAndStatus) {
   RunLog log;
   ASSERT_EQ(log.Open(system_, At("run.log")), "");
   LoggedSystem silent(system_, log, true);
-  FrmCopy form(silent, &log, true);
-  form.Form_Load();
-  form.Show();
-  EXPECT_EQ(form.ExitCode(), kExitFailed);
+  WindowRun run(silent, &log, {true});
+  Form_Load(run);
+  run.form.Show(silent);
+  EXPECT_EQ(run.ExitCode(), kExitFailed);
   EXPECT_EQ(system_.boxes.size(), 0u) << system_.BoxLines();
   EXPECT_EQ(system_.unattended_copies, 2) << "one WinMail.exe in each tree";
   const std::string logged = Read(At("run.log"));
@@ -191,13 +191,13 @@ TEST_F(FormLoadTest, EachStopShowsItsMessageAndNeverTheWindow) {
     system_.boxes.clear();
     system_.environment["PROCESSOR_IDENTIFIER"] = c.processor;
     SCOPED_TRACE(c.boxes);
-    FrmCopy& form = Start();
+    WindowRun& run = Start();
     // The boxes of the file test show the system's own description of the missing file.
     for (TestSystem::Box& box : system_.boxes) {
       if (box.title == "Movrix18" && box.text.rfind("Le ", 0) != 0) box.text = "<description>";
     }
     EXPECT_EQ(system_.BoxLines(), c.boxes);
-    EXPECT_EQ(form.text(kTxtOutput), "");
+    EXPECT_EQ(run.form.text(kTxtOutput), "");
     EXPECT_FALSE(system_.shown_window.has_value());
     EXPECT_FALSE(FolderExists(system_, At("PF\\Windows Mail.orlo"))) << "renamed";
   }
@@ -213,7 +213,7 @@ TEST_F(FormLoadTest, AFolderTestFailingForAnotherReasonThanAbsenceStopsWithItsDe
 TEST_F(FormLoadTest, AnExecutableWhoseDateCannotBeReadStillGivesACaption) {
   system_.admin = false;
   system_.Fail(Call::kFileDateShortText);
-  EXPECT_EQ(Start().caption(), "Movrix18 (version 2.18.0.1 du date inconnue)");
+  EXPECT_EQ(Start().form.caption(), "Movrix18 (version 2.18.0.1 du date inconnue)");
   EXPECT_EQ(system_.BoxLines(), "Movrix18|" + kRefusedAdmin + "|critical\n");
 }
 
@@ -238,7 +238,7 @@ TEST_F(FormLoadTest, EveryInstallationKeepsItselfAndHasEveryUserRunItOnce) {
   EXPECT_EQ(component(), expected("2,18,0,1", "/utilisateur")) << "nobody runs the same twice";
 
   // Retired, then installed again: each change reaches every user, who has run the one before.
-  EXPECT_EQ(RetireActiveSetupComponent(system_, kept), 0);
+  RetireActiveSetupComponent(system_, kept);
   EXPECT_EQ(component(), expected("2,18,0,2", "/utilisateur /desinstaller"));
   ASSERT_EQ(Start().ExitCode(), 0);
   EXPECT_EQ(component(), expected("2,18,0,3", "/utilisateur"));
@@ -251,15 +251,15 @@ TEST_F(FormLoadTest, WithoutTheUsersPriorStateNoneOfTheirRowsIsWrittenAndEachIsN
   RegDeleteTreeA(HKEY_CURRENT_USER, UserPriorStateKey::kParentKey);
   Put(HKEY_CURRENT_USER, "Software\\Clients\\Mail", "", "Autre messagerie");
   system_.Fail(Call::kSetRegValue, UserPriorStateKey::kValue);
-  FrmCopy& form = Start();
-  EXPECT_EQ(form.ExitCode(), kExitFailed);
+  WindowRun& run = Start();
+  EXPECT_EQ(run.ExitCode(), kExitFailed);
   EXPECT_EQ(Stored(HKEY_CURRENT_USER, "Software\\Clients\\Mail", ""),
             "1:Autre messagerie" + std::string(1, '\0'));
   int rows_named = 0;
-  for (const Failure& failure : form.state().Outcome.failures)
+  for (const Failure& failure : run.state.Outcome.failures)
     rows_named += Contains(failure.what, " de HKCU\\") &&
                   failure.reason == "l'état antérieur de l'utilisateur n'a pas pu être enregistré";
-  EXPECT_EQ(rows_named, 6) << form.text(kTxtOutput);
+  EXPECT_EQ(rows_named, 6) << run.form.text(kTxtOutput);
   EXPECT_FALSE(KeyExists(system_, kLocalMachine, kUninstallKey));
 }
 
@@ -293,7 +293,7 @@ TEST_F(FormLoadTest, TheFoldersComeFromTheSystemWhateverTheEnvironmentSays) {
   }
   system_.identity.reset();
   system_.admin = false;
-  const RunState state = Start().state();
+  const RunState state = Start().state;
   for (const auto& [name, value] : saved)
     SetEnvironmentVariableA(name.c_str(), value.empty() ? nullptr : value.c_str());
   char windows[MAX_PATH] = {};
@@ -331,8 +331,8 @@ TEST_F(FormLoadTest, AWinMailThatCannotBeEndedIsNamedInTheLog) {
   system_.Fail(Call::kOpenProcessToEnd);
   RunLog log;
   ASSERT_EQ(log.Open(system_, At("journal.txt")), "");
-  FrmCopy form(system_, &log);
-  form.Form_Load();
+  WindowRun run(system_, &log, {});
+  Form_Load(run);
   EXPECT_NE(Read(At("journal.txt"))
                 .find("WinMail.exe n'a pas pu être arrêté : il est toujours en "
                       "service.\r\n"),
@@ -430,7 +430,7 @@ class UninstallTest : public FormLoadTest {
   }
   // Installs, then uninstalls with the given failures (call, path part, code); returns the
   // uninstallation.
-  FrmCopy& InstallThenUninstall(
+  WindowRun& InstallThenUninstall(
       std::initializer_list<std::tuple<Call, const char*, uint32_t>> failures) {
     EXPECT_EQ(Start().ExitCode(), 0) << system_.BoxLines();
     for (const auto& [call, path, code] : failures) system_.Fail(call, path, code);
@@ -450,8 +450,8 @@ class UninstallTest : public FormLoadTest {
 };
 
 TEST_F(UninstallTest, NothingInstalledChangesNothingAndEnds1605) {
-  FrmCopy& form = Start(true, true);
-  EXPECT_EQ(form.ExitCode(), kExitNothingInstalled);
+  WindowRun& run = Start(true, true);
+  EXPECT_EQ(run.ExitCode(), kExitNothingInstalled);
   EXPECT_EQ(system_.BoxLines(),
             "Movrix18|Aucune installation de Windows Mail par Movrix18 n'a été trouvée.\r\n"
             "Rien n'a été modifié.|information\n");
@@ -464,12 +464,12 @@ TEST_F(UninstallTest, WithoutItsRegistryRecordNothingChangesAndNoTraceIsTakenFor
   ASSERT_EQ(Start().ExitCode(), 0) << system_.BoxLines();
   Remove(At("PF\\Movrix18\\registre-origine.txt"));
   system_.boxes.clear();
-  FrmCopy& form = Start(true, true);
-  EXPECT_EQ(form.ExitCode(), kExitFailed);
+  WindowRun& run = Start(true, true);
+  EXPECT_EQ(run.ExitCode(), kExitFailed);
   EXPECT_TRUE(
-      Contains(form.text(kTxtOutput), "ÉCHEC : aucun enregistrement de l'état d'origine : " +
-                                          At("PF\\Movrix18\\registre-origine.txt") + "\r\n"))
-      << form.text(kTxtOutput);
+      Contains(run.form.text(kTxtOutput), "ÉCHEC : aucun enregistrement de l'état d'origine : " +
+                                              At("PF\\Movrix18\\registre-origine.txt") + "\r\n"))
+      << run.form.text(kTxtOutput);
   EXPECT_EQ(Read(At("Windows\\system32\\msoeacct.dll")), "new");
   EXPECT_TRUE(EntryExists());
   // A component that still installs is a trace of its own, never "nothing installed".
@@ -486,17 +486,17 @@ TEST_F(UninstallTest, WithoutItsRegistryRecordNothingChangesAndNoTraceIsTakenFor
 TEST_F(UninstallTest, AfterOneQuestionEverythingReturnsAtOnceAndOnlyAFileInUseWaitsForTheRestart) {
   Write(At("PF\\Windows Mail\\mine.txt"), "the system's own");
   // A library a program has loaded can be renamed, never deleted.
-  FrmCopy& form =
+  WindowRun& run =
       InstallThenUninstall({{Call::kRemoveFile, "system32\\msoeacct.dll.supprimer", 5}});
-  EXPECT_EQ(form.ExitCode(), kExitRestartNeeded) << form.text(kTxtOutput);
+  EXPECT_EQ(run.ExitCode(), kExitRestartNeeded) << run.form.text(kTxtOutput);
   EXPECT_EQ(system_.boxes.size(), 1u);
   EXPECT_EQ(system_.boxes[0].buttons, Buttons::kYesNo);
   const std::string aside = At("Windows\\system32\\msoeacct.dll.supprimer-1");
   EXPECT_EQ(system_.moves_at_restart, std::vector<std::string>{aside + " -> "});
   EXPECT_EQ(Read(aside), "new");
-  EXPECT_NE(form.text(kTxtOutput).find("Au prochain redémarrage : " + aside + "\r\n"),
+  EXPECT_NE(run.form.text(kTxtOutput).find("Au prochain redémarrage : " + aside + "\r\n"),
             std::string::npos);
-  EXPECT_EQ(form.text(kText1),
+  EXPECT_EQ(run.form.text(kText1),
             "Windows Mail sera entièrement désinstallé au prochain redémarrage.");
   for (const char* folder : {"system32\\", "syswow64\\"}) {
     for (const char* file : kSystemFiles) {
@@ -523,13 +523,13 @@ TEST_F(UninstallTest, AfterOneQuestionEverythingReturnsAtOnceAndOnlyAFileInUseWa
 
 TEST_F(UninstallTest, ARestoreFailingHalfWayNamesItKeepsItsBackupAndCanBeRetried) {
   const std::string failing = At("Windows\\syswow64\\acctres.dll");
-  FrmCopy& form = InstallThenUninstall({{Call::kRename, "syswow64\\acctres.dll.orlo", 87}});
-  EXPECT_EQ(form.ExitCode(), kExitFailed);
+  WindowRun& run = InstallThenUninstall({{Call::kRename, "syswow64\\acctres.dll.orlo", 87}});
+  EXPECT_EQ(run.ExitCode(), kExitFailed);
   EXPECT_NE(
-      form.text(kTxtOutput)
+      run.form.text(kTxtOutput)
           .find("ÉCHEC : fichier non rétabli : " + failing + " : " + DescribeError(87) + "\r\n"),
       std::string::npos)
-      << form.text(kTxtOutput);
+      << run.form.text(kTxtOutput);
   EXPECT_EQ(Read(failing), "new");
   EXPECT_EQ(Read(failing + ".orlo"), "original");
   EXPECT_TRUE(system_.moves_at_restart.empty());
@@ -547,12 +547,12 @@ TEST_F(UninstallTest, ReadOnlyFilesGoAndOnlyASharingViolationWaitsForTheRestart)
   Write(source, "from read-only media");
   SetFileAttributesA(source.c_str(), FILE_ATTRIBUTE_READONLY);
   const std::string denied = At("Windows\\system32\\inetres.dll");
-  FrmCopy& form = InstallThenUninstall({{Call::kMoveReplacing, "system32\\inetres.dll", 5},
-                                        {Call::kRename, "system32\\inetres.dll", 5},
-                                        {Call::kRemoveFile, "acctres.dll.supprimer", 32}});
+  WindowRun& run = InstallThenUninstall({{Call::kMoveReplacing, "system32\\inetres.dll", 5},
+                                         {Call::kRename, "system32\\inetres.dll", 5},
+                                         {Call::kRemoveFile, "acctres.dll.supprimer", 32}});
   SetFileAttributesA(source.c_str(), FILE_ATTRIBUTE_NORMAL);
-  EXPECT_EQ(form.ExitCode(), kExitFailed);
-  EXPECT_EQ(SortedFailures(form.state().Outcome),
+  EXPECT_EQ(run.ExitCode(), kExitFailed);
+  EXPECT_EQ(SortedFailures(run.state.Outcome),
             "fichier non rétabli : " + denied + ": " + DescribeError(5) + "\n");
   EXPECT_EQ(Read(denied), "new");
   EXPECT_EQ(system_.moves_at_restart.size(), 2u) << "the aside copies of acctres.dll";
@@ -570,9 +570,9 @@ TEST_F(UninstallTest, WithWindowsMailRunningNothingChangesAndATreeThatStaysIsSet
     EXPECT_EQ(Read(At("PF\\Windows Mail\\WinMail.exe")), "WM_64");
   }
   system_.Fail(Call::kRemoveFile, "PF\\Windows Mail.supprimer-1\\WinMail.exe", 32);
-  FrmCopy& form = Start(true, true);
+  WindowRun& run = Start(true, true);
   EXPECT_EQ(Read(At("PF\\Windows Mail\\mine.txt")), "the system's own");
-  EXPECT_EQ(SortedFailures(form.state().Outcome),
+  EXPECT_EQ(SortedFailures(run.state.Outcome),
             "non supprimé : " + At("PF\\Windows Mail.supprimer-1\\WinMail.exe") + ": " +
                 DescribeError(32) + "\n");
   EXPECT_TRUE(EntryExists());
@@ -607,11 +607,11 @@ TEST_F(UninstallTest, ASystemFileReplacedSinceStaysWithItsBackup) {
   ASSERT_EQ(Start().ExitCode(), 0);
   const std::string updated = At("Windows\\system32\\inetres.dll");
   Write(updated, "a system update");
-  FrmCopy& form = Start(true, true);
-  EXPECT_EQ(form.ExitCode(), 0);
+  WindowRun& run = Start(true, true);
+  EXPECT_EQ(run.ExitCode(), 0);
   EXPECT_EQ(Read(updated), "a system update");
   EXPECT_EQ(Read(updated + ".orlo"), "original");
-  EXPECT_NE(form.text(kTxtOutput)
+  EXPECT_NE(run.form.text(kTxtOutput)
                 .find("ATTENTION : " + updated +
                       " a changé depuis l'installation : laissé tel quel, avec "
                       "sa sauvegarde " +
@@ -625,10 +625,10 @@ TEST_F(UninstallTest, ADamagedFileRecordStopsTheWayBackBeforeAnythingChanges) {
   ASSERT_EQ(Start().ExitCode(), 0);
   const std::string record = At("PF\\Movrix18\\fichiers-installes.txt");
   Write(record, Read(record).substr(0, 300));
-  FrmCopy& form = Start(true, true);
-  EXPECT_EQ(form.ExitCode(), kExitFailed);
-  EXPECT_TRUE(Contains(form.text(kTxtOutput), "ÉCHEC : enregistrement endommagé : " + record))
-      << form.text(kTxtOutput);
+  WindowRun& run = Start(true, true);
+  EXPECT_EQ(run.ExitCode(), kExitFailed);
+  EXPECT_TRUE(Contains(run.form.text(kTxtOutput), "ÉCHEC : enregistrement endommagé : " + record))
+      << run.form.text(kTxtOutput);
   EXPECT_EQ(Read(At("Windows\\system32\\msoeacct.dll")), "new");
   EXPECT_TRUE(EntryExists());
 }

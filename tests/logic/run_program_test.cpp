@@ -9,7 +9,8 @@
 #include <deque>
 #include <filesystem>
 
-#include "app/frm_copy.h"
+#include "app/run_end.h"
+#include "app/window_run.h"
 #include "tests/logic/fixture.h"
 
 namespace movrix::testing {

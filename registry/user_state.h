@@ -1,10 +1,8 @@
-// The per-user part of the registration, for every user of the machine: the run that each user's
-// sign-in starts through Active Setup (`/utilisateur`), and its way back.
+// The current user's side of the registration's records: their prior state, recorded before the
+// rows are written into their hive, what the rows held once written, and their way back. Kept in
+// the user's own hive, which is theirs to change: every use checks it first.
 #pragma once
 
-#include <string>
-
-#include "app/run_log.h"
 #include "common/restore_report.h"
 #include "common/run_state.h"
 #include "platform/system.h"
@@ -12,12 +10,9 @@
 
 namespace movrix {
 
-// `/utilisateur`: records the current user's prior state once, then writes the registration's
-// HKEY_CURRENT_USER rows for them and records what they hold; with `uninstall`, puts that prior
-// state back instead. Needs no administrator rights and touches nothing outside the user's own
-// hive. Every failure goes to `log`; a run that fails has the user's sign-in run it again.
-// Returns 0, or 1603 when anything failed.
-int RunPerUser(System& system, RunLog& log, bool uninstall);
+// Records the current user's prior state once; false, the failure in `outcome`, when it cannot
+// be: the rows must not be written then, or that state would be lost.
+bool RecordUserPriorState(System& system, Outcome& outcome);
 
 // Records what the registration wrote into the current user's hive; a failure goes to `outcome`.
 void RecordUserWrittenState(System& system, Outcome& outcome);

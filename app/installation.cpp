@@ -1,0 +1,307 @@
+// The installation. Its steps follow in the order the run takes them: the sources, the renaming,
+// the copy, the registration, then what it keeps for the way back (its own copy of the program,
+// the Active Setup component and the Programs and Features entry; the records are taken by the
+// phase whose changes they describe). RunInstallation, at the end, puts them together.
+#include "app/installation.h"
+
+#include "common/guard.h"
+#include "common/text.h"
+#include "files/file_exists.h"
+#include "files/file_record.h"
+#include "files/launch_copy.h"
+#include "files/launch_folders.h"
+#include "files/restore.h"
+#include "registry/active_setup.h"
+#include "registry/mod_key.h"
+#include "registry/prior_state.h"
+#include "registry/uninstall_entry.h"
+#include "registry/user_state.h"
+#include "registry/write_reg.h"
+
+namespace movrix {
+namespace {
+
+// The title of the box that asks for the system to be repaired first.
+constexpr const char* kRepairNeededTitle = "MVX";
+
+// ---- The sources -------------------------------------------------------------------------------
+
+// True when the program tree `tree` beside the installer holds the program itself: an empty or
+// partial tree would install nothing and still be taken for an installation.
+bool HoldsProgram(WindowRun& run, const char* tree) {
+  const int64_t attributes =
+      run.system.PathAttributes(run.state.AppFolder + tree + "\\Windows Mail\\WinMail.exe");
+  return attributes >= 0 && (attributes & kAttributeDirectory) == 0;
+}
+
+// Every program tree the system needs: WM_32 on any system, WM_64 as well on a 64-bit one.
+bool TreesPresent(WindowRun& run) {
+  const bool has_wm32 = HoldsProgram(run, "WM_32");
+  const bool has_wm64 = !run.state.Identity.is_64_bit || HoldsProgram(run, "WM_64");
+  if (has_wm32 && has_wm64) return true;
+  if (!has_wm32 && !has_wm64)
+    run.Stop("Le dossiers WM_32 et WM_64 n'ont pas été installés.");
+  else
+    run.Stop(!has_wm32 ? "Le dossier WM_32 n'a pas été installé."
+                       : "Le dossier WM_64 n'a pas été installé.");
+  return false;
+}
+
+// True when the library source below `folder` of the installer's folder holds something; false
+// after a box saying why not.
+bool LibrarySourcePresent(WindowRun& run, const char* folder) {
+  try {
+    RequireFileContent(run.system, run.state.AppFolder + folder + "\\msidcrl30.dll");
+    return true;
+  } catch (const SystemError& failure) {
+    run.system.ShowMessage(failure.what(), kProgramTitle, Buttons::kOk, Icon::kNone);
+    return false;
+  }
+}
+
+// On a 64-bit system both library sources. Each missing one has already shown its own box when
+// the run's message comes.
+bool LibrariesPresent64(WindowRun& run) {
+  const bool has_system32 = LibrarySourcePresent(run, "system32");
+  const bool has_syswow64 = LibrarySourcePresent(run, "syswow64");
+  if (has_system32 && has_syswow64) return true;
+  if (!has_system32 && !has_syswow64)
+    run.Stop("Le dossiers system32 et system64 n'ont pas été installés.");
+  else
+    run.Stop(!has_system32 ? "Le dossier system32 n'a pas été installé."
+                           : "Le dossier syswow64 n'a pas été installé.");
+  return false;
+}
+
+// On a 32-bit system only the one library source is needed.
+bool LibrariesPresent32(WindowRun& run) {
+  if (LibrarySourcePresent(run, "syswow64")) return true;
+  run.Stop("Le dossier syswow64 n'a pas été installé.");
+  return false;
+}
+
+bool SourcesPresent(WindowRun& run) {
+  if (!TreesPresent(run)) return false;
+  return run.state.Identity.is_64_bit ? LibrariesPresent64(run) : LibrariesPresent32(run);
+}
+
+// ---- The renaming ------------------------------------------------------------------------------
+
+bool RenameMailFolders(WindowRun& run) {
+  run.Log("== Renommer les dossiers Windows Mail");
+  run.steps +=
+      JoinLines({Repeat('=', 51), "Vérifier la présence des dossiers Windows Mail renommés.",
+                 "Les renommer s'ils ne le sont pas encore", Repeat('=', 51)});
+  if (!Launch_Folders(run.system, run.state, run.state.Identity.is_64_bit)) {
+    run.Stop("Le système doit être réparé avant l'installation de Windows Mail", Icon::kInformation,
+             kRepairNeededTitle);
+    return false;
+  }
+  run.steps += run.state.ReportText + kCrLf;
+  return true;
+}
+
+// ---- The copy ----------------------------------------------------------------------------------
+
+void MakeOwnFolder(System& system, const KeptForWayBack& kept) {
+  if (!FolderExists(system, kept.folder)) system.CreateFolder(kept.folder);
+}
+
+// Before the copy: reads the record of an earlier installation, notes which system files are
+// missing or empty now and keeps it; false after its box, with nothing changed.
+bool RecordFilesBefore(WindowRun& run, const KeptForWayBack& kept, FileRecord& files) {
+  RunState& state = run.state;
+  return Guarded(
+      [&] {
+        MakeOwnFolder(run.system, kept);
+        std::optional<FileRecord> earlier = ReadFileRecord(run.system, kept.file_record);
+        if (!earlier) throw SystemError("Enregistrement endommagé : " + kept.file_record);
+        files = *earlier;
+        if (state.Identity.CompletedBySystemFiles())
+          NoteSystemFilesBefore(run.system, state, state.Identity.is_64_bit, files);
+        state.AddedSystemFiles = files.absent;
+        state.AddedSystemFiles.insert(files.empty.begin(), files.empty.end());
+        WriteFileRecord(run.system, kept.file_record, files);
+        return true;
+      },
+      [&](const std::string& description) {
+        run.system.ShowMessage(description, "Enregistrer les fichiers installés", Buttons::kOk,
+                               Icon::kCritical);
+        return false;
+      });
+}
+
+// After the copy, the installed files; a failure goes to the outcome.
+void RecordWrittenFiles(WindowRun& run, const KeptForWayBack& kept, FileRecord& files) {
+  try {
+    NoteWrittenFiles(run.system, run.state, run.state.Identity.is_64_bit, files);
+    WriteFileRecord(run.system, kept.file_record, files);
+  } catch (const SystemError& failure) {
+    run.state.Outcome.Fail("enregistrement des fichiers installés non écrit : " + kept.file_record,
+                           failure.what());
+  }
+}
+
+// False when the run stopped: the copy phase or the record has told why.
+bool CopyProgramFiles(WindowRun& run, const KeptForWayBack& kept) {
+  run.Log("== Copier les fichiers programmes");
+  FileRecord files;
+  if (!RecordFilesBefore(run, kept, files)) return false;
+  if (!Launch_Copy(run.system, run.state, run.state.Identity.is_64_bit)) return false;
+  RecordWrittenFiles(run, kept, files);
+  return true;
+}
+
+// ---- The registration --------------------------------------------------------------------------
+
+// Takes the registry's prior state once, before the registration; false after its box.
+bool RecordRegistryState(WindowRun& run, const KeptForWayBack& kept) {
+  return Guarded(
+      [&] {
+        MakeOwnFolder(run.system, kept);
+        PriorStateFile record(run.system, kept.registry_record);
+        RecordPriorState(run.system, MachineRegistration(run.state.Identity.is_64_bit), record);
+        return true;
+      },
+      [&](const std::string& description) {
+        run.system.ShowMessage(description, "Enregistrer l'état du registre", Buttons::kOk,
+                               Icon::kCritical);
+        return false;
+      });
+}
+
+// After the registration, records what it wrote on the machine and, with `user_rows`, in the
+// installing user's hive; a failure goes to the outcome.
+void RecordWrittenRegistry(WindowRun& run, const KeptForWayBack& kept, bool user_rows) {
+  Guarded(
+      [&] {
+        PriorStateFile record(run.system, kept.written_record);
+        RecordWrittenState(run.system, MachineRegistration(run.state.Identity.is_64_bit), record);
+      },
+      [&](const std::string& description) {
+        run.state.Outcome.Fail("valeurs écrites non enregistrées : " + kept.written_record,
+                               description);
+      });
+  if (user_rows) RecordUserWrittenState(run.system, run.state.Outcome);
+}
+
+// False when the run stopped: the registration or the record has told why.
+bool CompleteRegistry(WindowRun& run, const KeptForWayBack& kept) {
+  run.Log("== Compléter la base de registre");
+  if (!RecordRegistryState(run, kept)) return false;
+  // The installing user's prior state is recorded before the registration writes their rows;
+  // without it, their rows are not written.
+  const bool user_state_recorded = RecordUserPriorState(run.system, run.state.Outcome);
+  const bool written =
+      Write_Reg(run.system, run.state.Identity.is_64_bit, run.state.Outcome, user_state_recorded);
+  // Even a registration that stopped half-way records what it wrote, for the way back.
+  RecordWrittenRegistry(run, kept, user_state_recorded);
+  if (!written) return false;
+  run.steps += JoinLines({Repeat('=', 57), "Compléter la base de registre", Repeat('=', 57), ""});
+  return true;
+}
+
+// The steps' last lines, which name the system the copy was for.
+void AppendCopySteps(WindowRun& run) {
+  const SystemIdentity& identity = run.state.Identity;
+  std::string system_line = "dans le(s) dossier(s) programmes de Windows ";
+  system_line += !identity.CompletedBySystemFiles()            ? "7"
+                 : identity.family == WindowsFamily::kWindows8 ? "W8"
+                                                               : "W10";
+  run.steps +=
+      JoinLines({Repeat('=', 46), "Copier les fichiers programmes de Windows Mail (de Vista)",
+                 system_line, Repeat('=', 46)});
+}
+
+// ---- What the installation keeps for the way back ----------------------------------------------
+
+// Copies the running program to the own folder; false, the failure in the outcome, when it
+// cannot.
+bool KeepProgramCopy(WindowRun& run, const KeptForWayBack& kept) {
+  const std::string running = run.system.ExecutablePath();
+  return Guarded(
+      [&] {
+        MakeOwnFolder(run.system, kept);
+        if (!EqualsIgnoringCase(running, kept.program))
+          run.system.CopyFileOver(running, kept.program);
+        return true;
+      },
+      [&](const std::string& description) {
+        run.state.Outcome.Fail("programme non gardé pour la désinstallation : " + kept.program,
+                               description);
+        return false;
+      });
+}
+
+// The component that gives every other user the rows at their next sign-in, from the kept
+// program; a failure goes to the outcome.
+void RegisterForEveryUser(WindowRun& run, const KeptForWayBack& kept) {
+  run.Log("== Inscrire Windows Mail pour chaque utilisateur");
+  Guarded([&] { WriteActiveSetupComponent(run.system, kept.program); },
+          [&](const std::string& description) {
+            run.state.Outcome.Fail("composant non écrit", description);
+          });
+}
+
+// The Programs and Features entry for the kept program; a failure goes to the outcome.
+void RegisterUninstaller(WindowRun& run, const KeptForWayBack& kept) {
+  const RunState& state = run.state;
+  Guarded(
+      [&] {
+        int64_t bytes = run.system.FileLength(kept.program);
+        bytes += TreeSize(run.system, state.ProgramFilesFolder + kMailFolder);
+        if (state.Identity.is_64_bit)
+          bytes += TreeSize(run.system, state.ProgramFilesX86Folder + kMailFolder);
+        WriteUninstallEntry(run.system, kept.program, kept.folder, uint32_t(bytes / 1024 + 1));
+      },
+      [&](const std::string& description) {
+        run.state.Outcome.Fail("entrée de Programmes et fonctionnalités non écrite", description);
+      });
+}
+
+void RunInstallSteps(WindowRun& run) {
+  if (!RightsAndSystemAccepted(run) || !SourcesPresent(run)) return;
+  const KeptForWayBack kept(run.state);
+  if (!RenameMailFolders(run)) return;
+  if (!CopyProgramFiles(run, kept)) return run.Halt();
+  const bool registers = run.state.Identity.CompletedBySystemFiles();
+  if (registers && !CompleteRegistry(run, kept)) return run.Halt();
+  AppendCopySteps(run);
+  // The program is kept for the way back and for every user's sign-in.
+  if (KeepProgramCopy(run, kept) && registers) RegisterForEveryUser(run, kept);
+  run.state.Outcome.end = RunEnd::kCompleted;
+  // Only a complete installation gets its way back registered; a failure there makes it
+  // incomplete.
+  if (run.state.Outcome.Succeeded()) RegisterUninstaller(run, kept);
+  run.ShowOutcome();
+}
+
+}  // namespace
+
+KeptForWayBack::KeptForWayBack(const RunState& state)
+    : folder(state.ProgramFilesFolder + kProgramTitle + "\\"),
+      program(folder + "Movrix18.exe"),
+      registry_record(folder + "registre-origine.txt"),
+      written_record(folder + "registre-installe.txt"),
+      file_record(folder + "fichiers-installes.txt") {}
+
+bool MachineInstallationFound(System& system, const RunState& state) {
+  const KeptForWayBack kept(state);
+  for (const std::string& record : {kept.registry_record, kept.file_record, kept.written_record})
+    if (PathExists(system, record)) return true;
+  const bool is_64_bit = state.Identity.is_64_bit;
+  return HasFolderBackups(system, state, is_64_bit) ||
+         HasSystemFileBackups(system, state, is_64_bit) ||
+         KeyExists(system, kLocalMachine, kUninstallKey) || ActiveSetupComponentInstalls(system);
+}
+
+void RunInstallation(WindowRun& run) {
+  // The folder tests let a failure of the listing through (an unreachable drive, say); the run
+  // then stops with its description rather than ending the program unannounced.
+  Guarded([&] { RunInstallSteps(run); },
+          [&](const std::string& description) {
+            run.Stop(description, Icon::kCritical, "RunInstall");
+          });
+}
+
+}  // namespace movrix

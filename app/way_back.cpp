@@ -1,0 +1,195 @@
+// The way back. From what the installation kept for it, it undoes the phases in the reverse order
+// of the installation: registration, system files, program folders; what the installation kept
+// goes last. Its steps follow in that order; RunWayBack, at the end, puts them together.
+#include "app/way_back.h"
+
+#include "app/installation.h"
+#include "common/guard.h"
+#include "common/text.h"
+#include "files/file_exists.h"
+#include "files/file_record.h"
+#include "files/restart_moves.h"
+#include "files/restore.h"
+#include "registry/active_setup.h"
+#include "registry/mod_key.h"
+#include "registry/prior_state.h"
+#include "registry/uninstall_entry.h"
+#include "registry/user_state.h"
+
+namespace movrix {
+namespace {
+
+constexpr const char* kUninstallQuestion =
+    "Désinstaller Windows Mail ?\r\n"
+    "\r\n"
+    "Les dossiers programmes, les fichiers système et la base de registre\r\n"
+    "retrouveront leur état d'avant la première installation.";
+constexpr const char* kNothingInstalled =
+    "Aucune installation de Windows Mail par Movrix18 n'a été trouvée.\r\n"
+    "Rien n'a été modifié.";
+
+// The head of the output box of the way back.
+std::string UninstallSteps() {
+  return JoinLines({Repeat('=', 46), "Désinstaller Windows Mail",
+                    "Rétablir l'état d'avant la première installation", Repeat('=', 46)});
+}
+
+// ---- Before anything changes -------------------------------------------------------------------
+
+// False after the box that says no installation was found: the run has then ended.
+bool SomethingInstalled(WindowRun& run) {
+  if (MachineInstallationFound(run.system, run.state) || UserPriorStateKey(run.system).Exists() ||
+      UserPriorStateKey(run.system, UserPriorStateKey::kWrittenValue).Exists())
+    return true;
+  run.state.Outcome.end = RunEnd::kNothingInstalled;
+  run.Stop(kNothingInstalled, Icon::kInformation);
+  return false;
+}
+
+// The record of what the installation wrote as files; nullopt, named in `report`, when it cannot
+// be read or is not whole. An older build's installation has none: an empty record.
+std::optional<FileRecord> LoadFileRecord(WindowRun& run, const KeptForWayBack& kept,
+                                         RestoreReport& report) {
+  try {
+    if (std::optional<FileRecord> files = ReadFileRecord(run.system, kept.file_record))
+      return files;
+    report.Fail("enregistrement endommagé", kept.file_record, "");
+  } catch (const SystemError& failure) {
+    report.Fail("enregistrement illisible", kept.file_record, failure.what());
+  }
+  return std::nullopt;
+}
+
+// Reads and checks the registry records of the machine and the current user; false, each refusal
+// in `report`, when the way back must not start.
+bool RegistryRecordsUsable(WindowRun& run, const KeptForWayBack& kept, RegistryWayBack& machine,
+                           UserWayBack& user, RestoreReport& report) {
+  // Where the installation keeps a machine record, its entry or its component means that the
+  // registration ran: without the record, nothing could tell what was there before it.
+  const bool registered = run.state.Identity.CompletedBySystemFiles() &&
+                          (KeyExists(run.system, kLocalMachine, kUninstallKey) ||
+                           ActiveSetupComponentInstalls(run.system));
+  if (machine.Load(report) == RegistryWayBack::Records::kNone && registered)
+    report.Fail("aucun enregistrement de l'état d'origine", kept.registry_record, "");
+  user.Load(report);
+  return !report.Failed();
+}
+
+// False when the user said No: the run has then ended.
+bool UserAgrees(WindowRun& run) {
+  if (run.options.silent ||
+      run.system.ShowMessage(kUninstallQuestion, "Désinstaller Windows Mail", Buttons::kYesNo,
+                             Icon::kQuestion) == Answer::kYes)
+    return true;
+  run.state.Outcome.end = RunEnd::kUserRefused;
+  run.Halt();
+  return false;
+}
+
+// ---- What the installation kept, last ---------------------------------------------------------
+
+// Deletes the records (registry and files) that are still there; a failure is named in `report`.
+void RemoveRecords(WindowRun& run, const KeptForWayBack& kept, RestoreReport& report) {
+  for (const std::string& record : {kept.registry_record, kept.written_record, kept.file_record}) {
+    try {
+      // A record already gone is what this step wants.
+      if (PathExists(run.system, record)) run.system.RemoveFile(record);
+    } catch (const SystemError& failure) {
+      report.Fail("fichier non supprimé", record, failure.what());
+    }
+  }
+}
+
+// Users who got the rows at a sign-in get their own state back at their next one, from the kept
+// program: it stays while the retired component points at it; only the records go.
+void RetireForEveryUser(WindowRun& run, const KeptForWayBack& kept, RestoreReport& report) {
+  try {
+    RetireActiveSetupComponent(run.system, kept.program);
+  } catch (const SystemError& failure) {
+    return report.Fail("composant non retiré", "HKLM\\" + std::string(kActiveSetupKey),
+                       failure.what());
+  }
+  report.Done("Chaque utilisateur retrouvera ses valeurs à sa prochaine ouverture de session");
+  RemoveRecords(run, kept, report);
+}
+
+// Removes the installer's own folder, or, when the running program is the one kept there, has the
+// system remove it at the next restart.
+void RemoveOwnFolder(WindowRun& run, const KeptForWayBack& kept, RestoreReport& report) {
+  const std::string folder = kept.folder.substr(0, kept.folder.size() - 1);
+  try {
+    if (EqualsIgnoringCase(run.system.ExecutablePath(), kept.program)) {
+      // The running program cannot delete itself. Set aside under a name of its own, it is
+      // deleted at the next restart, which can then never take the copy of a later installation;
+      // the folder goes then too, unless such an installation has filled it again.
+      MoveAtRestartOnce(run.system, MoveAside(run.system, kept.program), "");
+      RemoveRecords(run, kept, report);
+      MoveAtRestartOnce(run.system, folder, "");
+      report.Done("Dossier supprimé au prochain redémarrage : " + kept.folder);
+      return;
+    }
+    const std::vector<Failure> left = RemoveTree(run.system, folder);
+    for (const Failure& entry : left) report.outcome().Fail(entry.what, entry.reason);
+    if (left.empty()) report.Done("Dossier supprimé : " + kept.folder);
+  } catch (const SystemError& failure) {
+    report.Fail("dossier non supprimé", kept.folder, failure.what());
+  }
+}
+
+// Removes what the installation kept for the way back: the own folder, or, when users got the
+// rows at their sign-in, retires their component and keeps the program it runs; then, once
+// nothing failed, the entry.
+void RemoveOwnTraces(WindowRun& run, const KeptForWayBack& kept, RestoreReport& report) {
+  if (KeyExists(run.system, kLocalMachine, kActiveSetupKey))
+    RetireForEveryUser(run, kept, report);
+  else
+    RemoveOwnFolder(run, kept, report);
+  // The entry goes last: a run that stops before leaves it, and with it the way to try again.
+  if (!report.Failed()) RemoveUninstallEntry(run.system, report);
+}
+
+void RunWayBackSteps(WindowRun& run) {
+  if (!RightsAndSystemAccepted(run) || !SomethingInstalled(run)) return;
+  const bool is_64_bit = run.state.Identity.is_64_bit;
+  const KeptForWayBack kept(run.state);
+  RestoreReport report(run.state.Outcome);
+  PriorStateFile prior(run.system, kept.registry_record);
+  PriorStateFile written(run.system, kept.written_record);
+  RegistryWayBack machine(run.system, MachineRegistration(is_64_bit), prior, written);
+  UserWayBack user(run.system);
+  const std::optional<FileRecord> files = LoadFileRecord(run, kept, report);
+  // A record that is missing or cannot be trusted stops the way back before anything changes:
+  // the entry and every record stay for a run that can finish it.
+  if (!RegistryRecordsUsable(run, kept, machine, user, report) || !files) {
+    run.steps = UninstallSteps();
+    return run.ShowOutcome();
+  }
+  if (!UserAgrees(run)) return;
+
+  run.Log("== Rétablir la base de registre");
+  machine.Restore(report);
+  // The user who uninstalls gets their own state back at once; every other user at their next
+  // sign-in, through the retired component.
+  user.Restore(report);
+  run.Log("== Rétablir les fichiers système");
+  const int left = RestoreSystemFiles(run.system, run.state, is_64_bit, *files, report);
+  run.Log("== Rétablir les dossiers programmes");
+  RestoreProgramFolders(run.system, run.state, is_64_bit, report);
+  // What the installer kept for the way back goes last, and only once nothing is left to retry.
+  // A system file left as someone else's keeps its backup, and the record that tells it apart.
+  if (!report.Failed() && left == 0) RemoveOwnTraces(run, kept, report);
+  run.steps = UninstallSteps() + JoinLines(report.done());
+  run.state.Outcome.end = RunEnd::kCompleted;
+  run.ShowOutcome();
+}
+
+}  // namespace
+
+void RunWayBack(WindowRun& run) {
+  Guarded([&] { RunWayBackSteps(run); },
+          [&](const std::string& description) {
+            run.Stop(description, Icon::kCritical, "RunUninstall");
+          });
+}
+
+}  // namespace movrix

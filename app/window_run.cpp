@@ -1,0 +1,66 @@
+#include "app/window_run.h"
+
+#include "app/run_end.h"
+#include "app/win_ver.h"
+
+namespace movrix {
+namespace {
+
+// Identifies the system: its family and width in the run's identity, its description in txtSys.
+void IdentifySystem(WindowRun& run) {
+  WinVerResult shown;
+  shown.txtSys = run.form.text(kTxtSys);
+  if (!Win_Ver(run.system, run.state.Identity, shown)) run.form.Unload();
+  run.form.SetText(kTxtSys, shown.txtSys);
+}
+
+}  // namespace
+
+void WindowRun::Stop(const std::string& message, Icon icon, const std::string& title) {
+  system.ShowMessage(message, title, Buttons::kOk, icon);
+  Halt();
+}
+
+void WindowRun::Halt() {
+  LogStatus();
+  form.Unload();
+}
+
+void WindowRun::ShowOutcome() {
+  // The red line says the verdict whenever its own text would not be true: after anything short
+  // of a complete installation, and after an uninstallation.
+  form.ShowEnd(OutputText(), Verdict(), options.uninstall || !state.Outcome.Succeeded());
+  LogStatus();
+}
+
+int WindowRun::ExitCode() const {
+  return ExitCodeOf(state.Outcome);
+}
+
+std::string WindowRun::Verdict() const {
+  return VerdictOf(state.Outcome, options.uninstall);
+}
+
+std::string WindowRun::OutputText() const {
+  const std::string lines = OutcomeLines(state.Outcome);
+  return steps + state.Copy.CopyLog + (lines.empty() ? "" : kCrLf + lines);
+}
+
+void WindowRun::LogStatus() {
+  Log(OutputText() + "Statut : " + Verdict());
+}
+
+bool RightsAndSystemAccepted(WindowRun& run) {
+  if (!run.system.IsNTAdmin()) {
+    run.Stop(kNeedsAdministrator, Icon::kCritical);
+    return false;
+  }
+  IdentifySystem(run);
+  const std::string& description = run.form.text(kTxtSys);
+  run.Log("Système : " + description.substr(0, description.find(kCrLf)));
+  if (run.state.Identity.family != WindowsFamily::kOther) return true;
+  run.Stop("Le système n'est ni Windows 7, ni Windows 8, ni Windows 10");
+  return false;
+}
+
+}  // namespace movrix

@@ -1,0 +1,58 @@
+#include "registry/user_state.h"
+
+#include "common/guard.h"
+#include "registry/prior_state.h"
+
+namespace movrix {
+
+bool RecordUserPriorState(System& system, Outcome& outcome) {
+  return Guarded(
+      [&] {
+        UserPriorStateKey store(system);
+        RecordPriorState(system, CurrentUserRegistration(), store);
+        return true;
+      },
+      [&](const std::string& description) {
+        outcome.Fail("état antérieur de l'utilisateur non enregistré", description);
+        return false;
+      });
+}
+
+void RecordUserWrittenState(System& system, Outcome& outcome) {
+  Guarded(
+      [&] {
+        UserPriorStateKey store(system, UserPriorStateKey::kWrittenValue);
+        RecordWrittenState(system, CurrentUserRegistration(), store);
+      },
+      [&](const std::string& description) {
+        outcome.Fail("valeurs écrites pour l'utilisateur non enregistrées", description);
+      });
+}
+
+UserWayBack::UserWayBack(System& system)
+    : prior_(system),
+      written_(system, UserPriorStateKey::kWrittenValue),
+      way_back_(system, CurrentUserRegistration(), prior_, written_) {}
+
+void UserWayBack::Restore(RestoreReport& report) {
+  if (way_back_.records() == RegistryWayBack::Records::kNone) {
+    // Without records, what is left to go is an empty key that a run stopped between two
+    // deletions left.
+    return Guarded([&] { prior_.RemoveEmptyParent(); },
+                   [&](const std::string& description) {
+                     report.Fail("clé non supprimée",
+                                 "HKCU\\" + std::string(UserPriorStateKey::kParentKey),
+                                 description);
+                   });
+  }
+  if (way_back_.records() != RegistryWayBack::Records::kChecked) return;
+  way_back_.Restore(report);
+  if (report.Failed()) return;
+  Guarded([&] { prior_.Remove(); },
+          [&](const std::string& description) {
+            report.Fail("état antérieur non supprimé", prior_.Name(), description);
+          });
+  report.Done("Valeurs de l'utilisateur rétablies");
+}
+
+}  // namespace movrix
