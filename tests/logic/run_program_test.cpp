@@ -265,6 +265,15 @@ TEST_F(RunProgramTest, DeploymentSwitchesEndWindowsMailWithoutAskingAndExpandThe
   EXPECT_EQ(Run({"/S", "/LOG=%MOVRIX_ABSENT%\\run.log"}), 1622);
 }
 
+TEST_F(RunProgramTest, AFaultOfTheProgramPassesEveryPhaseToTheGuardOfTheWholeRun) {
+  system_.admin = true;
+  const std::string tree = At("Setup\\WM_32\\Windows Mail\\WinMail.exe");
+  system_.Fail(Call::kPathAttributes, tree, TestSystem::kProgramFault);
+  EXPECT_EQ(Run({"/journal=" + At("run.log")}), 1603);
+  EXPECT_EQ(system_.BoxLines(), "Movrix18|Erreur interne : défaut forcé : " + tree + "|critical\n");
+  ExpectWholeRun(Read(At("run.log")), kMark, "Statut : Arrêt sur une erreur interne.", 1603);
+}
+
 TEST_F(RunProgramTest, AnInvalidLogPathIsRefusedWithoutLosingTheSwitchesItSwallowed) {
   // /LOG="C:\Logs\" /S reaches the program as one argument.
   EXPECT_EQ(Run({"/LOG=C:\\Logs\" /S"}), 87);

@@ -1,5 +1,7 @@
 #include "tests/logic/test_system.h"
 
+#include <stdexcept>
+
 namespace movrix::testing {
 
 void TestSystem::Fail(Call call, const std::string& argument_part, uint32_t code) {
@@ -15,7 +17,9 @@ uint32_t TestSystem::FailureOf(Call call, const std::string& argument) const {
 }
 
 void TestSystem::ThrowIfFailing(Call call, const std::string& argument) const {
-  if (uint32_t code = FailureOf(call, argument)) throw SystemError(DescribeError(code), code);
+  const uint32_t code = FailureOf(call, argument);
+  if (code == kProgramFault) throw std::logic_error("défaut forcé : " + argument);
+  if (code) throw SystemError(DescribeError(code), code);
 }
 
 std::string TestSystem::BoxLines() const {

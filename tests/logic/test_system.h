@@ -89,6 +89,8 @@ class TestSystem : private OnTheRealSystem, public ForwardingSystem {
   // off after its first entry), kShellCopyAborted (the shell abandons the copy, nothing copied,
   // yet reports 0) and kProgramEnd (a started program still runs after its wait).
   void Fail(Call call, const std::string& argument_part = "", uint32_t code = 5);
+  // With this code, a failing call throws what no system failure is: a fault of the program.
+  static constexpr uint32_t kProgramFault = 0xFFFFFFFF;
   void ForgetFailures() { failures_.clear(); }
   // Listed entries whose name contains one of these are reported as links (reparse points).
   std::vector<std::string> links;
