@@ -122,6 +122,14 @@ TEST_F(FormLoadTest, AFirstAndASecondRunOnWindows10ShowTheStepsThenTheCopyLog) {
   EXPECT_EQ(system_.BoxLines(), "");
 }
 
+// A version value that cannot be read closes the window; the identification and the run go on.
+TEST_F(FormLoadTest, AnUnreadableVersionValueClosesTheWindowAndTheRunGoesOn) {
+  system_.Fail(Call::kQueryRegValue, "CurrentBuildNumber");
+  EXPECT_EQ(Start().ExitCode(), kExitInstalled);
+  EXPECT_EQ(system_.BoxLines(), "Movrix18|" + DescribeError(5) + "|none\n");
+  EXPECT_FALSE(system_.shown_window.has_value());
+}
+
 TEST_F(FormLoadTest, AnyFailureMakesBothStatusLinesSaySoAndTheOutputNamesEachOne) {
   system_.Fail(Call::kShellCopyFile, "WM_64");
   system_.Fail(Call::kSetRegValue, "EditFlags");
@@ -543,14 +551,19 @@ TEST_F(UninstallTest, ARestoreFailingHalfWayNamesItKeepsItsBackupAndCanBeRetried
 }
 
 TEST_F(UninstallTest, ReadOnlyFilesGoAndOnlyASharingViolationWaitsForTheRestart) {
-  const std::string source = At("Setup\\WM_64\\Windows Mail\\lecture seule.txt");
-  Write(source, "from read-only media");
-  SetFileAttributesA(source.c_str(), FILE_ATTRIBUTE_READONLY);
+  // Installed read-only too, the system files set aside are deleted at once all the same.
+  const std::string sources[] = {At("Setup\\WM_64\\Windows Mail\\lecture seule.txt"),
+                                 At("Setup\\system32\\msoeacct.dll"),
+                                 At("Setup\\syswow64\\msoeacct.dll")};
+  Write(sources[0], "from read-only media");
+  for (const std::string& source : sources)
+    SetFileAttributesA(source.c_str(), FILE_ATTRIBUTE_READONLY);
   const std::string denied = At("Windows\\system32\\inetres.dll");
   WindowRun& run = InstallThenUninstall({{Call::kMoveReplacing, "system32\\inetres.dll", 5},
                                          {Call::kRename, "system32\\inetres.dll", 5},
                                          {Call::kRemoveFile, "acctres.dll.supprimer", 32}});
-  SetFileAttributesA(source.c_str(), FILE_ATTRIBUTE_NORMAL);
+  for (const std::string& source : sources)
+    SetFileAttributesA(source.c_str(), FILE_ATTRIBUTE_NORMAL);
   EXPECT_EQ(run.ExitCode(), kExitFailed);
   EXPECT_EQ(SortedFailures(run.state.Outcome),
             "fichier non rétabli : " + denied + ": " + DescribeError(5) + "\n");
