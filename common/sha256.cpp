@@ -1,5 +1,6 @@
 #include "common/sha256.h"
 
+#include <algorithm>
 #include <array>
 #include <cstdint>
 
@@ -58,25 +59,48 @@ void Compress(State& state, const unsigned char* block) {
 
 }  // namespace
 
-std::string Sha256Hex(const std::string& bytes) {
-  State state = {0x6a09e667, 0xbb67ae85, 0x3c6ef372, 0xa54ff53a,
-                 0x510e527f, 0x9b05688c, 0x1f83d9ab, 0x5be0cd19};
-  // Every whole block of the message as it lies, then its tail padded: a 1 bit, zeros up to 8
-  // bytes short of a whole block, and the message's length in bits.
-  const size_t whole = bytes.size() - bytes.size() % 64;
-  for (size_t offset = 0; offset < whole; offset += 64)
-    Compress(state, reinterpret_cast<const unsigned char*>(bytes.data() + offset));
-  std::string tail = bytes.substr(whole) + '\x80';
-  tail.append((64 + 56 - tail.size() % 64) % 64, '\0');
-  const uint64_t bit_length = uint64_t(bytes.size()) * 8;
-  for (int shift = 56; shift >= 0; shift -= 8) tail += char(bit_length >> shift);
-  for (size_t offset = 0; offset < tail.size(); offset += 64)
-    Compress(state, reinterpret_cast<const unsigned char*>(tail.data() + offset));
+void Sha256::Add(const char* bytes, size_t size) {
+  const auto* next = reinterpret_cast<const unsigned char*>(bytes);
+  length_ += size;
+  if (pending_size_ > 0) {
+    const size_t taken = std::min(size, pending_.size() - pending_size_);
+    std::copy(next, next + taken, pending_.begin() + pending_size_);
+    pending_size_ += taken;
+    next += taken;
+    size -= taken;
+    if (pending_size_ < pending_.size()) return;
+    Compress(state_, pending_.data());
+    pending_size_ = 0;
+  }
+  // Whole blocks are mixed where they lie; only the tail waits for more.
+  for (; size >= 64; next += 64, size -= 64) Compress(state_, next);
+  std::copy(next, next + size, pending_.begin());
+  pending_size_ = size;
+}
+
+std::string Sha256::Hex() {
+  // The message's tail padded: a 1 bit, zeros up to 8 bytes short of a whole block, and the
+  // message's length in bits.
+  const uint64_t bit_length = length_ * 8;
+  const char one_bit = '\x80';
+  Add(&one_bit, 1);
+  const char zero = '\0';
+  while (pending_size_ != 56) Add(&zero, 1);
+  for (int shift = 56; shift >= 0; shift -= 8) {
+    const char byte = char(bit_length >> shift);
+    Add(&byte, 1);
+  }
   static const char kDigits[] = "0123456789abcdef";
   std::string hex;
-  for (uint32_t word : state)
+  for (uint32_t word : state_)
     for (int shift = 28; shift >= 0; shift -= 4) hex += kDigits[word >> shift & 0xF];
   return hex;
+}
+
+std::string Sha256Hex(const std::string& bytes) {
+  Sha256 digest;
+  digest.Add(bytes.data(), bytes.size());
+  return digest.Hex();
 }
 
 }  // namespace movrix
