@@ -13,6 +13,8 @@ namespace {
 
 constexpr const char* kRecordKind = "fichiers installés";
 constexpr char kSeparator = '\t';
+// Small enough for the stack and the processor's cache, large enough that the calls cost little.
+constexpr size_t kReadBlockSize = 64 * 1024;
 
 // The fields of a line, split at each tab.
 std::vector<std::string> Fields(const std::string& line) {
@@ -45,9 +47,20 @@ bool Take(const std::vector<std::string>& fields, FileRecord& record) {
   return true;
 }
 
+// The size and SHA-256 of the file at `path`, hashed block by block as one handle reads it: a
+// whole program file held in memory would cost more than reading and hashing it.
 WrittenFile Facts(System& system, const std::string& path) {
-  const std::string content = system.ReadWholeFile(path);
-  return {int64_t(content.size()), Sha256Hex(content)};
+  const std::unique_ptr<ReadableFile> file = system.OpenToRead(path);
+  Sha256 digest;
+  WrittenFile facts;
+  char block[kReadBlockSize];
+  for (size_t read = file->Read(block, sizeof block); read > 0;
+       read = file->Read(block, sizeof block)) {
+    digest.Add(block, read);
+    facts.size += int64_t(read);
+  }
+  facts.sha256 = digest.Hex();
+  return facts;
 }
 
 std::string FolderOfFile(const std::string& path) {

@@ -53,6 +53,9 @@ class ForwardingSystem : public System {
     return next_.RevertWow64Redirection(value);
   }
   std::string ReadWholeFile(const std::string& path) override { return next_.ReadWholeFile(path); }
+  std::unique_ptr<ReadableFile> OpenToRead(const std::string& path) override {
+    return next_.OpenToRead(path);
+  }
   void RemoveFile(const std::string& path) override { return next_.RemoveFile(path); }
   void RemoveFolder(const std::string& path) override { return next_.RemoveFolder(path); }
   void MoveReplacing(const std::string& from, const std::string& to) override {

@@ -100,6 +100,15 @@ class AppendableFile {
   virtual void Flush() = 0;
 };
 
+// A file open for reading from its start, in order. Closed when destroyed.
+class ReadableFile {
+ public:
+  virtual ~ReadableFile() = default;
+  // Reads up to `size` bytes into `buffer`; how many were read, 0 at the end of the file. Throws
+  // SystemError on failure.
+  virtual size_t Read(char* buffer, size_t size) = 0;
+};
+
 // One entry of a folder listing, as FindFirstFile/FindNextFile fill it.
 struct FindData {
   uint32_t attributes = 0;
@@ -247,6 +256,9 @@ class System {
   virtual void RevertWow64Redirection(Wow64Value value) = 0;
   // The whole content of a file. Throws SystemError when it cannot be read.
   virtual std::string ReadWholeFile(const std::string& path) = 0;
+  // Opens the file at `path` for reading it through once, in order (sharing as ReadWholeFile).
+  // Throws SystemError when it cannot be opened.
+  virtual std::unique_ptr<ReadableFile> OpenToRead(const std::string& path) = 0;
   // Deletes one file, or one symbolic link itself. Throws SystemError on failure.
   virtual void RemoveFile(const std::string& path) = 0;
   // Deletes one empty folder, or one folder link itself. Throws SystemError on failure.

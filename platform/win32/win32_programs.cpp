@@ -16,10 +16,11 @@ bool Win32System::StartProgram(const std::string& program, const std::string& ar
   STARTUPINFOW startup{};
   startup.cb = sizeof startup;
   PROCESS_INFORMATION started{};
-  // The commands are console programs: without a console window of their own, none flashes by
-  // for each file, and none waits in front of a run that nobody watches.
+  // The commands are console programs that report only on their console: started without any,
+  // none flashes by for each file, none waits in front of a run that nobody watches, and no
+  // console host process is started beside each of them (CREATE_NO_WINDOW would start one).
   if (!CreateProcessW(wide_program.c_str(), command_line.data(), nullptr, nullptr, FALSE,
-                      CREATE_NO_WINDOW, nullptr, nullptr, &startup, &started))
+                      DETACHED_PROCESS, nullptr, nullptr, &startup, &started))
     ThrowLastError();
   const KernelHandle process(started.hProcess);
   const KernelHandle thread(started.hThread);

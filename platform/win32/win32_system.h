@@ -36,6 +36,7 @@ class Win32System : public System {
   Wow64Value DisableWow64Redirection() override;
   void RevertWow64Redirection(Wow64Value value) override;
   std::string ReadWholeFile(const std::string& path) override;
+  std::unique_ptr<ReadableFile> OpenToRead(const std::string& path) override;
   void RemoveFile(const std::string& path) override;
   void RemoveFolder(const std::string& path) override;
   void MoveReplacing(const std::string& from, const std::string& to) override;

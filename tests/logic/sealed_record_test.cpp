@@ -15,6 +15,12 @@ TEST(Sha256, KnownVectors) {
             "248d6a61d20638b8e5c026930c3e6039a33ce45964ff2167f6ecedd419db06c1");
   EXPECT_EQ(Sha256Hex(std::string(1000000, 'a')),
             "cdc76e5c9914fb9281a1c7e284d73e67f1809a48a497200e046d39ccc7112cd0");
+  // The same million bytes in pieces that start and end anywhere within a block.
+  const std::string as(1600, 'a');
+  Sha256 digest;
+  for (size_t added = 0, piece = 1; added < 1000000; added += piece, piece = piece * 7 % 1531 + 1)
+    digest.Add(as.data(), piece = std::min(piece, 1000000 - added));
+  EXPECT_EQ(digest.Hex(), "cdc76e5c9914fb9281a1c7e284d73e67f1809a48a497200e046d39ccc7112cd0");
 }
 
 TEST(SealedRecord, OnlyTheWholeRecordOfItsKindIsTakenBack) {
