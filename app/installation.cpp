@@ -34,17 +34,21 @@ bool HoldsProgram(WindowRun& run, const char* tree) {
   return attributes >= 0 && (attributes & kAttributeDirectory) == 0;
 }
 
+// True when both sources of a pair are there; otherwise stops the run with the message that
+// names what is missing: both, only the first, or only the second.
+bool BothPresent(WindowRun& run, bool first, bool second, const char* neither, const char* no_first,
+                 const char* no_second) {
+  if (first && second) return true;
+  run.Stop(!first && !second ? neither : !first ? no_first : no_second);
+  return false;
+}
+
 // Every program tree the system needs: WM_32 on any system, WM_64 as well on a 64-bit one.
 bool TreesPresent(WindowRun& run) {
-  const bool has_wm32 = HoldsProgram(run, "WM_32");
-  const bool has_wm64 = !run.state.Identity.is_64_bit || HoldsProgram(run, "WM_64");
-  if (has_wm32 && has_wm64) return true;
-  if (!has_wm32 && !has_wm64)
-    run.Stop("Le dossiers WM_32 et WM_64 n'ont pas été installés.");
-  else
-    run.Stop(!has_wm32 ? "Le dossier WM_32 n'a pas été installé."
-                       : "Le dossier WM_64 n'a pas été installé.");
-  return false;
+  return BothPresent(
+      run, HoldsProgram(run, "WM_32"), !run.state.Identity.is_64_bit || HoldsProgram(run, "WM_64"),
+      "Le dossiers WM_32 et WM_64 n'ont pas été installés.",
+      "Le dossier WM_32 n'a pas été installé.", "Le dossier WM_64 n'a pas été installé.");
 }
 
 // True when the library source below `folder` of the installer's folder holds something; false
@@ -64,13 +68,9 @@ bool LibrarySourcePresent(WindowRun& run, const char* folder) {
 bool LibrariesPresent64(WindowRun& run) {
   const bool has_system32 = LibrarySourcePresent(run, "system32");
   const bool has_syswow64 = LibrarySourcePresent(run, "syswow64");
-  if (has_system32 && has_syswow64) return true;
-  if (!has_system32 && !has_syswow64)
-    run.Stop("Le dossiers system32 et system64 n'ont pas été installés.");
-  else
-    run.Stop(!has_system32 ? "Le dossier system32 n'a pas été installé."
-                           : "Le dossier syswow64 n'a pas été installé.");
-  return false;
+  return BothPresent(
+      run, has_system32, has_syswow64, "Le dossiers system32 et system64 n'ont pas été installés.",
+      "Le dossier system32 n'a pas été installé.", "Le dossier syswow64 n'a pas été installé.");
 }
 
 // On a 32-bit system only the one library source is needed.
