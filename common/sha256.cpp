@@ -138,15 +138,11 @@ void Sha256::Add(const char* bytes, size_t size) {
 std::string Sha256::Hex() {
   // The message's tail padded: a 1 bit, zeros up to 8 bytes short of a whole block, and the
   // message's length in bits.
+  std::string padding(1, '\x80');
+  padding.append((64 + 55 - pending_size_) % 64, '\0');
   const uint64_t bit_length = length_ * 8;
-  const char one_bit = '\x80';
-  Add(&one_bit, 1);
-  const char zero = '\0';
-  while (pending_size_ != 56) Add(&zero, 1);
-  for (int shift = 56; shift >= 0; shift -= 8) {
-    const char byte = char(bit_length >> shift);
-    Add(&byte, 1);
-  }
+  for (int shift = 56; shift >= 0; shift -= 8) padding += char(bit_length >> shift);
+  Add(padding.data(), padding.size());
   static const char kDigits[] = "0123456789abcdef";
   std::string hex;
   for (uint32_t word : state_)

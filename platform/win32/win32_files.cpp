@@ -209,17 +209,10 @@ void Win32System::RevertWow64Redirection(Wow64Value value) {
 #endif
 
 std::string Win32System::ReadWholeFile(const std::string& path) {
-  HANDLE file = CreateFileW(Wide(path).c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
-                            OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
-  if (file == INVALID_HANDLE_VALUE) ThrowLastError();
-  const KernelHandle closed(file);
+  const std::unique_ptr<ReadableFile> file = OpenToRead(path);
   std::string content;
   char buffer[65536];
-  DWORD read = 0;
-  do {
-    if (!ReadFile(file, buffer, sizeof buffer, &read, nullptr)) ThrowLastError();
-    content.append(buffer, read);
-  } while (read > 0);
+  for (size_t read; (read = file->Read(buffer, sizeof buffer)) > 0;) content.append(buffer, read);
   return content;
 }
 
