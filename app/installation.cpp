@@ -215,6 +215,35 @@ void AppendCopySteps(WindowRun& run) {
 
 // ---- What the installation keeps for the way back ----------------------------------------------
 
+// Copies over the kept program once it is set aside: the system lets a running program be
+// renamed, never written over. The aside copy goes, at the next restart while it still runs.
+void ReplaceRunningKeptProgram(WindowRun& run, const std::string& running,
+                               const std::string& kept) {
+  const std::string aside = MoveAside(run.system, kept);
+  try {
+    run.system.CopyFileOver(running, kept);
+  } catch (const SystemError&) {
+    run.system.Rename(aside, kept);
+    throw;
+  }
+  if (!DeleteAsideNowOrAtRestart(run.system, aside))
+    run.Log("Ancienne copie du programme en service, supprimée au prochain redémarrage : " + aside);
+}
+
+// Puts the running program in the own folder, over the copy an earlier installation kept, which
+// may be running itself (a check from a detection script, a user's sign-in part). The copy does
+// not keep the read-only attribute of a setup copied from a CD, which would refuse the next one.
+void CopyToKeptProgram(WindowRun& run, const std::string& running, const std::string& kept) {
+  ClearReadOnly(run.system, kept);
+  try {
+    run.system.CopyFileOver(running, kept);
+  } catch (const SystemError& failure) {
+    if (failure.code() != kErrorSharingViolation) throw;
+    ReplaceRunningKeptProgram(run, running, kept);
+  }
+  ClearReadOnly(run.system, kept);
+}
+
 // Copies the running program to the own folder; false, the failure in the outcome, when it
 // cannot.
 bool KeepProgramCopy(WindowRun& run, const KeptForWayBack& kept) {
@@ -223,7 +252,7 @@ bool KeepProgramCopy(WindowRun& run, const KeptForWayBack& kept) {
       [&] {
         MakeOwnFolder(run.system, kept);
         if (!EqualsIgnoringCase(running, kept.program))
-          run.system.CopyFileOver(running, kept.program);
+          CopyToKeptProgram(run, running, kept.program);
         return true;
       },
       [&](const std::string& description) {

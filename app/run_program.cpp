@@ -63,11 +63,15 @@ int Refuse(System& system, RunLog& log, const std::string& message, int exit_cod
   return exit_code;
 }
 
-// Takes the lock that keeps other runs out; null when another run holds it.
+// Takes the lock that keeps other runs out; null when another run holds it. Access denied to
+// the namespace or the mutex means that another account made them and holds them. Only a system
+// that makes no private namespace at all leaves the lock to the global name.
 std::unique_ptr<HeldLock> TakeInstanceLock(System& system, RunLog& log) {
   try {
     return system.TakeAdministratorsLock(kAdministratorsLockName);
   } catch (const SystemError& error) {
+    if (error.code() == uint32_t(kErrorAccessDenied)) return nullptr;
+    if (error.code() != kErrorNotSupported) throw;
     log.Line("Le verrou réservé aux administrateurs n'a pas pu être pris (" +
              std::string(error.what()) + ") : le verrou " + kInstanceLockName + " le remplace.");
     return system.TakeNamedLock(kInstanceLockName);
@@ -146,18 +150,27 @@ int RunSteps(System& system, RunLog& log, const std::vector<std::string>& argume
   if (switches.per_user) return RunPerUser(system, log, switches.uninstall);
   // Only administrators reach the lock. An installation without the rights still loads the
   // window, whose own rights test stops it before it changes anything.
-  const bool administrator = system.IsNTAdmin();
+  const bool administrator = system.AdministratorsInToken() == AdministratorsGroup::kEnabled;
   if (!administrator && switches.uninstall)
     return UninstallWithoutRights(system, log, arguments, silent);
   // Held until the run ends, so that no other run renames, copies or backs up at the same time.
-  const std::unique_ptr<HeldLock> lock =
-      administrator ? TakeInstanceLock(system, log) : std::unique_ptr<HeldLock>();
-  if (administrator && !lock)
-    return Refuse(system, log,
-                  std::string(kProgramTitle) +
-                      " est déjà en cours d'exécution sur cet ordinateur.\r\n"
-                      "Attendre la fin de l'installation en cours avant de le relancer.",
-                  kExitAnotherRun);
+  std::unique_ptr<HeldLock> lock;
+  if (administrator) {
+    try {
+      lock = TakeInstanceLock(system, log);
+    } catch (const SystemError& error) {
+      return Refuse(system, log,
+                    "Le verrou qui empêche deux exécutions simultanées n'a pas pu être pris :\r\n" +
+                        std::string(error.what()),
+                    kExitFailed);
+    }
+    if (!lock)
+      return Refuse(system, log,
+                    std::string(kProgramTitle) +
+                        " est déjà en cours d'exécution sur cet ordinateur.\r\n"
+                        "Attendre la fin de l'installation en cours avant de le relancer.",
+                    kExitAnotherRun);
+  }
   WindowRun run(system, &log, {silent, switches.uninstall, switches.close_mail});
   Form_Load(run);
   run.form.Show(system);
@@ -182,10 +195,11 @@ int GuardedRunSteps(System& system, RunLog& log, const std::vector<std::string>&
 
 int RunProgram(System& system, const std::vector<std::string>& arguments) {
   const Switches switches = ParseSwitches(arguments);
-  // Where nobody can see a window or answer a box (a service's session), nobody is asked; the
-  // part that runs at each user's sign-in and the check that detection runs never ask either.
-  const bool silent =
-      switches.silent || switches.per_user || switches.verify || !system.WindowStationVisible();
+  // Where nobody can see a window or answer a box (session 0, whose window station may still say
+  // it is visible, or an invisible window station), nobody is asked; the part that runs at each
+  // user's sign-in and the check that detection runs never ask either.
+  const bool silent = switches.silent || switches.per_user || switches.verify ||
+                      system.InServicesSession() || !system.WindowStationVisible();
   RunLog log;
   const std::string log_refusal = OpenLog(system, switches, silent, log);
   LoggedSystem logged(system, log, silent);

@@ -51,7 +51,9 @@ void WindowRun::LogStatus() {
 }
 
 bool RightsAndSystemAccepted(WindowRun& run) {
-  if (!run.system.IsNTAdmin()) {
+  const AdministratorsGroup group = run.system.AdministratorsInToken();
+  if (group != AdministratorsGroup::kEnabled) {
+    if (group == AdministratorsGroup::kDenyOnly) run.Log(kRightsFiltered);
     run.Stop(kNeedsAdministrator, Icon::kCritical);
     return false;
   }

@@ -30,6 +30,10 @@ inline constexpr const char* kNeedsAdministrator =
     "\r\n"
     "Pour le relancer, cliquer-droite sur Movrix et choisir\r\n"
     "l'option 'Exécuter en tant qu'administrateur'.";
+// The log's line when the rights are there but UAC filtered them out.
+inline constexpr const char* kRightsFiltered =
+    "Le groupe Administrateurs n'est actif que pour refuser l'accès : le programme a été lancé "
+    "sans « Exécuter en tant qu'administrateur ».";
 
 class WindowRun {
  public:

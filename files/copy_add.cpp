@@ -18,19 +18,22 @@ bool BackUpOnce(System& system, const std::string& destination) {
   return true;
 }
 
-}  // namespace
-
 void ReplaceKeepingBackup(System& system, const std::string& source, const std::string& destination,
                           bool back_up) {
   const bool backed_up_now = back_up && BackUpOnce(system, destination);
   try {
+    // What is still there is an earlier installation's copy, which a read-only source left so.
+    ClearReadOnly(system, destination);
     system.CopyFileOver(source, destination);
+    ClearReadOnly(system, destination);
   } catch (const SystemError&) {
     // A copy that broke off may have left part of the new file: the original goes over it.
     if (backed_up_now) system.MoveReplacing(destination + kBackupSuffix, destination);
     throw;
   }
 }
+
+}  // namespace
 
 bool CopyAdd(System& system, Outcome& outcome, const std::string& source,
              const std::string& destination, bool back_up) {

@@ -1,5 +1,4 @@
-// The replacement of one system file, with its one-time backup: CopyAdd, and the piece it shares
-// with the copy phase.
+// The replacement of one system file, with its one-time backup.
 #pragma once
 
 #include <string>
@@ -9,17 +8,14 @@
 
 namespace movrix {
 
-// Copies `source` over `destination`. An existing original (longer than 0 bytes) is first renamed
-// to `destination` + ".orlo" unless that backup exists already, so that the first original is
-// kept across runs; when the copy then fails, the backup taken now is put back (over whatever part
-// of the new file the copy left), so that the system file is never left missing. Errors reach the
-// caller. Without `back_up` (a destination the installation added itself), nothing is backed up.
-void ReplaceKeepingBackup(System& system, const std::string& source, const std::string& destination,
-                          bool back_up = true);
-
-// Replaces the system file `destination` with `source`, backing the original up once as
-// `destination` + ".orlo". True when the copy was made; otherwise, after its box, the failure is
-// in `outcome`.
+// Replaces the system file `destination` with `source` once the rights step has handed it to the
+// Administrators group. An existing original (longer than 0 bytes) is first renamed to
+// `destination` + ".orlo" unless that backup exists already, so that the first original is kept
+// across runs; when the copy then fails, the backup taken now is put back (over whatever part of
+// the new file the copy left), so that the system file is never left missing. Without `back_up`
+// (a destination the installation added itself), nothing is backed up. The copy is left without
+// the read-only attribute a source may carry. True when the copy was made; otherwise, after its
+// box, the failure is in `outcome`.
 bool CopyAdd(System& system, Outcome& outcome, const std::string& source,
              const std::string& destination, bool back_up = true);
 

@@ -98,6 +98,7 @@ bool CopyThisFile(System& system, CopyContext& copy, Outcome& outcome, const std
         if (PathExists(system, destination)) {
           try {
             SetRights(system, outcome, destination);
+            ClearReadOnly(system, destination);  // left so by an older build
           } catch (const SystemError& failure) {
             ReportRightsFailure(system, outcome, destination, failure.what());
             system.ShowMessage("Erreur de copie", "CopyThisFile", Buttons::kOk, Icon::kCritical);
@@ -109,6 +110,10 @@ bool CopyThisFile(System& system, CopyContext& copy, Outcome& outcome, const std
             ShellCopyFailure(system, system.ShellCopyFile(source, destination, false));
         copied = failure.empty();
         if (!copied) FailFile(outcome, destination, failure);
+        // A source from a CD or an ISO image is read-only, and so is its copy: the next run could
+        // not copy over it. No copy is left so.
+        if (copied && (copy.FindData.attributes & kAttributeReadOnly))
+          ClearReadOnly(system, destination);
       },
       [&](const std::string& description) {
         system.ShowMessage("Copie de " + source + kCrLf + " vers " + destination, kProgramTitle,

@@ -9,6 +9,8 @@ namespace {
 
 // Required: an empty file raised no error, so its box is shown without any text.
 constexpr const char* kNoErrorDescription = "";
+// The attributes of a file that has none of the others.
+constexpr uint32_t kAttributeNormal = 0x80;
 
 }  // namespace
 
@@ -23,6 +25,13 @@ bool FileExists(System& system, const std::string& path) {
         return true;
       },
       [](const std::string&) { return false; });
+}
+
+void ClearReadOnly(System& system, const std::string& path) {
+  const int64_t attributes = system.PathAttributes(path);
+  if (attributes < 0 || !(attributes & kAttributeReadOnly)) return;
+  const uint32_t others = uint32_t(attributes) & ~(kAttributeReadOnly | kAttributeDirectory);
+  system.SetPathAttributes(path, others ? others : kAttributeNormal);
 }
 
 bool FolderExists(System& system, const std::string& path) {

@@ -25,4 +25,9 @@ bool FileExists(System& system, const std::string& path);
 // of the listing reach the caller.
 bool FolderExists(System& system, const std::string& path);
 
+// Clears the read-only attribute of the file at `path` when it has it: a file copied from a CD or
+// an ISO image keeps that attribute, and the system then refuses to copy over it. Nothing happens
+// when `path` does not exist. Errors reach the caller.
+void ClearReadOnly(System& system, const std::string& path);
+
 }  // namespace movrix

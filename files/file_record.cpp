@@ -5,8 +5,8 @@
 #include "files/backup.h"
 #include "files/file_exists.h"
 #include "files/launch_folders.h"
+#include "files/native_files.h"
 #include "files/system_file_table.h"
-#include "files/wow64_redirection_off.h"
 
 namespace movrix {
 namespace {
@@ -115,17 +115,17 @@ void WriteFileRecord(System& system, const std::string& path, const FileRecord& 
 
 void NoteSystemFilesBefore(System& system, const RunState& state, bool is_64_bit,
                            FileRecord& record) {
-  Wow64RedirectionOff redirection(system);
+  NativeFiles native(system);
   for (const std::string& file : SystemFiles(state, is_64_bit)) {
     const std::string folder = FolderOfFile(file);
-    if (!FolderExists(redirection, folder) && !Listed(record.created_folders, folder))
+    if (!FolderExists(native, folder) && !Listed(record.created_folders, folder))
       record.created_folders.push_back(folder);
     // A backup or a note of an earlier installation says what was there before it.
-    if (record.Added(file) || PathExists(redirection, file + kBackupSuffix)) continue;
-    const int64_t attributes = redirection.PathAttributes(file);
+    if (record.Added(file) || PathExists(native, file + kBackupSuffix)) continue;
+    const int64_t attributes = native.PathAttributes(file);
     if (attributes < 0)
       record.absent.insert(file);
-    else if (redirection.FileLength(file) == 0)
+    else if (native.FileLength(file) == 0)
       record.empty.insert(file);
   }
 }
@@ -134,9 +134,9 @@ void NoteWrittenFiles(System& system, const RunState& state, bool is_64_bit, Fil
   NoteTree(system, state.ProgramFilesFolder + kMailFolder, record);
   if (is_64_bit) NoteTree(system, state.ProgramFilesX86Folder + kMailFolder, record);
   if (!state.Identity.CompletedBySystemFiles()) return;
-  Wow64RedirectionOff redirection(system);
+  NativeFiles native(system);
   for (const std::string& file : SystemFiles(state, is_64_bit)) {
-    if (PathExists(redirection, file)) record.written[file] = Facts(redirection, file);
+    if (PathExists(native, file)) record.written[file] = Facts(native, file);
   }
 }
 
@@ -149,14 +149,14 @@ bool HoldsWhatWasWritten(System& system, const FileRecord& record, const std::st
 }
 
 std::vector<std::string> FileDifferences(System& system, const FileRecord& record) {
-  Wow64RedirectionOff redirection(system);
+  NativeFiles native(system);
   std::vector<std::string> differences;
   for (const auto& [path, facts] : record.written) {
     // A file that cannot be read is not known to hold what was written; the others still count.
     try {
-      if (!PathExists(redirection, path))
+      if (!PathExists(native, path))
         differences.push_back("manquant : " + path);
-      else if (!HoldsWhatWasWritten(redirection, record, path))
+      else if (!HoldsWhatWasWritten(native, record, path))
         differences.push_back("modifié : " + path);
     } catch (const SystemError& failure) {
       differences.push_back("illisible : " + path + " : " + failure.what());

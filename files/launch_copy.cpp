@@ -7,8 +7,8 @@
 #include "files/copy_folder.h"
 #include "files/file_exists.h"
 #include "files/file_security.h"
+#include "files/native_files.h"
 #include "files/system_file_table.h"
-#include "files/wow64_redirection_off.h"
 
 namespace movrix {
 namespace {
@@ -81,10 +81,7 @@ void CopySystemFiles(System& system, RunState& state, Bits bits, std::string& st
     // What an earlier installation added where nothing was is no original to keep.
     const bool original = !state.AddedSystemFiles.count(destination);
     if (original && !KeepSecurityOf(system, state.Outcome, destination)) continue;
-    if (row.how == How::kBackUpAndCopyOver)
-      ReplaceKeepingBackup(system, source, destination, original);
-    else
-      CopyAdd(system, state.Outcome, source, destination, original);  // reports its own failure
+    CopyAdd(system, state.Outcome, source, destination, original);  // reports its own failure
   }
 }
 
@@ -105,12 +102,9 @@ void CopyPhase64(System& system, RunState& state, std::string& step) {
   CopyTree(system, state, state.AppFolder + "WM_64\\", state.ProgramFilesFolder);
   if (!ReplacesSystemFiles(state)) return;
   step = "3";
-  // While the redirection is off, System32Folder names the native 64-bit system folder. The rows
-  // work through the switch, which shows their boxes with the redirection back on.
-  Wow64RedirectionOff redirection(system);
-  CopySystemFiles(redirection, state, Bits::k64, step);
-  step = "6";
-  redirection.Restore();
+  // Through NativeFiles, System32Folder names the native 64-bit system folder.
+  NativeFiles native(system);
+  CopySystemFiles(native, state, Bits::k64, step);
   step = "7";
   copy.CopyLog += kCrLf + Repeat('=', 12) + kCrLf + Header("Copier les DLL et DLL.MUI", 24) +
                   JoinLines(kSystemFileLines64);

@@ -6,10 +6,10 @@
 #include "files/file_exists.h"
 #include "files/file_security.h"
 #include "files/launch_folders.h"
+#include "files/native_files.h"
 #include "files/restart_moves.h"
 #include "files/set_rights.h"
 #include "files/system_file_table.h"
-#include "files/wow64_redirection_off.h"
 
 namespace movrix {
 namespace {
@@ -187,18 +187,21 @@ std::string MoveAside(System& system, const std::string& path) {
   return aside;
 }
 
-void DeleteAside(System& system, const std::string& aside, RestoreReport& report) {
+bool DeleteAsideNowOrAtRestart(System& system, const std::string& aside) {
   try {
-    if (system.PathAttributes(aside) & kAttributeReadOnly)
-      system.SetPathAttributes(aside, kAttributeNormal);
+    ClearReadOnly(system, aside);
     system.RemoveFile(aside);
-    return;
+    return true;
   } catch (const SystemError&) {
     // Whatever keeps it now, such as a program that loaded it, lets it go at the restart.
   }
+  MoveAtRestartOnce(system, aside, "");
+  return false;
+}
+
+void DeleteAside(System& system, const std::string& aside, RestoreReport& report) {
   try {
-    MoveAtRestartOnce(system, aside, "");
-    report.Schedule(aside);
+    if (!DeleteAsideNowOrAtRestart(system, aside)) report.Schedule(aside);
   } catch (const SystemError& failure) {
     report.Fail("fichier non supprimé", aside, failure.what());
   }
@@ -242,11 +245,10 @@ void RestoreProgramFolders(System& system, const RunState& state, bool is_64_bit
 }
 
 bool HasSystemFileBackups(System& system, const RunState& state, bool is_64_bit) {
-  // While the redirection is off, System32Folder names the native 64-bit system folder.
-  Wow64RedirectionOff redirection(system);
+  // Through NativeFiles, System32Folder names the native 64-bit system folder.
+  NativeFiles native(system);
   for (const std::string& file : SystemFiles(state, is_64_bit)) {
-    if (PathExists(redirection, file + kBackupSuffix) ||
-        PathExists(redirection, SavedSecurityPath(file)))
+    if (PathExists(native, file + kBackupSuffix) || PathExists(native, SavedSecurityPath(file)))
       return true;
   }
   return false;
@@ -254,20 +256,19 @@ bool HasSystemFileBackups(System& system, const RunState& state, bool is_64_bit)
 
 int RestoreSystemFiles(System& system, const RunState& state, bool is_64_bit,
                        const FileRecord& record, RestoreReport& report) {
-  // The rows work through the switch, which shows their boxes with the redirection back on.
-  Wow64RedirectionOff redirection(system);
+  // Through NativeFiles, System32Folder names the native 64-bit system folder.
+  NativeFiles native(system);
   int left = 0;
   for (const std::string& file : SystemFiles(state, is_64_bit)) {
     try {
-      const bool restored = record.Added(file)
-                                ? RemoveAddedFile(redirection, file, record, report)
-                                : RestoreSystemFile(redirection, file, record, report);
+      const bool restored = record.Added(file) ? RemoveAddedFile(native, file, record, report)
+                                               : RestoreSystemFile(native, file, record, report);
       left += !restored;
     } catch (const SystemError& failure) {
       report.Fail("fichier non rétabli", file, failure.what());
     }
   }
-  RemoveCreatedFolders(redirection, record, report);
+  RemoveCreatedFolders(native, record, report);
   return left;
 }
 

@@ -23,7 +23,12 @@ std::vector<Failure> RemoveTree(System& system, const std::string& path);
 std::string MoveAside(System& system, const std::string& path);
 
 // Deletes the file set aside as `aside`; one that something still holds, such as a library a
-// program has loaded, is deleted at the next restart, which `report` then records.
+// program has loaded or a running program, is deleted at the next restart. True when it is gone
+// now, false when it goes at the restart. Throws SystemError when it can be neither.
+bool DeleteAsideNowOrAtRestart(System& system, const std::string& aside);
+
+// The same, for the way back: a deletion left to the restart is recorded in `report`, and one
+// that cannot be scheduled is a failure there.
 void DeleteAside(System& system, const std::string& aside, RestoreReport& report);
 
 // The bytes of the files below `folder` (no final backslash); links are not followed.

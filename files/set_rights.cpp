@@ -9,19 +9,28 @@ namespace {
 constexpr const char* kAdministratorsFullControl = " /grant *S-1-5-32-544:F";
 constexpr uint32_t kCommandWaitMilliseconds = 30000;
 
-// Starts one of the system's own commands by its full path: no interpreter that could read the
-// path as commands, and no search that could find a planted copy first. The window breathes once
-// afterwards, since a command that is not awaited may run for a while. An awaited command that
-// outlives its wait is left running; the file may then be written before its rights are in place,
-// which the log must tell.
+// Starts one of the system's own native commands by its full path: no interpreter that could
+// read the path as commands, no search that could find a planted copy first, and never the 32-bit
+// copy, which would see the 32-bit system folder under the name of the native one. The window
+// breathes once afterwards, since a command that is not awaited may run for a while. An awaited
+// command that outlives its wait is left running; the file may then be written before its rights
+// are in place, which the log must tell. One that ended with a failure leaves the rights as they
+// were: its file is not to be written.
 void StartSystemCommand(System& system, Outcome& outcome, const char* program,
                         const std::string& arguments, bool await) {
-  if (!system.StartProgram(system.SystemFolder() + "\\" + program, arguments,
-                           await ? kCommandWaitMilliseconds : 0)) {
-    outcome.warnings.push_back(std::string(program) + " " + arguments + " tournait encore après " +
-                               std::to_string(kCommandWaitMilliseconds / 1000) + " s d'attente");
-  }
+  const std::optional<uint32_t> exit_code =
+      system.StartProgram(system.NativeSystemFolder() + "\\" + program, arguments,
+                          await ? kCommandWaitMilliseconds : 0);
   system.ProcessPendingMessages();
+  const std::string command = std::string(program) + " " + arguments;
+  if (!await) return;
+  if (!exit_code) {
+    outcome.warnings.push_back(command + " tournait encore après " +
+                               std::to_string(kCommandWaitMilliseconds / 1000) + " s d'attente");
+  } else if (*exit_code != 0) {
+    throw SystemError(command + " a échoué (code de sortie " + std::to_string(*exit_code) + ")",
+                      *exit_code);
+  }
 }
 
 }  // namespace

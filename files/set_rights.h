@@ -8,9 +8,11 @@
 
 namespace movrix {
 
-// Hands `path` to the Administrators group (takeown, then icacls). With `await`, waits for each
-// command to end, 30 s at most, and a command still running then is a warning in `outcome`;
-// otherwise they run on alongside. Throws SystemError when a command cannot be started.
+// Hands `path` to the Administrators group (the native takeown, then icacls). With `await`, waits
+// for each command to end, 30 s at most, and a command still running then is a warning in
+// `outcome`; otherwise they run on alongside. Throws SystemError when a command cannot be started,
+// or when an awaited one ends with a code other than 0 (the description names the command and
+// its code).
 void SetRights(System& system, Outcome& outcome, const std::string& path, bool await = false);
 
 // What the step that asked shows and records when the rights step failed for `path`: the box

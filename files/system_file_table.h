@@ -12,10 +12,6 @@ namespace movrix {
 
 enum class Bits { k64, k32 };
 enum class SystemFolder { kSystem32, kSysWow64 };
-enum class How {
-  kCopyAdd,           // rights step, one-time backup, copy; failures reported by CopyAdd
-  kBackUpAndCopyOver  // one-time backup and copy; failures end the phase
-};
 
 struct SystemFileRow {
   Bits system;
@@ -23,49 +19,36 @@ struct SystemFileRow {
   const char* source;  // relative to AppFolder
   SystemFolder folder;
   const char* destination;  // relative to `folder`
-  How how;
 };
 
-// The system files, in the order they are replaced. The 32-bit French inetres.dll.mui of a
-// 64-bit system keeps no rights step and ends the phase on failure, but keeps a backup like the
-// others: the original is never lost.
+// The system files, in the order they are replaced. Each one goes through the rights step, its
+// one-time backup and its copy: every one of them, the 32-bit French inetres.dll.mui of a 64-bit
+// system included, belongs to TrustedInstaller on a French system, which alone may change it.
 inline constexpr SystemFileRow kSystemFileRows[] = {
-    {Bits::k64, "4", "system32\\msoeacct.dll", SystemFolder::kSystem32, "msoeacct.dll",
-     How::kCopyAdd},
-    {Bits::k64, "4", "system32\\msidcrl30.dll", SystemFolder::kSystem32, "msidcrl30.dll",
-     How::kCopyAdd},
-    {Bits::k64, "4", "system32\\acctres.dll", SystemFolder::kSystem32, "acctres.dll",
-     How::kCopyAdd},
-    {Bits::k64, "4", "system32\\inetres.dll", SystemFolder::kSystem32, "inetres.dll",
-     How::kCopyAdd},
+    {Bits::k64, "4", "system32\\msoeacct.dll", SystemFolder::kSystem32, "msoeacct.dll"},
+    {Bits::k64, "4", "system32\\msidcrl30.dll", SystemFolder::kSystem32, "msidcrl30.dll"},
+    {Bits::k64, "4", "system32\\acctres.dll", SystemFolder::kSystem32, "acctres.dll"},
+    {Bits::k64, "4", "system32\\inetres.dll", SystemFolder::kSystem32, "inetres.dll"},
     {Bits::k64, "4", "system32\\fr-FR\\acctres.dll.mui", SystemFolder::kSystem32,
-     "fr-FR\\acctres.dll.mui", How::kCopyAdd},
+     "fr-FR\\acctres.dll.mui"},
     {Bits::k64, "4", "system32\\fr-FR\\inetres.dll.mui", SystemFolder::kSystem32,
-     "fr-FR\\inetres.dll.mui", How::kCopyAdd},
-    {Bits::k64, "5", "syswow64\\msoeacct.dll", SystemFolder::kSysWow64, "msoeacct.dll",
-     How::kCopyAdd},
-    {Bits::k64, "5", "syswow64\\msidcrl30.dll", SystemFolder::kSysWow64, "msidcrl30.dll",
-     How::kCopyAdd},
-    {Bits::k64, "5", "syswow64\\acctres.dll", SystemFolder::kSysWow64, "acctres.dll",
-     How::kCopyAdd},
-    {Bits::k64, "5", "syswow64\\inetres.dll", SystemFolder::kSysWow64, "inetres.dll",
-     How::kCopyAdd},
+     "fr-FR\\inetres.dll.mui"},
+    {Bits::k64, "5", "syswow64\\msoeacct.dll", SystemFolder::kSysWow64, "msoeacct.dll"},
+    {Bits::k64, "5", "syswow64\\msidcrl30.dll", SystemFolder::kSysWow64, "msidcrl30.dll"},
+    {Bits::k64, "5", "syswow64\\acctres.dll", SystemFolder::kSysWow64, "acctres.dll"},
+    {Bits::k64, "5", "syswow64\\inetres.dll", SystemFolder::kSysWow64, "inetres.dll"},
     {Bits::k64, "5", "syswow64\\fr-FR\\acctres.dll.mui", SystemFolder::kSysWow64,
-     "fr-FR\\acctres.dll.mui", How::kCopyAdd},
+     "fr-FR\\acctres.dll.mui"},
     {Bits::k64, "5", "syswow64\\fr-FR\\inetres.dll.mui", SystemFolder::kSysWow64,
-     "fr-FR\\inetres.dll.mui", How::kBackUpAndCopyOver},
-    {Bits::k32, "9", "syswow64\\msoeacct.dll", SystemFolder::kSystem32, "msoeacct.dll",
-     How::kCopyAdd},
-    {Bits::k32, "9", "syswow64\\msidcrl30.dll", SystemFolder::kSystem32, "msidcrl30.dll",
-     How::kCopyAdd},
-    {Bits::k32, "9", "syswow64\\acctres.dll", SystemFolder::kSystem32, "acctres.dll",
-     How::kCopyAdd},
-    {Bits::k32, "9", "syswow64\\inetres.dll", SystemFolder::kSystem32, "inetres.dll",
-     How::kCopyAdd},
+     "fr-FR\\inetres.dll.mui"},
+    {Bits::k32, "9", "syswow64\\msoeacct.dll", SystemFolder::kSystem32, "msoeacct.dll"},
+    {Bits::k32, "9", "syswow64\\msidcrl30.dll", SystemFolder::kSystem32, "msidcrl30.dll"},
+    {Bits::k32, "9", "syswow64\\acctres.dll", SystemFolder::kSystem32, "acctres.dll"},
+    {Bits::k32, "9", "syswow64\\inetres.dll", SystemFolder::kSystem32, "inetres.dll"},
     {Bits::k32, "9", "syswow64\\fr-FR\\acctres.dll.mui", SystemFolder::kSystem32,
-     "fr-FR\\acctres.dll.mui", How::kCopyAdd},
+     "fr-FR\\acctres.dll.mui"},
     {Bits::k32, "9", "syswow64\\fr-FR\\inetres.dll.mui", SystemFolder::kSystem32,
-     "fr-FR\\inetres.dll.mui", How::kCopyAdd},
+     "fr-FR\\inetres.dll.mui"},
 };
 
 // The system folder a row's destination lies in.

@@ -16,7 +16,7 @@ class ForwardingSystem : public System {
   }
   std::string OwnLocalAppDataFolder() override { return next_.OwnLocalAppDataFolder(); }
   uint16_t SystemDefaultLangId() override { return next_.SystemDefaultLangId(); }
-  bool IsNTAdmin() override { return next_.IsNTAdmin(); }
+  AdministratorsGroup AdministratorsInToken() override { return next_.AdministratorsInToken(); }
   std::string ExecutablePath() override { return next_.ExecutablePath(); }
   std::string FileDateShortText(const std::string& path) override {
     return next_.FileDateShortText(path);
@@ -77,9 +77,9 @@ class ForwardingSystem : public System {
   std::vector<std::pair<std::string, std::string>> PendingRestartMoves() override {
     return next_.PendingRestartMoves();
   }
-  std::string SystemFolder() override { return next_.SystemFolder(); }
-  bool StartProgram(const std::string& program, const std::string& arguments,
-                    uint32_t wait_milliseconds) override {
+  std::string NativeSystemFolder() override { return next_.NativeSystemFolder(); }
+  std::optional<uint32_t> StartProgram(const std::string& program, const std::string& arguments,
+                                       uint32_t wait_milliseconds) override {
     return next_.StartProgram(program, arguments, wait_milliseconds);
   }
   void ProcessPendingMessages() override { return next_.ProcessPendingMessages(); }
@@ -133,6 +133,7 @@ class ForwardingSystem : public System {
     return next_.ShowMessage(text, title, buttons, icon);
   }
   void RunWindow(const FormContent& form) override { return next_.RunWindow(form); }
+  bool InServicesSession() override { return next_.InServicesSession(); }
   bool WindowStationVisible() override { return next_.WindowStationVisible(); }
 
  protected:

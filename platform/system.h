@@ -70,6 +70,8 @@ inline constexpr uint32_t kKeyReadAccess = 0x109;
 inline constexpr int32_t kErrorSuccess = 0;
 inline constexpr int32_t kErrorFileNotFound = 2;
 inline constexpr int32_t kErrorAccessDenied = 5;
+// A service the system does not offer (ERROR_NOT_SUPPORTED).
+inline constexpr uint32_t kErrorNotSupported = 50;
 
 // ---- Files -----------------------------------------------------------------------------------
 inline constexpr uint32_t kAttributeReadOnly = 0x1;
@@ -78,6 +80,9 @@ inline constexpr uint32_t kAttributeDirectory = 0x10;
 inline constexpr uint32_t kAttributeReparsePoint = 0x400;
 // The error of a file that must be new but exists already.
 inline constexpr uint32_t kErrorFileExists = 80;
+// The error of a file that another process holds open without sharing it, such as a running
+// program's own file.
+inline constexpr uint32_t kErrorSharingViolation = 32;
 
 // What the system tells of an open file.
 struct OpenFileFacts {
@@ -164,6 +169,13 @@ class HeldLock {
   virtual ~HeldLock() = default;
 };
 
+// How a token holds the built-in Administrators group.
+enum class AdministratorsGroup {
+  kAbsent,    // not an administrator
+  kDenyOnly,  // an administrator whose rights UAC filtered out: the group only denies
+  kEnabled    // the group's rights are in force (an elevated run, or SYSTEM)
+};
+
 // The redirection value that switching WOW64 file-system redirection off hands back.
 using Wow64Value = uintptr_t;
 
@@ -205,8 +217,10 @@ class System {
   // account has no such folder.
   virtual std::string OwnLocalAppDataFolder() = 0;
   virtual uint16_t SystemDefaultLangId() = 0;
-  // Non-zero when the process has administrator rights (advpack's IsNTAdmin).
-  virtual bool IsNTAdmin() = 0;
+  // How the process's token holds the built-in Administrators group. Under UAC an administrator
+  // who did not choose "Run as administrator" holds it for denying access only: every write the
+  // group alone allows then fails.
+  virtual AdministratorsGroup AdministratorsInToken() = 0;
   // Full path of the running executable.
   virtual std::string ExecutablePath() = 0;
   // The last-modification date of a file in the system's short date format. Throws SystemError
@@ -289,14 +303,17 @@ class System {
   virtual void PutFileSecurity(const std::string& path, const std::string& descriptor) = 0;
 
   // ---- Commands and messages ----
-  // The system folder (GetSystemDirectory), without a final backslash.
-  virtual std::string SystemFolder() = 0;
+  // The folder of the system's own native programs, without a final backslash: the system folder
+  // (GetSystemDirectory), or for a 32-bit process on a 64-bit system its alias Sysnative, through
+  // which that process starts the 64-bit programs whatever the redirection.
+  virtual std::string NativeSystemFolder() = 0;
   // Starts the program at the full path `program` with `arguments`, without a console window;
   // no interpreter and no search are involved. Waits at most `wait_milliseconds` for it to end
-  // (0: not at all). False when it was awaited and still runs after the wait. Throws SystemError
-  // when it cannot be started.
-  virtual bool StartProgram(const std::string& program, const std::string& arguments,
-                            uint32_t wait_milliseconds) = 0;
+  // (0: not at all). Hands back its exit code once it ended within the wait; empty when it was
+  // not awaited or still runs after the wait. Throws SystemError when it cannot be started.
+  virtual std::optional<uint32_t> StartProgram(const std::string& program,
+                                               const std::string& arguments,
+                                               uint32_t wait_milliseconds) = 0;
   // Lets the window system process the pending messages once.
   virtual void ProcessPendingMessages() = 0;
   // Takes the lock named `name` (a named mutex; a name that starts with "Global\" reaches every
@@ -304,9 +321,11 @@ class System {
   // is in the way.
   virtual std::unique_ptr<HeldLock> TakeNamedLock(const std::string& name) = 0;
   // Takes the lock `name` in the private namespace of that name whose boundary is the
-  // Administrators group and which only administrators and the system can open, so that no other
-  // user can hold or block it. Null when another process holds it. Throws SystemError when the
-  // namespace cannot be made or opened, as where the system makes no boundary descriptors.
+  // Administrators group; the namespace and the mutex in it let only administrators and the
+  // system open them, whichever of them made them first, so that no other user can hold or block
+  // it. Null when another process holds it. Throws SystemError with kErrorNotSupported when the
+  // system makes no boundary descriptors, and with the system's code (kErrorAccessDenied among
+  // them) when the namespace or the mutex cannot be made or opened.
   virtual std::unique_ptr<HeldLock> TakeAdministratorsLock(const std::string& name) = 0;
   // Starts the program at the full path `program` with `arguments` with administrator rights
   // (ShellExecuteEx, verb "runas": the system asks the user), waits for its end and hands back
@@ -359,6 +378,9 @@ class System {
                              Icon icon) = 0;
   // Shows the window described by `form` and runs it until the user closes it.
   virtual void RunWindow(const FormContent& form) = 0;
+  // True when the process runs in session 0, the services' session: whatever its window station
+  // says, no user sees it or answers a box there. False when the session cannot be told.
+  virtual bool InServicesSession() = 0;
   // False when the process's window station is not visible (its UOI_FLAGS lack WSF_VISIBLE), as
   // for a service in session 0: nobody could see a window or answer a box there. True when the
   // flags cannot be read, as on systems that show every window station.

@@ -291,10 +291,4 @@ std::vector<std::pair<std::string, std::string>> Win32System::PendingRestartMove
   return moves;
 }
 
-std::string Win32System::SystemFolder() {
-  wchar_t folder[MAX_PATH + 1] = {};
-  GetSystemDirectoryW(folder, MAX_PATH);
-  return Utf8(folder);
-}
-
 }  // namespace movrix

@@ -7,8 +7,9 @@
 
 namespace movrix {
 
-bool Win32System::StartProgram(const std::string& program, const std::string& arguments,
-                               uint32_t wait_milliseconds) {
+std::optional<uint32_t> Win32System::StartProgram(const std::string& program,
+                                                  const std::string& arguments,
+                                                  uint32_t wait_milliseconds) {
   const std::wstring wide_program = Wide(program);
   // CreateProcessW may write into the command line, so it gets its own buffer.
   std::wstring command_line = L"\"" + wide_program + L"\" " + Wide(arguments);
@@ -24,8 +25,12 @@ bool Win32System::StartProgram(const std::string& program, const std::string& ar
     ThrowLastError();
   const KernelHandle process(started.hProcess);
   const KernelHandle thread(started.hThread);
-  return !wait_milliseconds ||
-         WaitForSingleObject(started.hProcess, wait_milliseconds) == WAIT_OBJECT_0;
+  DWORD exit_code = 0;
+  if (!wait_milliseconds ||
+      WaitForSingleObject(started.hProcess, wait_milliseconds) != WAIT_OBJECT_0 ||
+      !GetExitCodeProcess(started.hProcess, &exit_code))
+    return std::nullopt;
+  return exit_code;
 }
 
 void Win32System::ProcessPendingMessages() {

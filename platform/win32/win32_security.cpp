@@ -11,36 +11,68 @@
 #include <shellapi.h>
 #include <shlobj.h>
 
+#include <vector>
+
 #include "platform/win32/win32_handles.h"
 #include "platform/win32/win32_system.h"
 
 namespace movrix {
 namespace {
 
-// Who may open the namespace: the Administrators group and the system, nobody else.
+// Who may open the namespace and the mutex: the Administrators group and the system, nobody else.
+// Without it the mutex would carry the default access list of whoever made it first, and SYSTEM's
+// refuses an administrator's run.
 constexpr const wchar_t* kAdministratorsOnly = L"D:P(A;;GA;;;BA)(A;;GA;;;SY)";
 // How often a namespace that vanished between its creation by another run and its opening here is
 // looked for again.
 constexpr int kNamespaceAttempts = 3;
+
+// The built-in Administrators group's identifier, which every system language knows.
+class AdministratorsSid {
+ public:
+  AdministratorsSid() {
+    DWORD size = sizeof sid_;
+    if (!CreateWellKnownSid(WinBuiltinAdministratorsSid, nullptr, sid_, &size)) ThrowLastError();
+  }
+  PSID get() const { return const_cast<BYTE*>(sid_); }
+
+ private:
+  BYTE sid_[SECURITY_MAX_SID_SIZE];
+};
+
+// The security attributes of an object only administrators and the system may open. Freed when
+// destroyed.
+class AdministratorsOnlyAttributes {
+ public:
+  AdministratorsOnlyAttributes() {
+    if (!ConvertStringSecurityDescriptorToSecurityDescriptorW(kAdministratorsOnly, SDDL_REVISION_1,
+                                                              &descriptor_, nullptr))
+      ThrowLastError();
+    attributes_ = {sizeof attributes_, descriptor_, FALSE};
+  }
+  ~AdministratorsOnlyAttributes() { LocalFree(descriptor_); }
+  AdministratorsOnlyAttributes(const AdministratorsOnlyAttributes&) = delete;
+  AdministratorsOnlyAttributes& operator=(const AdministratorsOnlyAttributes&) = delete;
+  SECURITY_ATTRIBUTES* get() { return &attributes_; }
+
+ private:
+  PSECURITY_DESCRIPTOR descriptor_ = nullptr;
+  SECURITY_ATTRIBUTES attributes_{};
+};
 
 // A boundary descriptor holding the Administrators group: only a process in which that group is
 // enabled (an elevated one) can create the namespace it bounds.
 class AdministratorsBoundary {
  public:
   explicit AdministratorsBoundary(const std::wstring& name) {
+    // Whatever code such a failure carries (Wine's may carry none), it means the same: the lock
+    // cannot live in a private namespace on this system.
     boundary_ = CreateBoundaryDescriptorW(name.c_str(), 0);
-    if (!boundary_) {
-      // Systems that make no boundary descriptors (Wine) may fail without saying why.
-      const DWORD code = GetLastError() ? GetLastError() : ERROR_NOT_SUPPORTED;
-      throw SystemError(DescribeError(code), code);
-    }
-    BYTE sid[SECURITY_MAX_SID_SIZE];
-    DWORD size = sizeof sid;
-    if (!CreateWellKnownSid(WinBuiltinAdministratorsSid, nullptr, sid, &size) ||
-        !AddSIDToBoundaryDescriptor(&boundary_, sid)) {
-      const DWORD code = GetLastError();
+    if (!boundary_) throw SystemError(DescribeError(ERROR_NOT_SUPPORTED), ERROR_NOT_SUPPORTED);
+    const AdministratorsSid administrators;
+    if (!AddSIDToBoundaryDescriptor(&boundary_, administrators.get())) {
       DeleteBoundaryDescriptor(boundary_);
-      throw SystemError(DescribeError(code), code);
+      throw SystemError(DescribeError(ERROR_NOT_SUPPORTED), ERROR_NOT_SUPPORTED);
     }
   }
   ~AdministratorsBoundary() { DeleteBoundaryDescriptor(boundary_); }
@@ -74,22 +106,17 @@ class NamespaceLock : public HeldLock {
 
 // Creates the namespace `alias` within `boundary`, or opens it when another run made it first.
 HANDLE CreateOrOpenNamespace(const AdministratorsBoundary& boundary, const std::wstring& alias) {
-  PSECURITY_DESCRIPTOR descriptor = nullptr;
-  if (!ConvertStringSecurityDescriptorToSecurityDescriptorW(kAdministratorsOnly, SDDL_REVISION_1,
-                                                            &descriptor, nullptr))
-    ThrowLastError();
-  SECURITY_ATTRIBUTES attributes{sizeof attributes, descriptor, FALSE};
+  AdministratorsOnlyAttributes attributes;
   HANDLE space = nullptr;
   DWORD code = ERROR_SUCCESS;
   for (int attempt = 0; !space && attempt < kNamespaceAttempts; ++attempt) {
-    space = CreatePrivateNamespaceW(&attributes, boundary.get(), alias.c_str());
+    space = CreatePrivateNamespaceW(attributes.get(), boundary.get(), alias.c_str());
     code = space ? ERROR_SUCCESS : GetLastError();
     if (code == ERROR_ALREADY_EXISTS) {
       space = OpenPrivateNamespaceW(boundary.get(), alias.c_str());
       code = space ? ERROR_SUCCESS : GetLastError();
     }
   }
-  LocalFree(descriptor);
   if (!space) throw SystemError(DescribeError(code), code);
   return space;
 }
@@ -132,7 +159,42 @@ bool IsWow64Process() {
   return ::IsWow64Process(GetCurrentProcess(), &wow64) && wow64;
 }
 
+// Whether the process token holds `group` for denying access only, as UAC leaves the
+// Administrators group to an administrator's unelevated programs.
+bool DenyOnlyInToken(PSID group) {
+  HANDLE token = nullptr;
+  if (!OpenProcessToken(GetCurrentProcess(), TOKEN_QUERY, &token)) ThrowLastError();
+  const KernelHandle held(token);
+  DWORD size = 0;
+  GetTokenInformation(token, TokenGroups, nullptr, 0, &size);
+  std::vector<BYTE> buffer(size);
+  if (!GetTokenInformation(token, TokenGroups, buffer.data(), size, &size)) ThrowLastError();
+  const auto* groups = reinterpret_cast<const TOKEN_GROUPS*>(buffer.data());
+  for (DWORD i = 0; i < groups->GroupCount; ++i) {
+    if (EqualSid(groups->Groups[i].Sid, group))
+      return (groups->Groups[i].Attributes & SE_GROUP_USE_FOR_DENY_ONLY) != 0;
+  }
+  return false;
+}
+
 }  // namespace
+
+AdministratorsGroup Win32System::AdministratorsInToken() {
+  // CheckTokenMembership counts only the groups that are enabled: those whose rights apply.
+  const AdministratorsSid administrators;
+  BOOL enabled = FALSE;
+  if (!CheckTokenMembership(nullptr, administrators.get(), &enabled)) ThrowLastError();
+  if (enabled) return AdministratorsGroup::kEnabled;
+  return DenyOnlyInToken(administrators.get()) ? AdministratorsGroup::kDenyOnly
+                                               : AdministratorsGroup::kAbsent;
+}
+
+std::string Win32System::NativeSystemFolder() {
+  if (IsWow64Process()) return KnownFolder(FOLDERID_Windows) + "\\Sysnative";
+  wchar_t folder[MAX_PATH + 1] = {};
+  if (!GetSystemDirectoryW(folder, MAX_PATH)) ThrowLastError();
+  return Utf8(folder);
+}
 
 void PreloadSystemLibraries() {
   wchar_t folder[MAX_PATH] = {};
@@ -149,7 +211,8 @@ std::unique_ptr<HeldLock> Win32System::TakeAdministratorsLock(const std::string&
   const std::wstring wide = Wide(name);
   const AdministratorsBoundary boundary(wide);
   HANDLE space = CreateOrOpenNamespace(boundary, wide);
-  HANDLE mutex = CreateMutexW(nullptr, FALSE, (wide + L"\\" + wide).c_str());
+  AdministratorsOnlyAttributes attributes;
+  HANDLE mutex = CreateMutexW(attributes.get(), FALSE, (wide + L"\\" + wide).c_str());
   const DWORD code = GetLastError();
   auto lock = std::make_unique<NamespaceLock>(space, mutex);
   if (!mutex) throw SystemError(DescribeError(code), code);

@@ -143,18 +143,6 @@ void RestrictLibrarySearchToSystemFolder() {
   if (restrict_search) restrict_search(LOAD_LIBRARY_SEARCH_SYSTEM32);
 }
 
-bool Win32System::IsNTAdmin() {
-  // advpack has no import library in the toolchain; the function is looked up where it lives,
-  // by its full path: a copy beside the program must never be the one that runs.
-  using IsNTAdminFunction = BOOL(WINAPI*)(DWORD, DWORD*);
-  HMODULE advpack = LoadLibraryW(Wide(SystemFolder() + "\\advpack.dll").c_str());
-  if (!advpack) ThrowLastError();
-  auto is_admin = reinterpret_cast<IsNTAdminFunction>(
-      reinterpret_cast<void (*)()>(GetProcAddress(advpack, "IsNTAdmin")));
-  if (!is_admin) ThrowLastError();
-  return is_admin(0, nullptr) != 0;
-}
-
 std::string Win32System::ExecutablePath() {
   // The path grows past MAX_PATH under a long folder name; the buffer grows until it holds it.
   std::wstring path(MAX_PATH, L'\0');
@@ -261,6 +249,11 @@ Answer Win32System::ShowMessage(const std::string& text, const std::string& titl
   }
   int answer = MessageBoxW(nullptr, Wide(text).c_str(), Wide(title).c_str(), style);
   return answer == IDYES ? Answer::kYes : answer == IDNO ? Answer::kNo : Answer::kOk;
+}
+
+bool Win32System::InServicesSession() {
+  DWORD session = 0;
+  return ProcessIdToSessionId(GetCurrentProcessId(), &session) && session == 0;
 }
 
 bool Win32System::WindowStationVisible() {

@@ -15,7 +15,7 @@ class Win32System : public System {
   std::string ExpandEnvironment(const std::string& text) override;
   std::string OwnLocalAppDataFolder() override;
   uint16_t SystemDefaultLangId() override;
-  bool IsNTAdmin() override;
+  AdministratorsGroup AdministratorsInToken() override;
   std::string ExecutablePath() override;
   std::string FileDateShortText(const std::string& path) override;
   std::string LocalTimeText() override;
@@ -43,15 +43,15 @@ class Win32System : public System {
   void MoveReplacingWrittenThrough(const std::string& from, const std::string& to) override;
   void MoveAtRestart(const std::string& from, const std::string& to) override;
   std::vector<std::pair<std::string, std::string>> PendingRestartMoves() override;
-  std::string SystemFolder() override;
+  std::string NativeSystemFolder() override;
   // win32_file_security.cpp
   void SetPathAttributes(const std::string& path, uint32_t attributes) override;
   std::string FileSecurity(const std::string& path) override;
   void PutFileSecurity(const std::string& path, const std::string& descriptor) override;
 
   // win32_programs.cpp
-  bool StartProgram(const std::string& program, const std::string& arguments,
-                    uint32_t wait_milliseconds) override;
+  std::optional<uint32_t> StartProgram(const std::string& program, const std::string& arguments,
+                                       uint32_t wait_milliseconds) override;
   void ProcessPendingMessages() override;
 
   // win32_registry.cpp
@@ -85,6 +85,7 @@ class Win32System : public System {
                      Icon icon) override;
   // win32_window.cpp
   void RunWindow(const FormContent& form) override;
+  bool InServicesSession() override;
   bool WindowStationVisible() override;
 };
 

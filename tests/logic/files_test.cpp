@@ -2,8 +2,8 @@
 #include "files/copy_add.h"
 #include "files/copy_folder.h"
 #include "files/file_exists.h"
+#include "files/native_files.h"
 #include "files/set_rights.h"
-#include "files/wow64_redirection_off.h"
 #include "tests/logic/fixture.h"
 
 namespace movrix::testing {
@@ -47,7 +47,9 @@ TEST_F(FilesTest, RightsStepStartsBothSystemCommandsDirectlyWithThePathWhole) {
   SetRights(system_, outcome, path);
   SetRights(system_, outcome, path, true);
   ASSERT_EQ(system_.commands.size(), 4u);
-  const std::string folder = system_.SystemFolder() + "\\";
+  // Never the 32-bit copy, which would see SysWOW64 under the name of system32.
+  const std::string folder =
+      system_.GetEnv("windir") + (IsWow64() ? "\\Sysnative\\" : "\\system32\\");
   for (int i : {0, 2}) {
     EXPECT_EQ(system_.commands[i].program, folder + "takeown.exe");
     EXPECT_EQ(system_.commands[i].arguments, "/a /f \"" + path + "\"");
@@ -89,6 +91,21 @@ TEST_F(FilesTest, ARightsCommandThatCannotStartFailsTheFileWithTheSystemsReason)
   EXPECT_EQ(system_.BoxLines(), "SetRights|" + DescribeError(5) + "|none\n");
   EXPECT_EQ(SortedFailures(outcome),
             path + " n'a pas été écrit, faute de droits: " + DescribeError(5) + "\n");
+  EXPECT_EQ(Read(path), "original");
+}
+
+TEST_F(FilesTest, AnAwaitedRightsCommandThatFailsLeavesItsFileUnwrittenAndNamesItsCode) {
+  const std::string path = At("kept by its owner.dll");
+  Write(At("new.dll"), "new");
+  Write(path, "original");
+  Outcome outcome;
+  system_.Fail(Call::kProgramExitCode, "takeown", 1);
+  EXPECT_FALSE(CopyAdd(system_, outcome, At("new.dll"), path, true));
+  const std::string reason = "takeown.exe /a /f \"" + path + "\" a échoué (code de sortie 1)";
+  EXPECT_EQ(system_.BoxLines(), "SetRights|" + reason + "|none\n");
+  EXPECT_EQ(SortedFailures(outcome),
+            path + " n'a pas été écrit, faute de droits: " + reason + "\n");
+  EXPECT_EQ(system_.commands.size(), 1u) << "icacls ran after takeown failed";
   EXPECT_EQ(Read(path), "original");
 }
 
@@ -215,19 +232,16 @@ TEST_F(CopyFolderTest, AnExistingDestinationWhoseRightsCannotBeTakenShowsTheCopy
   EXPECT_EQ(Read(At("Dest\\given up.dll")), "there");
 }
 
-TEST_F(FilesTest, RedirectionOffReachesTheNativeSystemFolder) {
+TEST_F(FilesTest, NativeFileCallsReachTheNativeSystemFolderAndOnlyForTheCall) {
   SKIP_UNLESS_WOW64();
-  const std::string windows = system_.GetEnv("windir");
-  const std::string probe = windows + "\\system32\\movrix-probe.txt";
-  {
-    Wow64RedirectionOff off(system_);
-    Write(probe, "native");
-    EXPECT_EQ(Read(probe), "native");
-  }
+  const std::string probe = system_.GetEnv("windir") + "\\system32\\movrix-probe.txt";
+  Write(At("probe.txt"), "native");
+  NativeFiles native(system_);
+  native.CopyFileOver(At("probe.txt"), probe);
+  EXPECT_EQ(native.ReadWholeFile(probe), "native");
   EXPECT_EQ(Read(probe), "<missing>") << "a 32-bit process sees SysWOW64 as system32";
-  Wow64RedirectionOff again(system_);
-  EXPECT_EQ(Read(probe), "native");
-  Remove(probe);
+  native.RemoveFile(probe);
+  EXPECT_FALSE(native.PathAttributes(probe) >= 0);
 }
 
 }  // namespace

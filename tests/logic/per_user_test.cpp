@@ -19,7 +19,7 @@ class PerUserTest : public LogicTest {
     RegDeleteTreeA(HKEY_CURRENT_USER, UserPriorStateKey::kParentKey);
     RegDeleteTreeA(HKEY_CURRENT_USER, kSetupKey);
     Put(HKEY_CURRENT_USER, kMailKey, "", "Autre messagerie");
-    system_.admin = false;
+    system_.admin = AdministratorsGroup::kAbsent;
   }
   static std::vector<Listed> CurrentUserListing() {
     std::vector<Listed> rows;

@@ -76,7 +76,7 @@ std::vector<std::string> FilesIn(const std::string& folder) {
 class RunProgramTest : public LogicTest {
  protected:
   RunProgramTest() {
-    system_.admin = false;
+    system_.admin = AdministratorsGroup::kAbsent;
     system_.language = 0x040C;
     system_.executable = At("Setup\\Movrix18.exe");
     system_.environment["TEMP"] = At("temp");
@@ -183,7 +183,7 @@ TEST_F(RunProgramTest, AnotherRunKeepsARunOutButNoObjectAnyUserMakesFirst) {
   HANDLE squatter = CreateMutexA(nullptr, FALSE, "Global\\Movrix18");
   // Without the rights a run never looks for the lock: its rights test ends it.
   EXPECT_EQ(Run({"/journal=" + log}), 1603);
-  system_.admin = true;
+  system_.admin = AdministratorsGroup::kEnabled;
   system_.language = 0x0407;  // a run stops at its language test, once it holds the lock
   // Where the system makes no private namespace, as Wine, the global name stands in, and the log
   // says so.
@@ -255,18 +255,18 @@ TEST_F(RunProgramTest, DeploymentSwitchesEndWindowsMailWithoutAskingAndExpandThe
   // Interactively, and for the way back (which an administrator runs), the switch answers the
   // question too; a language the installer refuses then stops the run.
   FakeMail other;
-  system_.admin = true;
+  system_.admin = AdministratorsGroup::kEnabled;
   system_.language = 0x0407;
   EXPECT_EQ(Run({"/desinstaller", "/closeapplications"}), 1603);
   EXPECT_EQ(other.ExitCode(5000), FakeMail::kClosedOnRequest);
   EXPECT_EQ(system_.boxes.size(), 1u) << "only the language box: " << system_.BoxLines();
-  system_.admin = false;
+  system_.admin = AdministratorsGroup::kAbsent;
   // A name no variable has stays as written, and so names a folder that does not exist.
   EXPECT_EQ(Run({"/S", "/LOG=%MOVRIX_ABSENT%\\run.log"}), 1622);
 }
 
 TEST_F(RunProgramTest, AFaultOfTheProgramPassesEveryPhaseToTheGuardOfTheWholeRun) {
-  system_.admin = true;
+  system_.admin = AdministratorsGroup::kEnabled;
   const std::string tree = At("Setup\\WM_32\\Windows Mail\\WinMail.exe");
   system_.Fail(Call::kPathAttributes, tree, TestSystem::kProgramFault);
   EXPECT_EQ(Run({"/journal=" + At("run.log")}), 1603);

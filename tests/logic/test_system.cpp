@@ -42,8 +42,8 @@ uint16_t TestSystem::SystemDefaultLangId() {
   return language ? *language : next_.SystemDefaultLangId();
 }
 
-bool TestSystem::IsNTAdmin() {
-  return admin ? *admin : next_.IsNTAdmin();
+AdministratorsGroup TestSystem::AdministratorsInToken() {
+  return admin ? *admin : next_.AdministratorsInToken();
 }
 
 std::string TestSystem::ExecutablePath() {
@@ -152,12 +152,17 @@ void TestSystem::RevertWow64Redirection(Wow64Value value) {
   next_.RevertWow64Redirection(value);
 }
 
-bool TestSystem::StartProgram(const std::string& program, const std::string& arguments,
-                              uint32_t wait_milliseconds) {
-  ThrowIfFailing(Call::kStartProgram, program + " " + arguments);
+std::optional<uint32_t> TestSystem::StartProgram(const std::string& program,
+                                                 const std::string& arguments,
+                                                 uint32_t wait_milliseconds) {
+  const std::string command = program + " " + arguments;
+  ThrowIfFailing(Call::kStartProgram, command);
   commands.push_back({program, arguments, wait_milliseconds});
-  const bool ended = next_.StartProgram(program, arguments, wait_milliseconds);
-  return ended && !(wait_milliseconds && FailureOf(Call::kProgramEnd, program + " " + arguments));
+  const std::optional<uint32_t> exit_code =
+      next_.StartProgram(program, arguments, wait_milliseconds);
+  if (!exit_code || FailureOf(Call::kProgramEnd, command)) return std::nullopt;
+  const uint32_t forced = FailureOf(Call::kProgramExitCode, command);
+  return forced ? forced : *exit_code;
 }
 
 bool TestSystem::ReadOnly(const std::string& path, uint32_t access) const {

@@ -33,6 +33,7 @@ enum class Call {
   kShellCopyAborted,
   kStartProgram,
   kProgramEnd,
+  kProgramExitCode,
   kOpenRegKey,
   kCreateRegKey,
   kQueryRegValue,
@@ -61,7 +62,7 @@ class TestSystem : private OnTheRealSystem, public ForwardingSystem {
   };
 
   // ---- What a test may force; unset means the real system's answer.
-  std::optional<bool> admin;
+  std::optional<AdministratorsGroup> admin;
   std::optional<uint16_t> language;
   std::optional<std::string> executable;
   std::map<std::string, std::string> environment;
@@ -85,9 +86,10 @@ class TestSystem : private OnTheRealSystem, public ForwardingSystem {
   // argument (a path, a command line, a key path) contains `argument_part`. Calls that report a
   // status return the code, calls that hand out a handle hand out none, the others throw.
   // CopyFileOver throws after copying, as a copy that broke off and left its destination.
-  // Three more calls force what the real system does only rarely: kFindNext (a listing breaks
+  // Four more calls force what the real system does only rarely: kFindNext (a listing breaks
   // off after its first entry), kShellCopyAborted (the shell abandons the copy, nothing copied,
-  // yet reports 0) and kProgramEnd (a started program still runs after its wait).
+  // yet reports 0), kProgramEnd (a started program still runs after its wait) and
+  // kProgramExitCode (an awaited program ends with `code`).
   void Fail(Call call, const std::string& argument_part = "", uint32_t code = 5);
   // With this code, a failing call throws what no system failure is: a fault of the program.
   static constexpr uint32_t kProgramFault = 0xFFFFFFFF;
@@ -117,7 +119,7 @@ class TestSystem : private OnTheRealSystem, public ForwardingSystem {
 
   std::string GetEnv(const std::string& name) override;
   uint16_t SystemDefaultLangId() override;
-  bool IsNTAdmin() override;
+  AdministratorsGroup AdministratorsInToken() override;
   std::string ExecutablePath() override;
   std::string FileDateShortText(const std::string& path) override;
   int64_t PathAttributes(const std::string& path) override;
@@ -133,8 +135,8 @@ class TestSystem : private OnTheRealSystem, public ForwardingSystem {
                                 bool unattended) override;
   Wow64Value DisableWow64Redirection() override;
   void RevertWow64Redirection(Wow64Value value) override;
-  bool StartProgram(const std::string& program, const std::string& arguments,
-                    uint32_t wait_milliseconds) override;
+  std::optional<uint32_t> StartProgram(const std::string& program, const std::string& arguments,
+                                       uint32_t wait_milliseconds) override;
   int32_t OpenRegKey(KeyHandle root, const std::string& path, uint32_t access,
                      KeyHandle& result) override;
   int32_t CreateRegKey(KeyHandle root, const std::string& path, uint32_t access,

@@ -1,0 +1,89 @@
+// The runs of the program, from a program folder laid out in a scratch folder, on the prefix's
+// Windows 10: what the tests of the installation and of the way back stand on.
+#pragma once
+
+#include <windows.h>
+
+#include <memory>
+#include <tuple>
+#include <vector>
+
+#include "app/form_load.h"
+#include "registry/active_setup.h"
+#include "registry/prior_state.h"
+#include "registry/uninstall_entry.h"
+#include "tests/logic/fixture.h"
+
+namespace movrix::testing {
+
+class FormLoadTest : public LogicTest {
+ protected:
+  FormLoadTest() {
+    system_.executable = At("Setup\\Movrix18.exe");
+    system_.identity = {At("PF"), At("PF (x86)"), At("Windows")};
+    system_.environment = {{"PROCESSOR_IDENTIFIER", "Intel64 Family 6 Model 85"}};
+    LayOut();
+  }
+
+  // The program beside its sources, on a system with its "Windows Mail" folders.
+  void LayOut() {
+    Write(At("Setup\\Movrix18.exe"), "exe");
+    for (const char* tree : {"WM_32", "WM_64"})
+      Write(At("Setup\\") + tree + "\\Windows Mail\\WinMail.exe", tree);
+    for (const char* folder : {"system32\\", "syswow64\\"}) {
+      for (const char* file : {"msoeacct.dll", "msidcrl30.dll", "acctres.dll", "inetres.dll",
+                               "fr-FR\\acctres.dll.mui", "fr-FR\\inetres.dll.mui"})
+        Write(At("Setup\\") + folder + file, "new");
+      MakeFolder(At("Windows\\") + folder + "fr-FR");
+    }
+    MakeFolder(At("PF\\Windows Mail"));
+    MakeFolder(At("PF (x86)\\Windows Mail"));
+  }
+
+  // Starts the program; the window, if it is still loaded, is recorded and closed with OK.
+  WindowRun& Start(bool uninstall = false, bool silent = false) {
+    runs_.push_back(std::make_unique<WindowRun>(*runs_on_, nullptr, RunOptions{silent, uninstall}));
+    Form_Load(*runs_.back());
+    runs_.back()->form.Show(system_);
+    return *runs_.back();
+  }
+  std::vector<std::unique_ptr<WindowRun>> runs_;
+  // The system the runs see: the test system, or a layer over it.
+  System* runs_on_ = &system_;
+  PinnedVersionValue product_{"ProductName", "Microsoft Windows 10"};
+};
+
+class UninstallTest : public FormLoadTest {
+ protected:
+  UninstallTest() {
+    // An earlier test's installation leaves the real entry, component and user's records
+    // behind; this one starts without.
+    for (const char* key : {kUninstallKey, kActiveSetupKey})
+      RegDeleteKeyExA(HKEY_LOCAL_MACHINE, key, KEY_WOW64_64KEY, 0);
+    RegDeleteTreeA(HKEY_CURRENT_USER, UserPriorStateKey::kParentKey);
+    for (const char* folder : {"system32\\", "syswow64\\"}) {
+      for (const char* file : kSystemFiles) Write(At("Windows\\") + folder + file, "original");
+    }
+  }
+  // Installs, then uninstalls with the given failures (call, path part, code); returns the
+  // uninstallation.
+  WindowRun& InstallThenUninstall(
+      std::initializer_list<std::tuple<Call, const char*, uint32_t>> failures) {
+    EXPECT_EQ(Start().ExitCode(), 0) << system_.BoxLines();
+    for (const auto& [call, path, code] : failures) system_.Fail(call, path, code);
+    system_.boxes.clear();
+    return Start(true);
+  }
+  static bool EntryExists() {
+    HKEY key;
+    if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, kUninstallKey, 0, KEY_READ | KEY_WOW64_64KEY, &key))
+      return false;
+    RegCloseKey(key);
+    return true;
+  }
+  static constexpr const char* kSystemFiles[] = {
+      "msoeacct.dll", "msidcrl30.dll",          "acctres.dll",
+      "inetres.dll",  "fr-FR\\acctres.dll.mui", "fr-FR\\inetres.dll.mui"};
+};
+
+}  // namespace movrix::testing
