@@ -73,6 +73,7 @@ TEST_F(StrictWindowsTest, InstallRerunAndWayBackHoldOnWindows7AndOnWindows10) {
     EXPECT_EQ(rerun.ExitCode(), kExitInstalled) << rerun.form.text(kTxtOutput);
     EXPECT_EQ(Read(At("PF\\Movrix18\\Movrix18.exe")), "exe");
     EXPECT_EQ(Read(At("PF\\Movrix18\\Movrix18.exe.supprimer-1")), "exe") << "left for the restart";
+    ASSERT_FALSE(system_.moves_at_restart.empty());
     EXPECT_EQ(system_.moves_at_restart.back(), At("PF\\Movrix18\\Movrix18.exe.supprimer-1 -> "));
     Remove(At("PF\\Movrix18\\Movrix18.exe.supprimer-1"));  // as the restart does
     Machine();  // nothing the installation wrote is left read-only
@@ -96,7 +97,7 @@ TEST_F(StrictWindowsTest, AFilteredAdministratorGetsTheRightsBoxAndItsUninstallA
   strict_.FilterAdministrator();
   const std::map<std::string, std::string> before = Machine();
   EXPECT_EQ(Start().ExitCode(), kExitFailed);
-  EXPECT_EQ(system_.boxes.size(), 1u);
+  ASSERT_EQ(system_.boxes.size(), 1u);
   EXPECT_EQ(system_.boxes[0].text, kNeedsAdministrator);
   EXPECT_EQ(Machine(), before);
   system_.elevated_exit_code = 0;
