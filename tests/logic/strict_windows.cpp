@@ -25,6 +25,11 @@ bool EndsWith(const std::string& text, const std::string& end) {
   return text.size() >= end.size() && text.compare(text.size() - end.size(), end.size(), end) == 0;
 }
 
+bool IsReadOnly(System& system, const std::string& path) {
+  const int64_t attributes = system.PathAttributes(path);
+  return attributes >= 0 && (attributes & kAttributeReadOnly);
+}
+
 // Calls `each` with the full path of every file below `folder`, at any depth.
 template <typename Each>
 void ForEachFile(System& system, const std::string& folder, Each each) {
@@ -53,6 +58,7 @@ void StrictWindows::SystemFilesBelow(const std::string& folder) {
 }
 
 void StrictWindows::ReadOnlyBelow(const std::string& folder) {
+  read_only_copies_ = true;
   ForEachFile(next_, folder, [&](const std::string& path, uint32_t attributes) {
     next_.SetPathAttributes(path, attributes | kAttributeReadOnly);
   });
@@ -69,6 +75,15 @@ void StrictWindows::RequireRightsStep(const std::string& path) const {
 
 void StrictWindows::RequireNotRunning(const std::string& path, uint32_t code) const {
   if (!running_.empty() && Key(path) == running_) Refuse(code);
+}
+
+void StrictWindows::RequireWritable(const std::string& path) {
+  if (read_only_copies_ && IsReadOnly(next_, path)) Refuse(kErrorAccessDenied);
+}
+
+void StrictWindows::KeepReadOnly(const std::string& from, const std::string& to) {
+  if (read_only_copies_ && IsReadOnly(next_, from))
+    next_.SetPathAttributes(to, uint32_t(next_.PathAttributes(to)) | kAttributeReadOnly);
 }
 
 void StrictWindows::FollowRename(const std::string& from, const std::string& to) {
@@ -161,13 +176,24 @@ void StrictWindows::Rename(const std::string& from, const std::string& to) {
 void StrictWindows::RemoveFile(const std::string& path) {
   RequireRightsStep(path);
   RequireNotRunning(path, kErrorAccessDenied);
+  RequireWritable(path);
   next_.RemoveFile(path);
 }
 
 void StrictWindows::CopyFileOver(const std::string& from, const std::string& to) {
   RequireRightsStep(to);
   RequireNotRunning(to, kErrorSharingViolation);
+  RequireWritable(to);
   next_.CopyFileOver(from, to);
+  KeepReadOnly(from, to);
+}
+
+ShellCopyResult StrictWindows::ShellCopyFile(const std::string& from, const std::string& to,
+                                             bool unattended) {
+  if (read_only_copies_ && IsReadOnly(next_, to)) return {kErrorAccessDenied, false};
+  const ShellCopyResult result = next_.ShellCopyFile(from, to, unattended);
+  if (result.code == 0 && !result.aborted) KeepReadOnly(from, to);
+  return result;
 }
 
 void StrictWindows::MoveReplacing(const std::string& from, const std::string& to) {

@@ -30,7 +30,9 @@ class StrictWindows : public ForwardingSystem {
   void LockHeldByAnotherAccount() { lock_of_another_account_ = true; }
   // The program at `path` runs: its file may be renamed, never written over or deleted.
   void Running(const std::string& path) { running_ = Key(path); }
-  // Every file below `folder` carries the read-only attribute, as one copied from a CD.
+  // Every file below `folder` carries the read-only attribute, as one copied from a CD. As on
+  // Windows (Wine, run as root, ignores it), a copy keeps that attribute, and a read-only file
+  // refuses to be written over or deleted.
   void ReadOnlyBelow(const std::string& folder);
 
   AdministratorsGroup AdministratorsInToken() override;
@@ -47,6 +49,8 @@ class StrictWindows : public ForwardingSystem {
   void Rename(const std::string& from, const std::string& to) override;
   void RemoveFile(const std::string& path) override;
   void CopyFileOver(const std::string& from, const std::string& to) override;
+  ShellCopyResult ShellCopyFile(const std::string& from, const std::string& to,
+                                bool unattended) override;
   void MoveReplacing(const std::string& from, const std::string& to) override;
   void MoveReplacingWrittenThrough(const std::string& from, const std::string& to) override;
   void SetPathAttributes(const std::string& path, uint32_t attributes) override;
@@ -65,6 +69,10 @@ class StrictWindows : public ForwardingSystem {
   void RequireRightsStep(const std::string& path) const;
   // Throws a sharing violation when `path` is the running program's file.
   void RequireNotRunning(const std::string& path, uint32_t code) const;
+  // Throws access denied when the file at `path` is read-only.
+  void RequireWritable(const std::string& path);
+  // Gives the copy `to` the read-only attribute of its source `from`.
+  void KeepReadOnly(const std::string& from, const std::string& to);
   // A rename keeps the file's owner, access list and running state.
   void FollowRename(const std::string& from, const std::string& to);
   // A box or a program started while the redirection is off loads its libraries from the wrong
@@ -78,6 +86,7 @@ class StrictWindows : public ForwardingSystem {
   bool filtered_administrator_ = false;
   bool services_session_ = false;
   bool lock_of_another_account_ = false;
+  bool read_only_copies_ = false;
   int redirection_off_ = 0;
 };
 
