@@ -12,6 +12,7 @@
 #include "files/launch_folders.h"
 #include "files/restore.h"
 #include "registry/active_setup.h"
+#include "registry/event_source.h"
 #include "registry/mod_key.h"
 #include "registry/prior_state.h"
 #include "registry/uninstall_entry.h"
@@ -160,7 +161,7 @@ bool RecordRegistryState(WindowRun& run, const KeptForWayBack& kept) {
       [&] {
         MakeOwnFolder(run.system, kept);
         PriorStateFile record(run.system, kept.registry_record);
-        RecordPriorState(run.system, MachineRegistration(run.state.Identity.is_64_bit), record);
+        RecordPriorState(run.system, MachineRegistration(run.state.Identity, kept.program), record);
         return true;
       },
       [&](const std::string& description) {
@@ -176,7 +177,8 @@ void RecordWrittenRegistry(WindowRun& run, const KeptForWayBack& kept, bool user
   Guarded(
       [&] {
         PriorStateFile record(run.system, kept.written_record);
-        RecordWrittenState(run.system, MachineRegistration(run.state.Identity.is_64_bit), record);
+        RecordWrittenState(run.system, MachineRegistration(run.state.Identity, kept.program),
+                           record);
       },
       [&](const std::string& description) {
         run.state.Outcome.Fail("valeurs écrites non enregistrées : " + kept.written_record,
@@ -185,19 +187,24 @@ void RecordWrittenRegistry(WindowRun& run, const KeptForWayBack& kept, bool user
   if (user_rows) RecordUserWrittenState(run.system, run.state.Outcome);
 }
 
-// False when the run stopped: the registration or the record has told why.
+// Where the system registers, the registration; on every system, the event source of the kept
+// program. False when the run stopped: the registration or the record has told why.
 bool CompleteRegistry(WindowRun& run, const KeptForWayBack& kept) {
   run.Log("== Compléter la base de registre");
   if (!RecordRegistryState(run, kept)) return false;
+  const bool registers = run.state.Identity.CompletedBySystemFiles();
   // The installing user's prior state is recorded before the registration writes their rows;
   // without it, their rows are not written.
-  const bool user_state_recorded = RecordUserPriorState(run.system, run.state.Outcome);
+  const bool user_state_recorded = registers && RecordUserPriorState(run.system, run.state.Outcome);
   const bool written =
-      Write_Reg(run.system, run.state.Identity.is_64_bit, run.state.Outcome, user_state_recorded);
+      (!registers || Write_Reg(run.system, run.state.Identity.is_64_bit, run.state.Outcome,
+                               user_state_recorded)) &&
+      WriteRegistrationRows(run.system, EventSourceRegistration(kept.program), run.state.Outcome);
   // Even a registration that stopped half-way records what it wrote, for the way back.
   RecordWrittenRegistry(run, kept, user_state_recorded);
   if (!written) return false;
-  run.steps += JoinLines({Repeat('=', 57), "Compléter la base de registre", Repeat('=', 57), ""});
+  if (registers)
+    run.steps += JoinLines({Repeat('=', 57), "Compléter la base de registre", Repeat('=', 57), ""});
   return true;
 }
 
@@ -293,11 +300,11 @@ void RunInstallSteps(WindowRun& run) {
   const KeptForWayBack kept(run.state);
   if (!RenameMailFolders(run)) return;
   if (!CopyProgramFiles(run, kept)) return run.Halt();
-  const bool registers = run.state.Identity.CompletedBySystemFiles();
-  if (registers && !CompleteRegistry(run, kept)) return run.Halt();
+  if (!CompleteRegistry(run, kept)) return run.Halt();
   AppendCopySteps(run);
-  // The program is kept for the way back and for every user's sign-in.
-  if (KeepProgramCopy(run, kept) && registers) RegisterForEveryUser(run, kept);
+  // The program is kept for the way back, for every user's sign-in and for the event viewer.
+  if (KeepProgramCopy(run, kept) && run.state.Identity.CompletedBySystemFiles())
+    RegisterForEveryUser(run, kept);
   run.state.Outcome.end = RunEnd::kCompleted;
   // Only a complete installation gets its way back registered; a failure there makes it
   // incomplete.

@@ -6,6 +6,7 @@
 #include "app/logged_system.h"
 #include "app/per_user.h"
 #include "app/run_end.h"
+#include "app/run_event.h"
 #include "app/run_verify.h"
 #include "app/switches.h"
 #include "common/guard.h"
@@ -209,6 +210,8 @@ int RunProgram(System& system, const std::vector<std::string>& arguments) {
   log.Line(kRunStartLine + system.LocalTimeText() + ", " + kProgramTitle + " version " +
            VersionText());
   const int code = GuardedRunSteps(logged, log, arguments, switches, silent);
+  // A switch refused leaves nothing done or checked to report.
+  if (SwitchesRefusal(switches).empty()) ReportRunEnd(system, log, switches, code);
   log.Line("Fin : " + system.LocalTimeText() + ", code de sortie " + std::to_string(code));
   return code;
 }

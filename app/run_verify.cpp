@@ -77,12 +77,13 @@ std::vector<std::string> FileRecordDifferences(System& system, const std::string
 
 // Every machine value of the registration against what it held once written.
 std::vector<std::string> MachineRegistryDifferences(System& system, const KeptForWayBack& kept,
-                                                    bool is_64_bit, bool registers) {
+                                                    const SystemIdentity& identity) {
   PriorStateFile prior(system, kept.registry_record);
   PriorStateFile written(system, kept.written_record);
-  RegistryWayBack way_back(system, MachineRegistration(is_64_bit), prior, written);
+  RegistryWayBack way_back(system, MachineRegistration(identity, kept.program), prior, written);
   if (Differences differences = RegistryDifferences(way_back)) return *differences;
-  if (!registers) return {};
+  // An installation by an older build on a system it did not register kept no record.
+  if (!identity.CompletedBySystemFiles()) return {};
   return {"aucun enregistrement des valeurs écrites par l'installation : " + written.Name()};
 }
 
@@ -99,8 +100,7 @@ Differences MachineDifferences(System& system) {
   const bool registers = state.Identity.CompletedBySystemFiles();
   std::vector<std::string> differences = CompletionDifferences(system, registers);
   Append(differences, FileRecordDifferences(system, kept.file_record));
-  Append(differences,
-         MachineRegistryDifferences(system, kept, state.Identity.is_64_bit, registers));
+  Append(differences, MachineRegistryDifferences(system, kept, state.Identity));
   return differences;
 }
 

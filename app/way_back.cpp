@@ -155,7 +155,8 @@ void RunWayBackSteps(WindowRun& run) {
   RestoreReport report(run.state.Outcome);
   PriorStateFile prior(run.system, kept.registry_record);
   PriorStateFile written(run.system, kept.written_record);
-  RegistryWayBack machine(run.system, MachineRegistration(is_64_bit), prior, written);
+  RegistryWayBack machine(run.system, MachineRegistration(run.state.Identity, kept.program), prior,
+                          written);
   UserWayBack user(run.system);
   const std::optional<FileRecord> files = LoadFileRecord(run, kept, report);
   // A record that is missing or cannot be trusted stops the way back before anything changes:

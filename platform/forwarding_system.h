@@ -125,6 +125,10 @@ class ForwardingSystem : public System {
   std::unique_ptr<ProcessHandle> OpenProcessToEnd(int32_t id) override {
     return next_.OpenProcessToEnd(id);
   }
+  void WriteEventLogEntry(const std::string& source, EventKind kind, uint32_t event_id,
+                          const std::vector<std::string>& inserts) override {
+    return next_.WriteEventLogEntry(source, kind, event_id, inserts);
+  }
   std::string ErrorText(uint32_t code) override { return next_.ErrorText(code); }
   SystemIdentity ReadIdentity() override { return next_.ReadIdentity(); }
   std::string RandomBytes(size_t count) override { return next_.RandomBytes(count); }

@@ -163,6 +163,10 @@ class ProcessHandle {
   virtual bool WaitForEnd(uint32_t milliseconds) = 0;
 };
 
+// ---- Event log ---------------------------------------------------------------------------------
+// The type of an event log entry, as the event viewer marks it.
+enum class EventKind { kInformation, kWarning, kError };
+
 // A system-wide lock, held until destroyed.
 class HeldLock {
  public:
@@ -363,6 +367,13 @@ class System {
   // (SYNCHRONIZE | PROCESS_TERMINATE | PROCESS_QUERY_LIMITED_INFORMATION). Null when it cannot be
   // opened, such as when it has already ended.
   virtual std::unique_ptr<ProcessHandle> OpenProcessToEnd(int32_t id) = 0;
+
+  // Writes one entry to the Application event log for the event source `source`
+  // (RegisterEventSource, ReportEvent, DeregisterEventSource): the message `event_id` of the
+  // source's message file, each of `inserts` taking the place of its %1, %2, ... Throws
+  // SystemError when the entry cannot be written.
+  virtual void WriteEventLogEntry(const std::string& source, EventKind kind, uint32_t event_id,
+                                  const std::vector<std::string>& inserts) = 0;
 
   // The system's description of an error code (FormatMessage), in the system's language.
   virtual std::string ErrorText(uint32_t code) = 0;

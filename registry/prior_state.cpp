@@ -8,6 +8,7 @@
 #include "common/scoped_key.h"
 #include "common/sealed_record.h"
 #include "common/text.h"
+#include "registry/event_source.h"
 #include "registry/mod_key.h"
 
 namespace movrix {
@@ -276,14 +277,19 @@ const KeyRef kUserRecordKey{kCurrentUser, UserPriorStateKey::kKey};
 
 }  // namespace
 
-std::vector<RegistrationEntry> MachineRegistration(bool is_64_bit) {
+std::vector<RegistrationEntry> MachineRegistration(const SystemIdentity& system,
+                                                   const std::string& program) {
   std::vector<RegistrationEntry> entries;
-  for (const RegistrationEntry& row : MainRegistration())
-    if (row.root != kCurrentUser) entries.push_back(row);
-  if (is_64_bit) {
+  if (system.CompletedBySystemFiles()) {
+    for (const RegistrationEntry& row : MainRegistration())
+      if (row.root != kCurrentUser) entries.push_back(row);
+  }
+  if (system.CompletedBySystemFiles() && system.is_64_bit) {
     std::vector<RegistrationEntry> mirror = Wow64Registration();
     entries.insert(entries.end(), mirror.begin(), mirror.end());
   }
+  std::vector<RegistrationEntry> source = EventSourceRegistration(program);
+  entries.insert(entries.end(), source.begin(), source.end());
   return entries;
 }
 

@@ -16,11 +16,13 @@
 
 namespace movrix {
 
-// Every entry the registration writes on this system outside the users' own hives: the main
-// blocks without their HKEY_CURRENT_USER rows, and on a 64-bit system their 32-bit mirror. Each
+// Every entry the installation writes on `system` outside the users' own hives: where it
+// registers, the main blocks without their HKEY_CURRENT_USER rows, and on a 64-bit system their
+// 32-bit mirror; everywhere, the event source whose message file is the kept `program`. Each
 // user's rows have records of their own, in their hive: restored into another user's hive, the
 // installing user's state would overwrite theirs.
-std::vector<RegistrationEntry> MachineRegistration(bool is_64_bit);
+std::vector<RegistrationEntry> MachineRegistration(const SystemIdentity& system,
+                                                   const std::string& program);
 
 // The HKEY_CURRENT_USER rows of the registration, in write order: what each user needs in their
 // own hive for Windows Mail to be their mail and news client.

@@ -79,6 +79,10 @@ class Win32System : public System {
   std::unique_ptr<ProcessSnapshot> SnapshotProcesses() override;
   std::unique_ptr<ProcessHandle> OpenProcessToEnd(int32_t id) override;
 
+  // win32_event_log.cpp
+  void WriteEventLogEntry(const std::string& source, EventKind kind, uint32_t event_id,
+                          const std::vector<std::string>& inserts) override;
+
   std::string ErrorText(uint32_t code) override;
 
   Answer ShowMessage(const std::string& text, const std::string& title, Buttons buttons,

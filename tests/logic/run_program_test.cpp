@@ -286,5 +286,46 @@ TEST_F(RunProgramTest, AnInvalidLogPathIsRefusedWithoutLosingTheSwitchesItSwallo
   EXPECT_EQ(system_.boxes.size(), 1u) << system_.BoxLines();
 }
 
+TEST_F(RunProgramTest, ACheckWritesNoFileNotEvenALogOfItsOwn) {
+  // Detection runs it every hour on every machine: a file per run would fill the disk.
+  const std::string user_log = system_.OwnLocalAppDataFolder() + "\\Movrix18\\utilisateur.log";
+  const std::string user_log_before = Read(user_log);
+  EXPECT_NE(Run({"/verifier", "/S"}), 87);
+  EXPECT_NE(Run({"/verify", "/utilisateur"}), 87);
+  EXPECT_EQ(FilesIn(At("temp")), std::vector<std::string>{});
+  EXPECT_EQ(Read(user_log), user_log_before);
+}
+
+TEST_F(RunProgramTest, EachRunEndsWithOneEventEntryOfItsOutcomeThatNoFailureOfItsOwnChanges) {
+  using Entry = std::pair<uint32_t, std::vector<std::string>>;
+  auto last_entry = [&]() -> Entry {
+    if (system_.event_entries.empty()) return {};
+    const TestSystem::EventEntry& entry = system_.event_entries.back();
+    EXPECT_EQ(entry.source, "Movrix18");
+    return {entry.id, entry.inserts};
+  };
+  EXPECT_EQ(Run({"/S"}), 1603);
+  EXPECT_EQ(last_entry(), Entry(1002, {"installation", "2.18.0.1", "1603"}));
+  EXPECT_EQ(system_.event_entries.back().kind, EventKind::kError);
+  system_.elevated_exit_code = 3010;
+  EXPECT_EQ(Run({"/desinstaller"}), 3010);
+  EXPECT_EQ(last_entry(), Entry(1001, {"désinstallation", "2.18.0.1", "3010"}));
+  system_.elevated_exit_code.reset();
+  EXPECT_EQ(Run({"/uninstall"}), 1602);
+  EXPECT_EQ(last_entry(), Entry(1003, {"désinstallation", "2.18.0.1", "1602"}));
+  EXPECT_EQ(system_.event_entries.back().kind, EventKind::kWarning);
+  system_.identity = SystemIdentity{At("PF"), At("PF (x86)"), At("Windows")};
+  EXPECT_EQ(Run({"/verifier"}), 1605);
+  EXPECT_EQ(last_entry(), Entry(1004, {"vérification", "2.18.0.1", "1605"}));
+  const size_t entries = system_.event_entries.size();
+  EXPECT_EQ(Run({"/inconnu"}), 87);
+  EXPECT_EQ(system_.event_entries.size(), entries) << "a refused switch ran nothing to report";
+
+  system_.Fail(Call::kWriteEventLogEntry, "Movrix18", 1502);  // the event log is full
+  EXPECT_EQ(Run({"/S", "/journal=" + At("run.log")}), 1603);
+  ExpectWholeRun(Read(At("run.log")), kMark,
+                 "Le journal des événements n'a pas reçu l'entrée de cette exécution : ", 1603);
+}
+
 }  // namespace
 }  // namespace movrix::testing

@@ -231,6 +231,13 @@ SystemIdentity TestSystem::ReadIdentity() {
   return identity ? *identity : next_.ReadIdentity();
 }
 
+void TestSystem::WriteEventLogEntry(const std::string& source, EventKind kind, uint32_t event_id,
+                                    const std::vector<std::string>& inserts) {
+  event_entries.push_back({source, kind, event_id, inserts});
+  ThrowIfFailing(Call::kWriteEventLogEntry, source);
+  next_.WriteEventLogEntry(source, kind, event_id, inserts);
+}
+
 std::unique_ptr<HeldLock> TestSystem::TakeAdministratorsLock(const std::string& name) {
   if (!private_namespaces) return next_.TakeAdministratorsLock(name);
   return next_.TakeNamedLock("movrix-tests-private-namespace-" + name);

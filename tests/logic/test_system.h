@@ -38,7 +38,8 @@ enum class Call {
   kCreateRegKey,
   kQueryRegValue,
   kSetRegValue,
-  kOpenProcessToEnd
+  kOpenProcessToEnd,
+  kWriteEventLogEntry
 };
 
 // Made before the layer on top of it.
@@ -59,6 +60,12 @@ class TestSystem : private OnTheRealSystem, public ForwardingSystem {
   struct Command {
     std::string program, arguments;
     uint32_t wait;
+  };
+  struct EventEntry {
+    std::string source;
+    EventKind kind;
+    uint32_t id;
+    std::vector<std::string> inserts;
   };
 
   // ---- What a test may force; unset means the real system's answer.
@@ -108,6 +115,8 @@ class TestSystem : private OnTheRealSystem, public ForwardingSystem {
   std::vector<Command> commands;
   std::vector<std::string> moves_at_restart;  // "from -> to" of each move scheduled
   std::vector<Command> elevated_starts;
+  // Every event log entry asked for, written or not: Wine's event log keeps none to read back.
+  std::vector<EventEntry> event_entries;
   std::optional<FormContent> shown_window;
   // Every key opened or created, "HKCU\<path>" (HKCR, HKLM), and every value written,
   // "<key>|<name>", in order.
@@ -151,6 +160,8 @@ class TestSystem : private OnTheRealSystem, public ForwardingSystem {
   void RunWindow(const FormContent& form) override;
   bool WindowStationVisible() override;
   SystemIdentity ReadIdentity() override;
+  void WriteEventLogEntry(const std::string& source, EventKind kind, uint32_t event_id,
+                          const std::vector<std::string>& inserts) override;
   std::unique_ptr<HeldLock> TakeAdministratorsLock(const std::string& name) override;
   std::optional<uint32_t> RunElevated(const std::string& program,
                                       const std::string& arguments) override;

@@ -9,6 +9,7 @@ import sys
 from pathlib import Path
 
 sys.path.insert(0, str(Path(__file__).resolve().parents[2] / "wine"))
+import release  # noqa: E402
 import scenarios  # noqa: E402
 import wine  # noqa: E402
 
@@ -31,6 +32,8 @@ def main(argv: list[str]) -> int:
             failed.append("logic tests")
         print("\n== Scenarios", flush=True)
         failed += scenarios.run_all(flavour, argv)
+        print("\n== Release", flush=True)
+        failed += release.run_all(flavour, argv)
     except wine.Trouble as trouble:
         print(f"\n{trouble}", file=sys.stderr)
         return 2

@@ -13,10 +13,12 @@ import os
 import shutil
 import struct
 import subprocess
+import tempfile
 import time
 import xml.etree.ElementTree as ElementTree
 from pathlib import Path
 
+import release
 import wine
 
 REPO = wine.REPO
@@ -419,6 +421,10 @@ def whole_log(s: Scenario, path: Path, code: int) -> str:
 
 
 def silent_first_install(s: Scenario) -> None:
+    """As a deployment tool runs it, the program signed as an administrator signs it."""
+    with tempfile.TemporaryDirectory(prefix="movrix-sign-") as scratch:
+        signed, _ = release.signed_copy(s.prefix.flavour, Path(scratch))
+        shutil.copy(signed, s.prefix.host(r"C:\Setup\Movrix18.exe"))
     run = s.install("/S")
     s.equal((run.boxes, run.window, run.exit_code), ([], None, 0), "boxes, window, exit code")
     log = silent_log(s)
@@ -435,6 +441,8 @@ def silent_first_install(s: Scenario) -> None:
     check_copy_log(s, log, [("WM_32", r"C:\Program Files (x86)"), ("WM_64", r"C:\Program Files")])
     check_system_files(s, [("system32", "System32"), ("syswow64", "SysWOW64")])
     check_registry(s)
+    kept = s.prefix.host(r"C:\Program Files\Movrix18\Movrix18.exe")
+    s.check(kept.read_bytes() == s.prefix.host(r"C:\Setup\Movrix18.exe").read_bytes(), "the kept program is not the signed one")
 
 
 def silent_stops(s: Scenario) -> None:
@@ -500,6 +508,12 @@ def compare_states(s: Scenario, before: dict, after: dict, what: str) -> None:
     s.equal(changed, [], f"what {what} left changed")
 
 
+def split_command(line: str) -> list[str]:
+    """A command line of a quoted program and its switches, as the system splits it."""
+    program, switches = line[1:].split('" ', 1)
+    return [program, *switches.split()]
+
+
 def uninstall(s: Scenario, installs: int = 1, quiet_string: bool = False, other_mail: bool = False,
               added: bool = False) -> None:
     """Installations, then the way back: the machine is as it was before the first one, texts
@@ -518,18 +532,26 @@ def uninstall(s: Scenario, installs: int = 1, quiet_string: bool = False, other_
     for _ in range(installs):
         s.equal(s.install("/S").exit_code, 0, "exit code of the installation")
     s.check(machine_state(s) != before, "the installation changed nothing the comparison sees")
+    s.equal(reg_value(s, EVENT_SOURCE, "EventMessageFile"), r"C:\Program Files\Movrix18\Movrix18.exe",
+            "the event source's message file")
     command = [r"C:\Setup\Movrix18.exe", "/desinstaller", "/S", r"/LOG=C:\journal.txt"]
     if other_mail:
         s.prefix.run("reg", "add", "HKLM\\" + MAILTO_COMMAND, "/ve", "/d", "autre.exe %1", "/f", "/reg:64")
     if quiet_string:
         wine.wineserver(s.prefix.env(), "-k")  # the server saves the registry as it ends
         system = (s.prefix.path / "system.reg").read_text("utf-8", "replace")
-        quiet = next((line.split("=", 1)[1] for line in system.splitlines()
-                      if line.startswith('"QuietUninstallString"=')), '""')
-        quiet = quiet[1:-1].replace('\\\\', '\\').replace('\\"', '"')
-        s.equal(quiet, r'"C:\Program Files\Movrix18\Movrix18.exe" /desinstaller /S', "QuietUninstallString")
+        strings = {name: next((line.split("=", 1)[1][1:-1].replace('\\\\', '\\').replace('\\"', '"')
+                               for line in system.splitlines() if line.startswith(f'"{name}"=')), "")
+                   for name in ("UninstallString", "QuietUninstallString")}
+        kept = r'"C:\Program Files\Movrix18\Movrix18.exe"'
+        s.equal(strings, {"UninstallString": kept + " /desinstaller", "QuietUninstallString": kept + " /desinstaller /S"},
+                "the entry's commands")
         shutil.rmtree(s.prefix.host(r"C:\Setup"))
-        command = [quiet.split('"')[1], *quiet.split('"')[2].split()]
+        # The "Uninstall" button of Programs and Features: the way back's question, answered No.
+        program, *switches = split_command(strings["UninstallString"])
+        run = s.install(*switches, program=program, answers=["no"])
+        s.equal((run.boxes, run.exit_code), ([UNINSTALL_QUESTION[:-1] + ("no",)], 1602), "boxes, exit code of UninstallString")
+        command = split_command(strings["QuietUninstallString"])
     run = s.install(*command[1:], program=command[0])
     s.equal((run.boxes, run.window, run.exit_code), ([], None, 0), "boxes, window, exit code of the way back")
     if quiet_string:  # what the system completes at the restart
@@ -545,6 +567,7 @@ def uninstall(s: Scenario, installs: int = 1, quiet_string: bool = False, other_
                 + MAILTO_COMMAND + "\\" in (s.read(r"C:\journal.txt") or "").splitlines(), "no ATTENTION line")
         before, after = ({k: v for k, v in state.items() if k.lower() != section} for state in (before, after))
     compare_states(s, before, after, "the way back")
+    s.check(s.prefix.run("reg", "query", EVENT_SOURCE, "/reg:64").returncode != 0, "the way back left the event source")
     s.equal([path for path in missing if s.prefix.host(path).exists()], [], "what the installation added")
     if not quiet_string:
         s.equal(s.install("/uninstall", "/S").exit_code, 1605, "exit code with nothing left to remove")
@@ -552,6 +575,7 @@ def uninstall(s: Scenario, installs: int = 1, quiet_string: bool = False, other_
 
 MAILTO_COMMAND = r"SOFTWARE\Classes\mailto\shell\open\command"
 UNINSTALL_ENTRY = r"HKLM\SOFTWARE\Microsoft\Windows\CurrentVersion\Uninstall\Movrix18"
+EVENT_SOURCE = r"HKLM\SYSTEM\CurrentControlSet\Services\EventLog\Application\Movrix18"
 RECORD = r"C:\Program Files\Movrix18\registre-origine.txt"
 
 
@@ -738,8 +762,7 @@ def every_user(s: Scenario) -> None:
         s.prefix.run("reg", "delete", rf"HKCU\{key}", "/f")
     s.check(s.prefix.run("reg", "query", r"HKCU\Software\Clients\Mail").returncode != 0,
             "the mail client row survived its deletion")
-    program, arguments = stub[1:].split('" ', 1)
-    s.equal(s.prefix.run(program, *arguments.split()).returncode, 0, "exit code of the StubPath")
+    s.equal(s.prefix.run(*split_command(stub)).returncode, 0, "exit code of the StubPath")
     check_registry(s)
     for log in list(s.prefix.path.glob("drive_c/users/*/AppData/Local/Movrix18/utilisateur.log")) or [Path("no log")]:
         whole_log(s, log, 0)
