@@ -33,7 +33,7 @@ class FormLoadTest : public LogicTest {
   FormLoadTest() {
     system_.executable = At("Setup\\Movrix18.exe");
     system_.identity = {At("PF"), At("PF (x86)"), At("Windows")};
-    system_.environment = {{"PROCESSOR_IDENTIFIER", "Intel64 Family 6 Model 85"}};
+    system_.machine = Machine::kX64;
     LayOut();
   }
 
@@ -173,7 +173,7 @@ TEST_F(FormLoadTest, EachStopShowsItsMessageAndNeverTheWindow) {
   struct Case {
     std::vector<std::string> remove;
     std::string boxes;
-    const char* processor = "Intel64 Family 6 Model 85";
+    Machine machine = Machine::kX64;
   } cases[] = {
       {{"Setup\\WM_32", "Setup\\WM_64"},
        "Movrix18|Le dossiers WM_32 et WM_64 n'ont pas été installés.|none\n"},
@@ -183,7 +183,10 @@ TEST_F(FormLoadTest, EachStopShowsItsMessageAndNeverTheWindow) {
        "Movrix18|Le dossier WM_32 n'a pas été installé.|none\n"},
       {{"Setup\\WM_32\\Windows Mail", "Setup\\WM_64\\Windows Mail\\WinMail.exe"},
        "Movrix18|Le dossiers WM_32 et WM_64 n'ont pas été installés.|none\n"},
-      {{"Setup\\WM_32"}, "Movrix18|Le dossier WM_32 n'a pas été installé.|none\n", "x86 Family 6"},
+      {{"Setup\\WM_32"}, "Movrix18|Le dossier WM_32 n'a pas été installé.|none\n", Machine::kX86},
+      {{},
+       "Movrix18|Le système n'est ni Windows 7, ni Windows 8, ni Windows 10|none\n",
+       Machine::kArm64},
       {{"Setup\\system32\\msidcrl30.dll"},
        "Movrix18|<description>|none\nMovrix18|Le dossier system32 n'a pas été installé.|none\n"},
       {{"Setup\\system32\\msidcrl30.dll", "Setup\\syswow64\\msidcrl30.dll"},
@@ -197,7 +200,7 @@ TEST_F(FormLoadTest, EachStopShowsItsMessageAndNeverTheWindow) {
     LayOut();
     for (const std::string& path : c.remove) Remove(At(path));
     system_.boxes.clear();
-    system_.environment["PROCESSOR_IDENTIFIER"] = c.processor;
+    system_.machine = c.machine;
     SCOPED_TRACE(c.boxes);
     WindowRun& run = Start();
     // The boxes of the file test show the system's own description of the missing file.

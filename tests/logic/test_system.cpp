@@ -226,6 +226,10 @@ SystemIdentity TestSystem::ReadIdentity() {
   return identity ? *identity : next_.ReadIdentity();
 }
 
+Machine TestSystem::NativeMachine() {
+  return machine ? *machine : next_.NativeMachine();
+}
+
 std::unique_ptr<HeldLock> TestSystem::TakeAdministratorsLock(const std::string& name) {
   if (!private_namespaces) return next_.TakeAdministratorsLock(name);
   return next_.TakeNamedLock("movrix-tests-private-namespace-" + name);

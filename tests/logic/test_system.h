@@ -75,6 +75,7 @@ class TestSystem : private OnTheRealSystem, public ForwardingSystem {
   std::optional<bool> window_station_visible;
   // The system's folders, as ReadIdentity gives them.
   std::optional<SystemIdentity> identity;
+  std::optional<Machine> machine;
   // Private namespaces, which Wine cannot make: when set, a lock taken in one is a named mutex of
   // a name of its own, which no other object shares.
   bool private_namespaces = false;
@@ -149,6 +150,7 @@ class TestSystem : private OnTheRealSystem, public ForwardingSystem {
   void RunWindow(const FormContent& form) override;
   bool WindowStationVisible() override;
   SystemIdentity ReadIdentity() override;
+  Machine NativeMachine() override;
   std::unique_ptr<HeldLock> TakeAdministratorsLock(const std::string& name) override;
   std::optional<uint32_t> RunElevated(const std::string& program,
                                       const std::string& arguments) override;
