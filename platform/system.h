@@ -134,6 +134,9 @@ struct ShellCopyResult {
 struct ProcessEntry {
   int32_t id = 0;
   std::string exe_name;
+  // Runs in another session than this process (by ProcessIdToSessionId), whose windows no close
+  // request from here reaches. False when either session cannot be told.
+  bool other_session = false;
 };
 
 // A snapshot of the running processes. Closed when destroyed.

@@ -336,19 +336,32 @@ TEST_F(FormLoadTest, YesEndsOnlyTheWinMailThatWasFoundAndNeverTheProgramThatTook
   EXPECT_EQ(mail.ExitCode(), 42u);
 }
 
-TEST_F(FormLoadTest, AWinMailThatCannotBeEndedIsNamedInTheLog) {
-  system_.admin = false;
+TEST_F(FormLoadTest, EveryWinMailIsEndedAndTheLogNamesThoseNotClosedOnRequest) {
+  system_.admin = false;  // the run stops at the rights test, after the guard
+  const auto logged_after_yes = [&] {
+    Remove(At("journal.txt"));
+    RunLog log;
+    EXPECT_EQ(log.Open(system_, At("journal.txt")), "");
+    WindowRun run(system_, &log, {});
+    Form_Load(run);
+    return Read(At("journal.txt"));
+  };
+  {
+    // Another user's sign-in runs its own beside this one's.
+    FakeMail mail, elsewhere;
+    system_.other_session_ids = {elsewhere.id()};
+    const std::string log = logged_after_yes();
+    EXPECT_EQ(mail.ExitCode(), FakeMail::kClosedOnRequest);
+    EXPECT_EQ(elsewhere.ExitCode(), 0u) << "not terminated";
+    EXPECT_TRUE(Contains(log, "WinMail.exe (processus " + std::to_string(elsewhere.id()) +
+                                  ") a été arrêté sans demande de fermeture : il est dans une "
+                                  "autre session.\r\n"))
+        << log;
+  }
   FakeMail mail;
   system_.Fail(Call::kOpenProcessToEnd);
-  RunLog log;
-  ASSERT_EQ(log.Open(system_, At("journal.txt")), "");
-  WindowRun run(system_, &log, {});
-  Form_Load(run);
-  EXPECT_NE(Read(At("journal.txt"))
-                .find("WinMail.exe n'a pas pu être arrêté : il est toujours en "
-                      "service.\r\n"),
-            std::string::npos)
-      << Read(At("journal.txt"));
+  EXPECT_TRUE(Contains(logged_after_yes(),
+                       "WinMail.exe n'a pas pu être arrêté : il est toujours en service.\r\n"));
 }
 
 // The one line of `log` that starts with `head`, without its end; "<none>" when there is none,

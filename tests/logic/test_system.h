@@ -72,6 +72,8 @@ class TestSystem : private OnTheRealSystem, public ForwardingSystem {
   // Ids that passed to another program once their own ended: opening the process whose id is a
   // key opens the process of its value.
   std::map<int32_t, int32_t> passed_ids;
+  // Processes that the snapshot shows in another session, as a user's sign-in beside this one.
+  std::vector<int32_t> other_session_ids;
   std::optional<bool> window_station_visible;
   // The system's folders, as ReadIdentity gives them.
   std::optional<SystemIdentity> identity;
@@ -144,6 +146,7 @@ class TestSystem : private OnTheRealSystem, public ForwardingSystem {
                         uint32_t& size) override;
   int32_t SetRegValue(KeyHandle key, const std::string& name, uint32_t type,
                       const std::string& data, uint32_t size) override;
+  std::unique_ptr<ProcessSnapshot> SnapshotProcesses() override;
   std::unique_ptr<ProcessHandle> OpenProcessToEnd(int32_t id) override;
   Answer ShowMessage(const std::string& text, const std::string& title, Buttons buttons,
                      Icon icon) override;
