@@ -11,27 +11,26 @@ namespace {
 // Windows 10 version 1709 and later: the only call that names the host of an emulated process.
 using IsWow64Process2Function = BOOL(WINAPI*)(HANDLE, USHORT*, USHORT*);
 
+// Each processor the installer tells apart, as IsWow64Process2 and GetNativeSystemInfo name it.
+struct MachineNames {
+  Machine machine;
+  USHORT image_machine;
+  WORD architecture;
+};
+constexpr MachineNames kMachines[] = {
+    {Machine::kX86, IMAGE_FILE_MACHINE_I386, PROCESSOR_ARCHITECTURE_INTEL},
+    {Machine::kX64, IMAGE_FILE_MACHINE_AMD64, PROCESSOR_ARCHITECTURE_AMD64},
+    {Machine::kArm64, IMAGE_FILE_MACHINE_ARM64, PROCESSOR_ARCHITECTURE_ARM64}};
+
 Machine MachineOfImage(USHORT image_machine) {
-  switch (image_machine) {
-    case IMAGE_FILE_MACHINE_I386:
-      return Machine::kX86;
-    case IMAGE_FILE_MACHINE_AMD64:
-      return Machine::kX64;
-    case IMAGE_FILE_MACHINE_ARM64:
-      return Machine::kArm64;
-  }
+  for (const MachineNames& names : kMachines)
+    if (names.image_machine == image_machine) return names.machine;
   return Machine::kOther;
 }
 
 Machine MachineOfArchitecture(WORD architecture) {
-  switch (architecture) {
-    case PROCESSOR_ARCHITECTURE_INTEL:
-      return Machine::kX86;
-    case PROCESSOR_ARCHITECTURE_AMD64:
-      return Machine::kX64;
-    case PROCESSOR_ARCHITECTURE_ARM64:
-      return Machine::kArm64;
-  }
+  for (const MachineNames& names : kMachines)
+    if (names.architecture == architecture) return names.machine;
   return Machine::kOther;
 }
 
