@@ -348,15 +348,19 @@ TEST_F(FormLoadTest, EveryWinMailIsEndedAndTheLogNamesThoseNotClosedOnRequest) {
   };
   {
     // Another user's sign-in runs its own beside this one's.
-    FakeMail mail, elsewhere;
+    FakeMail mail, elsewhere, stuck("/ignore-close");
     system_.other_session_ids = {elsewhere.id()};
     const std::string log = logged_after_yes();
     EXPECT_EQ(mail.ExitCode(), FakeMail::kClosedOnRequest);
     EXPECT_EQ(elsewhere.ExitCode(), 0u) << "not terminated";
-    EXPECT_TRUE(Contains(log, "WinMail.exe (processus " + std::to_string(elsewhere.id()) +
-                                  ") a été arrêté sans demande de fermeture : il est dans une "
-                                  "autre session.\r\n"))
-        << log;
+    EXPECT_EQ(stuck.ExitCode(), 0u) << "not terminated";
+    for (const std::string& line :
+         {"WinMail.exe (processus " + std::to_string(elsewhere.id()) +
+              ") a été arrêté sans demande de fermeture : il est dans une autre session.\r\n",
+          "WinMail.exe (processus " + std::to_string(stuck.id()) +
+              ") a été arrêté de force : il ne s'est pas fermé dans les 5 s suivant la demande de "
+              "fermeture.\r\n"})
+      EXPECT_TRUE(Contains(log, line)) << line << " in\n" << log;
   }
   FakeMail mail;
   system_.Fail(Call::kOpenProcessToEnd);
