@@ -53,21 +53,34 @@ Answer AskToEndMail(WindowRun& run) {
       "Windows Mail est en service", Buttons::kYesNo, Icon::kQuestion);
 }
 
+// What the log keeps of one Windows Mail's end: why files in use may fail later, and which were
+// ended without closing as their user would.
+void LogMailEnding(WindowRun& run, const FoundProcess& mail, Ending ending) {
+  const std::string named =
+      std::string(kMailProcess) + " (processus " + std::to_string(mail.id) + ")";
+  if (ending == Ending::kStillRunning)
+    run.Log(std::string(kMailProcess) + " n'a pas pu être arrêté : il est toujours en service.");
+  else if (ending == Ending::kTerminated && mail.other_session)
+    run.Log(named + " a été arrêté sans demande de fermeture : il est dans une autre session.");
+  else if (ending == Ending::kTerminated)
+    run.Log(named + " a été arrêté de force : il ne s'est pas fermé dans les 5 s suivant la " +
+            "demande de fermeture.");
+}
+
 // False when Windows Mail runs and is to be left alone: the run has then ended.
 bool MailEndedOrNotRunning(WindowRun& run) {
-  // The process is held from the search on: while the user answers, or closes Windows Mail
-  // themselves as the question invites, its id cannot pass to another program.
-  FoundProcess mail = FindProcess(run.system, kMailProcess);
-  if (mail.id <= 0) return true;
+  // The processes are held from the search on: while the user answers, or closes Windows Mail
+  // themselves as the question invites, their ids cannot pass to another program.
+  const std::vector<FoundProcess> mails = FindProcesses(run.system, kMailProcess);
+  if (mails.empty()) return true;
   if (AskToEndMail(run) == Answer::kNo) {
     // In silent mode the question takes No; the run ends for deployment tools to retry later.
     run.state.Outcome.end = run.options.silent ? RunEnd::kMailLeftRunning : RunEnd::kUserRefused;
     run.Halt();
     return false;
   }
-  // The run goes on regardless; the log keeps why files in use may fail later.
-  if (!EndProcess(mail))
-    run.Log(std::string(kMailProcess) + " n'a pas pu être arrêté : il est toujours en service.");
+  // The run goes on regardless of how each ended.
+  for (const FoundProcess& mail : mails) LogMailEnding(run, mail, EndProcess(mail));
   return true;
 }
 

@@ -11,30 +11,31 @@ namespace {
 constexpr const char* kNtVersionKey = "SOFTWARE\\Microsoft\\Windows NT\\CurrentVersion\\";
 constexpr const char* kVersionLabel = "Version          ";
 
-// What the registry and the environment say before the product name is tested.
+// What the registry says before the product name is tested.
 struct Findings {
   std::string version;
   std::string product_name;
+  std::string installation_type;  // "Client", or "Server" (and "Server Core") for a server edition
 };
 
-// " 32 bits" / " 64 bits" from the first word of the processor identifier; any other first word
-// is kept after a blank, and an identifier without a blank is kept whole.
-std::string ProcessorBitsOf(const std::string& identifier, bool& is64) {
-  std::string bits = identifier;
-  size_t blank = identifier.find(' ');
-  if (blank != std::string::npos) bits = " " + identifier.substr(0, blank);
-  if (Contains(bits, "86")) return " 32 bits";
-  if (Contains(bits, "64")) {
-    is64 = true;
-    return " 64 bits";
+// " 32 bits" / " 64 bits" on the processors the program trees are made for; the name of any other.
+std::string ProcessorBitsOf(Machine machine) {
+  switch (machine) {
+    case Machine::kX86:
+      return " 32 bits";
+    case Machine::kX64:
+      return " 64 bits";
+    case Machine::kArm64:
+      return " ARM64";
+    case Machine::kOther:
+      break;
   }
-  return bits;
+  return "";
 }
 
 // Reads the version key's values; a key the system refuses stops the identification.
 // `window_stays` turns false when a value's box is shown.
-Findings ReadVersionKey(System& system, SystemIdentity& identity, WinVerResult& window,
-                        bool& window_stays, uint32_t key_access) {
+Findings ReadVersionKey(System& system, bool& window_stays, uint32_t key_access) {
   ScopedKey key(system);
   if (system.OpenRegKey(kLocalMachine, kNtVersionKey, key_access, key.Receive()) != kErrorSuccess)
     FailWithoutDescription();
@@ -53,8 +54,8 @@ Findings ReadVersionKey(System& system, SystemIdentity& identity, WinVerResult& 
   const std::string version = read("CurrentVersion");
   const std::string build = read("CurrentBuildNumber");
   found.version = version + "." + build + " " + read("CSDVersion");
-  window.ProcessorBits = ProcessorBitsOf(system.GetEnv("PROCESSOR_IDENTIFIER"), identity.is_64_bit);
   found.product_name = read("ProductName");
+  found.installation_type = read("InstallationType");
   key.Close();
   return found;
 }
@@ -68,13 +69,28 @@ WindowsFamily FamilyOf(const std::string& product_name) {
   return WindowsFamily::kOther;
 }
 
+// The trees hold x86 and x64 programs only.
+bool ForTheProgramTrees(Machine machine) {
+  return machine == Machine::kX86 || machine == Machine::kX64;
+}
+
+// A server edition's product name says nothing the family tests can rely on: "Windows Server 2008
+// R2" holds an "8".
+bool IsServer(const std::string& installation_type) {
+  return Contains(installation_type, "Server");
+}
+
 void Identify(System& system, SystemIdentity& identity, WinVerResult& window, bool& window_stays,
               uint32_t key_access) {
   identity.is_64_bit = false;
   identity.family = WindowsFamily::kOther;
   // Every system the installer accepts is of the NT family, whose version key this is.
-  const Findings found = ReadVersionKey(system, identity, window, window_stays, key_access);
-  identity.family = FamilyOf(found.product_name);
+  const Findings found = ReadVersionKey(system, window_stays, key_access);
+  const Machine machine = system.NativeMachine();
+  window.ProcessorBits = ProcessorBitsOf(machine);
+  identity.is_64_bit = machine == Machine::kX64;
+  if (ForTheProgramTrees(machine) && !IsServer(found.installation_type))
+    identity.family = FamilyOf(found.product_name);
   window.txtSys =
       found.product_name + window.ProcessorBits + kCrLf + kVersionLabel + found.version + kCrLf;
 }

@@ -131,6 +131,7 @@ class ForwardingSystem : public System {
   }
   std::string ErrorText(uint32_t code) override { return next_.ErrorText(code); }
   SystemIdentity ReadIdentity() override { return next_.ReadIdentity(); }
+  Machine NativeMachine() override { return next_.NativeMachine(); }
   std::string RandomBytes(size_t count) override { return next_.RandomBytes(count); }
   Answer ShowMessage(const std::string& text, const std::string& title, Buttons buttons,
                      Icon icon) override {

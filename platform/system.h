@@ -139,6 +139,9 @@ struct ShellCopyResult {
 struct ProcessEntry {
   int32_t id = 0;
   std::string exe_name;
+  // Runs in another session than this process (by ProcessIdToSessionId), whose windows no close
+  // request from here reaches. False when either session cannot be told.
+  bool other_session = false;
 };
 
 // A snapshot of the running processes. Closed when destroyed.
@@ -185,6 +188,9 @@ using Wow64Value = uintptr_t;
 
 // The versions of Windows the installer tells apart; kOther for every other one, XP among them.
 enum class WindowsFamily { kOther, kWindows7, kWindows8, kWindows10 };
+
+// The processor architecture a system runs on natively, whatever this process was built for.
+enum class Machine { kX86, kX64, kArm64, kOther };
 
 // What the system says of itself, read once at the start of a run: never from the environment,
 // which the user who starts the program sets. Folders without a final backslash. ReadIdentity
@@ -380,6 +386,9 @@ class System {
   // The system's folders and what it says of itself (SystemIdentity). Throws SystemError when
   // the system cannot tell.
   virtual SystemIdentity ReadIdentity() = 0;
+  // The architecture of the system itself: IsWow64Process2's native machine where the system has
+  // it, else IsWow64Process and GetNativeSystemInfo. Throws SystemError when it cannot tell.
+  virtual Machine NativeMachine() = 0;
   // `count` bytes from the system's cryptographic random source, that nobody can foresee.
   // Throws SystemError when it fails.
   virtual std::string RandomBytes(size_t count) = 0;

@@ -10,27 +10,35 @@ constexpr uint32_t kCloseWaitMilliseconds = 5000;
 // How long a terminated process may take to be gone before the installation goes on regardless.
 constexpr uint32_t kEndWaitMilliseconds = 10000;
 
+// Asks a program in this session to close; true when it did within its grace.
+bool ClosedOnRequest(ProcessHandle& process) {
+  process.AskToClose();
+  return process.WaitForEnd(kCloseWaitMilliseconds);
+}
+
 }  // namespace
 
-FoundProcess FindProcess(System& system, const std::string& exe_name) {
+std::vector<FoundProcess> FindProcesses(System& system, const std::string& exe_name) {
+  std::vector<FoundProcess> found;
   std::unique_ptr<ProcessSnapshot> snapshot = system.SnapshotProcesses();
-  if (!snapshot) return {};
+  if (!snapshot) return found;
   // A failed first fetch leaves an empty entry, which matches nothing.
   ProcessEntry entry;
   snapshot->First(entry);
   do {
     if (EqualsIgnoringCase(entry.exe_name, exe_name))
-      return {entry.id, system.OpenProcessToEnd(entry.id)};
+      found.push_back({entry.id, entry.other_session, system.OpenProcessToEnd(entry.id)});
   } while (snapshot->Next(entry));
-  return {};
+  return found;
 }
 
-bool EndProcess(const FoundProcess& found) {
-  if (!found.process) return false;
-  found.process->AskToClose();
-  if (found.process->WaitForEnd(kCloseWaitMilliseconds)) return true;
-  found.process->Terminate(0);
-  return found.process->WaitForEnd(kEndWaitMilliseconds);
+Ending EndProcess(const FoundProcess& found) {
+  if (!found.process) return Ending::kStillRunning;
+  ProcessHandle& process = *found.process;
+  if (process.WaitForEnd(0)) return Ending::kClosed;
+  if (!found.other_session && ClosedOnRequest(process)) return Ending::kClosed;
+  process.Terminate(0);
+  return process.WaitForEnd(kEndWaitMilliseconds) ? Ending::kTerminated : Ending::kStillRunning;
 }
 
 }  // namespace movrix

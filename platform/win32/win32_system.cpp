@@ -29,7 +29,14 @@ class ToolhelpSnapshot : public ProcessSnapshot {
     if (!fetch(snapshot_.get(), &record)) return false;
     entry.id = int32_t(record.th32ProcessID);
     entry.exe_name = Utf8(record.szExeFile);
+    entry.other_session = InAnotherSession(record.th32ProcessID);
     return true;
+  }
+
+  static bool InAnotherSession(DWORD process_id) {
+    DWORD session = 0, own_session = 0;
+    return ProcessIdToSessionId(process_id, &session) &&
+           ProcessIdToSessionId(GetCurrentProcessId(), &own_session) && session != own_session;
   }
 
   KernelHandle snapshot_;

@@ -76,6 +76,7 @@ class Win32System : public System {
   std::string RandomBytes(size_t count) override;
   // win32_identity.cpp
   SystemIdentity ReadIdentity() override;
+  Machine NativeMachine() override;
   std::unique_ptr<ProcessSnapshot> SnapshotProcesses() override;
   std::unique_ptr<ProcessHandle> OpenProcessToEnd(int32_t id) override;
 

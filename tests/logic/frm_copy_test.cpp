@@ -141,7 +141,7 @@ TEST_F(FormLoadTest, EachStopShowsItsMessageAndNeverTheWindow) {
   struct Case {
     std::vector<std::string> remove;
     std::string boxes;
-    const char* processor = "Intel64 Family 6 Model 85";
+    Machine machine = Machine::kX64;
   } cases[] = {
       {{"Setup\\WM_32", "Setup\\WM_64"},
        "Movrix18|Le dossiers WM_32 et WM_64 n'ont pas été installés.|none\n"},
@@ -151,7 +151,10 @@ TEST_F(FormLoadTest, EachStopShowsItsMessageAndNeverTheWindow) {
        "Movrix18|Le dossier WM_32 n'a pas été installé.|none\n"},
       {{"Setup\\WM_32\\Windows Mail", "Setup\\WM_64\\Windows Mail\\WinMail.exe"},
        "Movrix18|Le dossiers WM_32 et WM_64 n'ont pas été installés.|none\n"},
-      {{"Setup\\WM_32"}, "Movrix18|Le dossier WM_32 n'a pas été installé.|none\n", "x86 Family 6"},
+      {{"Setup\\WM_32"}, "Movrix18|Le dossier WM_32 n'a pas été installé.|none\n", Machine::kX86},
+      {{},
+       "Movrix18|Le système n'est ni Windows 7, ni Windows 8, ni Windows 10|none\n",
+       Machine::kArm64},
       {{"Setup\\system32\\msidcrl30.dll"},
        "Movrix18|<description>|none\nMovrix18|Le dossier system32 n'a pas été installé.|none\n"},
       {{"Setup\\system32\\msidcrl30.dll", "Setup\\syswow64\\msidcrl30.dll"},
@@ -165,7 +168,7 @@ TEST_F(FormLoadTest, EachStopShowsItsMessageAndNeverTheWindow) {
     LayOut();
     for (const std::string& path : c.remove) Remove(At(path));
     system_.boxes.clear();
-    system_.environment["PROCESSOR_IDENTIFIER"] = c.processor;
+    system_.machine = c.machine;
     SCOPED_TRACE(c.boxes);
     WindowRun& run = Start();
     // The boxes of the file test show the system's own description of the missing file.
@@ -302,19 +305,36 @@ TEST_F(FormLoadTest, YesEndsOnlyTheWinMailThatWasFoundAndNeverTheProgramThatTook
   EXPECT_EQ(mail.ExitCode(), 42u);
 }
 
-TEST_F(FormLoadTest, AWinMailThatCannotBeEndedIsNamedInTheLog) {
-  system_.admin = AdministratorsGroup::kAbsent;
+TEST_F(FormLoadTest, EveryWinMailIsEndedAndTheLogNamesThoseNotClosedOnRequest) {
+  system_.admin = AdministratorsGroup::kAbsent;  // the run stops at the rights test, after the guard
+  const auto logged_after_yes = [&] {
+    Remove(At("journal.txt"));
+    RunLog log;
+    EXPECT_EQ(log.Open(system_, At("journal.txt")), "");
+    WindowRun run(system_, &log, {});
+    Form_Load(run);
+    return Read(At("journal.txt"));
+  };
+  {
+    // Another user's sign-in runs its own beside this one's.
+    FakeMail mail, elsewhere, stuck("/ignore-close");
+    system_.other_session_ids = {elsewhere.id()};
+    const std::string log = logged_after_yes();
+    EXPECT_EQ(mail.ExitCode(), FakeMail::kClosedOnRequest);
+    EXPECT_EQ(elsewhere.ExitCode(), 0u) << "not terminated";
+    EXPECT_EQ(stuck.ExitCode(), 0u) << "not terminated";
+    for (const std::string& line :
+         {"WinMail.exe (processus " + std::to_string(elsewhere.id()) +
+              ") a été arrêté sans demande de fermeture : il est dans une autre session.\r\n",
+          "WinMail.exe (processus " + std::to_string(stuck.id()) +
+              ") a été arrêté de force : il ne s'est pas fermé dans les 5 s suivant la demande de "
+              "fermeture.\r\n"})
+      EXPECT_TRUE(Contains(log, line)) << line << " in\n" << log;
+  }
   FakeMail mail;
   system_.Fail(Call::kOpenProcessToEnd);
-  RunLog log;
-  ASSERT_EQ(log.Open(system_, At("journal.txt")), "");
-  WindowRun run(system_, &log, {});
-  Form_Load(run);
-  EXPECT_NE(Read(At("journal.txt"))
-                .find("WinMail.exe n'a pas pu être arrêté : il est toujours en "
-                      "service.\r\n"),
-            std::string::npos)
-      << Read(At("journal.txt"));
+  EXPECT_TRUE(Contains(logged_after_yes(),
+                       "WinMail.exe n'a pas pu être arrêté : il est toujours en service.\r\n"));
 }
 
 // The one line of `log` that starts with `head`, without its end; "<none>" when there is none,

@@ -293,10 +293,10 @@ TEST(ScenarioCheck, RegistryHoldsTheWholeListing) {
 // needs there.
 class WinVerTest : public LogicTest {
  protected:
-  // Identifies a system of this product name and processor; "7", "8", "10" or "-", and txtSys.
-  std::string Identify(const std::string& product, const std::string& processor) {
+  // Identifies a system of this product name on this processor; "7", "8", "10" or "-", and txtSys.
+  std::string Identify(const std::string& product, Machine machine) {
     PinnedVersionValue name("ProductName", product);
-    system_.environment["PROCESSOR_IDENTIFIER"] = processor;
+    system_.machine = machine;
     SystemIdentity identity;
     WinVerResult window;
     EXPECT_TRUE(Win_Ver(system_, identity, window));
@@ -305,22 +305,32 @@ class WinVerTest : public LogicTest {
            window.txtSys;
   }
   PinnedVersionValue version_{"CurrentVersion", "6.3"}, build_{"CurrentBuildNumber", "19045"},
-      service_pack_{"CSDVersion", ""};
+      service_pack_{"CSDVersion", ""}, installation_{"InstallationType", "Client"};
 };
 
-TEST_F(WinVerTest, TheFirstMatchingProductTestAndTheProcessorsFirstWordDecide) {
+TEST_F(WinVerTest, TheFirstMatchingProductTestAndTheSystemsOwnProcessorDecide) {
   const std::string version = "\r\nVersion          6.3.19045 \r\n";
-  EXPECT_EQ(Identify("Windows 10 Pro", "Intel64 Family 6 Model 85"),
-            "10/64|Windows 10 Pro 64 bits" + version);
-  EXPECT_EQ(Identify("Windows 7 Professionnel", "x86 Family 6"),
+  // Whoever starts the program sets the environment: its processor says nothing.
+  system_.environment["PROCESSOR_IDENTIFIER"] = "x86 Family 6";
+  EXPECT_EQ(Identify("Windows 10 Pro", Machine::kX64), "10/64|Windows 10 Pro 64 bits" + version);
+  system_.environment["PROCESSOR_IDENTIFIER"] = "AMD64 Family 23";
+  EXPECT_EQ(Identify("Windows 7 Professionnel", Machine::kX86),
             "7/32|Windows 7 Professionnel 32 bits" + version);
-  EXPECT_EQ(Identify("Windows 8.1 Pro", "AMD64"), "8/64|Windows 8.1 Pro 64 bits" + version);
-  EXPECT_EQ(Identify("Windows 10 Entreprise 2017", "ARMv8 (64-bit) Family 8"),
-            "7/32|Windows 10 Entreprise 2017 ARMv8" + version)
+  EXPECT_EQ(Identify("Windows 8.1 Pro", Machine::kX64), "8/64|Windows 8.1 Pro 64 bits" + version);
+  EXPECT_EQ(Identify("Windows 10 Entreprise 2017", Machine::kX64),
+            "7/64|Windows 10 Entreprise 2017 64 bits" + version)
       << "a 7 anywhere comes first";
-  EXPECT_EQ(Identify("Microsoft Windows XP", "ARMv7 Family"),
-            "-/32|Microsoft Windows XP ARMv7" + version);
+  EXPECT_EQ(Identify("Microsoft Windows XP", Machine::kX86),
+            "-/32|Microsoft Windows XP 32 bits" + version);
+  // The program trees hold x86 and x64 programs only.
+  EXPECT_EQ(Identify("Windows 10 Pro", Machine::kArm64), "-/32|Windows 10 Pro ARM64" + version);
   EXPECT_EQ(system_.BoxLines(), "");
+}
+
+TEST_F(WinVerTest, AServerEditionIsNoneOfTheFamiliesWhateverItsNameHolds) {
+  PinnedVersionValue server("InstallationType", "Server");
+  EXPECT_EQ(Identify("Windows Server 2008 R2 Standard", Machine::kX64),
+            "-/64|Windows Server 2008 R2 Standard 64 bits\r\nVersion          6.3.19045 \r\n");
 }
 
 TEST_F(WinVerTest, AnUnreadableKeyOrValueShowsItsBoxAndClosesTheWindow) {

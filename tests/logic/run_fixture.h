@@ -21,7 +21,7 @@ class FormLoadTest : public LogicTest {
   FormLoadTest() {
     system_.executable = At("Setup\\Movrix18.exe");
     system_.identity = {At("PF"), At("PF (x86)"), At("Windows")};
-    system_.environment = {{"PROCESSOR_IDENTIFIER", "Intel64 Family 6 Model 85"}};
+    system_.machine = Machine::kX64;
     LayOut();
   }
 

@@ -1,5 +1,6 @@
 #include "tests/logic/test_system.h"
 
+#include <algorithm>
 #include <stdexcept>
 
 namespace movrix::testing {
@@ -203,6 +204,36 @@ int32_t TestSystem::SetRegValue(KeyHandle key, const std::string& name, uint32_t
   return next_.SetRegValue(key, name, type, data, size);
 }
 
+namespace {
+
+// A real snapshot whose entries the test may move to another session.
+class TestSnapshot : public ProcessSnapshot {
+ public:
+  TestSnapshot(std::unique_ptr<ProcessSnapshot> real, const std::vector<int32_t>& other_session_ids)
+      : real_(std::move(real)), other_session_ids_(other_session_ids) {}
+  bool First(ProcessEntry& entry) override { return Mark(real_->First(entry), entry); }
+  bool Next(ProcessEntry& entry) override { return Mark(real_->Next(entry), entry); }
+
+ private:
+  bool Mark(bool fetched, ProcessEntry& entry) const {
+    const auto& ids = other_session_ids_;
+    if (fetched && std::find(ids.begin(), ids.end(), entry.id) != ids.end())
+      entry.other_session = true;
+    return fetched;
+  }
+
+  std::unique_ptr<ProcessSnapshot> real_;
+  const std::vector<int32_t>& other_session_ids_;
+};
+
+}  // namespace
+
+std::unique_ptr<ProcessSnapshot> TestSystem::SnapshotProcesses() {
+  std::unique_ptr<ProcessSnapshot> real = next_.SnapshotProcesses();
+  if (!real) return nullptr;
+  return std::make_unique<TestSnapshot>(std::move(real), other_session_ids);
+}
+
 std::unique_ptr<ProcessHandle> TestSystem::OpenProcessToEnd(int32_t id) {
   if (FailureOf(Call::kOpenProcessToEnd, std::to_string(id))) return nullptr;
   auto passed = passed_ids.find(id);
@@ -236,6 +267,10 @@ void TestSystem::WriteEventLogEntry(const std::string& source, EventKind kind, u
   event_entries.push_back({source, kind, event_id, inserts});
   ThrowIfFailing(Call::kWriteEventLogEntry, source);
   next_.WriteEventLogEntry(source, kind, event_id, inserts);
+}
+
+Machine TestSystem::NativeMachine() {
+  return machine ? *machine : next_.NativeMachine();
 }
 
 std::unique_ptr<HeldLock> TestSystem::TakeAdministratorsLock(const std::string& name) {

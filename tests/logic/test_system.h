@@ -80,9 +80,12 @@ class TestSystem : private OnTheRealSystem, public ForwardingSystem {
   // Ids that passed to another program once their own ended: opening the process whose id is a
   // key opens the process of its value.
   std::map<int32_t, int32_t> passed_ids;
+  // Processes that the snapshot shows in another session, as a user's sign-in beside this one.
+  std::vector<int32_t> other_session_ids;
   std::optional<bool> window_station_visible;
   // The system's folders, as ReadIdentity gives them.
   std::optional<SystemIdentity> identity;
+  std::optional<Machine> machine;
   // Private namespaces, which Wine cannot make: when set, a lock taken in one is a named mutex of
   // a name of its own, which no other object shares.
   bool private_namespaces = false;
@@ -154,6 +157,7 @@ class TestSystem : private OnTheRealSystem, public ForwardingSystem {
                         uint32_t& size) override;
   int32_t SetRegValue(KeyHandle key, const std::string& name, uint32_t type,
                       const std::string& data, uint32_t size) override;
+  std::unique_ptr<ProcessSnapshot> SnapshotProcesses() override;
   std::unique_ptr<ProcessHandle> OpenProcessToEnd(int32_t id) override;
   Answer ShowMessage(const std::string& text, const std::string& title, Buttons buttons,
                      Icon icon) override;
@@ -162,6 +166,7 @@ class TestSystem : private OnTheRealSystem, public ForwardingSystem {
   SystemIdentity ReadIdentity() override;
   void WriteEventLogEntry(const std::string& source, EventKind kind, uint32_t event_id,
                           const std::vector<std::string>& inserts) override;
+  Machine NativeMachine() override;
   std::unique_ptr<HeldLock> TakeAdministratorsLock(const std::string& name) override;
   std::optional<uint32_t> RunElevated(const std::string& program,
                                       const std::string& arguments) override;

@@ -120,6 +120,19 @@ def check_window(s: Scenario, run: wine.Run) -> None:
     s.equal(text_of(run, TXT_OK), TXT_OK_TEXT, "txtOK")
 
 
+def check_declared_dpi_aware(s: Scenario) -> None:
+    """Windows stretches the window of a program that does not declare itself DPI-aware into a blur
+    above 100 %, and ignores a declaration outside the namespace it reads; Wine scales no window,
+    so only the manifest embedded in the program can tell."""
+    data = (s.prefix.flavour.build / "Movrix18.exe").read_bytes()
+    start = data.find(b"<?xml")
+    manifest = ElementTree.fromstring(data[start:data.find(b"</assembly>", start) + len(b"</assembly>")])
+    v3 = "{urn:schemas-microsoft-com:asm.v3}"
+    aware = manifest.find(f"{v3}application/{v3}windowsSettings/"
+                          "{http://schemas.microsoft.com/SMI/2005/WindowsSettings}dpiAware")
+    s.equal(None if aware is None else aware.text, "true", "system DPI awareness in the embedded manifest")
+
+
 def check_copy_log(s: Scenario, output: str, trees: list[tuple[str, str]]) -> None:
     """Every file of each tree has its two lines, "de   " then "vers "."""
     lines = output.split(CRLF)
@@ -193,6 +206,7 @@ def first_install_win10_64(s: Scenario) -> None:
         check_commands(s, 12 + (number - 1) * (2 * len(tree_files("WM_32")) + 12))
         s.equal(run.exit_code, 0, "exit code")
     s.equal(run.focus, [TXT_OUTPUT, OK_BUTTON], "focus before each key")
+    check_declared_dpi_aware(s)
     check_registry(s)
 
 
