@@ -64,8 +64,7 @@ void StrictWindows::ReadOnlyBelow(const std::string& folder) {
   });
 }
 
-// ---- Rules
-// ---------------------------------------------------------------------------------------
+// ---- Rules ------------------------------------------------------------------------------------
 
 void StrictWindows::RequireRightsStep(const std::string& path) const {
   const auto file = trusted_installer_files_.find(Key(path));
@@ -111,8 +110,7 @@ void StrictWindows::NoteRightsCommand(const std::string& program, const std::str
     file->second.granted = true;
 }
 
-// ---- The calls the rules change
-// ------------------------------------------------------------------
+// ---- The calls the rules change ---------------------------------------------------------------
 
 AdministratorsGroup StrictWindows::AdministratorsInToken() {
   return filtered_administrator_ ? AdministratorsGroup::kDenyOnly : next_.AdministratorsInToken();
