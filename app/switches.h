@@ -23,11 +23,11 @@ struct Switches {
 };
 
 // Reads the arguments (without the program's own name). A switch starts with "/" or "-" and its
-// name is matched ignoring case: "silencieux", "S" or "quiet"; "journal=PATH" or "LOG=PATH", PATH
-// kept as given. A PATH holding a character no path can hold (" < > | * ?) is invalid; when it
-// holds a quote, the words after it are read as switches too, since that quote swallowed them (as
-// in /LOG="C:\Logs\" /S, where the backslash makes the closing quote part of the path).
-// "desinstaller" (or "désinstaller") or "uninstall" asks for the way back.
+// name is matched ignoring case, accented capitals included: "silencieux", "S" or "quiet";
+// "journal=PATH" or "LOG=PATH", PATH kept as given. A PATH holding a character no path can hold ("
+// < > | * ?) is invalid; when it holds a quote, the words after it are read as switches too, since
+// that quote swallowed them (as in /LOG="C:\Logs\" /S, where the backslash makes the closing quote
+// part of the path). "desinstaller" (or "désinstaller") or "uninstall" asks for the way back.
 // "utilisateur" or "user" runs only the current user's part (with "desinstaller", its way back).
 // "fermer" or "closeapplications" ends a running Windows Mail as the answer Yes would. "norestart"
 // is accepted and changes nothing: the installer never restarts the machine, but deployment tools

@@ -604,7 +604,7 @@ TEST_F(UninstallTest, TheCheckNamesEachDifferenceAndChangesNothing) {
   system_.admin = AdministratorsGroup::kAbsent;
   system_.read_only_keys = {"SOFTWARE\\Microsoft\\Windows NT\\CurrentVersion\\", kUninstallKey};
   system_.values_written.clear();
-  check({"/verifier"}, 0);
+  check({"/VÉRIFIER"}, 0);
   check({"/user", "-vérifier"}, 0);
 
   const std::string tree_file = At("PF\\Windows Mail\\WinMail.exe");

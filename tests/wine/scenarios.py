@@ -518,7 +518,7 @@ def uninstall(s: Scenario, installs: int = 1, quiet_string: bool = False, other_
     for _ in range(installs):
         s.equal(s.install("/S").exit_code, 0, "exit code of the installation")
     s.check(machine_state(s) != before, "the installation changed nothing the comparison sees")
-    command = [r"C:\Setup\Movrix18.exe", "/desinstaller", "/S", r"/LOG=C:\journal.txt"]
+    command = [r"C:\Setup\Movrix18.exe", "/DÉSINSTALLER", "/S", r"/LOG=C:\journal.txt"]
     if other_mail:
         s.prefix.run("reg", "add", "HKLM\\" + MAILTO_COMMAND, "/ve", "/d", "autre.exe %1", "/f", "/reg:64")
     if quiet_string:
