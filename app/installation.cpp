@@ -114,7 +114,8 @@ bool RecordFilesBefore(WindowRun& run, const KeptForWayBack& kept, FileRecord& f
   return Guarded(
       [&] {
         MakeOwnFolder(run.system, kept);
-        std::optional<FileRecord> earlier = ReadFileRecord(run.system, kept.file_record);
+        std::optional<FileRecord> earlier =
+            ReadFileRecord(run.system, kept.file_record, state, state.Identity.is_64_bit);
         if (!earlier) throw SystemError("Enregistrement endommagé : " + kept.file_record);
         files = *earlier;
         if (state.Identity.CompletedBySystemFiles())

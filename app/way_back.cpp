@@ -51,7 +51,8 @@ bool SomethingInstalled(WindowRun& run) {
 std::optional<FileRecord> LoadFileRecord(WindowRun& run, const KeptForWayBack& kept,
                                          RestoreReport& report) {
   try {
-    if (std::optional<FileRecord> files = ReadFileRecord(run.system, kept.file_record))
+    if (std::optional<FileRecord> files =
+            ReadFileRecord(run.system, kept.file_record, run.state, run.state.Identity.is_64_bit))
       return files;
     report.Fail("enregistrement endommagé", kept.file_record, "");
   } catch (const SystemError& failure) {
@@ -158,6 +159,7 @@ void RunWayBackSteps(WindowRun& run) {
   RegistryWayBack machine(run.system, MachineRegistration(is_64_bit), prior, written);
   UserWayBack user(run.system);
   const std::optional<FileRecord> files = LoadFileRecord(run, kept, report);
+  CheckSavedSecurities(run.system, run.state, is_64_bit, report);
   // A record that is missing or cannot be trusted stops the way back before anything changes:
   // the entry and every record stay for a run that can finish it.
   if (!RegistryRecordsUsable(run, kept, machine, user, report) || !files) {

@@ -2,6 +2,7 @@
 
 #include "common/sealed_record.h"
 #include "common/sha256.h"
+#include "common/text.h"
 #include "files/backup.h"
 #include "files/file_exists.h"
 #include "files/launch_folders.h"
@@ -32,18 +33,61 @@ bool IsNumber(const std::string& text) {
          text.find_first_not_of("0123456789") == std::string::npos;
 }
 
+// True when `relative`, a path inside a tree, names nothing or climbs out of it: "." and ".."
+// parts, empty parts and the other separator the system accepts.
+bool ClimbsOut(const std::string& relative) {
+  const std::string framed = "\\" + relative + "\\";
+  return relative.empty() || Contains(relative, "/") || Contains(framed, "\\.\\") ||
+         Contains(framed, "\\..\\") || Contains(framed, "\\\\");
+}
+
+// What the rows of a record may name: this system's system files and their folders, and the files
+// of its program trees. A row naming anything else was not written by the installation, and would
+// have the way back delete or restore what is not ours.
+struct OwnFiles {
+  std::set<std::string> system_files;
+  std::set<std::string> folders;
+  std::vector<std::string> trees;  // each ending in a backslash
+
+  bool InTree(const std::string& path) const {
+    for (const std::string& tree : trees)
+      if (path.compare(0, tree.size(), tree) == 0 && !ClimbsOut(path.substr(tree.size())))
+        return true;
+    return false;
+  }
+};
+
+std::string FolderOfFile(const std::string& path) {
+  return path.substr(0, path.find_last_of('\\'));
+}
+
+OwnFiles OwnFilesOf(const RunState& state, bool is_64_bit) {
+  OwnFiles own;
+  for (const std::string& file : SystemFiles(state, is_64_bit)) {
+    own.system_files.insert(file);
+    own.folders.insert(FolderOfFile(file));
+  }
+  own.trees.push_back(state.ProgramFilesFolder + kMailFolder + "\\");
+  if (is_64_bit) own.trees.push_back(state.ProgramFilesX86Folder + kMailFolder + "\\");
+  return own;
+}
+
 // Adds one line to `record`; false for a line no record of ours holds.
-bool Take(const std::vector<std::string>& fields, FileRecord& record) {
+bool Take(const std::vector<std::string>& fields, const OwnFiles& own, FileRecord& record) {
   const std::string& kind = fields[0];
-  if (fields.size() == 2 && kind == "absent") return record.absent.insert(fields[1]).second;
-  if (fields.size() == 2 && kind == "vide") return record.empty.insert(fields[1]).second;
-  if (fields.size() == 2 && kind == "dossier") {
-    record.created_folders.push_back(fields[1]);
+  const std::string& path = fields.back();
+  const bool system_file = own.system_files.count(path) > 0;
+  if (fields.size() == 2 && kind == "absent" && system_file)
+    return record.absent.insert(path).second;
+  if (fields.size() == 2 && kind == "vide" && system_file) return record.empty.insert(path).second;
+  if (fields.size() == 2 && kind == "dossier" && own.folders.count(path)) {
+    record.created_folders.push_back(path);
     return true;
   }
-  if (fields.size() != 4 || kind != "fichier" || !IsNumber(fields[1]) || fields[2].size() != 64)
+  if (fields.size() != 4 || kind != "fichier" || !IsNumber(fields[1]) || fields[2].size() != 64 ||
+      !(system_file || own.InTree(path)))
     return false;
-  record.written[fields[3]] = {std::stoll(fields[1]), fields[2]};
+  record.written[path] = {std::stoll(fields[1]), fields[2]};
   return true;
 }
 
@@ -61,10 +105,6 @@ WrittenFile Facts(System& system, const std::string& path) {
   }
   facts.sha256 = digest.Hex();
   return facts;
-}
-
-std::string FolderOfFile(const std::string& path) {
-  return path.substr(0, path.find_last_of('\\'));
 }
 
 bool Listed(const std::vector<std::string>& list, const std::string& item) {
@@ -90,14 +130,16 @@ void NoteTree(System& system, const std::string& folder, FileRecord& record) {
 
 }  // namespace
 
-std::optional<FileRecord> ReadFileRecord(System& system, const std::string& path) {
+std::optional<FileRecord> ReadFileRecord(System& system, const std::string& path,
+                                         const RunState& state, bool is_64_bit) {
   if (!PathExists(system, path)) return FileRecord();
   const std::optional<std::vector<std::string>> lines =
       UnsealRecord(kRecordKind, system.ReadWholeFile(path));
   if (!lines) return std::nullopt;
+  const OwnFiles own = OwnFilesOf(state, is_64_bit);
   FileRecord record;
   for (const std::string& line : *lines) {
-    if (!Take(Fields(line), record)) return std::nullopt;
+    if (!Take(Fields(line), own, record)) return std::nullopt;
   }
   return record;
 }

@@ -32,8 +32,11 @@ struct FileRecord {
 };
 
 // The record kept at `path`; an empty one when there is none, as after an older build. Nullopt when
-// the file is not a whole record of ours. Throws SystemError when it cannot be read.
-std::optional<FileRecord> ReadFileRecord(System& system, const std::string& path);
+// the file is not a whole record of ours, or names what the installation never writes on this
+// system: anything but its system files, their folders and the files of its program trees.
+// Throws SystemError when it cannot be read.
+std::optional<FileRecord> ReadFileRecord(System& system, const std::string& path,
+                                         const RunState& state, bool is_64_bit);
 
 // Keeps `record` at `path`, whole or not at all. Throws SystemError when it cannot.
 void WriteFileRecord(System& system, const std::string& path, const FileRecord& record);

@@ -254,6 +254,14 @@ bool HasSystemFileBackups(System& system, const RunState& state, bool is_64_bit)
   return false;
 }
 
+void CheckSavedSecurities(System& system, const RunState& state, bool is_64_bit,
+                          RestoreReport& report) {
+  // Through NativeFiles, System32Folder names the native 64-bit system folder.
+  NativeFiles native(system);
+  for (const std::string& file : SystemFiles(state, is_64_bit))
+    CheckSavedSecurity(native, file, report);
+}
+
 int RestoreSystemFiles(System& system, const RunState& state, bool is_64_bit,
                        const FileRecord& record, RestoreReport& report) {
   // Through NativeFiles, System32Folder names the native 64-bit system folder.

@@ -46,6 +46,10 @@ void RestoreProgramFolders(System& system, const RunState& state, bool is_64_bit
 // True when a system file of this system's rows has a backup, or its original security saved.
 bool HasSystemFileBackups(System& system, const RunState& state, bool is_64_bit);
 
+// Names in `report` each saved security of this system's rows that cannot be trusted.
+void CheckSavedSecurities(System& system, const RunState& state, bool is_64_bit,
+                          RestoreReport& report);
+
 // Puts each system file with a backup back from it, after handing both to the Administrators
 // group (awaited), then its original owner and access list. The installed file is set aside and
 // the backup renamed in its place; the backup stays until its content is in place. The aside

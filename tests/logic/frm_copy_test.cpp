@@ -10,6 +10,7 @@
 #include "app/logged_system.h"
 #include "app/run_end.h"
 #include "app/run_program.h"
+#include "common/sealed_record.h"
 #include "files/file_exists.h"
 #include "files/file_record.h"
 #include "files/file_security.h"
@@ -570,16 +571,45 @@ TEST_F(UninstallTest, ASystemFileReplacedSinceStaysWithItsBackup) {
   EXPECT_TRUE(EntryExists()) << "the record that tells the file apart stays";
 }
 
-TEST_F(UninstallTest, ADamagedFileRecordStopsTheWayBackBeforeAnythingChanges) {
-  ASSERT_EQ(Start().ExitCode(), 0);
+TEST_F(UninstallTest, ADamagedOrForgedFileRecordStopsTheWayBackBeforeAnythingChanges) {
   const std::string record = At("PF\\Movrix18\\fichiers-installes.txt");
-  Write(record, Read(record).substr(0, 300));
-  WindowRun& run = Start(true, true);
-  EXPECT_EQ(run.ExitCode(), kExitFailed);
-  EXPECT_TRUE(Contains(run.form.text(kTxtOutput), "ÉCHEC : enregistrement endommagé : " + record))
-      << run.form.text(kTxtOutput);
-  EXPECT_EQ(Read(At("Windows\\system32\\msoeacct.dll")), "new");
-  EXPECT_TRUE(EntryExists());
+  const std::string security = At("Windows\\syswow64\\inetres.dll.orlo.droits");
+  const std::string kept = At("ProgramData\\Garder");
+  // A row resealed by someone who can write the record: only the program's own list counts.
+  const auto add_row = [&](const std::string& row) {
+    std::vector<std::string> lines = *UnsealRecord("fichiers installés", Read(record));
+    lines.push_back(row);
+    Write(record, SealRecord("fichiers installés", lines));
+  };
+  const struct {
+    std::function<void()> spoil;
+    std::string refusal;
+  } cases[] = {
+      {[&] { Write(record, Read(record).substr(0, 300)); }, "enregistrement endommagé : " + record},
+      {[&] { add_row("dossier\t" + kept); }, "enregistrement endommagé : " + record},
+      {[&] { add_row("absent\t" + kept + "\\a.dll"); }, "enregistrement endommagé : " + record},
+      {[&] {
+         add_row("fichier\t1\t" + std::string(64, '0') + "\t" + At("PF\\Windows Mail\\..\\x"));
+       },
+       "enregistrement endommagé : " + record},
+      {[&] { Write(security, Read(security).substr(0, 20)); },
+       "enregistrement endommagé : " + security},
+  };
+  ASSERT_EQ(Start().ExitCode(), 0);
+  const std::string good = Read(record), good_security = Read(security);
+  MakeFolder(kept);
+  for (const auto& c : cases) {
+    c.spoil();
+    WindowRun& run = Start(true, true);
+    EXPECT_EQ(run.ExitCode(), kExitFailed) << c.refusal;
+    EXPECT_TRUE(Contains(run.form.text(kTxtOutput), "ÉCHEC : " + c.refusal))
+        << run.form.text(kTxtOutput);
+    EXPECT_EQ(Read(At("Windows\\system32\\msoeacct.dll")), "new") << c.refusal;
+    EXPECT_TRUE(FolderExists(system_, kept)) << c.refusal;
+    EXPECT_TRUE(EntryExists());
+    Write(record, good);
+    Write(security, good_security);
+  }
 }
 
 // The check of what the installation wrote: from the kept program, without the rights or the setup
