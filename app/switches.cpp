@@ -32,6 +32,10 @@ bool TakeValue(const std::string& word, const std::string& name, std::string& va
   return true;
 }
 
+bool IsRestartMarker(const std::string& text) {
+  return text.size() == 16 && text.find_first_not_of("0123456789abcdef") == std::string::npos;
+}
+
 // Adds the words of `text`, separated by spaces, to `arguments`.
 void AddWords(const std::string& text, std::deque<std::string>& arguments) {
   size_t start = 0;
@@ -77,6 +81,8 @@ Switches ParseSwitches(const std::vector<std::string>& given) {
       switches.uninstall = true;
     } else if (name == "verifier" || name == "vérifier" || name == "verify") {
       switches.verify = true;
+    } else if (TakeValue(word, "relance", path) && IsRestartMarker(path)) {
+      switches.restart_marker = path;
     } else if (TakeValue(word, "journal", path) || TakeValue(word, "log", path)) {
       TakeLogPath(path, switches, arguments);
     } else if (switches.unknown.empty()) {

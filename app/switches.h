@@ -20,6 +20,9 @@ struct Switches {
   bool per_user = false;         // only the current user's part of the registration
   bool close_mail = false;       // a running Windows Mail is ended without asking
   bool verify = false;           // only compare the machine with what the installation wrote
+  // The marker of a run restarted with administrator rights by a run without them: 16
+  // hexadecimal digits that name its log's file for the run that waits for it; empty for others.
+  std::string restart_marker;
 };
 
 // Reads the arguments (without the program's own name). A switch starts with "/" or "-" and its
@@ -33,6 +36,8 @@ struct Switches {
 // is accepted and changes nothing: the installer never restarts the machine, but deployment tools
 // add it to every installer's command by habit. "verifier" (or "vérifier") or "verify" only
 // checks that the installation is still as it was written (with "utilisateur", the user's rows).
+// "relance=MARKER", which only the program itself passes to the run it restarts with the rights,
+// is taken with 16 small hexadecimal digits only.
 Switches ParseSwitches(const std::vector<std::string>& arguments);
 
 // Why the installer cannot follow `switches`, in French, for the user; empty when it can.
