@@ -103,8 +103,11 @@ bool RenameMailFolders(WindowRun& run) {
 
 // ---- The copy ----------------------------------------------------------------------------------
 
+// Makes the own folder, or clears the note of an earlier way back from it: this installation is
+// one that the next way back must undo whole.
 void MakeOwnFolder(System& system, const KeptForWayBack& kept) {
   if (!FolderExists(system, kept.folder)) system.CreateFolder(kept.folder);
+  if (PathExists(system, kept.progress_record)) system.RemoveFile(kept.progress_record);
 }
 
 // Before the copy: reads the record of an earlier installation, notes which system files are
@@ -313,11 +316,13 @@ KeptForWayBack::KeptForWayBack(const RunState& state)
       program(folder + "Movrix18.exe"),
       registry_record(folder + "registre-origine.txt"),
       written_record(folder + "registre-installe.txt"),
-      file_record(folder + "fichiers-installes.txt") {}
+      file_record(folder + "fichiers-installes.txt"),
+      progress_record(folder + "desinstallation.txt") {}
 
 bool MachineInstallationFound(System& system, const RunState& state) {
   const KeptForWayBack kept(state);
-  for (const std::string& record : {kept.registry_record, kept.file_record, kept.written_record})
+  for (const std::string& record :
+       {kept.registry_record, kept.file_record, kept.written_record, kept.progress_record})
     if (PathExists(system, record)) return true;
   const bool is_64_bit = state.Identity.is_64_bit;
   return HasFolderBackups(system, state, is_64_bit) ||

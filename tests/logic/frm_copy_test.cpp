@@ -553,6 +553,39 @@ TEST_F(UninstallTest, OnWindows7TheRunningKeptProgramIsSetAsideBeforeItsDeletion
   EXPECT_FALSE(EntryExists());
 }
 
+// A reader holding a record open, as any user may: that step fails with its reason, everything
+// stays where the entry points, and a rerun once the reader has gone finishes without the records
+// the first run already deleted.
+TEST_F(UninstallTest, ARecordHeldOpenFailsItsStepAndARerunFinishesWithoutIt) {
+  const std::string kept = At("PF\\Movrix18\\Movrix18.exe");
+  const std::string record = At("PF\\Movrix18\\fichiers-installes.txt");
+  for (const bool windows7 : {false, true}) {
+    SCOPED_TRACE(windows7 ? "Windows 7" : "Windows 10");
+    std::optional<PinnedVersionValue> version;
+    if (windows7) version.emplace("ProductName", "Microsoft Windows 7");
+    RegDeleteKeyExA(HKEY_LOCAL_MACHINE, kActiveSetupKey, KEY_WOW64_64KEY, 0);
+    system_.executable = At("Setup\\Movrix18.exe");
+    ASSERT_EQ(Start().ExitCode(), 0) << system_.BoxLines();
+    if (windows7) system_.executable = kept;
+    HANDLE reader = CreateFileA(record.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
+                                OPEN_EXISTING, 0, nullptr);
+    ASSERT_NE(reader, INVALID_HANDLE_VALUE);
+    WindowRun& run = Start(true, true);
+    EXPECT_EQ(run.ExitCode(), kExitFailed);
+    EXPECT_TRUE(Contains(run.form.text(kTxtOutput), "ÉCHEC : fichier non supprimé : " + record))
+        << run.form.text(kTxtOutput);
+    EXPECT_TRUE(EntryExists());
+    EXPECT_EQ(Read(kept), "exe") << "the program the entry points at";
+    CloseHandle(reader);
+    WindowRun& rerun = Start(true, true);
+    EXPECT_EQ(rerun.ExitCode(), 0) << rerun.form.text(kTxtOutput);
+    EXPECT_FALSE(EntryExists());
+    EXPECT_EQ(Read(record), "<missing>");
+    EXPECT_EQ(Read(At("PF\\Movrix18\\desinstallation.txt")), "<missing>");
+    EXPECT_EQ(Read(At("Windows\\system32\\msoeacct.dll")), "original");
+  }
+}
+
 TEST_F(UninstallTest, ASystemFileReplacedSinceStaysWithItsBackup) {
   ASSERT_EQ(Start().ExitCode(), 0);
   const std::string updated = At("Windows\\system32\\inetres.dll");
