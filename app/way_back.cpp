@@ -126,19 +126,25 @@ void RemoveRecords(WindowRun& run, const KeptForWayBack& kept, RestoreReport& re
 }
 
 // Users who got the rows at a sign-in get their own state back at their next one, from the kept
-// program: it stays while the retired component points at it; only the records go.
-void RetireForEveryUser(WindowRun& run, const KeptForWayBack& kept, RestoreReport& report) {
+// program: it stays while the retired component points at it. False, named in `report`, when the
+// component could not be retired.
+bool RetireComponent(WindowRun& run, const KeptForWayBack& kept, RestoreReport& report) {
   try {
     // Retired by a way back that broke off, it has already made some users undo their rows:
     // another version would make them run it once more for nothing.
     if (ActiveSetupComponentInstalls(run.system))
       RetireActiveSetupComponent(run.system, kept.program);
   } catch (const SystemError& failure) {
-    return report.Fail("composant non retiré", "HKLM\\" + std::string(kActiveSetupKey),
-                       failure.what());
+    report.Fail("composant non retiré", "HKLM\\" + std::string(kActiveSetupKey), failure.what());
+    return false;
   }
   report.Done("Chaque utilisateur retrouvera ses valeurs à sa prochaine ouverture de session");
-  RemoveRecords(run, kept, report);
+  return true;
+}
+
+// Retires the users' component, then deletes the records: only they go.
+void RetireForEveryUser(WindowRun& run, const KeptForWayBack& kept, RestoreReport& report) {
+  if (RetireComponent(run, kept, report)) RemoveRecords(run, kept, report);
 }
 
 // Removes the installer's own folder, or, when the running program is the one kept there, has the
@@ -239,6 +245,10 @@ void RunWayBackSteps(WindowRun& run) {
   // A system file left as someone else's keeps its backup, and the record that tells it apart.
   if (!report.Failed() && left == 0) NoteRestored(run, kept, report);
   if (!report.Failed() && left == 0) RemoveOwnTraces(run, kept, report);
+  // Files left as someone else's keep their backups, the records and the entry; every user still
+  // gets their values back.
+  if (!report.Failed() && left > 0 && KeyExists(run.system, kLocalMachine, kActiveSetupKey))
+    RetireComponent(run, kept, report);
   ShowWayBackOutcome(run, report);
 }
 

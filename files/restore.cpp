@@ -108,6 +108,7 @@ void LeaveReplaced(const std::string& file, const std::string& backup, RestoreRe
   std::string warning = file + " a changé depuis l'installation : laissé tel quel";
   if (!backup.empty()) warning += ", avec sa sauvegarde " + backup;
   report.outcome().warnings.push_back(warning);
+  report.outcome().left_as_found.push_back(file);
 }
 
 // The installed file is set aside, not replaced: the system lets a library it has loaded be

@@ -602,6 +602,12 @@ TEST_F(UninstallTest, ASystemFileReplacedSinceStaysWithItsBackup) {
             std::string::npos);
   EXPECT_EQ(Read(At("Windows\\syswow64\\inetres.dll")), "original");
   EXPECT_TRUE(EntryExists()) << "the record that tells the file apart stays";
+  // Every other user still gets their values back, and nothing claims the system came back.
+  EXPECT_EQ(Stored(HKEY_LOCAL_MACHINE, kActiveSetupKey, "StubPath"),
+            "1:\"" + At("PF\\Movrix18\\Movrix18.exe") + "\" /utilisateur /desinstaller" +
+                std::string(1, '\0'));
+  EXPECT_TRUE(Contains(run.form.text(kText1), updated)) << run.form.text(kText1);
+  EXPECT_FALSE(Contains(run.form.text(kTxtOK), "retrouvé son état")) << run.form.text(kTxtOK);
 }
 
 TEST_F(UninstallTest, ADamagedOrForgedFileRecordStopsTheWayBackBeforeAnythingChanges) {
