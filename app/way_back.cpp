@@ -238,9 +238,9 @@ void RunWayBackSteps(WindowRun& run) {
   // sign-in, through the retired component.
   user.Restore(report);
   run.Log("== Rétablir les fichiers système");
-  const int left = RestoreSystemFiles(run.system, run.state, is_64_bit, *files, report);
+  int left = RestoreSystemFiles(run.system, run.state, is_64_bit, *files, report);
   run.Log("== Rétablir les dossiers programmes");
-  RestoreProgramFolders(run.system, run.state, is_64_bit, report);
+  left += RestoreProgramFolders(run.system, run.state, is_64_bit, *files, report);
   // What the installer kept for the way back goes last, and only once nothing is left to retry.
   // A system file left as someone else's keeps its backup, and the record that tells it apart.
   if (!report.Failed() && left == 0) NoteRestored(run, kept, report);

@@ -113,8 +113,10 @@ bool Listed(const std::vector<std::string>& list, const std::string& item) {
   return false;
 }
 
-// Notes every file below `folder` (no final backslash); links are neither followed nor noted.
-void NoteTree(System& system, const std::string& folder, FileRecord& record) {
+// Calls `visit` with the path of every file below `folder` (no final backslash); links are
+// neither followed nor visited, as the installation's copy neither follows nor copies them.
+template <typename Visit>
+void ForEachTreeFile(System& system, const std::string& folder, const Visit& visit) {
   FindData data;
   std::unique_ptr<FileSearch> search = system.FindFirst(folder + "\\*", data);
   for (bool more = search != nullptr; more; more = search->Next(data)) {
@@ -122,10 +124,24 @@ void NoteTree(System& system, const std::string& folder, FileRecord& record) {
     if (data.name == "." || data.name == ".." || (data.attributes & kAttributeReparsePoint))
       continue;
     if (data.attributes & kAttributeDirectory)
-      NoteTree(system, path, record);
+      ForEachTreeFile(system, path, visit);
     else
-      record.written[path] = Facts(system, path);
+      visit(path);
   }
+}
+
+// Notes every file below `folder` (no final backslash).
+void NoteTree(System& system, const std::string& folder, FileRecord& record) {
+  ForEachTreeFile(system, folder,
+                  [&](const std::string& path) { record.written[path] = Facts(system, path); });
+}
+
+// True when the record holds a file below `folder` (no final backslash): an older build's record
+// holds none, and cannot tell an installed folder from another.
+bool KnowsTree(const FileRecord& record, const std::string& folder) {
+  const std::string prefix = folder + "\\";
+  const auto first = record.written.lower_bound(prefix);
+  return first != record.written.end() && first->first.compare(0, prefix.size(), prefix) == 0;
 }
 
 }  // namespace
@@ -188,6 +204,19 @@ bool HoldsWhatWasWritten(System& system, const FileRecord& record, const std::st
   if (!PathExists(system, path)) return false;
   const WrittenFile now = Facts(system, path);
   return now.size == written->second.size && now.sha256 == written->second.sha256;
+}
+
+std::vector<std::string> TreeDifferences(System& system, const FileRecord& record,
+                                         const std::string& folder) {
+  std::vector<std::string> differences;
+  if (!KnowsTree(record, folder)) return differences;
+  ForEachTreeFile(system, folder, [&](const std::string& path) {
+    if (!record.written.count(path))
+      differences.push_back("non installé : " + path);
+    else if (!HoldsWhatWasWritten(system, record, path))
+      differences.push_back("modifié : " + path);
+  });
+  return differences;
 }
 
 std::vector<std::string> FileDifferences(System& system, const FileRecord& record) {

@@ -55,6 +55,12 @@ void NoteWrittenFiles(System& system, const RunState& state, bool is_64_bit, Fil
 // record knows nothing of it.
 bool HoldsWhatWasWritten(System& system, const FileRecord& record, const std::string& path);
 
+// Each file below the installed `folder` (no final backslash) that the installation did not write
+// there, or that holds something else now; links are not followed. Nothing when the record knows
+// no file of that folder, as an older build's. Errors reach the caller.
+std::vector<std::string> TreeDifferences(System& system, const FileRecord& record,
+                                         const std::string& folder);
+
 // What differs from the record, changing nothing: one line for each file the installation wrote
 // that is missing, holds something else now (such as a system file put back to its original) or
 // cannot be read. Paths below the system folder are read in the native view.

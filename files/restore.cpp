@@ -19,6 +19,8 @@ constexpr const char* kLinkLeft = "lien laissé en place, jamais suivi";
 // Added, with a number, to a file or folder set aside for its deletion.
 constexpr const char* kAsideSuffix = ".supprimer-";
 constexpr uint32_t kAttributeNormal = 0x80;
+// How many differences the warning of a folder left as someone else's names.
+constexpr size_t kDifferencesNamed = 3;
 
 struct Entry {
   std::string path;
@@ -109,6 +111,22 @@ void LeaveReplaced(const std::string& file, const std::string& backup, RestoreRe
   if (!backup.empty()) warning += ", avec sa sauvegarde " + backup;
   report.outcome().warnings.push_back(warning);
   report.outcome().left_as_found.push_back(file);
+}
+
+// True when the installed `folder` holds a file the installation did not write there, or one that
+// changed since, as after a feature update of the system: the folder is someone else's and stays,
+// with its backup, and a warning names its first differences.
+bool FolderReplacedSince(System& system, const FileRecord& record, const std::string& folder,
+                         RestoreReport& report) {
+  if (!PathExists(system, folder)) return false;
+  const std::vector<std::string> differences = TreeDifferences(system, record, folder);
+  if (differences.empty()) return false;
+  LeaveReplaced(folder, folder + kBackupSuffix, report);
+  std::string first;
+  for (size_t at = 0; at < differences.size() && at < kDifferencesNamed; ++at)
+    first += (at ? " ; " : "") + differences[at];
+  report.outcome().warnings.push_back("premières différences : " + first);
+  return true;
 }
 
 // The installed file is set aside, not replaced: the system lets a library it has loaded be
@@ -225,12 +243,17 @@ bool HasFolderBackups(System& system, const RunState& state, bool is_64_bit) {
   return false;
 }
 
-void RestoreProgramFolders(System& system, const RunState& state, bool is_64_bit,
-                           RestoreReport& report) {
+int RestoreProgramFolders(System& system, const RunState& state, bool is_64_bit,
+                          const FileRecord& record, RestoreReport& report) {
+  int left = 0;
   for (const std::string& folder : MailFolders(state, is_64_bit)) {
     const std::string backup = folder + kBackupSuffix;
     if (!FolderExists(system, backup + "\\")) continue;
     try {
+      if (FolderReplacedSince(system, record, folder, report)) {
+        ++left;
+        continue;
+      }
       // Set aside whole first: a file in use then stops the renaming before anything is gone,
       // never the deletion half-way.
       const std::string aside = PathExists(system, folder) ? MoveAside(system, folder) : "";
@@ -243,6 +266,7 @@ void RestoreProgramFolders(System& system, const RunState& state, bool is_64_bit
       report.Fail("dossier non rétabli", folder, failure.what());
     }
   }
+  return left;
 }
 
 bool HasSystemFileBackups(System& system, const RunState& state, bool is_64_bit) {

@@ -39,9 +39,12 @@ bool HasFolderBackups(System& system, const RunState& state, bool is_64_bit);
 
 // For each Program Files folder with a "Windows Mail" backup: sets the installed folder aside,
 // renames the backup back, then removes the aside folder; what stayed of it is named in `report`.
-// The user's mail store, under the user profiles, is not touched.
-void RestoreProgramFolders(System& system, const RunState& state, bool is_64_bit,
-                           RestoreReport& report);
+// An installed folder holding a file that the installation did not write there (`record`), or one
+// that changed since, is someone else's: it stays, with its backup, and a warning names its first
+// differences. Returns how many folders were left so. The user's mail store, under the user
+// profiles, is not touched.
+int RestoreProgramFolders(System& system, const RunState& state, bool is_64_bit,
+                          const FileRecord& record, RestoreReport& report);
 
 // True when a system file of this system's rows has a backup, or its original security saved.
 bool HasSystemFileBackups(System& system, const RunState& state, bool is_64_bit);

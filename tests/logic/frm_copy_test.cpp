@@ -586,28 +586,45 @@ TEST_F(UninstallTest, ARecordHeldOpenFailsItsStepAndARerunFinishesWithoutIt) {
   }
 }
 
-TEST_F(UninstallTest, ASystemFileReplacedSinceStaysWithItsBackup) {
-  ASSERT_EQ(Start().ExitCode(), 0);
-  const std::string updated = At("Windows\\system32\\inetres.dll");
-  Write(updated, "a system update");
-  WindowRun& run = Start(true, true);
-  EXPECT_EQ(run.ExitCode(), 0);
-  EXPECT_EQ(Read(updated), "a system update");
-  EXPECT_EQ(Read(updated + ".orlo"), "original");
-  EXPECT_NE(run.form.text(kTxtOutput)
-                .find("ATTENTION : " + updated +
-                      " a changé depuis l'installation : laissé tel quel, avec "
-                      "sa sauvegarde " +
-                      updated + ".orlo\r\n"),
-            std::string::npos);
-  EXPECT_EQ(Read(At("Windows\\syswow64\\inetres.dll")), "original");
-  EXPECT_TRUE(EntryExists()) << "the record that tells the file apart stays";
-  // Every other user still gets their values back, and nothing claims the system came back.
-  EXPECT_EQ(Stored(HKEY_LOCAL_MACHINE, kActiveSetupKey, "StubPath"),
-            "1:\"" + At("PF\\Movrix18\\Movrix18.exe") + "\" /utilisateur /desinstaller" +
-                std::string(1, '\0'));
-  EXPECT_TRUE(Contains(run.form.text(kText1), updated)) << run.form.text(kText1);
-  EXPECT_FALSE(Contains(run.form.text(kTxtOK), "retrouvé son état")) << run.form.text(kTxtOK);
+// A system file or a program folder that someone replaced since, as a system update does: it
+// stays with its backup, everything else comes back, and nothing claims the system did.
+TEST_F(UninstallTest, AFileOrFolderReplacedSinceStaysWithItsBackupAndTheRestComesBack) {
+  const std::string system_file = At("Windows\\system32\\inetres.dll");
+  const std::string folder = At("PF (x86)\\Windows Mail");
+  const struct {
+    std::string left, changed;
+  } cases[] = {
+      {system_file, system_file},
+      {folder, folder + "\\WinMail.exe"},
+      // A feature update's file, which the installation never wrote.
+      {folder, folder + "\\fr-FR\\mise à jour.dll"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.changed);
+    ASSERT_EQ(Start().ExitCode(), 0);
+    Write(c.changed, "a system update");
+    WindowRun& run = Start(true, true);
+    EXPECT_EQ(run.ExitCode(), 0);
+    EXPECT_EQ(Read(c.changed), "a system update");
+    EXPECT_TRUE(PathExists(system_, c.left + ".orlo"));
+    const std::string output = run.form.text(kTxtOutput);
+    EXPECT_TRUE(Contains(output, "ATTENTION : " + c.left +
+                                     " a changé depuis l'installation : laissé tel quel, avec "
+                                     "sa sauvegarde " +
+                                     c.left + ".orlo\r\n"))
+        << output;
+    EXPECT_FALSE(Contains(output, "rétabli : " + c.left + "\r\n")) << output;
+    EXPECT_EQ(Read(At("Windows\\syswow64\\inetres.dll")), "original");
+    EXPECT_EQ(Read(At("PF\\Windows Mail\\WinMail.exe")), "<missing>");
+    EXPECT_TRUE(EntryExists()) << "the record that tells it apart stays";
+    // Every other user still gets their values back, and nothing claims the system came back.
+    EXPECT_EQ(Stored(HKEY_LOCAL_MACHINE, kActiveSetupKey, "StubPath"),
+              "1:\"" + At("PF\\Movrix18\\Movrix18.exe") + "\" /utilisateur /desinstaller" +
+                  std::string(1, '\0'));
+    EXPECT_TRUE(Contains(run.form.text(kText1), c.left)) << run.form.text(kText1);
+    EXPECT_FALSE(Contains(run.form.text(kTxtOK), "retrouvé son état")) << run.form.text(kTxtOK);
+    Remove(c.changed);
+  }
 }
 
 TEST_F(UninstallTest, ADamagedOrForgedFileRecordStopsTheWayBackBeforeAnythingChanges) {
