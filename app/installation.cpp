@@ -295,6 +295,10 @@ void RegisterUninstaller(WindowRun& run, const KeptForWayBack& kept) {
 void RunInstallSteps(WindowRun& run) {
   if (!RightsAndSystemAccepted(run) || !SourcesPresent(run)) return;
   const KeptForWayBack kept(run.state);
+  // What a way back that stopped set aside goes first: no run ends well while any is left.
+  RestoreReport leftovers(run.state.Outcome);
+  DeleteLeftAsideCopies(run.system, run.state, run.state.Identity.is_64_bit, kept.program,
+                        leftovers);
   if (!RenameMailFolders(run)) return;
   if (!CopyProgramFiles(run, kept)) return run.Halt();
   const bool registers = run.state.Identity.CompletedBySystemFiles();

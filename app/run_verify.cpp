@@ -15,6 +15,7 @@
 #include "app/win_ver.h"
 #include "files/file_exists.h"
 #include "files/file_record.h"
+#include "files/restore.h"
 #include "registry/active_setup.h"
 #include "registry/mod_key.h"
 #include "registry/prior_state.h"
@@ -103,6 +104,9 @@ Differences MachineDifferences(System& system) {
   Append(differences, FileRecordDifferences(system, kept.file_record, state));
   Append(differences,
          MachineRegistryDifferences(system, kept, state.Identity.is_64_bit, registers));
+  for (const std::string& copy :
+       LeftAsideCopies(system, state, state.Identity.is_64_bit, kept.program))
+    differences.push_back("copie mise de côté, jamais supprimée : " + copy);
   return differences;
 }
 

@@ -208,6 +208,7 @@ void FinishBrokenOffWayBack(WindowRun& run, const KeptForWayBack& kept) {
   if (!UserAgrees(run)) return;
   RestoreReport report(run.state.Outcome);
   run.Log("== Terminer la désinstallation interrompue");
+  DeleteLeftAsideCopies(run.system, run.state, run.state.Identity.is_64_bit, kept.program, report);
   RemoveOwnTraces(run, kept, report);
   ShowWayBackOutcome(run, report);
 }
@@ -232,6 +233,8 @@ void RunWayBackSteps(WindowRun& run) {
   }
   if (!UserAgrees(run)) return;
 
+  // What a run that stopped set aside goes first: no run ends well while any is left.
+  DeleteLeftAsideCopies(run.system, run.state, is_64_bit, kept.program, report);
   run.Log("== Rétablir la base de registre");
   machine.Restore(report);
   // The user who uninstalls gets their own state back at once; every other user at their next

@@ -189,7 +189,44 @@ void RemoveCreatedFolders(System& system, const FileRecord& record, RestoreRepor
   }
 }
 
+// Adds to `copies` each copy set aside beside `path` (no final backslash) whose deletion is not
+// pending for the restart.
+void AddAsideCopiesOf(System& system, const std::string& path, std::vector<std::string>& copies) {
+  const std::string folder = path.substr(0, path.find_last_of('\\') + 1);
+  FindData data;
+  std::unique_ptr<FileSearch> search = system.FindFirst(path + kAsideSuffix + "*", data);
+  for (bool more = search != nullptr; more; more = search->Next(data)) {
+    if (!DeletedAtRestart(system, folder + data.name)) copies.push_back(folder + data.name);
+  }
+}
+
 }  // namespace
+
+std::vector<std::string> LeftAsideCopies(System& system, const RunState& state, bool is_64_bit,
+                                         const std::string& program) {
+  std::vector<std::string> copies;
+  // Through NativeFiles, System32Folder names the native 64-bit system folder.
+  NativeFiles native(system);
+  for (const std::string& file : SystemFiles(state, is_64_bit))
+    AddAsideCopiesOf(native, file, copies);
+  for (const std::string& folder : MailFolders(state, is_64_bit))
+    AddAsideCopiesOf(system, folder, copies);
+  AddAsideCopiesOf(system, program, copies);
+  return copies;
+}
+
+void DeleteLeftAsideCopies(System& system, const RunState& state, bool is_64_bit,
+                           const std::string& program, RestoreReport& report) {
+  NativeFiles native(system);
+  for (const std::string& copy : LeftAsideCopies(system, state, is_64_bit, program)) {
+    if (!FolderExists(native, copy + "\\")) {
+      DeleteAside(native, copy, report);
+      continue;
+    }
+    for (const Failure& left : RemoveTree(native, copy))
+      report.outcome().Fail(left.what, left.reason);
+  }
+}
 
 std::vector<Failure> RemoveTree(System& system, const std::string& path) {
   std::vector<Failure> left;

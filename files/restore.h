@@ -31,6 +31,17 @@ bool DeleteAsideNowOrAtRestart(System& system, const std::string& aside);
 // that cannot be scheduled is a failure there.
 void DeleteAside(System& system, const std::string& aside, RestoreReport& report);
 
+// Every copy set aside for its deletion (".supprimer-N") that a run which stopped left beside this
+// system's system files, its "Windows Mail" folders or `program`, and whose deletion is not
+// pending for the restart. Errors reach the caller.
+std::vector<std::string> LeftAsideCopies(System& system, const RunState& state, bool is_64_bit,
+                                         const std::string& program);
+
+// Deletes each copy that LeftAsideCopies finds, a folder whole; a file something still holds goes
+// at the restart. What stays is named in `report`.
+void DeleteLeftAsideCopies(System& system, const RunState& state, bool is_64_bit,
+                           const std::string& program, RestoreReport& report);
+
 // The bytes of the files below `folder` (no final backslash); links are not followed.
 int64_t TreeSize(System& system, const std::string& folder);
 

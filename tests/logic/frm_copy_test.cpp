@@ -586,6 +586,27 @@ TEST_F(UninstallTest, ARecordHeldOpenFailsItsStepAndARerunFinishesWithoutIt) {
   }
 }
 
+// What a run stopped between setting a copy aside and deleting it left: the check counts it, and
+// the next installation or way back deletes it.
+TEST_F(UninstallTest, EveryCopyAStoppedRunSetAsideIsCountedAndDeletedByTheNextRun) {
+  const std::string copies[] = {At("Windows\\system32\\msoeacct.dll.supprimer-1"),
+                                At("Windows\\syswow64\\fr-FR\\inetres.dll.mui.supprimer-2"),
+                                At("PF (x86)\\Windows Mail.supprimer-1\\WinMail.exe"),
+                                At("PF\\Movrix18\\Movrix18.exe.supprimer-1")};
+  const std::string log = At("verifier.log");
+  ASSERT_EQ(Start().ExitCode(), 0);
+  for (const bool uninstall : {false, true}) {
+    for (const std::string& copy : copies) Write(copy, "set aside");
+    EXPECT_EQ(RunProgram(system_, {"/verifier", "/journal=" + log}), 1);
+    EXPECT_TRUE(Contains(Read(log), "DIFFÉRENCE : copie mise de côté, jamais supprimée : " +
+                                        At("PF (x86)\\Windows Mail.supprimer-1\r\n")))
+        << Read(log);
+    EXPECT_EQ(Start(uninstall, true).ExitCode(), 0);
+    for (const std::string& copy : copies) EXPECT_EQ(Read(copy), "<missing>") << copy;
+    EXPECT_FALSE(FolderExists(system_, At("PF (x86)\\Windows Mail.supprimer-1")));
+  }
+}
+
 // A system file or a program folder that someone replaced since, as a system update does: it
 // stays with its backup, everything else comes back, and nothing claims the system did.
 TEST_F(UninstallTest, AFileOrFolderReplacedSinceStaysWithItsBackupAndTheRestComesBack) {
