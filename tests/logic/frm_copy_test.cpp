@@ -620,9 +620,18 @@ TEST_F(UninstallTest, AFileOrFolderReplacedSinceStaysWithItsBackupAndTheRestCome
       // A feature update's file, which the installation never wrote.
       {folder, folder + "\\fr-FR\\mise à jour.dll"},
   };
+  // Another program's subkey under a key the first installation created.
+  const std::string client = "SOFTWARE\\Clients\\Mail\\Windows Mail";
+  HKEY mail;
+  ASSERT_EQ(RegCreateKeyExA(HKEY_LOCAL_MACHINE, "SOFTWARE\\Clients\\Mail", 0, nullptr, 0,
+                            KEY_ALL_ACCESS | KEY_WOW64_64KEY, nullptr, &mail, nullptr),
+            0);
+  RegDeleteTreeA(mail, "Windows Mail");
+  RegCloseKey(mail);
   for (const auto& c : cases) {
     SCOPED_TRACE(c.changed);
     ASSERT_EQ(Start().ExitCode(), 0);
+    Put(HKEY_LOCAL_MACHINE, client + "\\Autre", "Réglage", "le sien");
     Write(c.changed, "a system update");
     WindowRun& run = Start(true, true);
     EXPECT_EQ(run.ExitCode(), 0);
@@ -644,6 +653,9 @@ TEST_F(UninstallTest, AFileOrFolderReplacedSinceStaysWithItsBackupAndTheRestCome
                   std::string(1, '\0'));
     EXPECT_TRUE(Contains(run.form.text(kText1), c.left)) << run.form.text(kText1);
     EXPECT_FALSE(Contains(run.form.text(kTxtOK), "retrouvé son état")) << run.form.text(kTxtOK);
+    EXPECT_EQ(Stored(HKEY_LOCAL_MACHINE, client + "\\Autre", "Réglage"),
+              "1:le sien" + std::string(1, '\0'));
+    EXPECT_EQ(Stored(HKEY_LOCAL_MACHINE, client, ""), "<no value>");
     Remove(c.changed);
   }
 }
