@@ -158,13 +158,18 @@ bool CopyProgramFiles(WindowRun& run, const KeptForWayBack& kept) {
 
 // ---- The registration --------------------------------------------------------------------------
 
-// Takes the registry's prior state once, before the registration; false after its box.
+// Takes the registry's prior state once, and what the registration will write, before it writes;
+// false after its box.
 bool RecordRegistryState(WindowRun& run, const KeptForWayBack& kept) {
   return Guarded(
       [&] {
         MakeOwnFolder(run.system, kept);
+        const std::vector<RegistrationEntry> entries =
+            MachineRegistration(run.state.Identity.is_64_bit);
         PriorStateFile record(run.system, kept.registry_record);
-        RecordPriorState(run.system, MachineRegistration(run.state.Identity.is_64_bit), record);
+        RecordPriorState(run.system, entries, record);
+        PriorStateFile written(run.system, kept.written_record);
+        RecordStateToWrite(run.system, entries, written);
         return true;
       },
       [&](const std::string& description) {

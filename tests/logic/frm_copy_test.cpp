@@ -586,6 +586,30 @@ TEST_F(UninstallTest, ARecordHeldOpenFailsItsStepAndARerunFinishesWithoutIt) {
   }
 }
 
+// An installation killed half-way through its registration: both records were sealed before its
+// first value, and the way back undoes what it wrote.
+TEST_F(UninstallTest, AnInstallationKilledDuringItsRegistrationIsUndone) {
+  struct Killed : ForwardingSystem {
+    using ForwardingSystem::ForwardingSystem;
+    int32_t SetRegValue(KeyHandle key, const std::string& name, uint32_t type,
+                        const std::string& data, uint32_t size) override {
+      if (++writes > 200) throw std::logic_error("killed");
+      return next_.SetRegValue(key, name, type, data, size);
+    }
+    int writes = 0;
+  } killed{system_};
+  const std::string client = "SOFTWARE\\Clients\\Mail\\Windows Mail";
+  Put(HKEY_LOCAL_MACHINE, client, "", "Autre messagerie");
+  runs_on_ = &killed;
+  EXPECT_THROW(Start(), std::logic_error);
+  runs_on_ = &system_;
+  ASSERT_EQ(Stored(HKEY_LOCAL_MACHINE, client, ""), "1:Windows Mail" + std::string(1, '\0'));
+  WindowRun& run = Start(true, true);
+  EXPECT_EQ(run.ExitCode(), 0) << run.form.text(kTxtOutput);
+  EXPECT_EQ(Stored(HKEY_LOCAL_MACHINE, client, ""), "1:Autre messagerie" + std::string(1, '\0'));
+  EXPECT_EQ(Read(At("Windows\\system32\\msoeacct.dll")), "original");
+}
+
 // What a run stopped between setting a copy aside and deleting it left: the check counts it, and
 // the next installation or way back deletes it.
 TEST_F(UninstallTest, EveryCopyAStoppedRunSetAsideIsCountedAndDeletedByTheNextRun) {
