@@ -7,6 +7,7 @@
 #include "files/file_exists.h"
 #include "files/launch_folders.h"
 #include "files/native_files.h"
+#include "files/restart_moves.h"
 #include "files/system_file_table.h"
 
 namespace movrix {
@@ -176,7 +177,9 @@ void NoteSystemFilesBefore(System& system, const RunState& state, bool is_64_bit
   NativeFiles native(system);
   for (const std::string& file : SystemFiles(state, is_64_bit)) {
     const std::string folder = FolderOfFile(file);
-    if (!FolderExists(native, folder) && !Listed(record.created_folders, folder))
+    // A folder a way back created and left for the restart to delete is still one it created.
+    const bool created = !FolderExists(native, folder) || DeletedAtRestart(native, folder);
+    if (created && !Listed(record.created_folders, folder))
       record.created_folders.push_back(folder);
     // A backup or a note of an earlier installation says what was there before it.
     if (record.Added(file) || PathExists(native, file + kBackupSuffix)) continue;

@@ -42,7 +42,8 @@ std::optional<FileRecord> ReadFileRecord(System& system, const std::string& path
 void WriteFileRecord(System& system, const std::string& path, const FileRecord& record);
 
 // Notes, before any system file is replaced, each destination of this system's rows where nothing
-// is or an empty file, and each folder of them that is missing. What an earlier installation
+// is or an empty file, and each folder of them that is missing or that the system deletes at the
+// next restart. What an earlier installation
 // noted stays: a file it added is not an original now. Errors reach the caller.
 void NoteSystemFilesBefore(System& system, const RunState& state, bool is_64_bit,
                            FileRecord& record);

@@ -586,6 +586,22 @@ TEST_F(UninstallTest, ARecordHeldOpenFailsItsStepAndARerunFinishesWithoutIt) {
   }
 }
 
+// A folder the installation created, left for the restart because a library in it was in use,
+// and filled again by a reinstallation before that restart: it is still one to remove.
+TEST_F(UninstallTest, AFolderCreatedStaysCreatedThroughAReinstallationBeforeTheRestart) {
+  const std::string folder = At("Windows\\syswow64\\fr-FR");
+  Remove(folder);
+  ASSERT_EQ(InstallThenUninstall({{Call::kRemoveFile, "fr-FR\\acctres.dll.mui.supprimer", 32}})
+                .ExitCode(),
+            kExitRestartNeeded);
+  system_.ForgetFailures();
+  ASSERT_EQ(Start().ExitCode(), 0);
+  // The restart: the copy that waited for it goes; the folder, no longer empty, stays.
+  Remove(folder + "\\acctres.dll.mui.supprimer-1");
+  EXPECT_EQ(Start(true, true).ExitCode(), 0);
+  EXPECT_FALSE(FolderExists(system_, folder));
+}
+
 // An installation killed half-way through its registration: both records were sealed before its
 // first value, and the way back undoes what it wrote.
 TEST_F(UninstallTest, AnInstallationKilledDuringItsRegistrationIsUndone) {
