@@ -196,6 +196,19 @@ void RemoveOwnTraces(WindowRun& run, const KeptForWayBack& kept, RestoreReport& 
   if (!report.Failed()) RemoveProgressRecord(run, kept, report);
 }
 
+// What the installer kept for the way back goes last, and only once nothing is left to retry.
+// `left` files or folders left as someone else's keep their backups, the records that tell them
+// apart and the entry; every user still gets their values back.
+void CompleteWayBack(WindowRun& run, const KeptForWayBack& kept, int left, RestoreReport& report) {
+  if (report.Failed()) return;
+  if (left > 0) {
+    if (KeyExists(run.system, kLocalMachine, kActiveSetupKey)) RetireComponent(run, kept, report);
+    return;
+  }
+  NoteRestored(run, kept, report);
+  if (!report.Failed()) RemoveOwnTraces(run, kept, report);
+}
+
 void ShowWayBackOutcome(WindowRun& run, const RestoreReport& report) {
   run.steps = UninstallSteps() + JoinLines(report.done());
   run.state.Outcome.end = RunEnd::kCompleted;
@@ -244,14 +257,7 @@ void RunWayBackSteps(WindowRun& run) {
   int left = RestoreSystemFiles(run.system, run.state, is_64_bit, *files, report);
   run.Log("== Rétablir les dossiers programmes");
   left += RestoreProgramFolders(run.system, run.state, is_64_bit, *files, report);
-  // What the installer kept for the way back goes last, and only once nothing is left to retry.
-  // A system file left as someone else's keeps its backup, and the record that tells it apart.
-  if (!report.Failed() && left == 0) NoteRestored(run, kept, report);
-  if (!report.Failed() && left == 0) RemoveOwnTraces(run, kept, report);
-  // Files left as someone else's keep their backups, the records and the entry; every user still
-  // gets their values back.
-  if (!report.Failed() && left > 0 && KeyExists(run.system, kLocalMachine, kActiveSetupKey))
-    RetireComponent(run, kept, report);
+  CompleteWayBack(run, kept, left, report);
   ShowWayBackOutcome(run, report);
 }
 
