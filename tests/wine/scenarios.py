@@ -188,7 +188,7 @@ def first_install_win10_64(s: Scenario) -> None:
         s.equal(s.read(r"C:\Program Files\Windows Mail.orlo\placeholder.txt"), "original Program Files",
                 "the renamed folder")
         # A first installation hands over only the system files; a rerun every destination too.
-        check_commands(s, 11 + (number - 1) * (2 * len(tree_files("WM_32")) + 11))
+        check_commands(s, 12 + (number - 1) * (2 * len(tree_files("WM_32")) + 12))
         s.equal(run.exit_code, 0, "exit code")
     s.equal(run.focus, [TXT_OUTPUT, OK_BUTTON], "focus before each key")
     check_registry(s)
