@@ -104,8 +104,11 @@ bool RenameMailFolders(WindowRun& run) {
 
 // ---- The copy ----------------------------------------------------------------------------------
 
+// Makes the own folder, or clears the note of an earlier way back from it: this installation is
+// one that the next way back must undo whole.
 void MakeOwnFolder(System& system, const KeptForWayBack& kept) {
   if (!FolderExists(system, kept.folder)) system.CreateFolder(kept.folder);
+  if (PathExists(system, kept.progress_record)) system.RemoveFile(kept.progress_record);
 }
 
 // Before the copy: reads the record of an earlier installation, notes which system files are
@@ -115,7 +118,8 @@ bool RecordFilesBefore(WindowRun& run, const KeptForWayBack& kept, FileRecord& f
   return Guarded(
       [&] {
         MakeOwnFolder(run.system, kept);
-        std::optional<FileRecord> earlier = ReadFileRecord(run.system, kept.file_record);
+        std::optional<FileRecord> earlier =
+            ReadFileRecord(run.system, kept.file_record, state, state.Identity.is_64_bit);
         if (!earlier) throw SystemError("Enregistrement endommagé : " + kept.file_record);
         files = *earlier;
         if (state.Identity.CompletedBySystemFiles())
@@ -155,13 +159,18 @@ bool CopyProgramFiles(WindowRun& run, const KeptForWayBack& kept) {
 
 // ---- The registration --------------------------------------------------------------------------
 
-// Takes the registry's prior state once, before the registration; false after its box.
+// Takes the registry's prior state once, and what the registration will write, before it writes;
+// false after its box.
 bool RecordRegistryState(WindowRun& run, const KeptForWayBack& kept) {
   return Guarded(
       [&] {
         MakeOwnFolder(run.system, kept);
+        const std::vector<RegistrationEntry> entries =
+            MachineRegistration(run.state.Identity, kept.program);
         PriorStateFile record(run.system, kept.registry_record);
-        RecordPriorState(run.system, MachineRegistration(run.state.Identity, kept.program), record);
+        RecordPriorState(run.system, entries, record);
+        PriorStateFile written(run.system, kept.written_record);
+        RecordStateToWrite(run.system, entries, written);
         return true;
       },
       [&](const std::string& description) {
@@ -298,6 +307,10 @@ void RegisterUninstaller(WindowRun& run, const KeptForWayBack& kept) {
 void RunInstallSteps(WindowRun& run) {
   if (!RightsAndSystemAccepted(run) || !SourcesPresent(run)) return;
   const KeptForWayBack kept(run.state);
+  // What a way back that stopped set aside goes first: no run ends well while any is left.
+  RestoreReport leftovers(run.state.Outcome);
+  DeleteLeftAsideCopies(run.system, run.state, run.state.Identity.is_64_bit, kept.program,
+                        leftovers);
   if (!RenameMailFolders(run)) return;
   if (!CopyProgramFiles(run, kept)) return run.Halt();
   if (!CompleteRegistry(run, kept)) return run.Halt();
@@ -319,11 +332,13 @@ KeptForWayBack::KeptForWayBack(const RunState& state)
       program(folder + "Movrix18.exe"),
       registry_record(folder + "registre-origine.txt"),
       written_record(folder + "registre-installe.txt"),
-      file_record(folder + "fichiers-installes.txt") {}
+      file_record(folder + "fichiers-installes.txt"),
+      progress_record(folder + "desinstallation.txt") {}
 
 bool MachineInstallationFound(System& system, const RunState& state) {
   const KeptForWayBack kept(state);
-  for (const std::string& record : {kept.registry_record, kept.file_record, kept.written_record})
+  for (const std::string& record :
+       {kept.registry_record, kept.file_record, kept.written_record, kept.progress_record})
     if (PathExists(system, record)) return true;
   const bool is_64_bit = state.Identity.is_64_bit;
   return HasFolderBackups(system, state, is_64_bit) ||

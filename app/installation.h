@@ -26,6 +26,9 @@ struct KeptForWayBack {
   std::string written_record;
   // What the installation wrote as files, and what was there before.
   std::string file_record;
+  // The way back's own note that the registry, the files and the folders came back: a rerun then
+  // only finishes removing what the installation kept.
+  std::string progress_record;
 };
 
 // True when the machine holds a trace of an installation: a backup of a "Windows Mail" folder or

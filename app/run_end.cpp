@@ -47,6 +47,17 @@ const EndBeforeAnyChange* EndBeforeAnyChangeOf(RunEnd end) {
   return nullptr;
 }
 
+// The verdict of a way back that left files as someone else's: never that the system is back as
+// it was, and, on its first line (the red status line), which files stayed.
+std::string PartlyUninstalledLines(const std::vector<std::string>& left) {
+  std::string files;
+  for (const std::string& file : left) files += (files.empty() ? "" : ", ") + file;
+  return "Windows Mail a été désinstallé, sauf des fichiers changés depuis l'installation, "
+         "laissés tels quels : " +
+         files +
+         ".\r\nLeur sauvegarde .orlo et l'entrée de désinstallation restent ; voir le journal.";
+}
+
 }  // namespace
 
 int ExitCodeOf(const Outcome& outcome) {
@@ -60,6 +71,7 @@ std::string VerdictOf(const Outcome& outcome, bool uninstall) {
   if (uninstall) {
     if (!outcome.Succeeded())
       return outcome.end == RunEnd::kCompleted ? kUninstallIncompleteLines : kUninstallFailedLine;
+    if (!outcome.left_as_found.empty()) return PartlyUninstalledLines(outcome.left_as_found);
     return outcome.at_restart.empty() ? kUninstalledLines : kUninstalledAtRestartLines;
   }
   if (outcome.Succeeded()) return kInstalledLines;

@@ -28,13 +28,27 @@ std::string FolderRefusal(System& system, const std::string& path) {
   return "";
 }
 
-// Why the open file cannot be the log; empty when it can.
-std::string FileRefusal(const OpenFileFacts& facts) {
+// Why the full path `path` cannot name the log whatever it holds; empty when it can. A network
+// path would hand the account's credentials to its server, and a device path (\\?\, \\.\)
+// escapes the checks that ordinary paths get.
+std::string PathRefusal(const std::string& path) {
+  if (path.compare(0, 2, "\\\\") == 0 || path.compare(0, 2, "//") == 0)
+    return "un chemin réseau ou de périphérique (\\\\serveur\\partage, \\\\?\\, \\\\.\\) "
+           "n'est pas accepté.";
+  return "";
+}
+
+// Why the file opened as `path` cannot be the log; empty when it can. A link anywhere on the way,
+// such as a junction that replaced a folder above the log's own, leads elsewhere: the system's
+// final path of the open file then differs from the path asked for.
+std::string FileRefusal(const OpenFileFacts& facts, const std::string& path) {
   if (facts.attributes & kAttributeReparsePoint)
     return "ce fichier est un lien vers un autre fichier.";
   if (facts.link_count > 1)
     return "ce fichier porte plusieurs noms (liens physiques) : il peut être un tout autre "
            "fichier.";
+  if (!EqualsIgnoringCase(facts.final_path, path))
+    return "le chemin mène, par un lien, à un autre fichier : " + facts.final_path;
   return "";
 }
 
@@ -75,14 +89,16 @@ std::string RunLog::Open(System& system, const std::string& path) {
         // Not every deployment tool expands %WINDIR% in a command's arguments: expanded here,
         // the same command works through each of them. The checks below then see the real path.
         full_path = system.FullPath(system.ExpandEnvironment(path));
+        if (std::string refusal = PathRefusal(full_path); !refusal.empty())
+          throw SystemError(refusal);
         OpenOrThrow(system, full_path, false);
         return std::string();
       },
       [&](const std::string& why) { return Refusal(full_path, why); });
 }
 
-std::string RunLog::OpenNew(System& system, const std::string& folder) {
-  const std::string base = folder + "Movrix18-" + StampOf(system.LocalTimeText()) + "-";
+std::string RunLog::OpenNew(System& system, const std::string& folder, const std::string& label) {
+  const std::string base = folder + "Movrix18-" + label + StampOf(system.LocalTimeText()) + "-";
   std::string path = base + ".log";
   return Guarded(
       [&] {
@@ -135,7 +151,7 @@ void RunLog::OpenOrThrow(System& system, const std::string& path, bool must_be_n
     throw SystemError(refusal);
   std::unique_ptr<AppendableFile> file = system.OpenToAppend(path, must_be_new);
   const OpenFileFacts facts = file->Facts();
-  if (std::string refusal = FileRefusal(facts); !refusal.empty()) throw SystemError(refusal);
+  if (std::string refusal = FileRefusal(facts, path); !refusal.empty()) throw SystemError(refusal);
   file_ = std::move(file);
   needs_mark_ = facts.length == 0;
   path_ = path;

@@ -32,9 +32,9 @@ class RunLog {
   // Open does.
   std::string OpenKeepingRuns(System& system, const std::string& path, int kept_runs);
   // Opens a new log, in a file that did not exist yet, in `folder`:
-  // Movrix18-<date>-<time>-<16 random hexadecimal digits>.log, drawn again while that name is
-  // taken. Returns as Open does.
-  std::string OpenNew(System& system, const std::string& folder);
+  // Movrix18-<label><date>-<time>-<16 random hexadecimal digits>.log, drawn again while that name
+  // is taken. Returns as Open does.
+  std::string OpenNew(System& system, const std::string& folder, const std::string& label = "");
 
   // Appends `text` and CR LF to an open log; the first line written to an empty file starts with
   // the byte-order mark. A log that cannot be written never stops the installation.

@@ -3,6 +3,7 @@
 #include <exception>
 
 #include "app/form_load.h"
+#include "app/installation.h"
 #include "app/logged_system.h"
 #include "app/per_user.h"
 #include "app/run_end.h"
@@ -10,6 +11,7 @@
 #include "app/run_verify.h"
 #include "app/switches.h"
 #include "common/guard.h"
+#include "common/text.h"
 #include "common/version.h"
 #include "files/file_exists.h"
 
@@ -39,12 +41,36 @@ void OpenUserLog(System& system, RunLog& log) {
       [](const std::string&) {});
 }
 
+// Where a run restarted with administrator rights logs: a folder only administrators write, that
+// the user who started it can read, the kept program's; without it, the system's own Temp folder.
+// Never a path of the run that asked for the rights, which anyone could have chosen.
+std::string RestartLogFolder(System& system) {
+  RunState state;
+  SetFolderValues(state, system.ReadIdentity());
+  const KeptForWayBack kept(state);
+  if (FolderExists(system, kept.folder)) return kept.folder;
+  return state.Identity.windows + "\\Temp\\";
+}
+
+// What the name of the log of a restarted run holds, that the run waiting for it looks for.
+std::string RestartLogLabel(const std::string& marker) {
+  return "relance-" + marker + "-";
+}
+
+// A new log of its own for a run restarted with the rights, whose name nobody chose.
+std::string OpenRestartLog(System& system, const std::string& marker, RunLog& log) {
+  return Guarded(
+      [&] { return log.OpenNew(system, RestartLogFolder(system), RestartLogLabel(marker)); },
+      [](const std::string& why) { return "Le journal ne peut pas être créé : " + why; });
+}
+
 // Opens the log the switches ask for. Runs first of all, while the current folder is still the
 // one the program was started in, from which a relative path is meant. Returns why the log
 // cannot be used; empty when it is open or none is wanted. A silent installation without a path
 // logs to a new file in %TEMP%; a user's own part to its own file in the user's profile; a check
 // only to the path given.
 std::string OpenLog(System& system, const Switches& switches, bool silent, RunLog& log) {
+  if (!switches.restart_marker.empty()) return OpenRestartLog(system, switches.restart_marker, log);
   if (!switches.log_path.empty()) return log.Open(system, switches.log_path);
   // A check changes nothing, not even a file of its own: tools run it again and again.
   if (switches.verify) return "";
@@ -97,15 +123,41 @@ std::string Quoted(const std::string& argument) {
   return quoted + "\"";
 }
 
-// The arguments of this run for a run started anew, the log's path made full: the new run may
-// start in another folder.
-std::string SameSwitches(const std::vector<std::string>& arguments, const RunLog& log) {
+// The arguments of this run for the run restarted with the rights: the log's path gives way to
+// the marker by which this run finds the new run's log.
+std::string RestartSwitches(const std::vector<std::string>& arguments, const std::string& marker) {
   std::string line;
   for (const std::string& argument : arguments) {
-    const bool names_log = !ParseSwitches({argument}).log_path.empty();
-    line += (line.empty() ? "" : " ") + Quoted(names_log ? "/journal=" + log.path() : argument);
+    if (ParseSwitches({argument}).log_path.empty()) line += Quoted(argument) + " ";
   }
-  return line;
+  return line + Quoted("/relance=" + marker);
+}
+
+// The lines of a log's `text`, without its byte-order mark.
+std::vector<std::string> LogLines(const std::string& text) {
+  std::vector<std::string> lines;
+  size_t start = text.compare(0, 3, "\xEF\xBB\xBF") == 0 ? 3 : 0;
+  for (size_t end = text.find(kCrLf, start); end != std::string::npos;
+       start = end + 2, end = text.find(kCrLf, start))
+    lines.push_back(text.substr(start, end - start));
+  return lines;
+}
+
+// Copies into this run's log, read with this run's rights, the log of the run it restarted with
+// the rights, found by its marker in the folder only administrators write.
+void CopyRestartLog(System& system, RunLog& log, const std::string& marker) {
+  const std::string what = "Journal de la désinstallation avec les droits d'administrateur";
+  Guarded(
+      [&] {
+        const std::string folder = RestartLogFolder(system);
+        FindData found;
+        if (!system.FindFirst(folder + "Movrix18-" + RestartLogLabel(marker) + "*.log", found))
+          return log.Line(what + " : introuvable dans " + folder);
+        log.Line(what + " : " + folder + found.name);
+        for (const std::string& line : LogLines(system.ReadWholeFile(folder + found.name)))
+          log.Line("| " + line);
+      },
+      [&](const std::string& why) { log.Line(what + " illisible : " + why); });
 }
 
 // An uninstallation started without administrator rights, as Programs and Features starts it.
@@ -119,7 +171,8 @@ int UninstallWithoutRights(System& system, RunLog& log, const std::vector<std::s
                   "La lancer en tant qu'administrateur ou en tant que SYSTEM.",
                   kExitFailed);
   const std::string program = system.ExecutablePath();
-  const std::string switches = SameSwitches(arguments, log);
+  const std::string marker = HexOf(system.RandomBytes(8));
+  const std::string switches = RestartSwitches(arguments, marker);
   log.Line("Désinstallation relancée avec les droits d'administrateur : " + program + " " +
            switches);
   std::optional<uint32_t> exit_code;
@@ -136,6 +189,7 @@ int UninstallWithoutRights(System& system, RunLog& log, const std::vector<std::s
     log.Line("Statut : Rien n'a été modifié : les droits d'administrateur ont été refusés.");
     return kExitUserRefused;
   }
+  CopyRestartLog(system, log, marker);
   return int(*exit_code);
 }
 
@@ -152,7 +206,8 @@ int RunSteps(System& system, RunLog& log, const std::vector<std::string>& argume
   // Only administrators reach the lock. An installation without the rights still loads the
   // window, whose own rights test stops it before it changes anything.
   const bool administrator = system.AdministratorsInToken() == AdministratorsGroup::kEnabled;
-  if (!administrator && switches.uninstall)
+  // A restarted run that still lacks the rights asks no more: the window's rights test stops it.
+  if (!administrator && switches.uninstall && switches.restart_marker.empty())
     return UninstallWithoutRights(system, log, arguments, silent);
   // Held until the run ends, so that no other run renames, copies or backs up at the same time.
   std::unique_ptr<HeldLock> lock;

@@ -15,6 +15,7 @@
 #include "app/win_ver.h"
 #include "files/file_exists.h"
 #include "files/file_record.h"
+#include "files/restore.h"
 #include "registry/active_setup.h"
 #include "registry/mod_key.h"
 #include "registry/prior_state.h"
@@ -62,12 +63,14 @@ std::vector<std::string> CompletionDifferences(System& system, bool registers) {
 }
 
 // Every file of both trees and every system file against its recorded size and SHA-256.
-std::vector<std::string> FileRecordDifferences(System& system, const std::string& record_path) {
+std::vector<std::string> FileRecordDifferences(System& system, const std::string& record_path,
+                                               const RunState& state) {
   try {
     // An installation by this build always keeps the record, even of nothing written yet.
     if (!PathExists(system, record_path))
       return {"aucun enregistrement des fichiers installés : " + record_path};
-    if (const std::optional<FileRecord> record = ReadFileRecord(system, record_path))
+    if (const std::optional<FileRecord> record =
+            ReadFileRecord(system, record_path, state, state.Identity.is_64_bit))
       return FileDifferences(system, *record);
     return {"enregistrement endommagé : " + record_path};
   } catch (const SystemError& failure) {
@@ -99,8 +102,11 @@ Differences MachineDifferences(System& system) {
   const KeptForWayBack kept(state);
   const bool registers = state.Identity.CompletedBySystemFiles();
   std::vector<std::string> differences = CompletionDifferences(system, registers);
-  Append(differences, FileRecordDifferences(system, kept.file_record));
+  Append(differences, FileRecordDifferences(system, kept.file_record, state));
   Append(differences, MachineRegistryDifferences(system, kept, state.Identity));
+  for (const std::string& copy :
+       LeftAsideCopies(system, state, state.Identity.is_64_bit, kept.program))
+    differences.push_back("copie mise de côté, jamais supprimée : " + copy);
   return differences;
 }
 

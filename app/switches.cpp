@@ -10,6 +10,19 @@ namespace {
 // Characters that no file path holds; a path with one of them came from a broken command line.
 constexpr const char* kInvalidPathCharacters = "\"<>|*?";
 
+// `word` in lower case, its accented capitals included: switch names are French, and a tool may
+// write /DÉSINSTALLER as well as /desinstaller. The capitals of Latin-1 (U+00C0 to U+00DE, but the
+// sign ×) take two bytes in UTF-8, 0xC3 then 0x80 to 0x9E; their small letters lie 0x20 higher.
+std::string SwitchLowerCase(const std::string& word) {
+  std::string lower = AsciiLowerCase(word);
+  for (size_t at = 1; at < lower.size(); ++at) {
+    const unsigned char lead = lower[at - 1], trail = lower[at];
+    if (lead == 0xC3 && trail >= 0x80 && trail <= 0x9E && trail != 0x97)
+      lower[at] = char(trail + 0x20);
+  }
+  return lower;
+}
+
 // The value of `name`=VALUE in `word` (already in lower case at its name), or false.
 bool TakeValue(const std::string& word, const std::string& name, std::string& value) {
   if (AsciiLowerCase(word.substr(0, name.size() + 1)) != name + "=" ||
@@ -17,6 +30,10 @@ bool TakeValue(const std::string& word, const std::string& name, std::string& va
     return false;
   value = word.substr(name.size() + 1);
   return true;
+}
+
+bool IsRestartMarker(const std::string& text) {
+  return text.size() == 16 && text.find_first_not_of("0123456789abcdef") == std::string::npos;
 }
 
 // Adds the words of `text`, separated by spaces, to `arguments`.
@@ -50,7 +67,7 @@ Switches ParseSwitches(const std::vector<std::string>& given) {
     const std::string argument = arguments.front();
     const bool is_switch = !argument.empty() && (argument[0] == '/' || argument[0] == '-');
     const std::string word = is_switch ? argument.substr(1) : "";
-    const std::string name = AsciiLowerCase(word);
+    const std::string name = SwitchLowerCase(word);
     std::string path;
     if (name == "silencieux" || name == "s" || name == "quiet") {
       switches.silent = true;
@@ -64,6 +81,8 @@ Switches ParseSwitches(const std::vector<std::string>& given) {
       switches.uninstall = true;
     } else if (name == "verifier" || name == "vérifier" || name == "verify") {
       switches.verify = true;
+    } else if (TakeValue(word, "relance", path) && IsRestartMarker(path)) {
+      switches.restart_marker = path;
     } else if (TakeValue(word, "journal", path) || TakeValue(word, "log", path)) {
       TakeLogPath(path, switches, arguments);
     } else if (switches.unknown.empty()) {

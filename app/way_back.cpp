@@ -5,6 +5,7 @@
 
 #include "app/installation.h"
 #include "common/guard.h"
+#include "common/sealed_record.h"
 #include "common/text.h"
 #include "files/file_exists.h"
 #include "files/file_record.h"
@@ -27,6 +28,10 @@ constexpr const char* kUninstallQuestion =
 constexpr const char* kNothingInstalled =
     "Aucune installation de Windows Mail par Movrix18 n'a été trouvée.\r\n"
     "Rien n'a été modifié.";
+
+// The way back's note that everything but what the installation kept came back.
+constexpr const char* kProgressKind = "désinstallation";
+constexpr const char* kRestoredLine = "registre, fichiers et dossiers rétablis";
 
 // The head of the output box of the way back.
 std::string UninstallSteps() {
@@ -51,7 +56,8 @@ bool SomethingInstalled(WindowRun& run) {
 std::optional<FileRecord> LoadFileRecord(WindowRun& run, const KeptForWayBack& kept,
                                          RestoreReport& report) {
   try {
-    if (std::optional<FileRecord> files = ReadFileRecord(run.system, kept.file_record))
+    if (std::optional<FileRecord> files =
+            ReadFileRecord(run.system, kept.file_record, run.state, run.state.Identity.is_64_bit))
       return files;
     report.Fail("enregistrement endommagé", kept.file_record, "");
   } catch (const SystemError& failure) {
@@ -86,7 +92,26 @@ bool UserAgrees(WindowRun& run) {
   return false;
 }
 
+// True when an earlier way back noted that everything but what the installation kept came back,
+// and then broke off. A note that is not whole is not trusted: the whole way back runs again.
+bool RestoredEarlier(System& system, const KeptForWayBack& kept) {
+  if (!PathExists(system, kept.progress_record)) return false;
+  const std::optional<std::vector<std::string>> lines =
+      UnsealRecord(kProgressKind, system.ReadWholeFile(kept.progress_record));
+  return lines && *lines == std::vector<std::string>{kRestoredLine};
+}
+
 // ---- What the installation kept, last ---------------------------------------------------------
+
+// Notes, before the first of the installation's own traces goes, that everything else came back:
+// from then on a rerun needs none of the records.
+void NoteRestored(WindowRun& run, const KeptForWayBack& kept, RestoreReport& report) {
+  try {
+    WriteRecordFile(run.system, kept.progress_record, SealRecord(kProgressKind, {kRestoredLine}));
+  } catch (const SystemError& failure) {
+    report.Fail("fichier non écrit", kept.progress_record, failure.what());
+  }
+}
 
 // Deletes the records (registry and files) that are still there; a failure is named in `report`.
 void RemoveRecords(WindowRun& run, const KeptForWayBack& kept, RestoreReport& report) {
@@ -101,16 +126,25 @@ void RemoveRecords(WindowRun& run, const KeptForWayBack& kept, RestoreReport& re
 }
 
 // Users who got the rows at a sign-in get their own state back at their next one, from the kept
-// program: it stays while the retired component points at it; only the records go.
-void RetireForEveryUser(WindowRun& run, const KeptForWayBack& kept, RestoreReport& report) {
+// program: it stays while the retired component points at it. False, named in `report`, when the
+// component could not be retired.
+bool RetireComponent(WindowRun& run, const KeptForWayBack& kept, RestoreReport& report) {
   try {
-    RetireActiveSetupComponent(run.system, kept.program);
+    // Retired by a way back that broke off, it has already made some users undo their rows:
+    // another version would make them run it once more for nothing.
+    if (ActiveSetupComponentInstalls(run.system))
+      RetireActiveSetupComponent(run.system, kept.program);
   } catch (const SystemError& failure) {
-    return report.Fail("composant non retiré", "HKLM\\" + std::string(kActiveSetupKey),
-                       failure.what());
+    report.Fail("composant non retiré", "HKLM\\" + std::string(kActiveSetupKey), failure.what());
+    return false;
   }
   report.Done("Chaque utilisateur retrouvera ses valeurs à sa prochaine ouverture de session");
-  RemoveRecords(run, kept, report);
+  return true;
+}
+
+// Retires the users' component, then deletes the records: only they go.
+void RetireForEveryUser(WindowRun& run, const KeptForWayBack& kept, RestoreReport& report) {
+  if (RetireComponent(run, kept, report)) RemoveRecords(run, kept, report);
 }
 
 // Removes the installer's own folder, or, when the running program is the one kept there, has the
@@ -121,9 +155,11 @@ void RemoveOwnFolder(WindowRun& run, const KeptForWayBack& kept, RestoreReport& 
     if (EqualsIgnoringCase(run.system.ExecutablePath(), kept.program)) {
       // The running program cannot delete itself. Set aside under a name of its own, it is
       // deleted at the next restart, which can then never take the copy of a later installation;
-      // the folder goes then too, unless such an installation has filled it again.
-      MoveAtRestartOnce(run.system, MoveAside(run.system, kept.program), "");
+      // the folder goes then too, unless such an installation has filled it again. It is set
+      // aside last: while anything else stays, it stays where the entry points.
       RemoveRecords(run, kept, report);
+      if (report.Failed()) return;
+      MoveAtRestartOnce(run.system, MoveAside(run.system, kept.program), "");
       MoveAtRestartOnce(run.system, folder, "");
       report.Done("Dossier supprimé au prochain redémarrage : " + kept.folder);
       return;
@@ -136,22 +172,65 @@ void RemoveOwnFolder(WindowRun& run, const KeptForWayBack& kept, RestoreReport& 
   }
 }
 
+// Removes the way back's own note, once the entry is gone; one that stays is cleared by a rerun
+// or by the next installation.
+void RemoveProgressRecord(WindowRun& run, const KeptForWayBack& kept, RestoreReport& report) {
+  try {
+    if (PathExists(run.system, kept.progress_record)) run.system.RemoveFile(kept.progress_record);
+  } catch (const SystemError& failure) {
+    report.Fail("fichier non supprimé", kept.progress_record, failure.what());
+  }
+}
+
 // Removes what the installation kept for the way back: the own folder, or, when users got the
 // rows at their sign-in, retires their component and keeps the program it runs; then, once
-// nothing failed, the entry.
+// nothing failed, the entry, and last the note that tells a rerun where this one stopped.
 void RemoveOwnTraces(WindowRun& run, const KeptForWayBack& kept, RestoreReport& report) {
   if (KeyExists(run.system, kLocalMachine, kActiveSetupKey))
     RetireForEveryUser(run, kept, report);
   else
     RemoveOwnFolder(run, kept, report);
-  // The entry goes last: a run that stops before leaves it, and with it the way to try again.
+  // The entry goes after the rest: a run that stops before leaves it, and with it the way to try
+  // again.
   if (!report.Failed()) RemoveUninstallEntry(run.system, report);
+  if (!report.Failed()) RemoveProgressRecord(run, kept, report);
+}
+
+// What the installer kept for the way back goes last, and only once nothing is left to retry.
+// `left` files or folders left as someone else's keep their backups, the records that tell them
+// apart and the entry; every user still gets their values back.
+void CompleteWayBack(WindowRun& run, const KeptForWayBack& kept, int left, RestoreReport& report) {
+  if (report.Failed()) return;
+  if (left > 0) {
+    if (KeyExists(run.system, kLocalMachine, kActiveSetupKey)) RetireComponent(run, kept, report);
+    return;
+  }
+  NoteRestored(run, kept, report);
+  if (!report.Failed()) RemoveOwnTraces(run, kept, report);
+}
+
+void ShowWayBackOutcome(WindowRun& run, const RestoreReport& report) {
+  run.steps = UninstallSteps() + JoinLines(report.done());
+  run.state.Outcome.end = RunEnd::kCompleted;
+  run.ShowOutcome();
+}
+
+// A way back that broke off once everything else had come back: only what the installation kept
+// is left to remove, and the records it may already have deleted are not needed for that.
+void FinishBrokenOffWayBack(WindowRun& run, const KeptForWayBack& kept) {
+  if (!UserAgrees(run)) return;
+  RestoreReport report(run.state.Outcome);
+  run.Log("== Terminer la désinstallation interrompue");
+  DeleteLeftAsideCopies(run.system, run.state, run.state.Identity.is_64_bit, kept.program, report);
+  RemoveOwnTraces(run, kept, report);
+  ShowWayBackOutcome(run, report);
 }
 
 void RunWayBackSteps(WindowRun& run) {
   if (!RightsAndSystemAccepted(run) || !SomethingInstalled(run)) return;
   const bool is_64_bit = run.state.Identity.is_64_bit;
   const KeptForWayBack kept(run.state);
+  if (RestoredEarlier(run.system, kept)) return FinishBrokenOffWayBack(run, kept);
   RestoreReport report(run.state.Outcome);
   PriorStateFile prior(run.system, kept.registry_record);
   PriorStateFile written(run.system, kept.written_record);
@@ -159,6 +238,7 @@ void RunWayBackSteps(WindowRun& run) {
                           written);
   UserWayBack user(run.system);
   const std::optional<FileRecord> files = LoadFileRecord(run, kept, report);
+  CheckSavedSecurities(run.system, run.state, is_64_bit, report);
   // A record that is missing or cannot be trusted stops the way back before anything changes:
   // the entry and every record stay for a run that can finish it.
   if (!RegistryRecordsUsable(run, kept, machine, user, report) || !files) {
@@ -167,21 +247,19 @@ void RunWayBackSteps(WindowRun& run) {
   }
   if (!UserAgrees(run)) return;
 
+  // What a run that stopped set aside goes first: no run ends well while any is left.
+  DeleteLeftAsideCopies(run.system, run.state, is_64_bit, kept.program, report);
   run.Log("== Rétablir la base de registre");
   machine.Restore(report);
   // The user who uninstalls gets their own state back at once; every other user at their next
   // sign-in, through the retired component.
   user.Restore(report);
   run.Log("== Rétablir les fichiers système");
-  const int left = RestoreSystemFiles(run.system, run.state, is_64_bit, *files, report);
+  int left = RestoreSystemFiles(run.system, run.state, is_64_bit, *files, report);
   run.Log("== Rétablir les dossiers programmes");
-  RestoreProgramFolders(run.system, run.state, is_64_bit, report);
-  // What the installer kept for the way back goes last, and only once nothing is left to retry.
-  // A system file left as someone else's keeps its backup, and the record that tells it apart.
-  if (!report.Failed() && left == 0) RemoveOwnTraces(run, kept, report);
-  run.steps = UninstallSteps() + JoinLines(report.done());
-  run.state.Outcome.end = RunEnd::kCompleted;
-  run.ShowOutcome();
+  left += RestoreProgramFolders(run.system, run.state, is_64_bit, *files, report);
+  CompleteWayBack(run, kept, left, report);
+  ShowWayBackOutcome(run, report);
 }
 
 }  // namespace

@@ -38,6 +38,9 @@ struct Outcome {
   std::vector<std::string> warnings;
   // Files the system replaces or deletes at the next restart, which completes the run.
   std::vector<std::string> at_restart;
+  // Files a way back left as someone else's, changed since the installation: no failure, but the
+  // machine is not back as it was.
+  std::vector<std::string> left_as_found;
 
   void Fail(std::string what, std::string reason) {
     failures.push_back({std::move(what), std::move(reason)});

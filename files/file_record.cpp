@@ -2,10 +2,12 @@
 
 #include "common/sealed_record.h"
 #include "common/sha256.h"
+#include "common/text.h"
 #include "files/backup.h"
 #include "files/file_exists.h"
 #include "files/launch_folders.h"
 #include "files/native_files.h"
+#include "files/restart_moves.h"
 #include "files/system_file_table.h"
 
 namespace movrix {
@@ -32,18 +34,61 @@ bool IsNumber(const std::string& text) {
          text.find_first_not_of("0123456789") == std::string::npos;
 }
 
+// True when `relative`, a path inside a tree, names nothing or climbs out of it: "." and ".."
+// parts, empty parts and the other separator the system accepts.
+bool ClimbsOut(const std::string& relative) {
+  const std::string framed = "\\" + relative + "\\";
+  return relative.empty() || Contains(relative, "/") || Contains(framed, "\\.\\") ||
+         Contains(framed, "\\..\\") || Contains(framed, "\\\\");
+}
+
+// What the rows of a record may name: this system's system files and their folders, and the files
+// of its program trees. A row naming anything else was not written by the installation, and would
+// have the way back delete or restore what is not ours.
+struct OwnFiles {
+  std::set<std::string> system_files;
+  std::set<std::string> folders;
+  std::vector<std::string> trees;  // each ending in a backslash
+
+  bool InTree(const std::string& path) const {
+    for (const std::string& tree : trees)
+      if (path.compare(0, tree.size(), tree) == 0 && !ClimbsOut(path.substr(tree.size())))
+        return true;
+    return false;
+  }
+};
+
+std::string FolderOfFile(const std::string& path) {
+  return path.substr(0, path.find_last_of('\\'));
+}
+
+OwnFiles OwnFilesOf(const RunState& state, bool is_64_bit) {
+  OwnFiles own;
+  for (const std::string& file : SystemFiles(state, is_64_bit)) {
+    own.system_files.insert(file);
+    own.folders.insert(FolderOfFile(file));
+  }
+  own.trees.push_back(state.ProgramFilesFolder + kMailFolder + "\\");
+  if (is_64_bit) own.trees.push_back(state.ProgramFilesX86Folder + kMailFolder + "\\");
+  return own;
+}
+
 // Adds one line to `record`; false for a line no record of ours holds.
-bool Take(const std::vector<std::string>& fields, FileRecord& record) {
+bool Take(const std::vector<std::string>& fields, const OwnFiles& own, FileRecord& record) {
   const std::string& kind = fields[0];
-  if (fields.size() == 2 && kind == "absent") return record.absent.insert(fields[1]).second;
-  if (fields.size() == 2 && kind == "vide") return record.empty.insert(fields[1]).second;
-  if (fields.size() == 2 && kind == "dossier") {
-    record.created_folders.push_back(fields[1]);
+  const std::string& path = fields.back();
+  const bool system_file = own.system_files.count(path) > 0;
+  if (fields.size() == 2 && kind == "absent" && system_file)
+    return record.absent.insert(path).second;
+  if (fields.size() == 2 && kind == "vide" && system_file) return record.empty.insert(path).second;
+  if (fields.size() == 2 && kind == "dossier" && own.folders.count(path)) {
+    record.created_folders.push_back(path);
     return true;
   }
-  if (fields.size() != 4 || kind != "fichier" || !IsNumber(fields[1]) || fields[2].size() != 64)
+  if (fields.size() != 4 || kind != "fichier" || !IsNumber(fields[1]) || fields[2].size() != 64 ||
+      !(system_file || own.InTree(path)))
     return false;
-  record.written[fields[3]] = {std::stoll(fields[1]), fields[2]};
+  record.written[path] = {std::stoll(fields[1]), fields[2]};
   return true;
 }
 
@@ -63,18 +108,16 @@ WrittenFile Facts(System& system, const std::string& path) {
   return facts;
 }
 
-std::string FolderOfFile(const std::string& path) {
-  return path.substr(0, path.find_last_of('\\'));
-}
-
 bool Listed(const std::vector<std::string>& list, const std::string& item) {
   for (const std::string& listed : list)
     if (listed == item) return true;
   return false;
 }
 
-// Notes every file below `folder` (no final backslash); links are neither followed nor noted.
-void NoteTree(System& system, const std::string& folder, FileRecord& record) {
+// Calls `visit` with the path of every file below `folder` (no final backslash); links are
+// neither followed nor visited, as the installation's copy neither follows nor copies them.
+template <typename Visit>
+void ForEachTreeFile(System& system, const std::string& folder, const Visit& visit) {
   FindData data;
   std::unique_ptr<FileSearch> search = system.FindFirst(folder + "\\*", data);
   for (bool more = search != nullptr; more; more = search->Next(data)) {
@@ -82,22 +125,38 @@ void NoteTree(System& system, const std::string& folder, FileRecord& record) {
     if (data.name == "." || data.name == ".." || (data.attributes & kAttributeReparsePoint))
       continue;
     if (data.attributes & kAttributeDirectory)
-      NoteTree(system, path, record);
+      ForEachTreeFile(system, path, visit);
     else
-      record.written[path] = Facts(system, path);
+      visit(path);
   }
+}
+
+// Notes every file below `folder` (no final backslash).
+void NoteTree(System& system, const std::string& folder, FileRecord& record) {
+  ForEachTreeFile(system, folder,
+                  [&](const std::string& path) { record.written[path] = Facts(system, path); });
+}
+
+// True when the record holds a file below `folder` (no final backslash): an older build's record
+// holds none, and cannot tell an installed folder from another.
+bool KnowsTree(const FileRecord& record, const std::string& folder) {
+  const std::string prefix = folder + "\\";
+  const auto first = record.written.lower_bound(prefix);
+  return first != record.written.end() && first->first.compare(0, prefix.size(), prefix) == 0;
 }
 
 }  // namespace
 
-std::optional<FileRecord> ReadFileRecord(System& system, const std::string& path) {
+std::optional<FileRecord> ReadFileRecord(System& system, const std::string& path,
+                                         const RunState& state, bool is_64_bit) {
   if (!PathExists(system, path)) return FileRecord();
   const std::optional<std::vector<std::string>> lines =
       UnsealRecord(kRecordKind, system.ReadWholeFile(path));
   if (!lines) return std::nullopt;
+  const OwnFiles own = OwnFilesOf(state, is_64_bit);
   FileRecord record;
   for (const std::string& line : *lines) {
-    if (!Take(Fields(line), record)) return std::nullopt;
+    if (!Take(Fields(line), own, record)) return std::nullopt;
   }
   return record;
 }
@@ -118,7 +177,9 @@ void NoteSystemFilesBefore(System& system, const RunState& state, bool is_64_bit
   NativeFiles native(system);
   for (const std::string& file : SystemFiles(state, is_64_bit)) {
     const std::string folder = FolderOfFile(file);
-    if (!FolderExists(native, folder) && !Listed(record.created_folders, folder))
+    // A folder a way back created and left for the restart to delete is still one it created.
+    const bool created = !FolderExists(native, folder) || DeletedAtRestart(native, folder);
+    if (created && !Listed(record.created_folders, folder))
       record.created_folders.push_back(folder);
     // A backup or a note of an earlier installation says what was there before it.
     if (record.Added(file) || PathExists(native, file + kBackupSuffix)) continue;
@@ -146,6 +207,19 @@ bool HoldsWhatWasWritten(System& system, const FileRecord& record, const std::st
   if (!PathExists(system, path)) return false;
   const WrittenFile now = Facts(system, path);
   return now.size == written->second.size && now.sha256 == written->second.sha256;
+}
+
+std::vector<std::string> TreeDifferences(System& system, const FileRecord& record,
+                                         const std::string& folder) {
+  std::vector<std::string> differences;
+  if (!KnowsTree(record, folder)) return differences;
+  ForEachTreeFile(system, folder, [&](const std::string& path) {
+    if (!record.written.count(path))
+      differences.push_back("non installé : " + path);
+    else if (!HoldsWhatWasWritten(system, record, path))
+      differences.push_back("modifié : " + path);
+  });
+  return differences;
 }
 
 std::vector<std::string> FileDifferences(System& system, const FileRecord& record) {

@@ -34,6 +34,16 @@ void SaveSecurityOnce(System& system, const std::string& file) {
                   SealRecord(kRecordKind, {HexOf(system.FileSecurity(file))}));
 }
 
+void CheckSavedSecurity(System& system, const std::string& file, RestoreReport& report) {
+  const std::string saved = SavedSecurityPath(file);
+  try {
+    if (PathExists(system, saved) && !Bytes(system.ReadWholeFile(saved)))
+      report.Fail("enregistrement endommagé", saved, "");
+  } catch (const SystemError& failure) {
+    report.Fail("enregistrement illisible", saved, failure.what());
+  }
+}
+
 void PutSecurityBack(System& system, const std::string& file, RestoreReport& report) {
   const std::string saved = SavedSecurityPath(file);
   try {

@@ -20,4 +20,10 @@ void MoveAtRestartOnce(System& system, const std::string& from, const std::strin
   system.MoveAtRestart(from, to);
 }
 
+bool DeletedAtRestart(System& system, const std::string& path) {
+  for (const auto& [source, destination] : system.PendingRestartMoves())
+    if (destination.empty() && SamePath(source, path)) return true;
+  return false;
+}
+
 }  // namespace movrix

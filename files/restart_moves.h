@@ -12,4 +12,8 @@ namespace movrix {
 // Throws SystemError when the pending operations cannot be read or the move cannot be scheduled.
 void MoveAtRestartOnce(System& system, const std::string& from, const std::string& to);
 
+// True when the deletion of `path` is pending for the next restart. Throws SystemError when the
+// pending operations cannot be read.
+bool DeletedAtRestart(System& system, const std::string& path);
+
 }  // namespace movrix

@@ -19,6 +19,8 @@ constexpr const char* kLinkLeft = "lien laissé en place, jamais suivi";
 // Added, with a number, to a file or folder set aside for its deletion.
 constexpr const char* kAsideSuffix = ".supprimer-";
 constexpr uint32_t kAttributeNormal = 0x80;
+// How many differences the warning of a folder left as someone else's names.
+constexpr size_t kDifferencesNamed = 3;
 
 struct Entry {
   std::string path;
@@ -108,6 +110,23 @@ void LeaveReplaced(const std::string& file, const std::string& backup, RestoreRe
   std::string warning = file + " a changé depuis l'installation : laissé tel quel";
   if (!backup.empty()) warning += ", avec sa sauvegarde " + backup;
   report.outcome().warnings.push_back(warning);
+  report.outcome().left_as_found.push_back(file);
+}
+
+// True when the installed `folder` holds a file the installation did not write there, or one that
+// changed since, as after a feature update of the system: the folder is someone else's and stays,
+// with its backup, and a warning names its first differences.
+bool FolderReplacedSince(System& system, const FileRecord& record, const std::string& folder,
+                         RestoreReport& report) {
+  if (!PathExists(system, folder)) return false;
+  const std::vector<std::string> differences = TreeDifferences(system, record, folder);
+  if (differences.empty()) return false;
+  LeaveReplaced(folder, folder + kBackupSuffix, report);
+  std::string first;
+  for (size_t at = 0; at < differences.size() && at < kDifferencesNamed; ++at)
+    first += (at ? " ; " : "") + differences[at];
+  report.outcome().warnings.push_back("premières différences : " + first);
+  return true;
 }
 
 // The installed file is set aside, not replaced: the system lets a library it has loaded be
@@ -170,7 +189,44 @@ void RemoveCreatedFolders(System& system, const FileRecord& record, RestoreRepor
   }
 }
 
+// Adds to `copies` each copy set aside beside `path` (no final backslash) whose deletion is not
+// pending for the restart.
+void AddAsideCopiesOf(System& system, const std::string& path, std::vector<std::string>& copies) {
+  const std::string folder = path.substr(0, path.find_last_of('\\') + 1);
+  FindData data;
+  std::unique_ptr<FileSearch> search = system.FindFirst(path + kAsideSuffix + "*", data);
+  for (bool more = search != nullptr; more; more = search->Next(data)) {
+    if (!DeletedAtRestart(system, folder + data.name)) copies.push_back(folder + data.name);
+  }
+}
+
 }  // namespace
+
+std::vector<std::string> LeftAsideCopies(System& system, const RunState& state, bool is_64_bit,
+                                         const std::string& program) {
+  std::vector<std::string> copies;
+  // Through NativeFiles, System32Folder names the native 64-bit system folder.
+  NativeFiles native(system);
+  for (const std::string& file : SystemFiles(state, is_64_bit))
+    AddAsideCopiesOf(native, file, copies);
+  for (const std::string& folder : MailFolders(state, is_64_bit))
+    AddAsideCopiesOf(system, folder, copies);
+  AddAsideCopiesOf(system, program, copies);
+  return copies;
+}
+
+void DeleteLeftAsideCopies(System& system, const RunState& state, bool is_64_bit,
+                           const std::string& program, RestoreReport& report) {
+  NativeFiles native(system);
+  for (const std::string& copy : LeftAsideCopies(system, state, is_64_bit, program)) {
+    if (!FolderExists(native, copy + "\\")) {
+      DeleteAside(native, copy, report);
+      continue;
+    }
+    for (const Failure& left : RemoveTree(native, copy))
+      report.outcome().Fail(left.what, left.reason);
+  }
+}
 
 std::vector<Failure> RemoveTree(System& system, const std::string& path) {
   std::vector<Failure> left;
@@ -224,12 +280,17 @@ bool HasFolderBackups(System& system, const RunState& state, bool is_64_bit) {
   return false;
 }
 
-void RestoreProgramFolders(System& system, const RunState& state, bool is_64_bit,
-                           RestoreReport& report) {
+int RestoreProgramFolders(System& system, const RunState& state, bool is_64_bit,
+                          const FileRecord& record, RestoreReport& report) {
+  int left = 0;
   for (const std::string& folder : MailFolders(state, is_64_bit)) {
     const std::string backup = folder + kBackupSuffix;
     if (!FolderExists(system, backup + "\\")) continue;
     try {
+      if (FolderReplacedSince(system, record, folder, report)) {
+        ++left;
+        continue;
+      }
       // Set aside whole first: a file in use then stops the renaming before anything is gone,
       // never the deletion half-way.
       const std::string aside = PathExists(system, folder) ? MoveAside(system, folder) : "";
@@ -242,6 +303,7 @@ void RestoreProgramFolders(System& system, const RunState& state, bool is_64_bit
       report.Fail("dossier non rétabli", folder, failure.what());
     }
   }
+  return left;
 }
 
 bool HasSystemFileBackups(System& system, const RunState& state, bool is_64_bit) {
@@ -252,6 +314,14 @@ bool HasSystemFileBackups(System& system, const RunState& state, bool is_64_bit)
       return true;
   }
   return false;
+}
+
+void CheckSavedSecurities(System& system, const RunState& state, bool is_64_bit,
+                          RestoreReport& report) {
+  // Through NativeFiles, System32Folder names the native 64-bit system folder.
+  NativeFiles native(system);
+  for (const std::string& file : SystemFiles(state, is_64_bit))
+    CheckSavedSecurity(native, file, report);
 }
 
 int RestoreSystemFiles(System& system, const RunState& state, bool is_64_bit,

@@ -31,6 +31,17 @@ bool DeleteAsideNowOrAtRestart(System& system, const std::string& aside);
 // that cannot be scheduled is a failure there.
 void DeleteAside(System& system, const std::string& aside, RestoreReport& report);
 
+// Every copy set aside for its deletion (".supprimer-N") that a run which stopped left beside this
+// system's system files, its "Windows Mail" folders or `program`, and whose deletion is not
+// pending for the restart. Errors reach the caller.
+std::vector<std::string> LeftAsideCopies(System& system, const RunState& state, bool is_64_bit,
+                                         const std::string& program);
+
+// Deletes each copy that LeftAsideCopies finds, a folder whole; a file something still holds goes
+// at the restart. What stays is named in `report`.
+void DeleteLeftAsideCopies(System& system, const RunState& state, bool is_64_bit,
+                           const std::string& program, RestoreReport& report);
+
 // The bytes of the files below `folder` (no final backslash); links are not followed.
 int64_t TreeSize(System& system, const std::string& folder);
 
@@ -39,12 +50,19 @@ bool HasFolderBackups(System& system, const RunState& state, bool is_64_bit);
 
 // For each Program Files folder with a "Windows Mail" backup: sets the installed folder aside,
 // renames the backup back, then removes the aside folder; what stayed of it is named in `report`.
-// The user's mail store, under the user profiles, is not touched.
-void RestoreProgramFolders(System& system, const RunState& state, bool is_64_bit,
-                           RestoreReport& report);
+// An installed folder holding a file that the installation did not write there (`record`), or one
+// that changed since, is someone else's: it stays, with its backup, and a warning names its first
+// differences. Returns how many folders were left so. The user's mail store, under the user
+// profiles, is not touched.
+int RestoreProgramFolders(System& system, const RunState& state, bool is_64_bit,
+                          const FileRecord& record, RestoreReport& report);
 
 // True when a system file of this system's rows has a backup, or its original security saved.
 bool HasSystemFileBackups(System& system, const RunState& state, bool is_64_bit);
+
+// Names in `report` each saved security of this system's rows that cannot be trusted.
+void CheckSavedSecurities(System& system, const RunState& state, bool is_64_bit,
+                          RestoreReport& report);
 
 // Puts each system file with a backup back from it, after handing both to the Administrators
 // group (awaited), then its original owner and access list. The installed file is set aside and

@@ -89,6 +89,9 @@ struct OpenFileFacts {
   uint32_t attributes = 0;
   uint32_t link_count = 0;  // how many names (hard links) the file has
   int64_t length = 0;
+  // The path the system resolved the name to, every link on the way followed
+  // (GetFinalPathNameByHandle), with its drive letter and without the "\\?\" prefix.
+  std::string final_path;
 };
 
 // A file open for appending: always the very file that was opened, whatever happens to its name

@@ -102,6 +102,11 @@ int32_t CreateKey(System& system, KeyHandle root, const std::string& path) {
   return status;
 }
 
+std::string StoredData(uint32_t type, const Variant& value) {
+  const StoredForm form = StoredFormOf(type, value);
+  return form.data.substr(0, form.size);
+}
+
 void ShowKeyNotCreated(System& system) {
   system.ShowMessage("Impossible de créer la clef", "CreateKey", Buttons::kOk, Icon::kNone);
 }

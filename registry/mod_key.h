@@ -59,6 +59,10 @@ bool KeyExists(System& system, KeyHandle root, const std::string& path);
 int32_t SetKeyValue(System& system, KeyHandle key, const std::string& name, uint32_t type,
                     const Variant& value);
 
+// The data SetKeyValue stores for `value` as `type` (a type code of 4 at most), as the registry
+// then reads it back. Throws SystemError as SetKeyValue does.
+std::string StoredData(uint32_t type, const Variant& value);
+
 // Throws a SystemError for any `status` but success, with its code and a description that names
 // `name` (the key or value concerned) before the system's words.
 void ThrowUnlessSuccess(System& system, int32_t status, const std::string& name);

@@ -366,6 +366,28 @@ void RecordWrittenState(System& system, const std::vector<RegistrationEntry>& en
   written.Write(StateRecord(system, kWrittenKind, LinesOf(entries, false)));
 }
 
+void RecordStateToWrite(System& system, const std::vector<RegistrationEntry>& entries,
+                        PriorStateStore& written) {
+  std::vector<std::string> texts;
+  for (const RegistrationEntry& entry : entries) {
+    if (entry.key_only) continue;
+    Line line = ValueLineOf(entry);
+    try {
+      line.data = StoredData(entry.type, entry.value);
+      line.exists = entry.type <= kRegDword;
+      line.type = entry.type;
+    } catch (const SystemError&) {
+      // A datum its type cannot store is refused by the registration too, which writes nothing.
+    }
+    if (!line.exists) {
+      const int32_t status = ReadState(system, line);
+      if (status != kErrorSuccess) ThrowStatus(system, line.Where(), status);
+    }
+    texts.push_back(line.Text());
+  }
+  written.Write(SealRecord(kWrittenKind, texts));
+}
+
 RegistryWayBack::RegistryWayBack(System& system, std::vector<RegistrationEntry> entries,
                                  PriorStateStore& prior, PriorStateStore& written)
     : system_(system), entries_(std::move(entries)), prior_(prior), written_(written) {}

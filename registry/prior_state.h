@@ -94,6 +94,14 @@ void RecordPriorState(System& system, const std::vector<RegistrationEntry>& entr
                       PriorStateStore& prior);
 
 // Records in `written`, replacing any earlier record, the type and data that each value of
+// `entries` will hold once the registration has written it, before it writes anything: an
+// installation stopped anywhere in the registration then leaves both records for the way back. A
+// value whose row writes nothing is recorded as it is now. Throws SystemError when a value cannot
+// be read or the record cannot be kept.
+void RecordStateToWrite(System& system, const std::vector<RegistrationEntry>& entries,
+                        PriorStateStore& written);
+
+// Records in `written`, replacing any earlier record, the type and data that each value of
 // `entries` holds now that the registration has written it. Throws SystemError when a value cannot
 // be read or the record cannot be kept.
 void RecordWrittenState(System& system, const std::vector<RegistrationEntry>& entries,

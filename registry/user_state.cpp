@@ -8,8 +8,11 @@ namespace movrix {
 bool RecordUserPriorState(System& system, Outcome& outcome) {
   return Guarded(
       [&] {
+        const std::vector<RegistrationEntry> entries = CurrentUserRegistration();
         UserPriorStateKey store(system);
-        RecordPriorState(system, CurrentUserRegistration(), store);
+        RecordPriorState(system, entries, store);
+        UserPriorStateKey written(system, UserPriorStateKey::kWrittenValue);
+        RecordStateToWrite(system, entries, written);
         return true;
       },
       [&](const std::string& description) {

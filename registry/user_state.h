@@ -10,8 +10,9 @@
 
 namespace movrix {
 
-// Records the current user's prior state once; false, the failure in `outcome`, when it cannot
-// be: the rows must not be written then, or that state would be lost.
+// Records the current user's prior state once, and what the registration will write for them;
+// false, the failure in `outcome`, when it cannot be: the rows must not be written then, or that
+// state would be lost.
 bool RecordUserPriorState(System& system, Outcome& outcome);
 
 // Records what the registration wrote into the current user's hive; a failure goes to `outcome`.

@@ -51,7 +51,7 @@ class Win32AppendableFile : public AppendableFile {
     BY_HANDLE_FILE_INFORMATION information;
     if (!GetFileInformationByHandle(handle_.get(), &information)) ThrowLastError();
     return {information.dwFileAttributes, information.nNumberOfLinks,
-            int64_t(information.nFileSizeHigh) << 32 | information.nFileSizeLow};
+            int64_t(information.nFileSizeHigh) << 32 | information.nFileSizeLow, FinalPath()};
   }
 
   void Append(const std::string& bytes) override {
@@ -65,6 +65,19 @@ class Win32AppendableFile : public AppendableFile {
   }
 
  private:
+  // The first call asks for the length, the NUL included; the second fills the text.
+  std::string FinalPath() {
+    constexpr DWORD kFlags = FILE_NAME_NORMALIZED | VOLUME_NAME_DOS;
+    const DWORD needed = GetFinalPathNameByHandleW(handle_.get(), nullptr, 0, kFlags);
+    if (needed == 0) ThrowLastError();
+    std::wstring path(needed, L'\0');
+    const DWORD length = GetFinalPathNameByHandleW(handle_.get(), path.data(), needed, kFlags);
+    if (length == 0 || length >= needed) ThrowLastError();
+    path.resize(length);
+    const std::wstring prefix = L"\\\\?\\";
+    return Utf8(path.compare(0, prefix.size(), prefix) == 0 ? path.substr(prefix.size()) : path);
+  }
+
   KernelHandle handle_;
 };
 

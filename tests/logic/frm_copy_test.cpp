@@ -10,6 +10,7 @@
 #include "app/logged_system.h"
 #include "app/run_end.h"
 #include "app/run_program.h"
+#include "common/sealed_record.h"
 #include "files/file_exists.h"
 #include "files/file_record.h"
 #include "files/file_security.h"
@@ -572,34 +573,192 @@ TEST_F(UninstallTest, OnWindows7TheRunningKeptProgramIsSetAsideBeforeItsDeletion
   EXPECT_FALSE(EntryExists());
 }
 
-TEST_F(UninstallTest, ASystemFileReplacedSinceStaysWithItsBackup) {
-  ASSERT_EQ(Start().ExitCode(), 0);
-  const std::string updated = At("Windows\\system32\\inetres.dll");
-  Write(updated, "a system update");
-  WindowRun& run = Start(true, true);
-  EXPECT_EQ(run.ExitCode(), 0);
-  EXPECT_EQ(Read(updated), "a system update");
-  EXPECT_EQ(Read(updated + ".orlo"), "original");
-  EXPECT_NE(run.form.text(kTxtOutput)
-                .find("ATTENTION : " + updated +
-                      " a changé depuis l'installation : laissé tel quel, avec "
-                      "sa sauvegarde " +
-                      updated + ".orlo\r\n"),
-            std::string::npos);
-  EXPECT_EQ(Read(At("Windows\\syswow64\\inetres.dll")), "original");
-  EXPECT_TRUE(EntryExists()) << "the record that tells the file apart stays";
+// A reader holding a record open, as any user may: that step fails with its reason, everything
+// stays where the entry points, and a rerun once the reader has gone finishes without the records
+// the first run already deleted.
+TEST_F(UninstallTest, ARecordHeldOpenFailsItsStepAndARerunFinishesWithoutIt) {
+  const std::string kept = At("PF\\Movrix18\\Movrix18.exe");
+  const std::string record = At("PF\\Movrix18\\fichiers-installes.txt");
+  for (const bool windows7 : {false, true}) {
+    SCOPED_TRACE(windows7 ? "Windows 7" : "Windows 10");
+    std::optional<PinnedVersionValue> version;
+    if (windows7) version.emplace("ProductName", "Microsoft Windows 7");
+    RegDeleteKeyExA(HKEY_LOCAL_MACHINE, kActiveSetupKey, KEY_WOW64_64KEY, 0);
+    system_.executable = At("Setup\\Movrix18.exe");
+    ASSERT_EQ(Start().ExitCode(), 0) << system_.BoxLines();
+    if (windows7) system_.executable = kept;
+    HANDLE reader = CreateFileA(record.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
+                                OPEN_EXISTING, 0, nullptr);
+    ASSERT_NE(reader, INVALID_HANDLE_VALUE);
+    WindowRun& run = Start(true, true);
+    EXPECT_EQ(run.ExitCode(), kExitFailed);
+    EXPECT_TRUE(Contains(run.form.text(kTxtOutput), "ÉCHEC : fichier non supprimé : " + record))
+        << run.form.text(kTxtOutput);
+    EXPECT_TRUE(EntryExists());
+    EXPECT_EQ(Read(kept), "exe") << "the program the entry points at";
+    CloseHandle(reader);
+    WindowRun& rerun = Start(true, true);
+    EXPECT_EQ(rerun.ExitCode(), 0) << rerun.form.text(kTxtOutput);
+    EXPECT_FALSE(EntryExists());
+    EXPECT_EQ(Read(record), "<missing>");
+    EXPECT_EQ(Read(At("PF\\Movrix18\\desinstallation.txt")), "<missing>");
+    EXPECT_EQ(Read(At("Windows\\system32\\msoeacct.dll")), "original");
+  }
 }
 
-TEST_F(UninstallTest, ADamagedFileRecordStopsTheWayBackBeforeAnythingChanges) {
+// A folder the installation created, left for the restart because a library in it was in use,
+// and filled again by a reinstallation before that restart: it is still one to remove.
+TEST_F(UninstallTest, AFolderCreatedStaysCreatedThroughAReinstallationBeforeTheRestart) {
+  const std::string folder = At("Windows\\syswow64\\fr-FR");
+  Remove(folder);
+  ASSERT_EQ(InstallThenUninstall({{Call::kRemoveFile, "fr-FR\\acctres.dll.mui.supprimer", 32}})
+                .ExitCode(),
+            kExitRestartNeeded);
+  system_.ForgetFailures();
   ASSERT_EQ(Start().ExitCode(), 0);
-  const std::string record = At("PF\\Movrix18\\fichiers-installes.txt");
-  Write(record, Read(record).substr(0, 300));
+  // The restart: the copy that waited for it goes; the folder, no longer empty, stays.
+  Remove(folder + "\\acctres.dll.mui.supprimer-1");
+  EXPECT_EQ(Start(true, true).ExitCode(), 0);
+  EXPECT_FALSE(FolderExists(system_, folder));
+}
+
+// An installation killed half-way through its registration: both records were sealed before its
+// first value, and the way back undoes what it wrote.
+TEST_F(UninstallTest, AnInstallationKilledDuringItsRegistrationIsUndone) {
+  struct Killed : ForwardingSystem {
+    using ForwardingSystem::ForwardingSystem;
+    int32_t SetRegValue(KeyHandle key, const std::string& name, uint32_t type,
+                        const std::string& data, uint32_t size) override {
+      if (++writes > 200) throw std::logic_error("killed");
+      return next_.SetRegValue(key, name, type, data, size);
+    }
+    int writes = 0;
+  } killed{system_};
+  const std::string client = "SOFTWARE\\Clients\\Mail\\Windows Mail";
+  Put(HKEY_LOCAL_MACHINE, client, "", "Autre messagerie");
+  runs_on_ = &killed;
+  EXPECT_THROW(Start(), std::logic_error);
+  runs_on_ = &system_;
+  ASSERT_EQ(Stored(HKEY_LOCAL_MACHINE, client, ""), "1:Windows Mail" + std::string(1, '\0'));
   WindowRun& run = Start(true, true);
-  EXPECT_EQ(run.ExitCode(), kExitFailed);
-  EXPECT_TRUE(Contains(run.form.text(kTxtOutput), "ÉCHEC : enregistrement endommagé : " + record))
-      << run.form.text(kTxtOutput);
-  EXPECT_EQ(Read(At("Windows\\system32\\msoeacct.dll")), "new");
-  EXPECT_TRUE(EntryExists());
+  EXPECT_EQ(run.ExitCode(), 0) << run.form.text(kTxtOutput);
+  EXPECT_EQ(Stored(HKEY_LOCAL_MACHINE, client, ""), "1:Autre messagerie" + std::string(1, '\0'));
+  EXPECT_EQ(Read(At("Windows\\system32\\msoeacct.dll")), "original");
+}
+
+// What a run stopped between setting a copy aside and deleting it left: the check counts it, and
+// the next installation or way back deletes it.
+TEST_F(UninstallTest, EveryCopyAStoppedRunSetAsideIsCountedAndDeletedByTheNextRun) {
+  const std::string copies[] = {At("Windows\\system32\\msoeacct.dll.supprimer-1"),
+                                At("Windows\\syswow64\\fr-FR\\inetres.dll.mui.supprimer-2"),
+                                At("PF (x86)\\Windows Mail.supprimer-1\\WinMail.exe"),
+                                At("PF\\Movrix18\\Movrix18.exe.supprimer-1")};
+  const std::string log = At("verifier.log");
+  ASSERT_EQ(Start().ExitCode(), 0);
+  for (const bool uninstall : {false, true}) {
+    for (const std::string& copy : copies) Write(copy, "set aside");
+    EXPECT_EQ(RunProgram(system_, {"/verifier", "/journal=" + log}), 1);
+    EXPECT_TRUE(Contains(Read(log), "DIFFÉRENCE : copie mise de côté, jamais supprimée : " +
+                                        At("PF (x86)\\Windows Mail.supprimer-1\r\n")))
+        << Read(log);
+    EXPECT_EQ(Start(uninstall, true).ExitCode(), 0);
+    for (const std::string& copy : copies) EXPECT_EQ(Read(copy), "<missing>") << copy;
+    EXPECT_FALSE(FolderExists(system_, At("PF (x86)\\Windows Mail.supprimer-1")));
+  }
+}
+
+// A system file or a program folder that someone replaced since, as a system update does: it
+// stays with its backup, everything else comes back, and nothing claims the system did.
+TEST_F(UninstallTest, AFileOrFolderReplacedSinceStaysWithItsBackupAndTheRestComesBack) {
+  const std::string system_file = At("Windows\\system32\\inetres.dll");
+  const std::string folder = At("PF (x86)\\Windows Mail");
+  const struct {
+    std::string left, changed;
+  } cases[] = {
+      {system_file, system_file},
+      {folder, folder + "\\WinMail.exe"},
+      // A feature update's file, which the installation never wrote.
+      {folder, folder + "\\fr-FR\\mise à jour.dll"},
+  };
+  // Another program's subkey under a key the first installation created.
+  const std::string client = "SOFTWARE\\Clients\\Mail\\Windows Mail";
+  HKEY mail;
+  ASSERT_EQ(RegCreateKeyExA(HKEY_LOCAL_MACHINE, "SOFTWARE\\Clients\\Mail", 0, nullptr, 0,
+                            KEY_ALL_ACCESS | KEY_WOW64_64KEY, nullptr, &mail, nullptr),
+            0);
+  RegDeleteTreeA(mail, "Windows Mail");
+  RegCloseKey(mail);
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.changed);
+    ASSERT_EQ(Start().ExitCode(), 0);
+    Put(HKEY_LOCAL_MACHINE, client + "\\Autre", "Réglage", "le sien");
+    Write(c.changed, "a system update");
+    WindowRun& run = Start(true, true);
+    EXPECT_EQ(run.ExitCode(), 0);
+    EXPECT_EQ(Read(c.changed), "a system update");
+    EXPECT_TRUE(PathExists(system_, c.left + ".orlo"));
+    const std::string output = run.form.text(kTxtOutput);
+    EXPECT_TRUE(Contains(output, "ATTENTION : " + c.left +
+                                     " a changé depuis l'installation : laissé tel quel, avec "
+                                     "sa sauvegarde " +
+                                     c.left + ".orlo\r\n"))
+        << output;
+    EXPECT_FALSE(Contains(output, "rétabli : " + c.left + "\r\n")) << output;
+    EXPECT_EQ(Read(At("Windows\\syswow64\\inetres.dll")), "original");
+    EXPECT_EQ(Read(At("PF\\Windows Mail\\WinMail.exe")), "<missing>");
+    EXPECT_TRUE(EntryExists()) << "the record that tells it apart stays";
+    // Every other user still gets their values back, and nothing claims the system came back.
+    EXPECT_EQ(Stored(HKEY_LOCAL_MACHINE, kActiveSetupKey, "StubPath"),
+              "1:\"" + At("PF\\Movrix18\\Movrix18.exe") + "\" /utilisateur /desinstaller" +
+                  std::string(1, '\0'));
+    EXPECT_TRUE(Contains(run.form.text(kText1), c.left)) << run.form.text(kText1);
+    EXPECT_FALSE(Contains(run.form.text(kTxtOK), "retrouvé son état")) << run.form.text(kTxtOK);
+    EXPECT_EQ(Stored(HKEY_LOCAL_MACHINE, client + "\\Autre", "Réglage"),
+              "1:le sien" + std::string(1, '\0'));
+    EXPECT_EQ(Stored(HKEY_LOCAL_MACHINE, client, ""), "<no value>");
+    Remove(c.changed);
+  }
+}
+
+TEST_F(UninstallTest, ADamagedOrForgedFileRecordStopsTheWayBackBeforeAnythingChanges) {
+  const std::string record = At("PF\\Movrix18\\fichiers-installes.txt");
+  const std::string security = At("Windows\\syswow64\\inetres.dll.orlo.droits");
+  const std::string kept = At("ProgramData\\Garder");
+  // A row resealed by someone who can write the record: only the program's own list counts.
+  const auto add_row = [&](const std::string& row) {
+    std::vector<std::string> lines = *UnsealRecord("fichiers installés", Read(record));
+    lines.push_back(row);
+    Write(record, SealRecord("fichiers installés", lines));
+  };
+  const struct {
+    std::function<void()> spoil;
+    std::string refusal;
+  } cases[] = {
+      {[&] { Write(record, Read(record).substr(0, 300)); }, "enregistrement endommagé : " + record},
+      {[&] { add_row("dossier\t" + kept); }, "enregistrement endommagé : " + record},
+      {[&] { add_row("absent\t" + kept + "\\a.dll"); }, "enregistrement endommagé : " + record},
+      {[&] {
+         add_row("fichier\t1\t" + std::string(64, '0') + "\t" + At("PF\\Windows Mail\\..\\x"));
+       },
+       "enregistrement endommagé : " + record},
+      {[&] { Write(security, Read(security).substr(0, 20)); },
+       "enregistrement endommagé : " + security},
+  };
+  ASSERT_EQ(Start().ExitCode(), 0);
+  const std::string good = Read(record), good_security = Read(security);
+  MakeFolder(kept);
+  for (const auto& c : cases) {
+    c.spoil();
+    WindowRun& run = Start(true, true);
+    EXPECT_EQ(run.ExitCode(), kExitFailed) << c.refusal;
+    EXPECT_TRUE(Contains(run.form.text(kTxtOutput), "ÉCHEC : " + c.refusal))
+        << run.form.text(kTxtOutput);
+    EXPECT_EQ(Read(At("Windows\\system32\\msoeacct.dll")), "new") << c.refusal;
+    EXPECT_TRUE(FolderExists(system_, kept)) << c.refusal;
+    EXPECT_TRUE(EntryExists());
+    Write(record, good);
+    Write(security, good_security);
+  }
 }
 
 // The check of what the installation wrote: from the kept program, without the rights or the setup
@@ -624,7 +783,7 @@ TEST_F(UninstallTest, TheCheckNamesEachDifferenceAndChangesNothing) {
   system_.admin = AdministratorsGroup::kAbsent;
   system_.read_only_keys = {"SOFTWARE\\Microsoft\\Windows NT\\CurrentVersion\\", kUninstallKey};
   system_.values_written.clear();
-  check({"/verifier"}, 0);
+  check({"/VÉRIFIER"}, 0);
   check({"/user", "-vérifier"}, 0);
 
   const std::string tree_file = At("PF\\Windows Mail\\WinMail.exe");

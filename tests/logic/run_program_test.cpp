@@ -22,6 +22,9 @@ const std::string kStartLine = "Début : " + kTime + ", Movrix18 version 2.18.0.
 const std::string kRightsBox =
     "Message « Movrix18 » : Movrix doit être lancé en mode Administrateur";
 const std::string kRightsBoxLine = "Movrix18|" + std::string(kNeedsAdministrator) + "|critical\n";
+const std::string kDeviceRefusal =
+    "un chemin réseau ou de périphérique (\\\\serveur\\partage, \\\\?\\, \\\\.\\) n'est pas "
+    "accepté.";
 const std::string kLanguageBox =
     "Form_Load|Movrix non compatible avec la langue de Windows ou Système corrompu|critical\n";
 const std::string kBusy =
@@ -33,8 +36,10 @@ const std::string kBusy =
 class LinkingSystem : public ForwardingSystem {
  public:
   using ForwardingSystem::ForwardingSystem;
-  std::string link;  // a path reported as a link
+  std::string link;        // a path reported as a link
+  std::string redirected;  // a path that a link higher up leads to kElsewhere
   std::deque<std::string> drawn;
+  static constexpr const char* kElsewhere = "C:\\ailleurs\\run.log";
 
   std::string LocalTimeText() override { return kTime; }
   std::string RandomBytes(size_t count) override {
@@ -50,18 +55,23 @@ class LinkingSystem : public ForwardingSystem {
   std::unique_ptr<AppendableFile> OpenToAppend(const std::string& path, bool new_file) override {
     struct Linked : AppendableFile {
       std::unique_ptr<AppendableFile> file;
+      bool is_link;
       OpenFileFacts Facts() override {
         OpenFileFacts facts = file->Facts();
-        facts.attributes |= kAttributeReparsePoint;
+        if (is_link)
+          facts.attributes |= kAttributeReparsePoint;
+        else
+          facts.final_path = kElsewhere;
         return facts;
       }
       void Append(const std::string& bytes) override { file->Append(bytes); }
       void Flush() override { file->Flush(); }
     };
     auto file = next_.OpenToAppend(path, new_file);
-    if (path != link) return file;
+    if (path != link && path != redirected) return file;
     auto linked = std::make_unique<Linked>();
     linked->file = std::move(file);
+    linked->is_link = path == link;
     return linked;
   }
 };
@@ -126,9 +136,16 @@ TEST_F(RunProgramTest, ALogThatMayBeAnotherFileOrHasNoFolderStopsTheRunBeforeItS
   MakeFolder(At("linked-folder"));
   MakeFolder(At("a-folder.log"));
   const struct {
-    std::string path, link, reason;
+    std::string path, link, reason, redirected = "";
   } cases[] = {
       {At("absent\\run.log"), "", "son dossier n'existe pas."},
+      {"\\\\serveur\\partage\\run.log", "", kDeviceRefusal},
+      {"\\\\.\\" + At("run.log"), "", kDeviceRefusal},
+      // A junction above the log's own folder, which that folder's attributes do not show.
+      {At("redirected.log"), "",
+       "le chemin mène, par un lien, à un autre fichier : " +
+           std::string(LinkingSystem::kElsewhere),
+       At("redirected.log")},
       {At("second-name.log"), "",
        "ce fichier porte plusieurs noms (liens physiques) : il peut être un tout autre fichier."},
       {At("linked.log"), At("linked.log"), "ce fichier est un lien vers un autre fichier."},
@@ -139,6 +156,7 @@ TEST_F(RunProgramTest, ALogThatMayBeAnotherFileOrHasNoFolderStopsTheRunBeforeItS
   for (const auto& c : cases) {
     SCOPED_TRACE(c.path);
     linking_.link = c.link;
+    linking_.redirected = c.redirected;
     for (bool silent : {false, true}) {
       SCOPED_TRACE(silent ? "silent" : "interactive");
       system_.boxes.clear();
@@ -210,22 +228,45 @@ TEST_F(RunProgramTest, AnUninstallWithoutRightsStartsItselfElevatedWhereSomeoneC
   MakeFolder(At("mes journaux"));
   ASSERT_TRUE(SetCurrentDirectoryA(At("").c_str()));
   const std::string log = At("mes journaux\\run.log");
+  system_.identity = {At("PF"), At("PF (x86)"), At("Windows")};
+  MakeFolder(At("PF\\Movrix18"));
+  // The restarted run's log, as it left it in the folder only administrators write.
+  const std::string marker = "0123456789abcdef";
+  const std::string elevated_log = At("PF\\Movrix18\\Movrix18-relance-" + marker + "-x.log");
+  Write(elevated_log, kMark + "Début : avec les droits\r\nFin : code de sortie 3010\r\n");
+  linking_.drawn = {"\x01\x23\x45\x67\x89\xab\xcd\xef", "\x01\x23\x45\x67\x89\xab\xcd\xef"};
   system_.elevated_exit_code = 3010;
   EXPECT_EQ(Run({"/desinstaller", "/LOG=mes journaux\\run.log"}), 3010);
   system_.elevated_exit_code.reset();  // the user refuses
   EXPECT_EQ(Run({"-Uninstall", "/journal=" + log}), 1602);
-  const std::string same = "\"/desinstaller\" \"/journal=" + log + "\"";
   ASSERT_EQ(system_.elevated_starts.size(), 2u);
   EXPECT_EQ(system_.elevated_starts[0].program, At("Setup\\Movrix18.exe"));
-  EXPECT_EQ(system_.elevated_starts[0].arguments, same);
-  EXPECT_EQ(system_.elevated_starts[1].arguments, "\"-Uninstall\" \"/journal=" + log + "\"");
+  // The restarted run never opens a path the caller chose: it gets none.
+  EXPECT_EQ(system_.elevated_starts[0].arguments, "\"/desinstaller\" \"/relance=" + marker + "\"");
+  EXPECT_EQ(system_.elevated_starts[1].arguments, "\"-Uninstall\" \"/relance=" + marker + "\"");
+  EXPECT_TRUE(
+      Contains(Read(log),
+               "Journal de la désinstallation avec les droits d'administrateur : " + elevated_log +
+                   "\r\n| Début : avec les droits\r\n"
+                   "| Fin : code de sortie 3010\r\n"))
+      << Read(log);
   EXPECT_TRUE(Contains(Read(log), "les droits d'administrateur ont été refusés.\r\nFin : "));
+  // The restarted run logs to a new file of its own there, whatever path it is also given.
+  EXPECT_EQ(Run({"/desinstaller", "/relance=" + marker, "/journal=" + At("choisi.log")}), 1603);
+  EXPECT_EQ(Read(At("choisi.log")), "<missing>");
+  EXPECT_EQ(FilesIn(At("PF\\Movrix18")).size(), 2u);
+  EXPECT_EQ(system_.BoxLines(), kRightsBoxLine);
+  system_.boxes.clear();
   // Nobody to ask: nothing changes, and the log says why. The installation keeps its box.
   EXPECT_EQ(Run({"/desinstaller", "/S", "/journal=" + log}), 1603);
   EXPECT_TRUE(Contains(Read(log), "La désinstallation demande les droits d'administrateur."));
+  EXPECT_EQ(Run({"/desinstaller", "/journal=\\\\serveur\\partage\\x.log"}), 1622);
   EXPECT_EQ(Run({}), 1603);
   EXPECT_EQ(system_.elevated_starts.size(), 2u);
-  EXPECT_EQ(system_.BoxLines(), kRightsBoxLine);
+  EXPECT_EQ(
+      system_.BoxLines(),
+      "Movrix18|Le journal « \\\\serveur\\partage\\x.log » ne peut pas servir : " + kDeviceRefusal +
+          "\r\nL'installation n'a pas été lancée.|critical\n" + kRightsBoxLine);
 }
 
 // The libraries that system libraries load by name later are in the process, from the system

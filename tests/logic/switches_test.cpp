@@ -35,6 +35,7 @@ TEST(SwitchesTest, AreReadIgnoringCaseWithEitherPrefix) {
       {{"-UNINSTALL", "/s"}, true, "", "", "", true},
       {{"/Desinstaller", "/LOG=C:\\u.log"}, false, "C:\\u.log", "", "", true},
       {{"/désinstaller"}, false, "", "", "", true},
+      {{"/DÉSINSTALLER", "/S"}, true, "", "", "", true},
   };
   for (const Case& c : cases) {
     const Switches got = ParseSwitches(c.arguments);

@@ -548,7 +548,7 @@ def uninstall(s: Scenario, installs: int = 1, quiet_string: bool = False, other_
     s.check(machine_state(s) != before, "the installation changed nothing the comparison sees")
     s.equal(reg_value(s, EVENT_SOURCE, "EventMessageFile"), r"C:\Program Files\Movrix18\Movrix18.exe",
             "the event source's message file")
-    command = [r"C:\Setup\Movrix18.exe", "/desinstaller", "/S", r"/LOG=C:\journal.txt"]
+    command = [r"C:\Setup\Movrix18.exe", "/DÉSINSTALLER", "/S", r"/LOG=C:\journal.txt"]
     if other_mail:
         s.prefix.run("reg", "add", "HKLM\\" + MAILTO_COMMAND, "/ve", "/d", "autre.exe %1", "/f", "/reg:64")
     if quiet_string:
