@@ -117,8 +117,7 @@ void NoteRestored(WindowRun& run, const KeptForWayBack& kept, RestoreReport& rep
 void RemoveRecords(WindowRun& run, const KeptForWayBack& kept, RestoreReport& report) {
   for (const std::string& record : {kept.registry_record, kept.written_record, kept.file_record}) {
     try {
-      // A record already gone is what this step wants.
-      if (PathExists(run.system, record)) run.system.RemoveFile(record);
+      RemoveRecordFile(run.system, record);
     } catch (const SystemError& failure) {
       report.Fail("fichier non supprimé", record, failure.what());
     }
@@ -152,6 +151,8 @@ void RetireForEveryUser(WindowRun& run, const KeptForWayBack& kept, RestoreRepor
 void RemoveOwnFolder(WindowRun& run, const KeptForWayBack& kept, RestoreReport& report) {
   const std::string folder = kept.folder.substr(0, kept.folder.size() - 1);
   try {
+    // An installation that stopped before it made its folder kept nothing there.
+    if (!FolderExists(run.system, folder)) return;
     if (EqualsIgnoringCase(run.system.ExecutablePath(), kept.program)) {
       // The running program cannot delete itself. Set aside under a name of its own, it is
       // deleted at the next restart, which can then never take the copy of a later installation;
@@ -160,7 +161,7 @@ void RemoveOwnFolder(WindowRun& run, const KeptForWayBack& kept, RestoreReport& 
       RemoveRecords(run, kept, report);
       if (report.Failed()) return;
       MoveAtRestartOnce(run.system, MoveAside(run.system, kept.program), "");
-      MoveAtRestartOnce(run.system, folder, "");
+      DeleteFolderAtRestart(run.system, folder);
       report.Done("Dossier supprimé au prochain redémarrage : " + kept.folder);
       return;
     }
@@ -176,7 +177,7 @@ void RemoveOwnFolder(WindowRun& run, const KeptForWayBack& kept, RestoreReport& 
 // or by the next installation.
 void RemoveProgressRecord(WindowRun& run, const KeptForWayBack& kept, RestoreReport& report) {
   try {
-    if (PathExists(run.system, kept.progress_record)) run.system.RemoveFile(kept.progress_record);
+    RemoveRecordFile(run.system, kept.progress_record);
   } catch (const SystemError& failure) {
     report.Fail("fichier non supprimé", kept.progress_record, failure.what());
   }
@@ -205,7 +206,9 @@ void CompleteWayBack(WindowRun& run, const KeptForWayBack& kept, int left, Resto
     if (KeyExists(run.system, kLocalMachine, kActiveSetupKey)) RetireComponent(run, kept, report);
     return;
   }
-  NoteRestored(run, kept, report);
+  // An installation that stopped before it made its own folder has no traces to note progress
+  // for.
+  if (FolderExists(run.system, kept.folder)) NoteRestored(run, kept, report);
   if (!report.Failed()) RemoveOwnTraces(run, kept, report);
 }
 

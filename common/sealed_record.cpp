@@ -34,6 +34,14 @@ std::optional<std::vector<std::string>> SplitLines(const std::string& text) {
   return lines;
 }
 
+std::string PassingName(const std::string& path) {
+  return path + ".partiel";
+}
+
+void RemoveIfThere(System& system, const std::string& path) {
+  if (system.PathAttributes(path) >= 0) system.RemoveFile(path);
+}
+
 }  // namespace
 
 std::string SealRecord(const std::string& kind, const std::vector<std::string>& lines) {
@@ -58,14 +66,19 @@ std::optional<std::vector<std::string>> UnsealRecord(const std::string& kind,
 }
 
 void WriteRecordFile(System& system, const std::string& path, const std::string& text) {
-  const std::string passing = path + ".partiel";
-  if (system.PathAttributes(passing) >= 0) system.RemoveFile(passing);
+  const std::string passing = PassingName(path);
+  RemoveIfThere(system, passing);
   {
     std::unique_ptr<AppendableFile> file = system.OpenToAppend(passing, true);
     file->Append(text);
     file->Flush();
   }
   system.MoveReplacingWrittenThrough(passing, path);
+}
+
+void RemoveRecordFile(System& system, const std::string& path) {
+  RemoveIfThere(system, PassingName(path));
+  RemoveIfThere(system, path);
 }
 
 }  // namespace movrix

@@ -26,4 +26,8 @@ std::optional<std::vector<std::string>> UnsealRecord(const std::string& kind,
 // through. Throws SystemError when it cannot.
 void WriteRecordFile(System& system, const std::string& path, const std::string& text);
 
+// Deletes the record at `path` and whatever a write of it that stopped left under its passing
+// name; a file already gone is no failure. Throws SystemError when one stays.
+void RemoveRecordFile(System& system, const std::string& path);
+
 }  // namespace movrix

@@ -47,11 +47,13 @@ void CheckSavedSecurity(System& system, const std::string& file, RestoreReport& 
 void PutSecurityBack(System& system, const std::string& file, RestoreReport& report) {
   const std::string saved = SavedSecurityPath(file);
   try {
-    if (!PathExists(system, saved)) return;
+    // A save that stopped before its record was whole changed nothing on the file, but may have
+    // left its record under the passing name.
+    if (!PathExists(system, saved)) return RemoveRecordFile(system, saved);
     const std::optional<std::string> descriptor = Bytes(system.ReadWholeFile(saved));
     if (!descriptor) return report.Fail("droits d'origine illisibles, non rétablis", file, saved);
     system.PutFileSecurity(file, *descriptor);
-    system.RemoveFile(saved);
+    RemoveRecordFile(system, saved);
   } catch (const SystemError& failure) {
     report.Fail("propriétaire et droits d'origine non rétablis", file, failure.what());
   }

@@ -20,6 +20,15 @@ void MoveAtRestartOnce(System& system, const std::string& from, const std::strin
   system.MoveAtRestart(from, to);
 }
 
+void DeleteFolderAtRestart(System& system, const std::string& path) {
+  // An earlier request may come before the deletion of a copy set aside in the folder since: the
+  // folder would not be empty yet when its turn came.
+  const std::vector<std::pair<std::string, std::string>> pending = system.PendingRestartMoves();
+  if (!pending.empty() && pending.back().second.empty() && SamePath(pending.back().first, path))
+    return;
+  system.MoveAtRestart(path, "");
+}
+
 bool DeletedAtRestart(System& system, const std::string& path) {
   for (const auto& [source, destination] : system.PendingRestartMoves())
     if (destination.empty() && SamePath(source, path)) return true;

@@ -12,6 +12,11 @@ namespace movrix {
 // Throws SystemError when the pending operations cannot be read or the move cannot be scheduled.
 void MoveAtRestartOnce(System& system, const std::string& from, const std::string& to);
 
+// Has the system delete the folder `path` at the next restart, once the operations pending before
+// it have emptied it: unless its deletion is the last one pending already, it is asked for again
+// at the end. Throws SystemError as MoveAtRestartOnce.
+void DeleteFolderAtRestart(System& system, const std::string& path);
+
 // True when the deletion of `path` is pending for the next restart. Throws SystemError when the
 // pending operations cannot be read.
 bool DeletedAtRestart(System& system, const std::string& path);

@@ -181,7 +181,7 @@ void RemoveCreatedFolders(System& system, const FileRecord& record, RestoreRepor
         system.RemoveFolder(*folder);
         report.Done("Dossier ajouté par l'installation supprimé : " + *folder);
       } else if (WaitsForRestart(report.outcome(), *folder)) {
-        MoveAtRestartOnce(system, *folder, "");
+        DeleteFolderAtRestart(system, *folder);
       }
     } catch (const SystemError& failure) {
       report.Fail("dossier non supprimé", *folder, failure.what());

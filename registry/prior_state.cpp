@@ -403,12 +403,11 @@ RegistryWayBack::Records RegistryWayBack::Checked(RestoreReport& report) {
   prior_lines_.clear();
   written_lines_.clear();
   try {
-    const bool has_prior = prior_.Exists(), has_written = written_.Exists();
-    if (!has_prior && !has_written) return Records::kNone;
-    if (!has_prior || !has_written) {
-      report.Fail(has_prior ? "aucun enregistrement des valeurs écrites par l'installation"
-                            : "aucun enregistrement de l'état d'origine",
-                  has_prior ? written_.Name() : prior_.Name(), "");
+    // What the registration will write is recorded after the prior state and before the first
+    // value, and only ever replaced whole: without it, nothing was written.
+    if (!written_.Exists()) return Records::kNone;
+    if (!prior_.Exists()) {
+      report.Fail("aucun enregistrement de l'état d'origine", prior_.Name(), "");
       return Records::kRefused;
     }
     auto prior =

@@ -76,11 +76,11 @@ class UserPriorStateKey : public PriorStateStore {
   // Deletes the user's records, their key, and the parent key when nothing else is left in it.
   // Throws SystemError when a record or its key cannot be deleted.
   void Remove();
-  // Deletes the parent key when a run stopped between two deletions left it empty. Throws
-  // SystemError when it cannot.
-  void RemoveEmptyParent();
 
  private:
+  // Deletes the parent key when nothing else is left in it. Throws SystemError when it cannot.
+  void RemoveEmptyParent();
+
   System& system_;
   const char* value_;
 };
@@ -111,7 +111,7 @@ void RecordWrittenState(System& system, const std::vector<RegistrationEntry>& en
 class RegistryWayBack {
  public:
   enum class Records {
-    kNone,     // neither record is kept: nothing was registered
+    kNone,     // nothing was registered: no record of what the registration writes is kept
     kRefused,  // a record is missing, damaged or names what is not a row of the list
     kChecked,  // both records are whole and name only rows of the list
   };

@@ -39,9 +39,10 @@ UserWayBack::UserWayBack(System& system)
 
 void UserWayBack::Restore(RestoreReport& report) {
   if (way_back_.records() == RegistryWayBack::Records::kNone) {
-    // Without records, what is left to go is an empty key that a run stopped between two
-    // deletions left.
-    return Guarded([&] { prior_.RemoveEmptyParent(); },
+    // Nothing was written for the user; what may be left to go is a prior state recorded by an
+    // installation that stopped before it recorded what it would write, or an empty key that a
+    // run stopped between two deletions left.
+    return Guarded([&] { prior_.Remove(); },
                    [&](const std::string& description) {
                      report.Fail("clé non supprimée",
                                  "HKCU\\" + std::string(UserPriorStateKey::kParentKey),

@@ -26,8 +26,8 @@ class UserWayBack {
   RegistryWayBack::Records Load(RestoreReport& report) { return way_back_.Load(report); }
   // Only once Load() has checked both records: puts back the user's prior state, then removes
   // their records once nothing is left to retry; they are kept after a failure, so that a later
-  // run can finish. Without records, removes only an empty parent key; a refused record changes
-  // nothing.
+  // run can finish. When nothing was written, removes what is left of the records; a refused
+  // record changes nothing.
   void Restore(RestoreReport& report);
 
  private:

@@ -1,0 +1,256 @@
+// Runs stopped at any change they make, as a kill or a power cut stops them: whatever the
+// installation or the way back did before, the next way back finishes it and the machine is as it
+// was before the first installation.
+#include <windows.h>
+
+#include <map>
+#include <stdexcept>
+
+#include "app/run_end.h"
+#include "files/file_exists.h"
+#include "registry/active_setup.h"
+#include "registry/user_state.h"
+#include "tests/logic/registry_listing.h"
+#include "tests/logic/run_fixture.h"
+
+namespace movrix::testing {
+namespace {
+
+// What a stop throws: no phase of the program catches it, as nothing runs after a kill.
+struct Stopped : std::logic_error {
+  Stopped() : std::logic_error("stopped") {}
+};
+
+// Counts the calls that change the machine and stops the run at the chosen one, before it is
+// made. The rights commands are not started: Wine has none, and they would only slow the hundreds
+// of runs down.
+class StopAtChange : public ForwardingSystem {
+ public:
+  StopAtChange(System& next, int stop_at) : ForwardingSystem(next), stop_at_(stop_at) {}
+  // One letter per change made so far: 'r' for the registry's, 's' for those of the system files
+  // whose rows are like the first one's, 'f' for the others.
+  const std::string& changes() const { return changes_; }
+
+  void Rename(const std::string& from, const std::string& to) override {
+    Change(KindOf(from));
+    next_.Rename(from, to);
+  }
+  std::unique_ptr<AppendableFile> OpenToAppend(const std::string& path, bool must_be_new) override {
+    Change(KindOf(path));
+    return next_.OpenToAppend(path, must_be_new);
+  }
+  void CreateFolder(const std::string& path) override {
+    Change(KindOf(path));
+    next_.CreateFolder(path);
+  }
+  void CopyFileOver(const std::string& from, const std::string& to) override {
+    Change(KindOf(to));
+    next_.CopyFileOver(from, to);
+  }
+  ShellCopyResult ShellCopyFile(const std::string& from, const std::string& to,
+                                bool unattended) override {
+    Change(KindOf(to));
+    return next_.ShellCopyFile(from, to, unattended);
+  }
+  void RemoveFile(const std::string& path) override {
+    Change(KindOf(path));
+    next_.RemoveFile(path);
+  }
+  void RemoveFolder(const std::string& path) override {
+    Change(KindOf(path));
+    next_.RemoveFolder(path);
+  }
+  void MoveReplacing(const std::string& from, const std::string& to) override {
+    Change(KindOf(from));
+    next_.MoveReplacing(from, to);
+  }
+  void MoveReplacingWrittenThrough(const std::string& from, const std::string& to) override {
+    Change(KindOf(from));
+    next_.MoveReplacingWrittenThrough(from, to);
+  }
+  void MoveAtRestart(const std::string& from, const std::string& to) override {
+    Change(KindOf(from));
+    next_.MoveAtRestart(from, to);
+  }
+  void SetPathAttributes(const std::string& path, uint32_t attributes) override {
+    Change(KindOf(path));
+    next_.SetPathAttributes(path, attributes);
+  }
+  void PutFileSecurity(const std::string& path, const std::string& descriptor) override {
+    Change(KindOf(path));
+    next_.PutFileSecurity(path, descriptor);
+  }
+  std::optional<uint32_t> StartProgram(const std::string&, const std::string& arguments,
+                                       uint32_t wait_milliseconds) override {
+    Change(KindOf(arguments));
+    return wait_milliseconds ? std::optional<uint32_t>(0) : std::nullopt;
+  }
+  int32_t CreateRegKey(KeyHandle root, const std::string& path, uint32_t access,
+                       KeyHandle& result) override {
+    Change('r');
+    return next_.CreateRegKey(root, path, access, result);
+  }
+  int32_t SetRegValue(KeyHandle key, const std::string& name, uint32_t type,
+                      const std::string& data, uint32_t size) override {
+    Change('r');
+    return next_.SetRegValue(key, name, type, data, size);
+  }
+  int32_t DeleteRegValue(KeyHandle key, const std::string& name) override {
+    Change('r');
+    return next_.DeleteRegValue(key, name);
+  }
+  int32_t DeleteRegKey(KeyHandle root, const std::string& path, uint32_t access) override {
+    Change('r');
+    return next_.DeleteRegKey(root, path, access);
+  }
+
+ private:
+  // The system files between the first and the last of their folder go through the same changes
+  // as the first: only the path differs.
+  static char KindOf(const std::string& path) {
+    for (const char* file : {"msidcrl30.dll", "acctres.dll", "inetres.dll"})
+      for (const char* folder : {"32\\", "64\\"})
+        if (Contains(path, folder + std::string(file))) return 's';
+    return 'f';
+  }
+  void Change(char kind) {
+    changes_ += kind;
+    if (int(changes_.size()) == stop_at_) throw Stopped();
+  }
+  const int stop_at_;  // 1 for the first change; 0: never
+  std::string changes_;
+};
+
+class StoppedRunTest : public UninstallTest {
+ protected:
+  // Every file of the system's folders with its content, and every value the installation
+  // writes or keeps for the way back.
+  std::map<std::string, std::string> Machine() {
+    std::map<std::string, std::string> machine;
+    for (const char* folder : {"PF", "PF (x86)", "Windows"}) Collect(At(folder), machine);
+    for (const Listed& value : listing_)
+      machine[value.root + "\\" + value.key + "|" + value.name] =
+          Stored(Root(value.root), value.key, value.name);
+    for (const char* name : {"DisplayName", "UninstallString"})
+      machine[std::string("entry|") + name] = Stored(HKEY_LOCAL_MACHINE, kUninstallKey, name);
+    for (const char* name : {"StubPath", "IsInstalled"})
+      machine[std::string("component|") + name] = Stored(HKEY_LOCAL_MACHINE, kActiveSetupKey, name);
+    machine["user records"] = Stored(HKEY_CURRENT_USER, UserPriorStateKey::kParentKey, "");
+    return machine;
+  }
+  void Collect(const std::string& folder, std::map<std::string, std::string>& files) {
+    FindData entry;
+    std::unique_ptr<FileSearch> search = system_.FindFirst(folder + "\\*", entry);
+    if (!search) return;
+    do {
+      if (entry.name == "." || entry.name == "..") continue;
+      const std::string path = folder + "\\" + entry.name;
+      files[path] = entry.attributes & kAttributeDirectory ? "<folder>" : Read(path);
+      if (entry.attributes & kAttributeDirectory) Collect(path, files);
+    } while (search->Next(entry));
+  }
+
+  // Carries out the deletions the runs asked for at the restart, in their order, as the system
+  // does when it starts again.
+  void Restart() {
+    // The runs ended: none of them holds its folder as the current one any longer.
+    SetCurrentDirectoryA("C:\\");
+    for (const std::string& move : system_.moves_at_restart) {
+      const std::string from = move.substr(0, move.find(" -> "));
+      if (!DeleteFileA(from.c_str())) RemoveDirectoryA(from.c_str());
+    }
+    system_.moves_at_restart.clear();
+    RegDeleteKeyValueA(HKEY_LOCAL_MACHINE, "SYSTEM\\CurrentControlSet\\Control\\Session Manager",
+                       "PendingFileRenameOperations");
+  }
+
+  // What differs from `before`, one line each.
+  static std::string Differences(const std::map<std::string, std::string>& before,
+                                 const std::map<std::string, std::string>& after) {
+    std::string lines;
+    for (const auto& [what, state] : after)
+      if (!before.count(what) || before.at(what) != state)
+        lines += "  " + what + ": " + state + "\n";
+    for (const auto& [what, state] : before)
+      if (!after.count(what)) lines += "  " + what + ": gone\n";
+    return lines;
+  }
+
+  // Runs the installation then the way back on `layer`; true when it was stopped.
+  bool InstallAndWayBack(System& layer, const std::string& kept) {
+    runs_on_ = &layer;
+    try {
+      system_.executable = At("Setup\\Movrix18.exe");
+      EXPECT_EQ(Start(false, true).ExitCode(), kExitInstalled) << system_.BoxLines();
+      system_.executable = kept;
+      EXPECT_EQ(Start(true, true).ExitCode(), kExitInstalled) << system_.BoxLines();
+    } catch (const Stopped&) {
+      runs_on_ = &system_;
+      return true;
+    }
+    runs_on_ = &system_;
+    return false;
+  }
+
+  // Where to stop, from the changes of a whole run: at every change but those that only repeat
+  // another's with another path or value: the middle system files, and among the hundreds of
+  // registry writes in a row, all but the first, the last and every 50th.
+  static std::vector<int> StopPoints(const std::string& changes) {
+    std::vector<int> points;
+    for (size_t at = 0, in_row = 0; at < changes.size(); ++at) {
+      in_row = changes[at] == 'r' && at > 0 && changes[at - 1] == 'r' ? in_row + 1 : 0;
+      const bool last_in_row = at + 1 == changes.size() || changes[at + 1] != 'r';
+      if (changes[at] == 'f' || (changes[at] == 'r' && (in_row % 50 == 0 || last_in_row)))
+        points.push_back(int(at) + 1);
+    }
+    return points;
+  }
+
+  const std::vector<Listed> listing_ = ReadListing();
+};
+
+// The way back that follows a stop runs from the kept program where there is one, as from Programs
+// and Features, and from the setup folder where a stop left none.
+TEST_F(StoppedRunTest, AStopAtAnyChangeOfTheInstallationOrTheWayBackIsFinishedByTheNextWayBack) {
+  const std::string kept = At("PF\\Movrix18\\Movrix18.exe");
+  for (const char* product : {"Windows 7 Professional", "Microsoft Windows 10"}) {
+    SCOPED_TRACE(product);
+    const PinnedVersionValue pinned("ProductName", product);
+    RegDeleteKeyExA(HKEY_LOCAL_MACHINE, kActiveSetupKey, KEY_WOW64_64KEY, 0);
+    std::map<std::string, std::string> before = Machine();
+    StopAtChange first(system_, 0), counter(system_, 0);
+    // The first way back on this system retires the component; the next ones find it retired.
+    ASSERT_FALSE(InstallAndWayBack(first, kept));
+    ASSERT_FALSE(InstallAndWayBack(counter, kept));
+    Restart();
+    // Windows 8 and 10 keep the program, and its retired component, for every user's own way
+    // back at their next sign-in.
+    const std::map<std::string, std::string> kept_for_users = Machine();
+    for (const auto& [what, state] : kept_for_users)
+      if (what.rfind(At("PF\\Movrix18"), 0) == 0 || what.rfind("component|", 0) == 0)
+        before[what] = state;
+    ASSERT_EQ(kept_for_users, before);
+    for (const int stop_at : StopPoints(counter.changes())) {
+      StopAtChange stopping(system_, stop_at);
+      ASSERT_TRUE(InstallAndWayBack(stopping, kept)) << stop_at;
+      system_.executable = PathExists(system_, kept) ? kept : At("Setup\\Movrix18.exe");
+      StopAtChange never(system_, 0);
+      runs_on_ = &never;
+      const WindowRun& rerun = Start(true, true);
+      runs_on_ = &system_;
+      Restart();
+      const std::string differences = Differences(before, Machine());
+      if (differences.empty() &&
+          (rerun.ExitCode() == kExitInstalled || rerun.ExitCode() == kExitNothingInstalled))
+        continue;
+      // The machine is no longer as before: later stops would only repeat this one.
+      FAIL() << "stopped at change " << stop_at << " of " << counter.changes().size()
+             << ", the next way back ended " << rerun.ExitCode() << ":\n"
+             << rerun.form.text(kTxtOutput) << "\nand left:\n"
+             << differences;
+    }
+  }
+}
+
+}  // namespace
+}  // namespace movrix::testing
