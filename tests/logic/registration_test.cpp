@@ -1,0 +1,61 @@
+// The registration on the real registry of the throwaway prefix.
+#include <windows.h>
+
+#include "registry/write_reg.h"
+#include "tests/logic/registry_fixture.h"
+#include "tests/logic/registry_listing.h"
+
+namespace movrix::testing {
+namespace {
+
+class WriteRegTest : public RegistryTest {
+ protected:
+  std::vector<Listed> listing_ = ReadListing();
+};
+
+TEST_F(WriteRegTest, EveryListedValueIsWrittenAndOnlyA64BitSystemGetsTheMirror) {
+  ASSERT_GT(listing_.size(), 290u);
+  const std::string clsid = "{0A522732-A626-11D0-8D60-00C04FD6202B}";
+  const std::string mirror = "Wow6432Node\\CLSID\\" + clsid;
+  HKEY mirror_classes;  // other tests may have left the mirror there
+  if (!RegOpenKeyExA(HKEY_CLASSES_ROOT, "Wow6432Node\\CLSID", 0, KEY_ALL_ACCESS | KEY_WOW64_64KEY,
+                     &mirror_classes)) {
+    RegDeleteTreeA(mirror_classes, clsid.c_str());
+    RegCloseKey(mirror_classes);
+  }
+  Outcome outcome;
+  ASSERT_TRUE(Write_Reg(system_, false, outcome));
+  EXPECT_EQ(Stored(HKEY_CLASSES_ROOT, mirror, ""), "<no key>");
+  Put(HKEY_CLASSES_ROOT, "mailto", "Kept", "yes");
+  ASSERT_TRUE(Write_Reg(system_, true, outcome));
+  EXPECT_EQ(SortedFailures(outcome), "");
+  ExpectRegistryAsListed(listing_);
+  // The machine's classes are written where they are the machine's, whatever the user has.
+  for (const std::string& key : system_.keys_opened) EXPECT_NE(key.substr(0, 5), "HKCR\\") << key;
+  EXPECT_EQ(Stored(HKEY_CLASSES_ROOT, "mailto", "Kept"), "1:" + std::string("yes", 4));
+  EXPECT_EQ(system_.BoxLines(), "");
+}
+
+TEST_F(WriteRegTest, EachKeyAndValueThatCannotBeWrittenIsNamedWithTheSystemsReason) {
+  system_.Fail(Call::kOpenRegKey, "WindowsMail.Url.mailto");
+  system_.Fail(Call::kCreateRegKey, "WindowsMail.Url.mailto");
+  system_.Fail(Call::kSetRegValue, "EditFlags");
+  Outcome outcome;
+  EXPECT_TRUE(Write_Reg(system_, true, outcome));
+  EXPECT_NE(system_.BoxLines().find("CreateKey|Impossible de créer la clef|none\n"),
+            std::string::npos);
+  size_t keys = 0, values = 0;
+  for (const Failure& failure : outcome.failures) {
+    EXPECT_EQ(failure.reason, DescribeError(5)) << failure.what;
+    keys += failure.what.rfind("la clé HKLM\\SOFTWARE\\Classes\\WindowsMail.Url.mailto", 0) == 0;
+    values += failure.what.rfind("la valeur EditFlags de HK", 0) == 0 &&
+              Contains(failure.what, " n'a pas été écrite");
+  }
+  // The three keys of the mailto ProgID, and the eleven EditFlags values outside them.
+  EXPECT_EQ(keys, 3u);
+  EXPECT_EQ(values, 11u);
+  EXPECT_EQ(keys + values, outcome.failures.size()) << SortedFailures(outcome);
+}
+
+}  // namespace
+}  // namespace movrix::testing
