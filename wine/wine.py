@@ -219,18 +219,19 @@ def fresh_prefix(name: str, flavour: Flavour, display: str | None = None):
 
 @contextlib.contextmanager
 def private_display():
-    """An X server of our own, so that the windows and boxes show nowhere else."""
-    for number in range(70, 200):
-        if not Path(f"/tmp/.X11-unix/X{number}").exists() and not Path(f"/tmp/.X{number}-lock").exists():
-            break
-    server = subprocess.Popen(["Xvfb", f":{number}", "-screen", "0", "1280x1024x24", "-nolisten", "tcp"],
+    """An X server of our own, so that the windows and boxes show nowhere else. The server picks a
+    free display number itself: two runs started at the same moment (ctest -j2, another worktree's
+    tests) would otherwise both find the same one free, share it, and the first to end would take
+    the other's windows with it."""
+    read, write = os.pipe()
+    server = subprocess.Popen(["Xvfb", "-displayfd", str(write), "-screen", "0", "1280x1024x24",
+                               "-nolisten", "tcp"], pass_fds=(write,),
                               stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+    os.close(write)
     try:
-        for _ in range(100):
-            if Path(f"/tmp/.X11-unix/X{number}").exists():
-                break
-            time.sleep(0.05)
-        else:
+        with os.fdopen(read) as ready:
+            number = ready.readline().strip()  # empty when the server ended without a display
+        if not number:
             raise Trouble("Xvfb did not start.")
         yield f":{number}"
     finally:

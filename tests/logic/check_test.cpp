@@ -9,9 +9,11 @@
 namespace movrix::testing {
 namespace {
 
+using CheckTest = UninstallTest;
+
 // The check of what the installation wrote: from the kept program, without the rights or the setup
 // folder, it names each difference on a line of the log and changes nothing.
-TEST_F(UninstallTest, TheCheckNamesEachDifferenceAndChangesNothing) {
+TEST_F(CheckTest, TheCheckNamesEachDifferenceAndChangesNothing) {
   const std::string log = At("verifier.log");
   const auto check = [&](std::vector<std::string> switches, int code,
                          std::vector<std::string> differences = {}) {

@@ -6,9 +6,9 @@
 namespace movrix::testing {
 namespace {
 
-using FilesTest = LogicTest;
+using FileExistsTest = LogicTest;
 
-TEST_F(FilesTest, AFileExistsOnlyWhenItHoldsSomethingAndOnlyAMissingOneHasASystemReason) {
+TEST_F(FileExistsTest, AFileExistsOnlyWhenItHoldsSomethingAndOnlyAMissingOneHasASystemReason) {
   Write(At("full.dll"), "x");
   Write(At("empty.dll"), "");
   EXPECT_TRUE(FileExists(system_, At("full.dll")));
@@ -29,7 +29,7 @@ TEST_F(FilesTest, AFileExistsOnlyWhenItHoldsSomethingAndOnlyAMissingOneHasASyste
   EXPECT_EQ(system_.BoxLines(), "");
 }
 
-TEST_F(FilesTest, AFolderExistsWithOrWithoutItsBackslashAndAFileIsNoFolder) {
+TEST_F(FileExistsTest, AFolderExistsWithOrWithoutItsBackslashAndAFileIsNoFolder) {
   Write(At("full.dll"), "x");
   EXPECT_TRUE(FolderExists(system_, root_));
   EXPECT_TRUE(FolderExists(system_, root_.substr(0, root_.size() - 1)));

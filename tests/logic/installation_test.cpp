@@ -15,7 +15,9 @@
 namespace movrix::testing {
 namespace {
 
-TEST_F(FormLoadTest, AFirstAndASecondRunOnWindows10ShowTheStepsThenTheCopyLog) {
+using InstallationTest = FormLoadTest;
+
+TEST_F(InstallationTest, AFirstAndASecondRunOnWindows10ShowTheStepsThenTheCopyLog) {
   WindowRun& run = Start();
   ASSERT_EQ(system_.BoxLines(), "");
   ASSERT_TRUE(system_.shown_window.has_value());
@@ -54,14 +56,14 @@ TEST_F(FormLoadTest, AFirstAndASecondRunOnWindows10ShowTheStepsThenTheCopyLog) {
 }
 
 // A version value that cannot be read closes the window; the identification and the run go on.
-TEST_F(FormLoadTest, AnUnreadableVersionValueClosesTheWindowAndTheRunGoesOn) {
+TEST_F(InstallationTest, AnUnreadableVersionValueClosesTheWindowAndTheRunGoesOn) {
   system_.Fail(Call::kQueryRegValue, "CurrentBuildNumber");
   EXPECT_EQ(Start().ExitCode(), kExitInstalled);
   EXPECT_EQ(system_.BoxLines(), "Movrix18|" + DescribeError(5) + "|none\n");
   EXPECT_FALSE(system_.shown_window.has_value());
 }
 
-TEST_F(FormLoadTest, AnyFailureMakesBothStatusLinesSaySoAndTheOutputNamesEachOne) {
+TEST_F(InstallationTest, AnyFailureMakesBothStatusLinesSaySoAndTheOutputNamesEachOne) {
   system_.Fail(Call::kShellCopyFile, "WM_64");
   system_.Fail(Call::kSetRegValue, "EditFlags");
   WindowRun& run = Start();
@@ -82,7 +84,7 @@ TEST_F(FormLoadTest, AnyFailureMakesBothStatusLinesSaySoAndTheOutputNamesEachOne
 
 // A silent run that a phase stops: nothing may wait for an answer, and the log keeps what was
 // done so far and the status.
-TEST_F(FormLoadTest, ASilentRunStoppedByAPhaseStillLogsItsOutputAndStatus) {
+TEST_F(InstallationTest, ASilentRunStoppedByAPhaseStillLogsItsOutputAndStatus) {
   // A file at the top of the first tree that cannot be copied ends the copy phase.
   Write(At("Setup\\WM_32\\top.dll"), "t");
   system_.Fail(Call::kShellCopyFile, "top.dll");
@@ -102,7 +104,7 @@ TEST_F(FormLoadTest, ASilentRunStoppedByAPhaseStillLogsItsOutputAndStatus) {
     EXPECT_TRUE(Contains(logged, line)) << line << " in\n" << logged;
 }
 
-TEST_F(FormLoadTest, EachStopShowsItsMessageAndNeverTheWindow) {
+TEST_F(InstallationTest, EachStopShowsItsMessageAndNeverTheWindow) {
   struct Case {
     std::vector<std::string> remove;
     std::string boxes;
@@ -147,15 +149,14 @@ TEST_F(FormLoadTest, EachStopShowsItsMessageAndNeverTheWindow) {
   }
 }
 
-TEST_F(FormLoadTest, AFolderTestFailingForAnotherReasonThanAbsenceStopsWithItsDescription) {
+TEST_F(InstallationTest, AFolderTestFailingForAnotherReasonThanAbsenceStopsWithItsDescription) {
   system_.Fail(Call::kPathAttributes, "WM_32");
   Start();
   EXPECT_EQ(system_.BoxLines(), "RunInstall|" + DescribeError(5) + "|critical\n");
   EXPECT_FALSE(system_.shown_window.has_value());
 }
 
-TEST_F(FormLoadTest, EveryInstallationKeepsItselfAndHasEveryUserRunItOnce) {
-  RegDeleteKeyExA(HKEY_LOCAL_MACHINE, kActiveSetupKey, KEY_WOW64_64KEY, 0);
+TEST_F(InstallationTest, EveryInstallationKeepsItselfAndHasEveryUserRunItOnce) {
   const std::string kept = At("PF\\Movrix18\\Movrix18.exe");
   const auto component = [] {
     std::string values;
@@ -183,9 +184,7 @@ TEST_F(FormLoadTest, EveryInstallationKeepsItselfAndHasEveryUserRunItOnce) {
   EXPECT_EQ(NextComponentVersion("2,18,0"), "2,18,0,1");
 }
 
-TEST_F(FormLoadTest, WithoutTheUsersPriorStateNoneOfTheirRowsIsWrittenAndEachIsNamed) {
-  RegDeleteKeyExA(HKEY_LOCAL_MACHINE, kUninstallKey, KEY_WOW64_64KEY, 0);
-  RegDeleteTreeA(HKEY_CURRENT_USER, UserPriorStateKey::kParentKey);
+TEST_F(InstallationTest, WithoutTheUsersPriorStateNoneOfTheirRowsIsWrittenAndEachIsNamed) {
   Put(HKEY_CURRENT_USER, "Software\\Clients\\Mail", "", "Autre messagerie");
   system_.Fail(Call::kSetRegValue, UserPriorStateKey::kValue);
   WindowRun& run = Start();

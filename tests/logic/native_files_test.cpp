@@ -6,9 +6,9 @@
 namespace movrix::testing {
 namespace {
 
-using FilesTest = LogicTest;
+using NativeFilesTest = LogicTest;
 
-TEST_F(FilesTest, NativeFileCallsReachTheNativeSystemFolderAndOnlyForTheCall) {
+TEST_F(NativeFilesTest, NativeFileCallsReachTheNativeSystemFolderAndOnlyForTheCall) {
   SKIP_UNLESS_WOW64();
   const std::string probe = system_.GetEnv("windir") + "\\system32\\movrix-probe.txt";
   Write(At("probe.txt"), "native");

@@ -13,13 +13,16 @@ namespace {
 
 class PerUserTest : public LogicTest {
  protected:
-  // A user who has never had the rows: no record, no "Windows Mail Setup" key, a mail client of
-  // their own.
+  // A user who has never had the rows, with a mail client of their own.
   PerUserTest() {
-    RegDeleteTreeA(HKEY_CURRENT_USER, UserPriorStateKey::kParentKey);
-    RegDeleteTreeA(HKEY_CURRENT_USER, kSetupKey);
     Put(HKEY_CURRENT_USER, kMailKey, "", "Autre messagerie");
     system_.admin = AdministratorsGroup::kAbsent;
+  }
+  // The record and the "Windows Mail Setup" key that its runs write: each test takes its own
+  // away.
+  ~PerUserTest() override {
+    RegDeleteTreeA(HKEY_CURRENT_USER, UserPriorStateKey::kParentKey);
+    RegDeleteTreeA(HKEY_CURRENT_USER, kSetupKey);
   }
   static std::vector<Listed> CurrentUserListing() {
     std::vector<Listed> rows;

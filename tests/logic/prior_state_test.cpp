@@ -16,7 +16,10 @@
 namespace movrix::testing {
 namespace {
 
-TEST_F(RegistryTest, ThePriorStateIsRecordedOnceAndOnlyWhatStillHoldsTheRegistrationsDataGoesBack) {
+using PriorStateTest = RegistryTest;
+
+TEST_F(PriorStateTest,
+       ThePriorStateIsRecordedOnceAndOnlyWhatStillHoldsTheRegistrationsDataGoesBack) {
   const std::string kept = Key() + "\\Kept", made = kept + "\\Made", locked = Key() + "\\Locked";
   const std::string binary("\1\0\2", 4);
   Put(HKEY_CURRENT_USER, kept, "Old", binary.substr(0, 3), REG_BINARY);
@@ -74,7 +77,7 @@ TEST_F(RegistryTest, ThePriorStateIsRecordedOnceAndOnlyWhatStillHoldsTheRegistra
   EXPECT_EQ(Stored(HKEY_CURRENT_USER, made, "Foreign"), "1:x" + std::string(1, '\0'));
 }
 
-TEST_F(RegistryTest, EveryTypeComesBackByteForByteThroughTheMachinesRecordAndTheUsers) {
+TEST_F(PriorStateTest, EveryTypeComesBackByteForByteThroughTheMachinesRecordAndTheUsers) {
   // Keys, names and texts from several scripts, one character beyond the Basic Multilingual Plane.
   const std::string keys[] = {Key() + "\\mailto", Key() + "\\Łódź 日本 😀"};
   const std::string nul2(2, '\0');
@@ -121,7 +124,7 @@ TEST_F(RegistryTest, EveryTypeComesBackByteForByteThroughTheMachinesRecordAndThe
   user.Remove();
 }
 
-TEST_F(RegistryTest, AMissingDamagedOrForgedRecordIsRefusedWholeAndNothingIsRestored) {
+TEST_F(PriorStateTest, AMissingDamagedOrForgedRecordIsRefusedWholeAndNothingIsRestored) {
   const std::string key = Key() + "\\Row";
   Put(HKEY_CURRENT_USER, key, "V", "old");
   const std::vector<RegistrationEntry> entries = {

@@ -10,19 +10,22 @@ namespace {
 
 class WriteRegTest : public RegistryTest {
  protected:
+  // A 64-bit registration also writes this class in the 32-bit mirror: each test takes it away.
+  static constexpr const char* kMirroredClass = "{0A522732-A626-11D0-8D60-00C04FD6202B}";
+  ~WriteRegTest() override {
+    HKEY mirror_classes;
+    if (!RegOpenKeyExA(HKEY_CLASSES_ROOT, "Wow6432Node\\CLSID", 0, KEY_ALL_ACCESS | KEY_WOW64_64KEY,
+                       &mirror_classes)) {
+      RegDeleteTreeA(mirror_classes, kMirroredClass);
+      RegCloseKey(mirror_classes);
+    }
+  }
   std::vector<Listed> listing_ = ReadListing();
 };
 
 TEST_F(WriteRegTest, EveryListedValueIsWrittenAndOnlyA64BitSystemGetsTheMirror) {
   ASSERT_GT(listing_.size(), 290u);
-  const std::string clsid = "{0A522732-A626-11D0-8D60-00C04FD6202B}";
-  const std::string mirror = "Wow6432Node\\CLSID\\" + clsid;
-  HKEY mirror_classes;  // other tests may have left the mirror there
-  if (!RegOpenKeyExA(HKEY_CLASSES_ROOT, "Wow6432Node\\CLSID", 0, KEY_ALL_ACCESS | KEY_WOW64_64KEY,
-                     &mirror_classes)) {
-    RegDeleteTreeA(mirror_classes, clsid.c_str());
-    RegCloseKey(mirror_classes);
-  }
+  const std::string mirror = "Wow6432Node\\CLSID\\" + std::string(kMirroredClass);
   Outcome outcome;
   ASSERT_TRUE(Write_Reg(system_, false, outcome));
   EXPECT_EQ(Stored(HKEY_CLASSES_ROOT, mirror, ""), "<no key>");

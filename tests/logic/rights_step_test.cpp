@@ -7,9 +7,9 @@
 namespace movrix::testing {
 namespace {
 
-using FilesTest = LogicTest;
+using RightsStepTest = LogicTest;
 
-TEST_F(FilesTest, RightsStepStartsBothSystemCommandsDirectlyWithThePathWhole) {
+TEST_F(RightsStepTest, RightsStepStartsBothSystemCommandsDirectlyWithThePathWhole) {
   // A legal name that an interpreter would take for commands.
   const std::string path = At("Dossier à espaces\\%CMDCMDLINE%&calc&rem é.dll");
   Outcome outcome;
@@ -30,7 +30,7 @@ TEST_F(FilesTest, RightsStepStartsBothSystemCommandsDirectlyWithThePathWhole) {
   EXPECT_EQ(outcome.warnings.size() + outcome.failures.size(), 0u);
 }
 
-TEST_F(FilesTest, AnAwaitedRightsCommandStillRunningAfterItsWaitIsAWarning) {
+TEST_F(RightsStepTest, AnAwaitedRightsCommandStillRunningAfterItsWaitIsAWarning) {
   const std::string path = At("still running.dll");
   Outcome outcome;
   system_.Fail(Call::kProgramEnd, "icacls");
@@ -42,7 +42,7 @@ TEST_F(FilesTest, AnAwaitedRightsCommandStillRunningAfterItsWaitIsAWarning) {
   EXPECT_EQ(outcome.failures.size(), 0u);
 }
 
-TEST_F(FilesTest, ARightsCommandThatCannotStartFailsTheFileWithTheSystemsReason) {
+TEST_F(RightsStepTest, ARightsCommandThatCannotStartFailsTheFileWithTheSystemsReason) {
   const std::string path = At("refused.dll");
   Write(At("new.dll"), "new");
   Write(path, "original");
@@ -63,7 +63,7 @@ TEST_F(FilesTest, ARightsCommandThatCannotStartFailsTheFileWithTheSystemsReason)
   EXPECT_EQ(Read(path), "original");
 }
 
-TEST_F(FilesTest, AnAwaitedRightsCommandThatFailsLeavesItsFileUnwrittenAndNamesItsCode) {
+TEST_F(RightsStepTest, AnAwaitedRightsCommandThatFailsLeavesItsFileUnwrittenAndNamesItsCode) {
   const std::string path = At("kept by its owner.dll");
   Write(At("new.dll"), "new");
   Write(path, "original");

@@ -8,6 +8,8 @@
 namespace movrix::testing {
 namespace {
 
+using RunEndTest = FormLoadTest;
+
 // The one line of `log` that starts with `head`, without its end; "<none>" when there is none,
 // "<several>" when there are more.
 std::string LogLine(const std::string& log, const std::string& head) {
@@ -20,7 +22,7 @@ std::string LogLine(const std::string& log, const std::string& head) {
 
 // What a whole run ends with, whatever ended it: the exit code, and in the log the status line
 // and the end line that carries the same code.
-TEST_F(FormLoadTest, EachWayARunEndsGivesItsExitCodeStatusAndEndLine) {
+TEST_F(RunEndTest, EachWayARunEndsGivesItsExitCodeStatusAndEndLine) {
   const std::string log_path = At("run.log");
   const std::string incomplete = "L'installation de Windows Mail est incomplète.";
   const struct Case {

@@ -24,6 +24,13 @@ class FormLoadTest : public LogicTest {
     system_.machine = Machine::kX64;
     LayOut();
   }
+  // The entry, the component and the user's records that its runs leave are the real ones: each
+  // test takes its own away, as it does its scratch folder.
+  ~FormLoadTest() override {
+    for (const char* key : {kUninstallKey, kActiveSetupKey})
+      RegDeleteKeyExA(HKEY_LOCAL_MACHINE, key, KEY_WOW64_64KEY, 0);
+    RegDeleteTreeA(HKEY_CURRENT_USER, UserPriorStateKey::kParentKey);
+  }
 
   // The program beside its sources, on a system with its "Windows Mail" folders.
   void LayOut() {
@@ -56,11 +63,6 @@ class FormLoadTest : public LogicTest {
 class UninstallTest : public FormLoadTest {
  protected:
   UninstallTest() {
-    // An earlier test's installation leaves the real entry, component and user's records
-    // behind; this one starts without.
-    for (const char* key : {kUninstallKey, kActiveSetupKey})
-      RegDeleteKeyExA(HKEY_LOCAL_MACHINE, key, KEY_WOW64_64KEY, 0);
-    RegDeleteTreeA(HKEY_CURRENT_USER, UserPriorStateKey::kParentKey);
     for (const char* folder : {"system32\\", "syswow64\\"}) {
       for (const char* file : kSystemFiles) Write(At("Windows\\") + folder + file, "original");
     }

@@ -6,7 +6,9 @@
 namespace movrix::testing {
 namespace {
 
-TEST(SealedRecord, OnlyTheWholeRecordOfItsKindIsTakenBack) {
+using SealedRecordTest = LogicTest;
+
+TEST_F(SealedRecordTest, OnlyTheWholeRecordOfItsKindIsTakenBack) {
   const std::vector<std::string> lines = {"K\t1\tab", "", "V\t2\t\xC3\xA9"};
   const std::string sealed = SealRecord("essai", lines);
   EXPECT_EQ(sealed.substr(0, 25), "Movrix18 essai format 1\r\n");
@@ -36,7 +38,7 @@ TEST(SealedRecord, OnlyTheWholeRecordOfItsKindIsTakenBack) {
     EXPECT_EQ(UnsealRecord("essai", text), std::nullopt) << text;
 }
 
-TEST_F(LogicTest, ARecordFileReplacesTheOldOneAndLeavesNoPassingFile) {
+TEST_F(SealedRecordTest, ARecordFileReplacesTheOldOneAndLeavesNoPassingFile) {
   Write(At("record.txt"), "old");
   Write(At("record.txt.partiel"), "left by a stopped run");
   WriteRecordFile(system_, At("record.txt"), "new\r\n");

@@ -12,12 +12,14 @@
 namespace movrix::testing {
 namespace {
 
+using StartUpTest = FormLoadTest;
+
 const std::string kRefusedAdmin =
     "Movrix doit être lancé en mode Administrateur. Il va être fermé. !\r\n\r\n"
     "Pour le relancer, cliquer-droite sur Movrix et choisir\r\n"
     "l'option 'Exécuter en tant qu'administrateur'.";
 
-TEST_F(FormLoadTest, ARefusedLanguageStopsTheRunBeforeTheRightsTest) {
+TEST_F(StartUpTest, ARefusedLanguageStopsTheRunBeforeTheRightsTest) {
   system_.admin = AdministratorsGroup::kAbsent;
   system_.language = 0x0407;
   WindowRun& run = Start();
@@ -28,14 +30,14 @@ TEST_F(FormLoadTest, ARefusedLanguageStopsTheRunBeforeTheRightsTest) {
   EXPECT_FALSE(system_.shown_window.has_value());
 }
 
-TEST_F(FormLoadTest, AnExecutableWhoseDateCannotBeReadStillGivesACaption) {
+TEST_F(StartUpTest, AnExecutableWhoseDateCannotBeReadStillGivesACaption) {
   system_.admin = AdministratorsGroup::kAbsent;
   system_.Fail(Call::kFileDateShortText);
   EXPECT_EQ(Start().form.caption(), "Movrix18 (version 2.18.0.1 du date inconnue)");
   EXPECT_EQ(system_.BoxLines(), "Movrix18|" + kRefusedAdmin + "|critical\n");
 }
 
-TEST_F(FormLoadTest, WhereNobodyCanSeeTheRunIsSilentAndLogged) {
+TEST_F(StartUpTest, WhereNobodyCanSeeTheRunIsSilentAndLogged) {
   system_.window_station_visible = false;
   system_.environment["TEMP"] = At("Temp");
   MakeFolder(At("Temp"));
@@ -55,7 +57,7 @@ TEST_F(FormLoadTest, WhereNobodyCanSeeTheRunIsSilentAndLogged) {
   EXPECT_FALSE(system_.shown_window.has_value());
 }
 
-TEST_F(FormLoadTest, TheFoldersComeFromTheSystemWhateverTheEnvironmentSays) {
+TEST_F(StartUpTest, TheFoldersComeFromTheSystemWhateverTheEnvironmentSays) {
   // What the user who starts the program sets, for this very process too.
   std::map<std::string, std::string> saved;
   for (const char* name : {"ProgramFiles", "ProgramW6432", "windir", "SystemRoot"}) {
@@ -78,7 +80,7 @@ TEST_F(FormLoadTest, TheFoldersComeFromTheSystemWhateverTheEnvironmentSays) {
   EXPECT_EQ(state.SysWow64Folder, std::string(windows) + "\\syswow64\\");
 }
 
-TEST_F(FormLoadTest, YesEndsOnlyTheWinMailThatWasFoundAndNeverTheProgramThatTookItsId) {
+TEST_F(StartUpTest, YesEndsOnlyTheWinMailThatWasFoundAndNeverTheProgramThatTookItsId) {
   const std::string question =
       "Windows Mail est en service|Cliquer sur OUI pour arrêter Windows Mail\r\n"
       "ou sur NON si vous désirez le fermer vous-même\r\n"
@@ -98,7 +100,7 @@ TEST_F(FormLoadTest, YesEndsOnlyTheWinMailThatWasFoundAndNeverTheProgramThatTook
   EXPECT_EQ(mail.ExitCode(), 42u);
 }
 
-TEST_F(FormLoadTest, EveryWinMailIsEndedAndTheLogNamesThoseNotClosedOnRequest) {
+TEST_F(StartUpTest, EveryWinMailIsEndedAndTheLogNamesThoseNotClosedOnRequest) {
   system_.admin =
       AdministratorsGroup::kAbsent;  // the run stops at the rights test, after the guard
   const auto logged_after_yes = [&] {

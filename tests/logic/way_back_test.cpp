@@ -16,7 +16,9 @@
 namespace movrix::testing {
 namespace {
 
-TEST_F(UninstallTest, NothingInstalledChangesNothingAndEnds1605) {
+using WayBackTest = UninstallTest;
+
+TEST_F(WayBackTest, NothingInstalledChangesNothingAndEnds1605) {
   WindowRun& run = Start(true, true);
   EXPECT_EQ(run.ExitCode(), kExitNothingInstalled);
   EXPECT_EQ(system_.BoxLines(),
@@ -27,7 +29,7 @@ TEST_F(UninstallTest, NothingInstalledChangesNothingAndEnds1605) {
   EXPECT_FALSE(FolderExists(system_, At("PF\\Movrix18")));
 }
 
-TEST_F(UninstallTest, WithoutItsRegistryRecordNothingChangesAndNoTraceIsTakenForNothing) {
+TEST_F(WayBackTest, WithoutItsRegistryRecordNothingChangesAndNoTraceIsTakenForNothing) {
   ASSERT_EQ(Start().ExitCode(), 0) << system_.BoxLines();
   Remove(At("PF\\Movrix18\\registre-origine.txt"));
   system_.boxes.clear();
@@ -50,7 +52,7 @@ TEST_F(UninstallTest, WithoutItsRegistryRecordNothingChangesAndNoTraceIsTakenFor
   EXPECT_EQ(Start(true, true).ExitCode(), kExitFailed);
 }
 
-TEST_F(UninstallTest, AfterOneQuestionEverythingReturnsAtOnceAndOnlyAFileInUseWaitsForTheRestart) {
+TEST_F(WayBackTest, AfterOneQuestionEverythingReturnsAtOnceAndOnlyAFileInUseWaitsForTheRestart) {
   Write(At("PF\\Windows Mail\\mine.txt"), "the system's own");
   // A library a program has loaded can be renamed, never deleted.
   WindowRun& run =
@@ -88,7 +90,7 @@ TEST_F(UninstallTest, AfterOneQuestionEverythingReturnsAtOnceAndOnlyAFileInUseWa
   EXPECT_EQ(system_.moves_at_restart.size(), 1u);
 }
 
-TEST_F(UninstallTest, ARestoreFailingHalfWayNamesItKeepsItsBackupAndCanBeRetried) {
+TEST_F(WayBackTest, ARestoreFailingHalfWayNamesItKeepsItsBackupAndCanBeRetried) {
   const std::string failing = At("Windows\\syswow64\\acctres.dll");
   WindowRun& run = InstallThenUninstall({{Call::kRename, "syswow64\\acctres.dll.orlo", 87}});
   EXPECT_EQ(run.ExitCode(), kExitFailed);
@@ -109,7 +111,7 @@ TEST_F(UninstallTest, ARestoreFailingHalfWayNamesItKeepsItsBackupAndCanBeRetried
   EXPECT_FALSE(EntryExists());
 }
 
-TEST_F(UninstallTest, ReadOnlyFilesGoAndOnlyASharingViolationWaitsForTheRestart) {
+TEST_F(WayBackTest, ReadOnlyFilesGoAndOnlyASharingViolationWaitsForTheRestart) {
   // Installed read-only too, the system files set aside are deleted at once all the same.
   const std::string sources[] = {At("Setup\\WM_64\\Windows Mail\\lecture seule.txt"),
                                  At("Setup\\system32\\msoeacct.dll"),
@@ -132,7 +134,7 @@ TEST_F(UninstallTest, ReadOnlyFilesGoAndOnlyASharingViolationWaitsForTheRestart)
   EXPECT_TRUE(FolderExists(system_, At("PF\\Windows Mail")));
 }
 
-TEST_F(UninstallTest, WithWindowsMailRunningNothingChangesAndATreeThatStaysIsSetAside) {
+TEST_F(WayBackTest, WithWindowsMailRunningNothingChangesAndATreeThatStaysIsSetAside) {
   Write(At("PF\\Windows Mail\\mine.txt"), "the system's own");
   ASSERT_EQ(Start().ExitCode(), 0);
   {
@@ -150,7 +152,7 @@ TEST_F(UninstallTest, WithWindowsMailRunningNothingChangesAndATreeThatStaysIsSet
   EXPECT_TRUE(EntryExists());
 }
 
-TEST_F(UninstallTest, TheOriginalOwnerAndAccessListComeBackWithTheFileOnce) {
+TEST_F(WayBackTest, TheOriginalOwnerAndAccessListComeBackWithTheFileOnce) {
   const std::string file = At("Windows\\system32\\msoeacct.dll");
   system_.file_security[file] = "owner TrustedInstaller";
   ASSERT_EQ(Start().ExitCode(), 0);
@@ -162,7 +164,7 @@ TEST_F(UninstallTest, TheOriginalOwnerAndAccessListComeBackWithTheFileOnce) {
   EXPECT_EQ(Read(SavedSecurityPath(file)), "<missing>");
 }
 
-TEST_F(UninstallTest, OnWindows7TheRunningKeptProgramIsSetAsideBeforeItsDeletionWaits) {
+TEST_F(WayBackTest, OnWindows7TheRunningKeptProgramIsSetAsideBeforeItsDeletionWaits) {
   PinnedVersionValue windows7{"ProductName", "Microsoft Windows 7"};
   ASSERT_EQ(Start().ExitCode(), 0);
   const std::string kept = At("PF\\Movrix18\\Movrix18.exe");
@@ -178,7 +180,7 @@ TEST_F(UninstallTest, OnWindows7TheRunningKeptProgramIsSetAsideBeforeItsDeletion
 // A reader holding a record open, as any user may: that step fails with its reason, everything
 // stays where the entry points, and a rerun once the reader has gone finishes without the records
 // the first run already deleted.
-TEST_F(UninstallTest, ARecordHeldOpenFailsItsStepAndARerunFinishesWithoutIt) {
+TEST_F(WayBackTest, ARecordHeldOpenFailsItsStepAndARerunFinishesWithoutIt) {
   const std::string kept = At("PF\\Movrix18\\Movrix18.exe");
   const std::string record = At("PF\\Movrix18\\fichiers-installes.txt");
   for (const bool windows7 : {false, true}) {
@@ -210,7 +212,7 @@ TEST_F(UninstallTest, ARecordHeldOpenFailsItsStepAndARerunFinishesWithoutIt) {
 
 // A folder the installation created, left for the restart because a library in it was in use,
 // and filled again by a reinstallation before that restart: it is still one to remove.
-TEST_F(UninstallTest, AFolderCreatedStaysCreatedThroughAReinstallationBeforeTheRestart) {
+TEST_F(WayBackTest, AFolderCreatedStaysCreatedThroughAReinstallationBeforeTheRestart) {
   const std::string folder = At("Windows\\syswow64\\fr-FR");
   Remove(folder);
   ASSERT_EQ(InstallThenUninstall({{Call::kRemoveFile, "fr-FR\\acctres.dll.mui.supprimer", 32}})
@@ -226,7 +228,7 @@ TEST_F(UninstallTest, AFolderCreatedStaysCreatedThroughAReinstallationBeforeTheR
 
 // An installation killed half-way through its registration: both records were sealed before its
 // first value, and the way back undoes what it wrote.
-TEST_F(UninstallTest, AnInstallationKilledDuringItsRegistrationIsUndone) {
+TEST_F(WayBackTest, AnInstallationKilledDuringItsRegistrationIsUndone) {
   struct Killed : ForwardingSystem {
     using ForwardingSystem::ForwardingSystem;
     int32_t SetRegValue(KeyHandle key, const std::string& name, uint32_t type,
@@ -250,7 +252,7 @@ TEST_F(UninstallTest, AnInstallationKilledDuringItsRegistrationIsUndone) {
 
 // What a run stopped between setting a copy aside and deleting it left: the check counts it, and
 // the next installation or way back deletes it.
-TEST_F(UninstallTest, EveryCopyAStoppedRunSetAsideIsCountedAndDeletedByTheNextRun) {
+TEST_F(WayBackTest, EveryCopyAStoppedRunSetAsideIsCountedAndDeletedByTheNextRun) {
   const std::string copies[] = {At("Windows\\system32\\msoeacct.dll.supprimer-1"),
                                 At("Windows\\syswow64\\fr-FR\\inetres.dll.mui.supprimer-2"),
                                 At("PF (x86)\\Windows Mail.supprimer-1\\WinMail.exe"),
@@ -271,7 +273,7 @@ TEST_F(UninstallTest, EveryCopyAStoppedRunSetAsideIsCountedAndDeletedByTheNextRu
 
 // A system file or a program folder that someone replaced since, as a system update does: it
 // stays with its backup, everything else comes back, and nothing claims the system did.
-TEST_F(UninstallTest, AFileOrFolderReplacedSinceStaysWithItsBackupAndTheRestComesBack) {
+TEST_F(WayBackTest, AFileOrFolderReplacedSinceStaysWithItsBackupAndTheRestComesBack) {
   const std::string system_file = At("Windows\\system32\\inetres.dll");
   const std::string folder = At("PF (x86)\\Windows Mail");
   const struct {
@@ -322,7 +324,7 @@ TEST_F(UninstallTest, AFileOrFolderReplacedSinceStaysWithItsBackupAndTheRestCome
   }
 }
 
-TEST_F(UninstallTest, ADamagedOrForgedFileRecordStopsTheWayBackBeforeAnythingChanges) {
+TEST_F(WayBackTest, ADamagedOrForgedFileRecordStopsTheWayBackBeforeAnythingChanges) {
   const std::string record = At("PF\\Movrix18\\fichiers-installes.txt");
   const std::string security = At("Windows\\syswow64\\inetres.dll.orlo.droits");
   const std::string kept = At("ProgramData\\Garder");
