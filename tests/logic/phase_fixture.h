@@ -7,10 +7,6 @@
 
 namespace movrix::testing {
 
-const char* const kSystemFiles[] = {
-    "msoeacct.dll", "msidcrl30.dll",          "acctres.dll",
-    "inetres.dll",  "fr-FR\\acctres.dll.mui", "fr-FR\\inetres.dll.mui"};
-
 class PhaseTest : public LogicTest {
  protected:
   PhaseTest() {

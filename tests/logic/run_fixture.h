@@ -38,9 +38,7 @@ class FormLoadTest : public LogicTest {
     for (const char* tree : {"WM_32", "WM_64"})
       Write(At("Setup\\") + tree + "\\Windows Mail\\WinMail.exe", tree);
     for (const char* folder : {"system32\\", "syswow64\\"}) {
-      for (const char* file : {"msoeacct.dll", "msidcrl30.dll", "acctres.dll", "inetres.dll",
-                               "fr-FR\\acctres.dll.mui", "fr-FR\\inetres.dll.mui"})
-        Write(At("Setup\\") + folder + file, "new");
+      for (const char* file : kSystemFiles) Write(At("Setup\\") + folder + file, "new");
       MakeFolder(At("Windows\\") + folder + "fr-FR");
     }
     MakeFolder(At("PF\\Windows Mail"));
@@ -83,9 +81,6 @@ class UninstallTest : public FormLoadTest {
     RegCloseKey(key);
     return true;
   }
-  static constexpr const char* kSystemFiles[] = {
-      "msoeacct.dll", "msidcrl30.dll",          "acctres.dll",
-      "inetres.dll",  "fr-FR\\acctres.dll.mui", "fr-FR\\inetres.dll.mui"};
 };
 
 }  // namespace movrix::testing
