@@ -47,7 +47,7 @@ TEST_F(PerUserTest, WritesExactlyTheCurrentUsersRowsWithoutRightsOrWindow) {
   for (const Listed& row : listing)
     listed.push_back("HKCU\\" + row.key + "|" + (row.name == "@" ? "" : row.name));
   EXPECT_EQ(rows_written, listed);
-  for (const std::string& key : system_.keys_opened) EXPECT_EQ(key.substr(0, 5), "HKCU\\") << key;
+  for (const std::string& key : system_.keys_opened) EXPECT_EQ(key.rfind("HKCU\\", 0), 0u) << key;
   EXPECT_EQ(system_.BoxLines(), "");
   EXPECT_FALSE(system_.shown_window.has_value());
 }
@@ -87,7 +87,7 @@ TEST_F(PerUserTest, LogsItsLastRunsInTheProcessUsersOwnProfileAndWaitsForNothing
   for (int run = 0; run < 7; ++run) EXPECT_EQ(RunProgram(system_, {"/utilisateur"}), 0);
   CloseHandle(installation_under_way);
   const std::string text = Read(log);
-  EXPECT_EQ(text.substr(0, 12), "\xEF\xBB\xBF" + std::string("Début : ")) << text;
+  EXPECT_EQ(text.rfind("\xEF\xBB\xBF" + std::string("Début : "), 0), 0u) << text;
   const std::regex run_start("Début : ");
   EXPECT_EQ(std::distance(std::sregex_iterator(text.begin(), text.end(), run_start), {}), 5);
   EXPECT_EQ(Read(At("other\\Movrix18\\utilisateur.log")), "<missing>");
