@@ -23,8 +23,14 @@ sys.path.insert(0, str(REPO / "wine"))
 import wine  # noqa: E402
 
 SOURCES = REPO / "build" / "bench" / "Setup"
-FOLDERS = ["Windows Mail", r"Windows Mail\fr-FR", r"Windows Mail\en-US", r"Windows Mail\Stationery",
-           r"Windows Mail\Stationery\fr-FR", r"Windows Mail\Shared"]
+FOLDERS = [
+    "Windows Mail",
+    r"Windows Mail\fr-FR",
+    r"Windows Mail\en-US",
+    r"Windows Mail\Stationery",
+    r"Windows Mail\Stationery\fr-FR",
+    r"Windows Mail\Shared",
+]
 FILES_PER_TREE = 125
 TREE_BYTES = 41 * 1024 * 1024
 
@@ -32,7 +38,9 @@ TREE_BYTES = 41 * 1024 * 1024
 def make_sources() -> None:
     """Two trees of 125 files in six folders, 82 MB in all, each with the program itself as its
     first file (the installer refuses a tree without it), and the twelve system files."""
-    if (SOURCES / "done").exists() and (SOURCES / "WM_64" / "Windows Mail" / "WinMail.exe").exists():
+    if (SOURCES / "done").exists() and (
+        SOURCES / "WM_64" / "Windows Mail" / "WinMail.exe"
+    ).exists():
         return
     shutil.rmtree(SOURCES, ignore_errors=True)
     wine.make_sample_sources(SOURCES)
@@ -48,19 +56,27 @@ def make_sources() -> None:
     (SOURCES / "done").touch()
 
 
-def run_twice(flavour: wine.Flavour, program: Path, uninstall: bool = False) -> list[tuple[float, int]]:
+def run_twice(
+    flavour: wine.Flavour, program: Path, uninstall: bool = False
+) -> list[tuple[float, int]]:
     """A first installation and a rerun of `program` in one fresh prefix, then with `uninstall` the
     way back (its one question answered): (seconds, bytes) each."""
     results = []
-    with wine.private_display() as display, wine.fresh_prefix("win10-64", flavour, display) as prefix:
+    with wine.private_display() as display, wine.fresh_prefix(
+        "win10-64", flavour, display
+    ) as prefix:
         setup = prefix.host(r"C:\Setup")
         shutil.copytree(SOURCES, setup)
         shutil.copy(program, setup / "Movrix18.exe")
         for switches in [[], []] + ([["/desinstaller"]] if uninstall else []):
-            run = wine.drive(prefix, r"C:\Setup\Movrix18.exe", *switches, answers=["yes"], timeout=1200)
+            run = wine.drive(
+                prefix, r"C:\Setup\Movrix18.exe", *switches, answers=["yes"], timeout=1200
+            )
             if not run.window:
                 raise wine.Trouble(f"{program.name} stopped before its window: {run.boxes}")
-            results.append((int(run.window["milliseconds"]) / 1000, int(run.window["peak_working_set"])))
+            results.append(
+                (int(run.window["milliseconds"]) / 1000, int(run.window["peak_working_set"]))
+            )
     return results
 
 
@@ -84,28 +100,46 @@ def main(rounds: int) -> int:
     installer, floor = flavour.build / "Movrix18.exe", flavour.build / "floor.exe"
     rows = {"first installation": [], "rerun": []}
     uninstall_ratios = []
-    print(f"{'round':>5}  {'run':<18}  {'installer':>10}  {'floor':>8}  {'ratio':>6}  "
-          f"{'peak WS':>8}  {'floor WS':>8}  {'ratio':>6}")
+    print(
+        f"{'round':>5}  {'run':<18}  {'installer':>10}  {'floor':>8}  {'ratio':>6}  "
+        f"{'peak WS':>8}  {'floor WS':>8}  {'ratio':>6}"
+    )
     for number in range(1, rounds + 1):
         measured_floor = run_twice(flavour, floor)
         measured = run_twice(flavour, installer, uninstall=True)
-        for name, (seconds, memory), (floor_seconds, floor_memory) in zip(rows, measured, measured_floor):
+        for name, (seconds, memory), (floor_seconds, floor_memory) in zip(
+            rows, measured, measured_floor
+        ):
             row = (seconds / floor_seconds, memory / floor_memory)
             rows[name].append(row)
-            print(f"{number:>5}  {name:<18}  {seconds:>9.1f}s  {floor_seconds:>7.1f}s  {row[0]:>6.3f}  "
-                  f"{memory / 2**20:>6.1f}MB  {floor_memory / 2**20:>6.1f}MB  {row[1]:>6.2f}", flush=True)
+            print(
+                f"{number:>5}  {name:<18}  {seconds:>9.1f}s  {floor_seconds:>7.1f}s  {row[0]:>6.3f}  "
+                f"{memory / 2**20:>6.1f}MB  {floor_memory / 2**20:>6.1f}MB  {row[1]:>6.2f}",
+                flush=True,
+            )
         uninstall_ratios.append(measured[2][0] / measured[0][0])
-        print(f"{number:>5}  {'uninstallation':<18}  {measured[2][0]:>9.1f}s  {uninstall_ratios[-1]:>6.3f} of the "
-              f"first installation", flush=True)
-    print("\nMedians of the ratios to the floor (time, peak working set); targets: a first "
-          "installation at most 0.15 in time, a rerun at most 1.10, memory at most 1.2:")
+        print(
+            f"{number:>5}  {'uninstallation':<18}  {measured[2][0]:>9.1f}s  {uninstall_ratios[-1]:>6.3f} of the "
+            f"first installation",
+            flush=True,
+        )
+    print(
+        "\nMedians of the ratios to the floor (time, peak working set); targets: a first "
+        "installation at most 0.15 in time, a rerun at most 1.10, memory at most 1.2:"
+    )
     for name, ratios in rows.items():
-        print(f"  {name:<18}  time {statistics.median(r[0] for r in ratios):.3f}  "
-              f"memory {statistics.median(r[1] for r in ratios):.2f}")
-    print(f"  {'uninstallation':<18}  time {statistics.median(uninstall_ratios):.3f} of the first installation")
+        print(
+            f"  {name:<18}  time {statistics.median(r[0] for r in ratios):.3f}  "
+            f"memory {statistics.median(r[1] for r in ratios):.2f}"
+        )
+    print(
+        f"  {'uninstallation':<18}  time {statistics.median(uninstall_ratios):.3f} of the first installation"
+    )
     print("\nThe registration alone (Write_Reg, every value); target: 100 ms at most:")
     for name, milliseconds in registration_times(flavour):
-        print(f"  {'first registration' if name == 'first' else 'over the first':<18}  {milliseconds} ms")
+        print(
+            f"  {'first registration' if name == 'first' else 'over the first':<18}  {milliseconds} ms"
+        )
     return 0
 
 

@@ -1,13 +1,13 @@
 #!/usr/bin/env bash
 # Installs what building and testing need on a Debian 12 machine: CMake, the MinGW-w64 cross
 # compilers (i686 for the product, x86_64 for machines that cannot run 32-bit code), the GoogleTest
-# sources, Wine with its 32-bit part, Xvfb, ImageMagick, the locales; osslsigncode and openssl for
-# the signature, Ansible with its Windows collection for the README's recipes. Does nothing for what is
-# already there; ends with one sentence when it cannot install.
+# sources, Wine with its 32-bit part, Xvfb, ImageMagick, the locales, black (the Python's layout);
+# osslsigncode and openssl for the signature, Ansible with its Windows collection for the README's
+# recipes. Does nothing for what is already there; ends with one sentence when it cannot install.
 set -uo pipefail
 
 packages=(cmake make googletest g++-mingw-w64-i686 g++-mingw-w64-x86-64 wine wine64 wine32:i386
-          xvfb imagemagick locales python3 osslsigncode openssl ansible)
+          xvfb imagemagick locales python3 black osslsigncode openssl ansible)
 missing=()
 for package in "${packages[@]}"; do
   dpkg -s "$package" 2>/dev/null | grep -q '^Status: install ok installed' || missing+=("$package")

@@ -24,9 +24,18 @@ OUT = REPO / "out" / "main"
 CRLF = "\r\n"
 TXT_SYS, TXT_OUTPUT, TXT_OK = 106, 107, 108
 # The keys the registration writes below, in the 64-bit view.
-KEYS = [r"HKCR\.eml", r"HKCR\.nws", r"HKCR\mailto", r"HKCR\news", r"HKCR\nntp", r"HKCR\snews",
-        r"HKCR\WindowsMail.Url.mailto", r"HKLM\SOFTWARE\Clients\Mail\Windows Mail",
-        r"HKLM\SOFTWARE\Clients\News\Windows Mail", r"HKCU\Software\Clients\Mail"]
+KEYS = [
+    r"HKCR\.eml",
+    r"HKCR\.nws",
+    r"HKCR\mailto",
+    r"HKCR\news",
+    r"HKCR\nntp",
+    r"HKCR\snews",
+    r"HKCR\WindowsMail.Url.mailto",
+    r"HKLM\SOFTWARE\Clients\Mail\Windows Mail",
+    r"HKLM\SOFTWARE\Clients\News\Windows Mail",
+    r"HKCU\Software\Clients\Mail",
+]
 
 
 def export_registry(prefix: wine.Prefix) -> str:
@@ -59,8 +68,13 @@ def main() -> int:
         shutil.move(run.shots[-1], OUT / "window.png")
         shutil.rmtree(OUT / "shots")
         (OUT / "copy-report.txt").write_text(run.controls[TXT_OUTPUT][2], encoding="utf-8")
-        (OUT / "window.txt").write_text(CRLF.join([run.window["caption"], "", run.controls[TXT_SYS][2],
-                                                   run.controls[TXT_OK][2]]) + CRLF, encoding="utf-8")
+        (OUT / "window.txt").write_text(
+            CRLF.join(
+                [run.window["caption"], "", run.controls[TXT_SYS][2], run.controls[TXT_OK][2]]
+            )
+            + CRLF,
+            encoding="utf-8",
+        )
         (OUT / "registry.reg").write_text(export_registry(prefix), encoding="utf-8")
     print(f"Installed; exit code {run.exit_code}. Results in {OUT}:")
     for name in ("window.png", "window.txt", "copy-report.txt", "registry.reg"):

@@ -26,10 +26,19 @@ REPO = Path(__file__).resolve().parents[1]
 CACHE = Path(os.environ.get("MOVRIX_WINE_CACHE", REPO / "build" / "wine-cache"))
 COMMAND_LOG = r"C:\movrix_commands.log"
 # name: (architecture, version reported by the system)
-TEMPLATES = {"win10-64": ("win64", "win10"), "win7-64": ("win64", "win7"),
-             "win8-32": ("win32", "win8")}
-SYSTEM_FILES = ["msoeacct.dll", "msidcrl30.dll", "acctres.dll", "inetres.dll",
-                r"fr-FR\acctres.dll.mui", r"fr-FR\inetres.dll.mui"]
+TEMPLATES = {
+    "win10-64": ("win64", "win10"),
+    "win7-64": ("win64", "win7"),
+    "win8-32": ("win32", "win8"),
+}
+SYSTEM_FILES = [
+    "msoeacct.dll",
+    "msidcrl30.dll",
+    "acctres.dll",
+    "inetres.dll",
+    r"fr-FR\acctres.dll.mui",
+    r"fr-FR\inetres.dll.mui",
+]
 
 
 class Trouble(Exception):
@@ -39,16 +48,18 @@ class Trouble(Exception):
 def runs_32_bit_code() -> bool:
     """Whether this machine runs 32-bit x86 programs: Wine's 32-bit loader tells."""
     try:
-        return subprocess.run(["/usr/lib/wine/wine", "--version"], capture_output=True).returncode == 0
+        return (
+            subprocess.run(["/usr/lib/wine/wine", "--version"], capture_output=True).returncode == 0
+        )
     except OSError:
         return False
 
 
 @dataclass(frozen=True)
 class Flavour:
-    name: str       # i686 (the product) or x86_64
-    preset: str     # the CMake preset that builds it
-    loader: str     # the Wine loader that starts its programs
+    name: str  # i686 (the product) or x86_64
+    preset: str  # the CMake preset that builds it
+    loader: str  # the Wine loader that starts its programs
     templates: tuple
 
     @property
@@ -58,10 +69,12 @@ class Flavour:
     def describe(self) -> str:
         if self.name == "i686":
             return "Flavour i686 (the product, Movrix18.exe) under wine, on 64-bit and 32-bit prefixes."
-        return ("Flavour x86_64 under wine64: this machine cannot run 32-bit code. Skipped: the "
-                "WOW64 redirection, the native registry view reached by a 32-bit process and its "
-                "ProgramFiles reading \"C:\\Program Files (x86)\" (only a 32-bit process has them), "
-                "and the scenarios on a 32-bit system (they need 32-bit Wine).")
+        return (
+            "Flavour x86_64 under wine64: this machine cannot run 32-bit code. Skipped: the "
+            "WOW64 redirection, the native registry view reached by a 32-bit process and its "
+            'ProgramFiles reading "C:\\Program Files (x86)" (only a 32-bit process has them), '
+            "and the scenarios on a 32-bit system (they need 32-bit Wine)."
+        )
 
 
 def this_machine() -> Flavour:
@@ -71,20 +84,35 @@ def this_machine() -> Flavour:
 
 
 def build(flavour: Flavour, *targets: str) -> None:
-    for command in (["cmake", "--preset", flavour.preset],
-                    ["cmake", "--build", "--preset", flavour.preset, "--target", *targets]):
-        result = subprocess.run(command, cwd=REPO, stdout=subprocess.PIPE, stderr=subprocess.STDOUT,
-                                text=True)
+    for command in (
+        ["cmake", "--preset", flavour.preset],
+        ["cmake", "--build", "--preset", flavour.preset, "--target", *targets],
+    ):
+        result = subprocess.run(
+            command, cwd=REPO, stdout=subprocess.PIPE, stderr=subprocess.STDOUT, text=True
+        )
         if result.returncode:
             print(result.stdout[-4000:])
             raise Trouble(f"The build failed: {' '.join(command)}.")
 
 
-def wine_env(prefix: Path, flavour: Flavour, arch: str, display: str | None = None,
-             locale: str = "fr_FR.UTF-8", overrides: str = "") -> dict:
-    env = dict(os.environ, WINEPREFIX=str(prefix), WINEARCH=arch, WINEDEBUG="-all",
-               LC_ALL=locale, LOCPATH=str(CACHE / "locale"),
-               WINEDLLOVERRIDES="icacls.exe,takeown.exe=n;mscoree,mshtml=" + overrides)
+def wine_env(
+    prefix: Path,
+    flavour: Flavour,
+    arch: str,
+    display: str | None = None,
+    locale: str = "fr_FR.UTF-8",
+    overrides: str = "",
+) -> dict:
+    env = dict(
+        os.environ,
+        WINEPREFIX=str(prefix),
+        WINEARCH=arch,
+        WINEDEBUG="-all",
+        LC_ALL=locale,
+        LOCPATH=str(CACHE / "locale"),
+        WINEDLLOVERRIDES="icacls.exe,takeown.exe=n;mscoree,mshtml=" + overrides,
+    )
     env.pop("WAYLAND_DISPLAY", None)
     if display:
         env["DISPLAY"] = display
@@ -94,8 +122,9 @@ def wine_env(prefix: Path, flavour: Flavour, arch: str, display: str | None = No
 
 
 def wineserver(env: dict, *args: str) -> None:
-    subprocess.run(["wineserver", *args], env=env, stdout=subprocess.DEVNULL,
-                   stderr=subprocess.DEVNULL)
+    subprocess.run(
+        ["wineserver", *args], env=env, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL
+    )
 
 
 def _make_locales() -> None:
@@ -103,10 +132,15 @@ def _make_locales() -> None:
         target = CACHE / "locale" / f"{name}.UTF-8"
         if not (target / "LC_CTYPE").exists():
             target.parent.mkdir(parents=True, exist_ok=True)
-            subprocess.run(["localedef", "-i", name, "-f", "UTF-8", str(target)],
-                           stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+            subprocess.run(
+                ["localedef", "-i", name, "-f", "UTF-8", str(target)],
+                stdout=subprocess.DEVNULL,
+                stderr=subprocess.DEVNULL,
+            )
             if not (target / "LC_CTYPE").exists():
-                raise Trouble(f"The locale {name}.UTF-8 cannot be made (is the package locales installed?).")
+                raise Trouble(
+                    f"The locale {name}.UTF-8 cannot be made (is the package locales installed?)."
+                )
 
 
 def _seed(prefix: Path, arch: str, flavour: Flavour) -> None:
@@ -131,8 +165,9 @@ def template(name: str, flavour: Flavour) -> Path:
     CACHE.mkdir(parents=True, exist_ok=True)
     _make_locales()
     wine_version = subprocess.run([flavour.loader, "--version"], capture_output=True).stdout
-    stamp = hashlib.sha256(Path(__file__).read_bytes() + (flavour.build / "takeown.exe").read_bytes()
-                           + wine_version).hexdigest()
+    stamp = hashlib.sha256(
+        Path(__file__).read_bytes() + (flavour.build / "takeown.exe").read_bytes() + wine_version
+    ).hexdigest()
     target = CACHE / f"{flavour.name}-{name}"
     with open(CACHE / ".lock", "a") as lock:
         fcntl.flock(lock, fcntl.LOCK_EX)
@@ -143,9 +178,11 @@ def template(name: str, flavour: Flavour) -> Path:
         shutil.rmtree(work, ignore_errors=True)
         env = wine_env(work, flavour, arch)
         with open(CACHE / f"{name}.log", "w") as log:
-            for command in (["wineboot", "-i"],
-                            ["reg", "add", r"HKCU\Software\Wine\X11 Driver", "/v", "Managed", "/d", "N", "/f"],
-                            ["winecfg", "/v", version]):
+            for command in (
+                ["wineboot", "-i"],
+                ["reg", "add", r"HKCU\Software\Wine\X11 Driver", "/v", "Managed", "/d", "N", "/f"],
+                ["winecfg", "/v", version],
+            ):
                 subprocess.run([flavour.loader, *command], env=env, stdout=log, stderr=log)
                 wineserver(env, "-w")
         if not (work / "system.reg").exists():
@@ -171,18 +208,29 @@ class Prefix:
         for part in windows_path[3:].split("\\"):
             if not part:
                 continue
-            matches = [p for p in path.iterdir() if p.name.lower() == part.lower()] if path.is_dir() else []
+            matches = (
+                [p for p in path.iterdir() if p.name.lower() == part.lower()]
+                if path.is_dir()
+                else []
+            )
             path = matches[0] if matches else path / part
         return path
 
     def env(self) -> dict:
-        return wine_env(self.path, self.flavour, self.arch, self.display, self.locale, self.overrides)
+        return wine_env(
+            self.path, self.flavour, self.arch, self.display, self.locale, self.overrides
+        )
 
     def run(self, program: str, *args: str, timeout: int = 300) -> subprocess.CompletedProcess:
         """Runs a Windows program; its output lands in files, since Wine's helpers inherit pipes."""
         with tempfile.TemporaryFile() as out:
-            result = subprocess.run([self.flavour.loader, program, *args], env=self.env(),
-                                    stdout=out, stderr=subprocess.STDOUT, timeout=timeout)
+            result = subprocess.run(
+                [self.flavour.loader, program, *args],
+                env=self.env(),
+                stdout=out,
+                stderr=subprocess.STDOUT,
+                timeout=timeout,
+            )
             out.seek(0)
             result.stdout = out.read().decode("utf-8", "replace")
         return result
@@ -219,18 +267,22 @@ def fresh_prefix(name: str, flavour: Flavour, display: str | None = None):
 
 @contextlib.contextmanager
 def private_display():
-    """An X server of our own, so that the windows and boxes show nowhere else."""
-    for number in range(70, 200):
-        if not Path(f"/tmp/.X11-unix/X{number}").exists() and not Path(f"/tmp/.X{number}-lock").exists():
-            break
-    server = subprocess.Popen(["Xvfb", f":{number}", "-screen", "0", "1280x1024x24", "-nolisten", "tcp"],
-                              stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+    """An X server of our own, so that the windows and boxes show nowhere else. The server picks a
+    free display number itself: two runs started at the same moment (ctest -j2, another worktree's
+    tests) would otherwise both find the same one free, share it, and the first to end would take
+    the other's windows with it."""
+    read, write = os.pipe()
+    server = subprocess.Popen(
+        ["Xvfb", "-displayfd", str(write), "-screen", "0", "1280x1024x24", "-nolisten", "tcp"],
+        pass_fds=(write,),
+        stdout=subprocess.DEVNULL,
+        stderr=subprocess.DEVNULL,
+    )
+    os.close(write)
     try:
-        for _ in range(100):
-            if Path(f"/tmp/.X11-unix/X{number}").exists():
-                break
-            time.sleep(0.05)
-        else:
+        with os.fdopen(read) as ready:
+            number = ready.readline().strip()  # empty when the server ended without a display
+        if not number:
             raise Trouble("Xvfb did not start.")
         yield f":{number}"
     finally:
@@ -242,7 +294,7 @@ def unescape(text: str) -> str:
     swaps = {"\\\\": "\\", "\\t": "\t", "\\r": "\r", "\\n": "\n"}
     out, i = [], 0
     while i < len(text):
-        pair = text[i:i + 2]
+        pair = text[i : i + 2]
         out.append(swaps.get(pair, text[i]))
         i += 2 if pair in swaps else 1
     return "".join(out)
@@ -250,16 +302,24 @@ def unescape(text: str) -> str:
 
 @dataclass
 class Run:
-    boxes: list = field(default_factory=list)      # (title, text, icon, buttons, answer)
-    window: dict | None = None                     # class, caption, rect, client
-    controls: dict = field(default_factory=dict)   # id: (class, rect, text)
+    boxes: list = field(default_factory=list)  # (title, text, icon, buttons, answer)
+    window: dict | None = None  # class, caption, rect, client
+    controls: dict = field(default_factory=dict)  # id: (class, rect, text)
     exit_code: int | None = None
     shots: list = field(default_factory=list)
-    focus: list = field(default_factory=list)      # control ids, before each key typed
+    focus: list = field(default_factory=list)  # control ids, before each key typed
 
 
-def drive(prefix: Prefix, program: str, *args: str, answers=(), keys=(), shots: Path | None = None,
-          timeout: int = 240, start_folder: str | None = None) -> Run:
+def drive(
+    prefix: Prefix,
+    program: str,
+    *args: str,
+    answers=(),
+    keys=(),
+    shots: Path | None = None,
+    timeout: int = 240,
+    start_folder: str | None = None,
+) -> Run:
     """Runs a program under the driver, which answers its boxes and presses OK in its window, or
     closes it by typing `keys` (tab, return, escape); in `start_folder` when one is given."""
     transcript = prefix.path / "drive_c" / "transcript.tsv"
@@ -273,8 +333,15 @@ def drive(prefix: Prefix, program: str, *args: str, answers=(), keys=(), shots: 
     if shots:
         env["MOVRIX_SHOT_WAIT"] = "20"
         shots.mkdir(parents=True, exist_ok=True)
-    command = [prefix.flavour.loader, r"C:\driver.exe", str(timeout), r"C:\transcript.tsv",
-               ",".join(answers) or "-", program, *args]
+    command = [
+        prefix.flavour.loader,
+        r"C:\driver.exe",
+        str(timeout),
+        r"C:\transcript.tsv",
+        ",".join(answers) or "-",
+        program,
+        *args,
+    ]
     with tempfile.TemporaryFile() as out:
         process = subprocess.Popen(command, env=env, stdout=out, stderr=out)
         run = Run()
@@ -282,8 +349,11 @@ def drive(prefix: Prefix, program: str, *args: str, answers=(), keys=(), shots: 
             for shown in sorted(prefix.path.glob("drive_c/transcript.tsv.*.shown")):
                 done = shown.with_suffix(".done")
                 picture = shots / f"{len(run.shots) + 1}.png"
-                subprocess.run(["import", "-display", prefix.display, "-window", "root", str(picture)],
-                               stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+                subprocess.run(
+                    ["import", "-display", prefix.display, "-window", "root", str(picture)],
+                    stdout=subprocess.DEVNULL,
+                    stderr=subprocess.DEVNULL,
+                )
                 run.shots.append(picture)
                 shown.unlink()
                 done.touch()
@@ -293,8 +363,12 @@ def drive(prefix: Prefix, program: str, *args: str, answers=(), keys=(), shots: 
         if kind == "box":
             run.boxes.append(tuple(fields))
         elif kind == "window":
-            run.window = dict(zip(("class", "caption", "rect", "client", "milliseconds",
-                                   "peak_working_set"), fields))
+            run.window = dict(
+                zip(
+                    ("class", "caption", "rect", "client", "milliseconds", "peak_working_set"),
+                    fields,
+                )
+            )
         elif kind == "control":
             run.controls[int(fields[0])] = tuple(fields[1:])
         elif kind == "focus":

@@ -20,6 +20,11 @@ bool IsWow64();
                << (sizeof(void*) == 8 ? "64-bit (the x86_64 flavour)" : "on a 32-bit system")
 bool Is64BitSystem();
 
+// The system files the installation replaces, each below system32 and syswow64.
+inline constexpr const char* kSystemFiles[] = {
+    "msoeacct.dll", "msidcrl30.dll",          "acctres.dll",
+    "inetres.dll",  "fr-FR\\acctres.dll.mui", "fr-FR\\inetres.dll.mui"};
+
 // Sets a value of the version key of HKEY_LOCAL_MACHINE, in its 64-bit view as the
 // identification reads it, and puts the original back when destroyed.
 class PinnedVersionValue {

@@ -13,13 +13,16 @@ namespace {
 
 class PerUserTest : public LogicTest {
  protected:
-  // A user who has never had the rows: no record, no "Windows Mail Setup" key, a mail client of
-  // their own.
+  // A user who has never had the rows, with a mail client of their own.
   PerUserTest() {
-    RegDeleteTreeA(HKEY_CURRENT_USER, UserPriorStateKey::kParentKey);
-    RegDeleteTreeA(HKEY_CURRENT_USER, kSetupKey);
     Put(HKEY_CURRENT_USER, kMailKey, "", "Autre messagerie");
     system_.admin = AdministratorsGroup::kAbsent;
+  }
+  // The record and the "Windows Mail Setup" key that its runs write: each test takes its own
+  // away.
+  ~PerUserTest() override {
+    RegDeleteTreeA(HKEY_CURRENT_USER, UserPriorStateKey::kParentKey);
+    RegDeleteTreeA(HKEY_CURRENT_USER, kSetupKey);
   }
   static std::vector<Listed> CurrentUserListing() {
     std::vector<Listed> rows;
@@ -44,7 +47,7 @@ TEST_F(PerUserTest, WritesExactlyTheCurrentUsersRowsWithoutRightsOrWindow) {
   for (const Listed& row : listing)
     listed.push_back("HKCU\\" + row.key + "|" + (row.name == "@" ? "" : row.name));
   EXPECT_EQ(rows_written, listed);
-  for (const std::string& key : system_.keys_opened) EXPECT_EQ(key.substr(0, 5), "HKCU\\") << key;
+  for (const std::string& key : system_.keys_opened) EXPECT_EQ(key.rfind("HKCU\\", 0), 0u) << key;
   EXPECT_EQ(system_.BoxLines(), "");
   EXPECT_FALSE(system_.shown_window.has_value());
 }
@@ -84,7 +87,7 @@ TEST_F(PerUserTest, LogsItsLastRunsInTheProcessUsersOwnProfileAndWaitsForNothing
   for (int run = 0; run < 7; ++run) EXPECT_EQ(RunProgram(system_, {"/utilisateur"}), 0);
   CloseHandle(installation_under_way);
   const std::string text = Read(log);
-  EXPECT_EQ(text.substr(0, 12), "\xEF\xBB\xBF" + std::string("Début : ")) << text;
+  EXPECT_EQ(text.rfind("\xEF\xBB\xBF" + std::string("Début : "), 0), 0u) << text;
   const std::regex run_start("Début : ");
   EXPECT_EQ(std::distance(std::sregex_iterator(text.begin(), text.end(), run_start), {}), 5);
   EXPECT_EQ(Read(At("other\\Movrix18\\utilisateur.log")), "<missing>");

@@ -24,6 +24,13 @@ class FormLoadTest : public LogicTest {
     system_.machine = Machine::kX64;
     LayOut();
   }
+  // The entry, the component and the user's records that its runs leave are the real ones: each
+  // test takes its own away, as it does its scratch folder.
+  ~FormLoadTest() override {
+    for (const char* key : {kUninstallKey, kActiveSetupKey})
+      RegDeleteKeyExA(HKEY_LOCAL_MACHINE, key, KEY_WOW64_64KEY, 0);
+    RegDeleteTreeA(HKEY_CURRENT_USER, UserPriorStateKey::kParentKey);
+  }
 
   // The program beside its sources, on a system with its "Windows Mail" folders.
   void LayOut() {
@@ -31,9 +38,7 @@ class FormLoadTest : public LogicTest {
     for (const char* tree : {"WM_32", "WM_64"})
       Write(At("Setup\\") + tree + "\\Windows Mail\\WinMail.exe", tree);
     for (const char* folder : {"system32\\", "syswow64\\"}) {
-      for (const char* file : {"msoeacct.dll", "msidcrl30.dll", "acctres.dll", "inetres.dll",
-                               "fr-FR\\acctres.dll.mui", "fr-FR\\inetres.dll.mui"})
-        Write(At("Setup\\") + folder + file, "new");
+      for (const char* file : kSystemFiles) Write(At("Setup\\") + folder + file, "new");
       MakeFolder(At("Windows\\") + folder + "fr-FR");
     }
     MakeFolder(At("PF\\Windows Mail"));
@@ -56,11 +61,6 @@ class FormLoadTest : public LogicTest {
 class UninstallTest : public FormLoadTest {
  protected:
   UninstallTest() {
-    // An earlier test's installation leaves the real entry, component and user's records
-    // behind; this one starts without.
-    for (const char* key : {kUninstallKey, kActiveSetupKey})
-      RegDeleteKeyExA(HKEY_LOCAL_MACHINE, key, KEY_WOW64_64KEY, 0);
-    RegDeleteTreeA(HKEY_CURRENT_USER, UserPriorStateKey::kParentKey);
     for (const char* folder : {"system32\\", "syswow64\\"}) {
       for (const char* file : kSystemFiles) Write(At("Windows\\") + folder + file, "original");
     }
@@ -81,9 +81,6 @@ class UninstallTest : public FormLoadTest {
     RegCloseKey(key);
     return true;
   }
-  static constexpr const char* kSystemFiles[] = {
-      "msoeacct.dll", "msidcrl30.dll",          "acctres.dll",
-      "inetres.dll",  "fr-FR\\acctres.dll.mui", "fr-FR\\inetres.dll.mui"};
 };
 
 }  // namespace movrix::testing

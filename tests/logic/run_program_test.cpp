@@ -269,23 +269,6 @@ TEST_F(RunProgramTest, AnUninstallWithoutRightsStartsItselfElevatedWhereSomeoneC
           "\r\nL'installation n'a pas été lancée.|critical\n" + kRightsBoxLine);
 }
 
-// The libraries that system libraries load by name later are in the process, from the system
-// folder, before anything else could load them.
-TEST(LibrarySearchTest, SystemLibrariesLoadedByNameLaterAreTheSystemFolderOnes) {
-  RestrictLibrarySearchToSystemFolder();
-  PreloadSystemLibraries();
-  char folder[MAX_PATH] = {};
-  GetSystemDirectoryA(folder, MAX_PATH);
-  for (const std::string name :
-       {"msimg32", "uxtheme", "version", "dwmapi", "userenv", "cryptbase"}) {
-    const std::string expected = std::string(folder) + "\\" + name + ".dll";
-    if (GetFileAttributesA(expected.c_str()) == INVALID_FILE_ATTRIBUTES) continue;  // none to load
-    char path[MAX_PATH] = {};
-    GetModuleFileNameA(GetModuleHandleA((name + ".dll").c_str()), path, MAX_PATH);
-    EXPECT_TRUE(EqualsIgnoringCase(path, expected)) << path;
-  }
-}
-
 TEST_F(RunProgramTest, DeploymentSwitchesEndWindowsMailWithoutAskingAndExpandTheLogPath) {
   ASSERT_TRUE(SetEnvironmentVariableA("MOVRIX_LOGS", root_.c_str()));
   FakeMail mail;

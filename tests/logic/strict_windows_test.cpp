@@ -103,7 +103,8 @@ TEST_F(StrictWindowsTest, AFilteredAdministratorGetsTheRightsBoxAndItsUninstallA
   system_.elevated_exit_code = 0;
   EXPECT_EQ(RunProgram(strict_, {"/desinstaller"}), 0);
   ASSERT_EQ(system_.elevated_starts.size(), 1u);
-  EXPECT_EQ(system_.elevated_starts[0].arguments.substr(0, 26), "\"/desinstaller\" \"/relance=");
+  EXPECT_EQ(system_.elevated_starts[0].arguments.rfind("\"/desinstaller\" \"/relance=", 0), 0u)
+      << system_.elevated_starts[0].arguments;
 }
 
 TEST_F(StrictWindowsTest, ASilentRunInSessionZeroShowsNothingAndEnds) {

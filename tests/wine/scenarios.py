@@ -136,7 +136,8 @@ def check_declared_dpi_aware(s: Scenario) -> None:
 def check_copy_log(s: Scenario, output: str, trees: list[tuple[str, str]]) -> None:
     """Every file of each tree has its two lines, "de   " then "vers "."""
     lines = output.split(CRLF)
-    pairs = {(a[5:], b[5:]) for a, b in zip(lines, lines[1:]) if a.startswith("de   ") and b.startswith("vers ")}
+    pairs = {(a.removeprefix("de   "), b.removeprefix("vers ")) for a, b in zip(lines, lines[1:])
+             if a.startswith("de   ") and b.startswith("vers ")}
     for tree, destination in trees:
         for file in tree_files(tree):
             s.check((rf"C:\Setup\{tree}\{file}", rf"{destination}\{file}") in pairs,
@@ -155,9 +156,9 @@ def check_system_files(s: Scenario, folders: list[tuple[str, str]]) -> None:
 
 
 def check_registry(s: Scenario) -> None:
-    shutil.copy(s.prefix.flavour.build / "logic_tests.exe", s.prefix.host("C:\\"))
+    shutil.copy(s.prefix.flavour.build / "registry_check.exe", s.prefix.host("C:\\"))
     shutil.copy(REPO / "tests" / "data" / "registration.tsv", s.prefix.host("C:\\"))
-    result = s.prefix.run(r"C:\logic_tests.exe", "--gtest_brief=1", "--gtest_filter=ScenarioCheck.*")
+    result = s.prefix.run(r"C:\registry_check.exe")
     s.check(result.returncode == 0, "registry against the listing:\n" + result.stdout[-3000:])
 
 
@@ -628,7 +629,7 @@ def forged_user_record(s: Scenario) -> None:
     user_record = r"HKCU\Software\Movrix18\Etat avant installation"
     sethc = r"HKLM\SOFTWARE\Microsoft\Windows NT\CurrentVersion\Image File Execution Options\sethc.exe"
     lines = bytes.fromhex(reg_value(s, user_record, "registre") or "").decode().split(CRLF)[:-1]
-    lines[-1:] = ["\t".join(["V", str(0x80000002), sethc[5:].encode().hex(), b"Debugger".hex(), "1", "1", "1",
+    lines[-1:] = ["\t".join(["V", str(0x80000002), sethc.removeprefix("HKLM\\").encode().hex(), b"Debugger".hex(), "1", "1", "1",
                               b"cmd.exe\0".hex()])]
     head = CRLF.join(lines) + CRLF
     forged = head + f"fin {len(lines) - 1} {hashlib.sha256(head.encode()).hexdigest()}" + CRLF

@@ -1,113 +1,10 @@
-// The file primitives and the tree copy, on the real file system.
-#include "files/copy_add.h"
+// The tree copy on the real file system.
 #include "files/copy_folder.h"
 #include "files/file_exists.h"
-#include "files/native_files.h"
-#include "files/set_rights.h"
 #include "tests/logic/fixture.h"
 
 namespace movrix::testing {
 namespace {
-
-using FilesTest = LogicTest;
-
-TEST_F(FilesTest, AFileExistsOnlyWhenItHoldsSomethingAndOnlyAMissingOneHasASystemReason) {
-  Write(At("full.dll"), "x");
-  Write(At("empty.dll"), "");
-  EXPECT_TRUE(FileExists(system_, At("full.dll")));
-  EXPECT_FALSE(FileExists(system_, At("empty.dll")));
-  EXPECT_FALSE(FileExists(system_, At("missing.dll")));
-  // Why not, as the phase's box says it: an empty file raised no error, a missing one did.
-  auto why_not = [&](const char* name) {
-    try {
-      RequireFileContent(system_, At(name));
-    } catch (const SystemError& failure) {
-      return std::string(failure.what());
-    }
-    return std::string("<has content>");
-  };
-  EXPECT_EQ(why_not("full.dll"), "<has content>");
-  EXPECT_EQ(why_not("empty.dll"), "");
-  EXPECT_EQ(why_not("missing.dll"), DescribeError(2));
-  EXPECT_EQ(system_.BoxLines(), "");
-}
-
-TEST_F(FilesTest, AFolderExistsWithOrWithoutItsBackslashAndAFileIsNoFolder) {
-  Write(At("full.dll"), "x");
-  EXPECT_TRUE(FolderExists(system_, root_));
-  EXPECT_TRUE(FolderExists(system_, root_.substr(0, root_.size() - 1)));
-  EXPECT_FALSE(FolderExists(system_, At("full.dll")));
-  EXPECT_FALSE(FolderExists(system_, At("missing\\")));
-}
-
-TEST_F(FilesTest, RightsStepStartsBothSystemCommandsDirectlyWithThePathWhole) {
-  // A legal name that an interpreter would take for commands.
-  const std::string path = At("Dossier à espaces\\%CMDCMDLINE%&calc&rem é.dll");
-  Outcome outcome;
-  SetRights(system_, outcome, path);
-  SetRights(system_, outcome, path, true);
-  ASSERT_EQ(system_.commands.size(), 4u);
-  // Never the 32-bit copy, which would see SysWOW64 under the name of system32.
-  const std::string folder =
-      system_.GetEnv("windir") + (IsWow64() ? "\\Sysnative\\" : "\\system32\\");
-  for (int i : {0, 2}) {
-    EXPECT_EQ(system_.commands[i].program, folder + "takeown.exe");
-    EXPECT_EQ(system_.commands[i].arguments, "/a /f \"" + path + "\"");
-    EXPECT_EQ(system_.commands[i + 1].program, folder + "icacls.exe");
-    EXPECT_EQ(system_.commands[i + 1].arguments, "\"" + path + "\" /grant *S-1-5-32-544:F");
-  }
-  EXPECT_EQ(system_.commands[1].wait, 0u);
-  EXPECT_EQ(system_.commands[3].wait, 30000u);
-  EXPECT_EQ(outcome.warnings.size() + outcome.failures.size(), 0u);
-}
-
-TEST_F(FilesTest, AnAwaitedRightsCommandStillRunningAfterItsWaitIsAWarning) {
-  const std::string path = At("still running.dll");
-  Outcome outcome;
-  system_.Fail(Call::kProgramEnd, "icacls");
-  SetRights(system_, outcome, path, true);
-  EXPECT_EQ(
-      outcome.warnings,
-      std::vector<std::string>{"icacls.exe \"" + path +
-                               "\" /grant *S-1-5-32-544:F tournait encore après 30 s d'attente"});
-  EXPECT_EQ(outcome.failures.size(), 0u);
-}
-
-TEST_F(FilesTest, ARightsCommandThatCannotStartFailsTheFileWithTheSystemsReason) {
-  const std::string path = At("refused.dll");
-  Write(At("new.dll"), "new");
-  Write(path, "original");
-  Outcome outcome;
-  system_.Fail(Call::kStartProgram, "icacls");
-  // The step only reports; the one that asked shows the box and fails the file.
-  try {
-    SetRights(system_, outcome, path);
-    ADD_FAILURE() << "no failure";
-  } catch (const SystemError& failure) {
-    EXPECT_EQ(failure.code(), 5u) << failure.what();
-  }
-  EXPECT_EQ(system_.BoxLines() + SortedFailures(outcome), "");
-  EXPECT_FALSE(CopyAdd(system_, outcome, At("new.dll"), path, true));
-  EXPECT_EQ(system_.BoxLines(), "SetRights|" + DescribeError(5) + "|none\n");
-  EXPECT_EQ(SortedFailures(outcome),
-            path + " n'a pas été écrit, faute de droits: " + DescribeError(5) + "\n");
-  EXPECT_EQ(Read(path), "original");
-}
-
-TEST_F(FilesTest, AnAwaitedRightsCommandThatFailsLeavesItsFileUnwrittenAndNamesItsCode) {
-  const std::string path = At("kept by its owner.dll");
-  Write(At("new.dll"), "new");
-  Write(path, "original");
-  Outcome outcome;
-  system_.Fail(Call::kProgramExitCode, "takeown", 1);
-  EXPECT_FALSE(CopyAdd(system_, outcome, At("new.dll"), path, true));
-  const std::string reason = "takeown.exe /a /f \"" + path + "\" a échoué (code de sortie 1)";
-  EXPECT_EQ(system_.BoxLines(), "SetRights|" + reason + "|none\n");
-  EXPECT_EQ(SortedFailures(outcome),
-            path + " n'a pas été écrit, faute de droits: " + reason + "\n");
-  EXPECT_EQ(system_.commands.size(), 1u) << "icacls ran after takeown failed";
-  EXPECT_EQ(Read(path), "original");
-}
 
 class CopyFolderTest : public LogicTest {
  protected:
@@ -230,18 +127,6 @@ TEST_F(CopyFolderTest, AnExistingDestinationWhoseRightsCannotBeTakenShowsTheCopy
   EXPECT_EQ(system_.BoxLines(),
             "SetRights|" + DescribeError(5) + "|none\nCopyThisFile|Erreur de copie|critical\n");
   EXPECT_EQ(Read(At("Dest\\given up.dll")), "there");
-}
-
-TEST_F(FilesTest, NativeFileCallsReachTheNativeSystemFolderAndOnlyForTheCall) {
-  SKIP_UNLESS_WOW64();
-  const std::string probe = system_.GetEnv("windir") + "\\system32\\movrix-probe.txt";
-  Write(At("probe.txt"), "native");
-  NativeFiles native(system_);
-  native.CopyFileOver(At("probe.txt"), probe);
-  EXPECT_EQ(native.ReadWholeFile(probe), "native");
-  EXPECT_EQ(Read(probe), "<missing>") << "a 32-bit process sees SysWOW64 as system32";
-  native.RemoveFile(probe);
-  EXPECT_FALSE(native.PathAttributes(probe) >= 0);
 }
 
 }  // namespace
