@@ -153,21 +153,29 @@ void RemoveOwnFolder(WindowRun& run, const KeptForWayBack& kept, RestoreReport& 
   try {
     // An installation that stopped before it made its folder kept nothing there.
     if (!FolderExists(run.system, folder)) return;
-    if (EqualsIgnoringCase(run.system.ExecutablePath(), kept.program)) {
-      // The running program cannot delete itself. Set aside under a name of its own, it is
-      // deleted at the next restart, which can then never take the copy of a later installation;
-      // the folder goes then too, unless such an installation has filled it again. It is set
-      // aside last: while anything else stays, it stays where the entry points.
-      RemoveRecords(run, kept, report);
-      if (report.Failed()) return;
-      MoveAtRestartOnce(run.system, MoveAside(run.system, kept.program), "");
-      DeleteFolderAtRestart(run.system, folder);
-      report.Done("Dossier supprimé au prochain redémarrage : " + kept.folder);
+    const bool running_kept = EqualsIgnoringCase(run.system.ExecutablePath(), kept.program);
+    // A run restarted with the rights logs into this folder until it ends.
+    const std::string log = run.LogPath();
+    const bool logging_there = StartsWithIgnoringCase(log, kept.folder);
+    if (!running_kept && !logging_there) {
+      const std::vector<Failure> left = RemoveTree(run.system, folder);
+      for (const Failure& entry : left) report.outcome().Fail(entry.what, entry.reason);
+      if (left.empty()) report.Done("Dossier supprimé : " + kept.folder);
       return;
     }
-    const std::vector<Failure> left = RemoveTree(run.system, folder);
-    for (const Failure& entry : left) report.outcome().Fail(entry.what, entry.reason);
-    if (left.empty()) report.Done("Dossier supprimé : " + kept.folder);
+    // What the run holds goes at the next restart, the folder then too, unless a later
+    // installation has filled it again. The running program cannot delete itself: set aside
+    // under a name of its own, its deletion can never take the copy of such an installation. It
+    // is set aside last: while anything else stays, it stays where the entry points.
+    RemoveRecords(run, kept, report);
+    if (report.Failed()) return;
+    if (running_kept)
+      MoveAtRestartOnce(run.system, MoveAside(run.system, kept.program), "");
+    else if (PathExists(run.system, kept.program))
+      run.system.RemoveFile(kept.program);
+    if (logging_there) MoveAtRestartOnce(run.system, log, "");
+    DeleteFolderAtRestart(run.system, folder);
+    report.Done("Dossier supprimé au prochain redémarrage : " + kept.folder);
   } catch (const SystemError& failure) {
     report.Fail("dossier non supprimé", kept.folder, failure.what());
   }

@@ -44,6 +44,8 @@ class WindowRun {
   void Log(const std::string& text) {
     if (log_) log_->Line(text);
   }
+  // The full path of the run's log; empty when it has none.
+  std::string LogPath() const { return log_ ? log_->path() : ""; }
   // Stops the run with a box, then Halt().
   void Stop(const std::string& message, Icon icon = Icon::kNone,
             const std::string& title = kProgramTitle);

@@ -40,6 +40,10 @@ inline bool EqualsIgnoringCase(const std::string& a, const std::string& b) {
   return AsciiLowerCase(a) == AsciiLowerCase(b);
 }
 
+inline bool StartsWithIgnoringCase(const std::string& text, const std::string& start) {
+  return text.size() >= start.size() && EqualsIgnoringCase(text.substr(0, start.size()), start);
+}
+
 // `bytes` as lower-case hexadecimal digits: how records keep texts and data, so that no byte can
 // break their lines.
 inline std::string HexOf(const std::string& bytes) {

@@ -292,6 +292,8 @@ TEST_F(WayBackTest, AFileOrFolderReplacedSinceStaysWithItsBackupAndTheRestComesB
             0);
   RegDeleteTreeA(mail, "Windows Mail");
   RegCloseKey(mail);
+  Put(HKEY_CURRENT_USER, "Software\\Clients\\Mail", "", "la sienne");
+  const std::string user_client = Stored(HKEY_CURRENT_USER, "Software\\Clients\\Mail", "");
   for (const auto& c : cases) {
     SCOPED_TRACE(c.changed);
     ASSERT_EQ(Start().ExitCode(), 0);
@@ -315,6 +317,10 @@ TEST_F(WayBackTest, AFileOrFolderReplacedSinceStaysWithItsBackupAndTheRestComesB
     EXPECT_EQ(Stored(HKEY_LOCAL_MACHINE, kActiveSetupKey, "StubPath"),
               "1:\"" + At("PF\\Movrix18\\Movrix18.exe") + "\" /utilisateur /desinstaller" +
                   std::string(1, '\0'));
+    system_.executable = At("PF\\Movrix18\\Movrix18.exe");
+    EXPECT_EQ(RunProgram(system_, {"/utilisateur", "/desinstaller"}), 0) << "the StubPath";
+    system_.executable = At("Setup\\Movrix18.exe");
+    EXPECT_EQ(Stored(HKEY_CURRENT_USER, "Software\\Clients\\Mail", ""), user_client);
     EXPECT_TRUE(Contains(run.form.text(kText1), c.left)) << run.form.text(kText1);
     EXPECT_FALSE(Contains(run.form.text(kTxtOK), "retrouvé son état")) << run.form.text(kTxtOK);
     EXPECT_EQ(Stored(HKEY_LOCAL_MACHINE, client + "\\Autre", "Réglage"),
@@ -363,6 +369,25 @@ TEST_F(WayBackTest, ADamagedOrForgedFileRecordStopsTheWayBackBeforeAnythingChang
     Write(record, good);
     Write(security, good_security);
   }
+}
+
+// On Windows 7 the way back removes the program's folder, where a way back restarted with the
+// rights from the setup folder keeps its log open until it ends: the log and the folder go at the
+// restart, and the run that waited for it still reads it.
+TEST_F(WayBackTest, ARunRestartedWithTheRightsOnWindows7LeavesOnlyItsLogForTheRestart) {
+  const PinnedVersionValue pinned("ProductName", "Windows 7 Professional");
+  system_.language = 0x040C;
+  ASSERT_EQ(Start().ExitCode(), 0);
+  EXPECT_EQ(RunProgram(system_, {"/desinstaller", "/S", "/relance=0123456789abcdef"}), 0)
+      << system_.BoxLines();
+  const std::string folder = At("PF\\Movrix18");
+  FindData log;
+  ASSERT_TRUE(system_.FindFirst(folder + "\\Movrix18-relance-0123456789abcdef-*.log", log));
+  EXPECT_TRUE(Contains(Read(folder + "\\" + log.name), "Dossier supprimé au prochain redémarrage"));
+  EXPECT_EQ(system_.moves_at_restart,
+            (std::vector<std::string>{folder + "\\" + log.name + " -> ", folder + " -> "}));
+  EXPECT_EQ(Read(At("PF\\Movrix18\\Movrix18.exe")), "<missing>");
+  EXPECT_FALSE(EntryExists());
 }
 
 }  // namespace

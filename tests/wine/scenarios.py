@@ -689,6 +689,25 @@ def in_use_then_reinstall(s: Scenario) -> None:
             "the kept program")
 
 
+def record_held_open(s: Scenario) -> None:
+    """A reader holds the file record open through the way back, as any user may: that step fails,
+    named, with 1603 and the entry kept; once the reader is gone, a rerun finishes."""
+    before = machine_state(s)
+    s.equal(s.install("/S").exit_code, 0, "exit code of the installation")
+    record = r"C:\Program Files\Movrix18\fichiers-installes.txt"
+    reader = start_winmail(s, "/lire=" + record, name="lecteur.exe")
+    way_back = s.install("/desinstaller", "/S", r"/LOG=C:\journal.txt")
+    reader.kill()
+    reader.wait()
+    s.equal(way_back.exit_code, 1603, "exit code of the way back while the record is read")
+    log = s.read(r"C:\journal.txt") or ""
+    s.check("ÉCHEC : fichier non supprimé : " + record in log, "the record is not named: " + log)
+    s.check(reg_value(s, UNINSTALL_ENTRY, "DisplayVersion") is not None, "the entry is gone")
+    s.equal(s.install("/desinstaller", "/S").exit_code, 0, "exit code of the rerun")
+    s.check(reg_value(s, UNINSTALL_ENTRY, "DisplayVersion") is None, "the entry stayed")
+    compare_states(s, before, retired_for_every_user(s), "the way back")
+
+
 def directory_link(s: Scenario) -> None:
     """A link in the installed tree to someone else's folder: the way back never follows it. Wine
     cannot remove such a link, so the file behind it decides, and the log says the link stayed."""
@@ -822,6 +841,7 @@ SCENARIOS = [("first-install-win10-64", "win10-64", first_install_win10_64),
              ("uninstall-windows-7", "win7-64", uninstall), ("uninstall-windows-8-32", "win8-32", uninstall),
              ("uninstall-interactive-windows-7", "win7-64", interactive_uninstall),
              ("uninstall-in-use-then-reinstall", "win10-64", in_use_then_reinstall),
+             ("uninstall-record-held-open", "win10-64", record_held_open),
              ("uninstall-directory-link", "win10-64", directory_link),
              ("relative-journal", "win10-64", relative_journal),
              ("hard-linked-journal", "win10-64", hard_linked_journal),

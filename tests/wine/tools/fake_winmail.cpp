@@ -7,6 +7,8 @@
 // Started with /ready=<path> (the last argument), it creates that file once its window is up, so
 // that a test started from outside Wine knows when it runs. Started with /charger=<path> (a path
 // without spaces), it first maps that library as the system does, so that the file is in use.
+// Started with /lire=<path>, it holds that file open for reading as any user may, sharing it with
+// other readers only.
 #include <windows.h>
 
 #include <cstring>
@@ -41,6 +43,13 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR command_line, int) {
   if (const char* library = std::strstr(command_line, "/charger=")) {
     const std::string path(library + 9, std::strcspn(library + 9, " "));
     if (!LoadLibraryExA(path.c_str(), nullptr, DONT_RESOLVE_DLL_REFERENCES)) return 1;
+  }
+  if (const char* file = std::strstr(command_line, "/lire=")) {
+    // The path runs to the end of its argument, which the system quoted for its spaces.
+    const std::string path(file + 6, std::strcspn(file + 6, "\""));
+    if (CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0,
+                    nullptr) == INVALID_HANDLE_VALUE)
+      return 1;
   }
   WNDCLASSA window_class{};
   window_class.lpfnWndProc = Procedure;
