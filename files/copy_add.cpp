@@ -35,7 +35,7 @@ void ReplaceKeepingBackup(System& system, const std::string& source, const std::
 
 }  // namespace
 
-bool CopyAdd(System& system, Outcome& outcome, const std::string& source,
+bool CopyAdd(System& system, Outcome& outcome, Reporter& boxes, const std::string& source,
              const std::string& destination, bool back_up) {
   return Guarded(
       [&] {
@@ -43,15 +43,14 @@ bool CopyAdd(System& system, Outcome& outcome, const std::string& source,
         try {
           SetRights(system, outcome, destination, true);
         } catch (const SystemError& failure) {
-          ReportRightsFailure(system, outcome, destination, failure.what());
+          ReportRightsFailure(boxes, outcome, destination, failure.what());
           return false;
         }
         ReplaceKeepingBackup(system, source, destination, back_up);
         return true;
       },
       [&](const std::string& description) {
-        system.ShowMessage("Copie de " + source + " vers " + destination, "CopyAdd", Buttons::kOk,
-                           Icon::kCritical);
+        boxes.Report("CopyAdd", "Copie de " + source + " vers " + destination, Icon::kCritical);
         outcome.Fail(destination + " n'a pas été remplacé", description);
         return false;
       });

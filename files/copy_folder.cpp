@@ -52,21 +52,21 @@ void FailListing(Outcome& outcome, const std::string& folder, const std::string&
   outcome.Fail("le dossier " + folder + " n'a pas pu être lu en entier", reason);
 }
 
-std::unique_ptr<FileSearch> StartListing(System& system, CopyContext& copy, Outcome& outcome,
+std::unique_ptr<FileSearch> StartListing(System& system, FindData& entry, Outcome& outcome,
                                          const std::string& folder) {
   try {
-    return system.FindFirst(folder + "*.*", copy.FindData);
+    return system.FindFirst(folder + "*.*", entry);
   } catch (const SystemError& failure) {
     FailListing(outcome, folder, failure.what());
     return nullptr;
   }
 }
 
-// Fetches the next entry of `folder` into FindData. False when no entry is left, and when the
+// Fetches the next entry of `folder` into `entry`. False when no entry is left, and when the
 // listing breaks off, which is reported like a folder that cannot be listed.
-bool NextEntry(FileSearch& search, CopyContext& copy, Outcome& outcome, const std::string& folder) {
+bool NextEntry(FileSearch& search, FindData& entry, Outcome& outcome, const std::string& folder) {
   try {
-    return search.Next(copy.FindData);
+    return search.Next(entry);
   } catch (const SystemError& failure) {
     FailListing(outcome, folder, failure.what());
     return false;
@@ -83,12 +83,13 @@ std::string ShellCopyFailure(System& system, const ShellCopyResult& result) {
 
 }  // namespace
 
-bool CopyThisFile(System& system, CopyContext& copy, Outcome& outcome, const std::string& folder) {
+bool CopyThisFile(System& system, CopyContext& copy, Outcome& outcome, Reporter& boxes,
+                  const std::string& folder, const FindData& entry) {
   std::string source, destination;  // built step by step; the error box shows what exists
   bool copied = false;
   Guarded(
       [&] {
-        source = folder + copy.FindData.name;
+        source = folder + entry.name;
         copy.CopyLog += "de   " + source + kCrLf;
         destination = DestinationOf(system, copy, source);
         copy.CopyLog += "vers " + destination + kCrLf;
@@ -100,8 +101,8 @@ bool CopyThisFile(System& system, CopyContext& copy, Outcome& outcome, const std
             SetRights(system, outcome, destination);
             ClearReadOnly(system, destination);  // left so by an older build
           } catch (const SystemError& failure) {
-            ReportRightsFailure(system, outcome, destination, failure.what());
-            system.ShowMessage("Erreur de copie", "CopyThisFile", Buttons::kOk, Icon::kCritical);
+            ReportRightsFailure(boxes, outcome, destination, failure.what());
+            boxes.Report("CopyThisFile", "Erreur de copie", Icon::kCritical);
             return;
           }
         }
@@ -112,12 +113,11 @@ bool CopyThisFile(System& system, CopyContext& copy, Outcome& outcome, const std
         if (!copied) FailFile(outcome, destination, failure);
         // A source from a CD or an ISO image is read-only, and so is its copy: the next run could
         // not copy over it. No copy is left so.
-        if (copied && (copy.FindData.attributes & kAttributeReadOnly))
-          ClearReadOnly(system, destination);
+        if (copied && (entry.attributes & kAttributeReadOnly)) ClearReadOnly(system, destination);
       },
       [&](const std::string& description) {
-        system.ShowMessage("Copie de " + source + kCrLf + " vers " + destination, kProgramTitle,
-                           Buttons::kOk, Icon::kCritical);
+        boxes.Report(kProgramTitle, "Copie de " + source + kCrLf + " vers " + destination,
+                     Icon::kCritical);
         FailFile(outcome,
                  !destination.empty() ? destination
                  : !source.empty()    ? source
@@ -127,23 +127,23 @@ bool CopyThisFile(System& system, CopyContext& copy, Outcome& outcome, const std
   return copied;
 }
 
-bool CopyFolder(System& system, CopyContext& copy, Outcome& outcome, const std::string& folder) {
-  // The search belongs to this level; FindData is shared, so each level refills it from its own
-  // search before reading it again.
-  std::unique_ptr<FileSearch> search = StartListing(system, copy, outcome, folder);
+bool CopyFolder(System& system, CopyContext& copy, Outcome& outcome, Reporter& boxes,
+                const std::string& folder) {
+  FindData entry;
+  std::unique_ptr<FileSearch> search = StartListing(system, entry, outcome, folder);
   if (!search) return true;
   do {
-    const std::string& name = copy.FindData.name;
+    const std::string& name = entry.name;
     if (StartsWithDot(name)) continue;
-    if (copy.FindData.attributes & kAttributeReparsePoint) {
+    if (entry.attributes & kAttributeReparsePoint) {
       RefuseLink(outcome, folder + name);
-    } else if (copy.FindData.attributes & kAttributeDirectory) {
+    } else if (entry.attributes & kAttributeDirectory) {
       // A failure inside a subfolder ends the walk of that subfolder only.
-      CopyFolder(system, copy, outcome, folder + name + "\\");
-    } else if (HasDot(name) && !CopyThisFile(system, copy, outcome, folder)) {
+      CopyFolder(system, copy, outcome, boxes, folder + name + "\\");
+    } else if (HasDot(name) && !CopyThisFile(system, copy, outcome, boxes, folder, entry)) {
       return false;
     }
-  } while (NextEntry(*search, copy, outcome, folder));
+  } while (NextEntry(*search, entry, outcome, folder));
   return true;
 }
 

@@ -94,13 +94,13 @@ std::vector<std::string> MailFolders(const RunState& state, bool is_64_bit) {
   return folders;
 }
 
-// Hands `path` to the Administrators group before it is moved. A failure has its box and is
+// Hands `path` to the Administrators group before it is moved. A failure is told at once and
 // recorded; the move that follows tells whether it mattered.
-void TakeOver(System& system, const std::string& path, RestoreReport& report) {
+void TakeOver(System& system, Reporter& boxes, const std::string& path, RestoreReport& report) {
   try {
     SetRights(system, report.outcome(), path, true);
   } catch (const SystemError& failure) {
-    ReportRightsFailure(system, report.outcome(), path, failure.what());
+    ReportRightsFailure(boxes, report.outcome(), path, failure.what());
   }
 }
 
@@ -133,8 +133,8 @@ bool FolderReplacedSince(System& system, const FileRecord& record, const std::st
 // renamed, never overwritten. The original is then back at once, and only the deletion of the
 // aside copy, a name nobody else uses, may wait for the restart: nothing that waits can ever
 // undo a later installation. False when the file was left as someone else's.
-bool RestoreSystemFile(System& system, const std::string& file, const FileRecord& record,
-                       RestoreReport& report) {
+bool RestoreSystemFile(System& system, Reporter& boxes, const std::string& file,
+                       const FileRecord& record, RestoreReport& report) {
   const std::string backup = file + kBackupSuffix;
   if (PathExists(system, backup)) {
     const bool installed = PathExists(system, file);
@@ -142,8 +142,8 @@ bool RestoreSystemFile(System& system, const std::string& file, const FileRecord
       LeaveReplaced(file, backup, report);
       return false;
     }
-    if (installed) TakeOver(system, file, report);
-    TakeOver(system, backup, report);
+    if (installed) TakeOver(system, boxes, file, report);
+    TakeOver(system, boxes, backup, report);
     const std::string aside = installed ? MoveAside(system, file) : "";
     PutInPlace(system, backup, file, aside);
     report.Done("Fichier système rétabli : " + file);
@@ -155,14 +155,14 @@ bool RestoreSystemFile(System& system, const std::string& file, const FileRecord
 
 // Deletes a file the installation added where nothing was, or puts the empty file back that was
 // there. False when the file was left as someone else's.
-bool RemoveAddedFile(System& system, const std::string& file, const FileRecord& record,
-                     RestoreReport& report) {
+bool RemoveAddedFile(System& system, Reporter& boxes, const std::string& file,
+                     const FileRecord& record, RestoreReport& report) {
   if (!PathExists(system, file)) return true;
   if (!HoldsWhatWasWritten(system, record, file)) {
     LeaveReplaced(file, "", report);
     return false;
   }
-  TakeOver(system, file, report);
+  TakeOver(system, boxes, file, report);
   const std::string aside = MoveAside(system, file);
   if (record.empty.count(file)) system.OpenToAppend(file, true);
   report.Done("Fichier ajouté par l'installation supprimé : " + file);
@@ -324,15 +324,16 @@ void CheckSavedSecurities(System& system, const RunState& state, bool is_64_bit,
     CheckSavedSecurity(native, file, report);
 }
 
-int RestoreSystemFiles(System& system, const RunState& state, bool is_64_bit,
+int RestoreSystemFiles(System& system, Reporter& boxes, const RunState& state, bool is_64_bit,
                        const FileRecord& record, RestoreReport& report) {
   // Through NativeFiles, System32Folder names the native 64-bit system folder.
   NativeFiles native(system);
   int left = 0;
   for (const std::string& file : SystemFiles(state, is_64_bit)) {
     try {
-      const bool restored = record.Added(file) ? RemoveAddedFile(native, file, record, report)
-                                               : RestoreSystemFile(native, file, record, report);
+      const bool restored = record.Added(file)
+                                ? RemoveAddedFile(native, boxes, file, record, report)
+                                : RestoreSystemFile(native, boxes, file, record, report);
       left += !restored;
     } catch (const SystemError& failure) {
       report.Fail("fichier non rétabli", file, failure.what());

@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "common/reporter.h"
 #include "common/restore_report.h"
 #include "common/run_state.h"
 #include "files/file_record.h"
@@ -70,8 +71,9 @@ void CheckSavedSecurities(System& system, const RunState& state, bool is_64_bit,
 // copy of a file the system keeps in use is deleted at the next restart.
 // A file that no longer holds what the installation wrote (`record`) was replaced by someone else:
 // it stays, with its backup, and a warning names both. A file the installation added where nothing
-// was is deleted, and the folders it created go once empty. Returns how many files were left so.
-int RestoreSystemFiles(System& system, const RunState& state, bool is_64_bit,
+// was is deleted, and the folders it created go once empty. A rights step that fails is told
+// through `boxes` at once. Returns how many files were left so.
+int RestoreSystemFiles(System& system, Reporter& boxes, const RunState& state, bool is_64_bit,
                        const FileRecord& record, RestoreReport& report);
 
 }  // namespace movrix

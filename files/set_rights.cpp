@@ -41,9 +41,9 @@ void SetRights(System& system, Outcome& outcome, const std::string& path, bool a
   StartSystemCommand(system, outcome, "icacls.exe", quoted + kAdministratorsFullControl, await);
 }
 
-void ReportRightsFailure(System& system, Outcome& outcome, const std::string& path,
+void ReportRightsFailure(Reporter& boxes, Outcome& outcome, const std::string& path,
                          const std::string& description) {
-  system.ShowMessage(description, "SetRights", Buttons::kOk, Icon::kNone);
+  boxes.Report("SetRights", description, Icon::kNone);
   outcome.Fail(path + " n'a pas été écrit, faute de droits", description);
 }
 

@@ -3,6 +3,7 @@
 
 #include <string>
 
+#include "common/reporter.h"
 #include "common/run_state.h"
 #include "platform/system.h"
 
@@ -15,9 +16,9 @@ namespace movrix {
 // its code).
 void SetRights(System& system, Outcome& outcome, const std::string& path, bool await = false);
 
-// What the step that asked shows and records when the rights step failed for `path`: the box
+// What the step that asked tells and records when the rights step failed for `path`: the report
 // titled "SetRights" with the system's `description`, and `path` not written for want of rights.
-void ReportRightsFailure(System& system, Outcome& outcome, const std::string& path,
+void ReportRightsFailure(Reporter& boxes, Outcome& outcome, const std::string& path,
                          const std::string& description);
 
 }  // namespace movrix

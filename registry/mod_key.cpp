@@ -2,6 +2,7 @@
 
 #include <limits>
 
+#include "common/guard.h"
 #include "common/scoped_key.h"
 
 namespace movrix {
@@ -32,13 +33,13 @@ std::string AsText(const Variant& value) {
 
 int32_t CheckedInt32(int64_t number) {
   if (number < std::numeric_limits<int32_t>::min() || number > std::numeric_limits<int32_t>::max())
-    throw SystemError(kOverflow);
+    throw DataError(kOverflow);
   return int32_t(number);
 }
 
 // A DWORD row always carries a number; any other datum is a fault of its row.
 int32_t AsInt32(const Variant& value) {
-  if (value.kind != Variant::Kind::kNumber) throw SystemError(kTypeMismatch);
+  if (value.kind != Variant::Kind::kNumber) throw DataError(kTypeMismatch);
   return CheckedInt32(value.number);
 }
 
@@ -54,7 +55,7 @@ std::string OneBytePerCharacter(const std::string& text) {
   std::string bytes;
   for (size_t at = 0; at < text.size();) {
     const char32_t code = NextCodePoint(text, at);
-    if (code > 0xFF) throw SystemError(kOverflow);
+    if (code > 0xFF) throw DataError(kOverflow);
     bytes += char(code);
   }
   return bytes;
@@ -107,10 +108,6 @@ std::string StoredData(uint32_t type, const Variant& value) {
   return form.data.substr(0, form.size);
 }
 
-void ShowKeyNotCreated(System& system) {
-  system.ShowMessage("Impossible de créer la clef", "CreateKey", Buttons::kOk, Icon::kNone);
-}
-
 int32_t SetKeyValue(System& system, KeyHandle key, const std::string& name, uint32_t type,
                     const Variant& value) {
   if (type > kRegDword) return kErrorSuccess;
@@ -121,10 +118,6 @@ int32_t SetKeyValue(System& system, KeyHandle key, const std::string& name, uint
 void ThrowUnlessSuccess(System& system, int32_t status, const std::string& name) {
   if (status != kErrorSuccess)
     throw SystemError(name + " : " + system.ErrorText(uint32_t(status)), uint32_t(status));
-}
-
-void ShowValueFault(System& system, const SystemError& fault) {
-  system.ShowMessage(fault.what(), "SetKeyValue", Buttons::kOk, Icon::kNone);
 }
 
 int32_t ReadKeyValue(System& system, KeyHandle key, const std::string& name, uint32_t& type,

@@ -5,6 +5,7 @@
 #include <set>
 #include <utility>
 
+#include "common/guard.h"
 #include "common/scoped_key.h"
 #include "common/sealed_record.h"
 #include "common/text.h"
@@ -376,7 +377,7 @@ void RecordStateToWrite(System& system, const std::vector<RegistrationEntry>& en
       line.data = StoredData(entry.type, entry.value);
       line.exists = entry.type <= kRegDword;
       line.type = entry.type;
-    } catch (const SystemError&) {
+    } catch (const DataError&) {
       // A datum its type cannot store is refused by the registration too, which writes nothing.
     }
     if (!line.exists) {

@@ -87,7 +87,7 @@ TEST_F(FilesTest, ARightsCommandThatCannotStartFailsTheFileWithTheSystemsReason)
     EXPECT_EQ(failure.code(), 5u) << failure.what();
   }
   EXPECT_EQ(system_.BoxLines() + SortedFailures(outcome), "");
-  EXPECT_FALSE(CopyAdd(system_, outcome, At("new.dll"), path, true));
+  EXPECT_FALSE(CopyAdd(system_, outcome, boxes_, At("new.dll"), path, true));
   EXPECT_EQ(system_.BoxLines(), "SetRights|" + DescribeError(5) + "|none\n");
   EXPECT_EQ(SortedFailures(outcome),
             path + " n'a pas été écrit, faute de droits: " + DescribeError(5) + "\n");
@@ -100,7 +100,7 @@ TEST_F(FilesTest, AnAwaitedRightsCommandThatFailsLeavesItsFileUnwrittenAndNamesI
   Write(path, "original");
   Outcome outcome;
   system_.Fail(Call::kProgramExitCode, "takeown", 1);
-  EXPECT_FALSE(CopyAdd(system_, outcome, At("new.dll"), path, true));
+  EXPECT_FALSE(CopyAdd(system_, outcome, boxes_, At("new.dll"), path, true));
   const std::string reason = "takeown.exe /a /f \"" + path + "\" a échoué (code de sortie 1)";
   EXPECT_EQ(system_.BoxLines(), "SetRights|" + reason + "|none\n");
   EXPECT_EQ(SortedFailures(outcome),
@@ -115,7 +115,7 @@ class CopyFolderTest : public LogicTest {
   bool CopySource() {
     copy_.SourceRootLen = int16_t(At("Source\\").size());
     copy_.DestRoot = At("Dest\\");
-    return CopyFolder(system_, copy_, outcome_, At("Source\\"));
+    return CopyFolder(system_, copy_, outcome_, boxes_, At("Source\\"));
   }
   std::string LogOf(const std::string& relative) {
     return Lines({"de   " + At("Source\\" + relative), "vers " + At("Dest\\" + relative)});
@@ -207,7 +207,7 @@ TEST_F(CopyFolderTest, ARootLongerThanItsSixteenBitLengthFailsTheFileAndCopiesNo
   Write(At("Source\\a.dll"), "x");
   copy_.SourceRootLen = -1;  // a root of 65535 characters
   copy_.DestRoot = At("Dest\\");
-  EXPECT_FALSE(CopyFolder(system_, copy_, outcome_, At("Source\\")));
+  EXPECT_FALSE(CopyFolder(system_, copy_, outcome_, boxes_, At("Source\\")));
   EXPECT_EQ(SortedFailures(outcome_),
             At("Source\\a.dll") + " n'a pas été copié: " + DescribeError(87) + "\n");
   EXPECT_EQ(system_.BoxLines(),

@@ -48,7 +48,7 @@ TEST_F(RegistryTest, EachTypeIsStoredInItsOwnForm) {
   Outcome outcome;
   const RegistrationEntry bad{1,         kCurrentUser, Key() + "\\a\\b",    "bad",
                               kRegDword, false,        Variant::Text("12a")};
-  EXPECT_TRUE(WriteRegistrationRows(system_, {bad}, outcome));
+  EXPECT_EQ(WriteRegistrationRows(system_, boxes_, {bad}, outcome), std::nullopt);
   EXPECT_EQ(system_.BoxLines(), "SetKeyValue|Incompatibilité de type|none\n");
   ASSERT_EQ(outcome.failures.size(), 1u);
   EXPECT_EQ(outcome.failures[0].reason, "la donnée ne convient pas au type de la valeur");
@@ -101,10 +101,10 @@ TEST_F(WriteRegTest, EveryListedValueIsWrittenAndOnlyA64BitSystemGetsTheMirror) 
     RegCloseKey(mirror_classes);
   }
   Outcome outcome;
-  ASSERT_TRUE(Write_Reg(system_, false, outcome));
+  ASSERT_EQ(Write_Reg(system_, boxes_, false, outcome), std::nullopt);
   EXPECT_EQ(Stored(HKEY_CLASSES_ROOT, mirror, ""), "<no key>");
   Put(HKEY_CLASSES_ROOT, "mailto", "Kept", "yes");
-  ASSERT_TRUE(Write_Reg(system_, true, outcome));
+  ASSERT_EQ(Write_Reg(system_, boxes_, true, outcome), std::nullopt);
   EXPECT_EQ(SortedFailures(outcome), "");
   ExpectRegistryAsListed(listing_);
   // The machine's classes are written where they are the machine's, whatever the user has.
@@ -118,7 +118,7 @@ TEST_F(WriteRegTest, EachKeyAndValueThatCannotBeWrittenIsNamedWithTheSystemsReas
   system_.Fail(Call::kCreateRegKey, "WindowsMail.Url.mailto");
   system_.Fail(Call::kSetRegValue, "EditFlags");
   Outcome outcome;
-  EXPECT_TRUE(Write_Reg(system_, true, outcome));
+  EXPECT_EQ(Write_Reg(system_, boxes_, true, outcome), std::nullopt);
   EXPECT_NE(system_.BoxLines().find("CreateKey|Impossible de créer la clef|none\n"),
             std::string::npos);
   size_t keys = 0, values = 0;
@@ -158,7 +158,7 @@ TEST_F(RegistryTest, ThePriorStateIsRecordedOnceAndOnlyWhatStillHoldsTheRegistra
   // The installation writes every entry but the locked one, and a second one finds the record
   // already taken.
   Outcome outcome;
-  ASSERT_TRUE(WriteRegistrationRows(system_, entries, outcome));
+  ASSERT_EQ(WriteRegistrationRows(system_, boxes_, entries, outcome), std::nullopt);
   EXPECT_EQ(outcome.failures.size(), 1u) << SortedFailures(outcome);
   RecordPriorState(system_, entries, prior);
   RecordWrittenState(system_, entries, written);
@@ -222,7 +222,7 @@ TEST_F(RegistryTest, EveryTypeComesBackByteForByteThroughTheMachinesRecordAndThe
     }
     RecordPriorState(system_, entries, *store);
     Outcome outcome;
-    ASSERT_TRUE(WriteRegistrationRows(system_, entries, outcome));
+    ASSERT_EQ(WriteRegistrationRows(system_, boxes_, entries, outcome), std::nullopt);
     EXPECT_EQ(StoredBytes(HKEY_CURRENT_USER, keys[1], "mot"), "1:" + Utf16Bytes("✉ 😀") + nul2);
     RecordWrittenState(system_, entries, *written);
     RestoreReport report(outcome);
@@ -247,7 +247,7 @@ TEST_F(RegistryTest, AMissingDamagedOrForgedRecordIsRefusedWholeAndNothingIsRest
   PriorStateFile prior(system_, At("prior.txt")), written(system_, At("written.txt"));
   RecordPriorState(system_, entries, prior);
   Outcome outcome;
-  ASSERT_TRUE(WriteRegistrationRows(system_, entries, outcome));
+  ASSERT_EQ(WriteRegistrationRows(system_, boxes_, entries, outcome), std::nullopt);
   RecordWrittenState(system_, entries, written);
   const std::string good = Read(At("prior.txt"));
   // The same record with a line of a machine key added, sealed as the program seals it.
