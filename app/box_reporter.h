@@ -12,18 +12,25 @@ namespace movrix {
 
 class BoxReporter : public Reporter {
  public:
-  explicit BoxReporter(System& system) : system_(system) {}
+  explicit BoxReporter(UserInterface& window) : window_(window) {}
   void Report(const std::string& title, const std::string& text, Icon icon) override {
-    system_.ShowMessage(text, title, Buttons::kOk, icon);
+    window_.ShowMessage(text, title, Buttons::kOk, icon);
   }
 
  private:
-  System& system_;
+  UserInterface& window_;
 };
 
+// The titles of the phases' boxes, which the step they stopped at completes. Support notes quote
+// them, the three spaces before "Ligne" included.
+inline constexpr const char* kRenamingTitle = "Launch_Folders ";
+inline constexpr const char* kCopyTitle = "Launch_Copy ";
+inline constexpr const char* kRegistrationTitle = "Write_Reg   Ligne ";
+
 // The box of a phase that stopped: its title names the phase and then the step it reached.
-inline void ShowStop(System& system, const std::string& phase_title, const Stop& stop, Icon icon) {
-  system.ShowMessage(stop.description, phase_title + stop.step, Buttons::kOk, icon);
+inline void ShowStop(UserInterface& window, const std::string& phase_title, const Stop& stop,
+                     Icon icon) {
+  window.ShowMessage(stop.description, phase_title + stop.step, Buttons::kOk, icon);
 }
 
 }  // namespace movrix

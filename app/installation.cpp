@@ -97,7 +97,7 @@ bool RenameMailFolders(WindowRun& run) {
   const FolderRenaming renaming =
       Launch_Folders(run.system, run.state, run.state.Identity.is_64_bit);
   if (renaming.stop) {
-    ShowStop(run.system, "Launch_Folders ", *renaming.stop, Icon::kCritical);
+    ShowStop(run.system, kRenamingTitle, *renaming.stop, Icon::kCritical);
     run.Stop("Le système doit être réparé avant l'installation de Windows Mail", Icon::kInformation,
              kRepairNeededTitle);
     return false;
@@ -160,7 +160,7 @@ bool CopyProgramFiles(WindowRun& run, const KeptForWayBack& kept) {
   ProgramFileCopy copy = Launch_Copy(run.system, run.state, boxes, run.state.Identity.is_64_bit);
   run.copy_log = std::move(copy.log);
   if (copy.stop) {
-    ShowStop(run.system, "Launch_Copy ", *copy.stop, Icon::kCritical);
+    ShowStop(run.system, kCopyTitle, *copy.stop, Icon::kCritical);
     return false;
   }
   RecordWrittenFiles(run, kept, files);
@@ -218,7 +218,7 @@ bool WriteRegistration(WindowRun& run, const KeptForWayBack& kept, bool register
   if (!stop)
     stop = WriteRegistrationRows(run.system, boxes, EventSourceRegistration(kept.program),
                                  run.state.Outcome);
-  if (stop) ShowStop(run.system, "Write_Reg   Ligne ", *stop, Icon::kNone);
+  if (stop) ShowStop(run.system, kRegistrationTitle, *stop, Icon::kNone);
   return !stop;
 }
 

@@ -19,7 +19,7 @@ void WriteUserRows(System& system, RunLog& log, Outcome& outcome) {
   BoxReporter boxes(system);
   if (std::optional<Stop> stop =
           WriteRegistrationRows(system, boxes, CurrentUserRegistration(), outcome)) {
-    ShowStop(system, "Write_Reg   Ligne ", *stop, Icon::kNone);
+    ShowStop(system, kRegistrationTitle, *stop, Icon::kNone);
     outcome.Fail("l'inscription s'est arrêtée avant sa fin", "");
   }
   RecordUserWrittenState(system, outcome);

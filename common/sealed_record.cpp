@@ -57,7 +57,7 @@ std::optional<std::vector<std::string>> UnsealRecord(const std::string& kind,
   return std::vector<std::string>(lines->begin() + 1, lines->end() - 1);
 }
 
-void WriteRecordFile(System& system, const std::string& path, const std::string& text) {
+void WriteRecordFile(FileSystem& system, const std::string& path, const std::string& text) {
   const std::string passing = path + ".partiel";
   if (system.PathAttributes(passing) >= 0) system.RemoveFile(passing);
   {

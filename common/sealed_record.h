@@ -24,6 +24,6 @@ std::optional<std::vector<std::string>> UnsealRecord(const std::string& kind,
 // Keeps `text` as the file at `path`, whole or not at all, even across a power cut: written under
 // a passing name, flushed to the disk, then renamed over `path` in one step that is itself written
 // through. Throws SystemError when it cannot.
-void WriteRecordFile(System& system, const std::string& path, const std::string& text);
+void WriteRecordFile(FileSystem& system, const std::string& path, const std::string& text);
 
 }  // namespace movrix

@@ -29,7 +29,8 @@ bool StartsWithDot(const std::string& name) {
 
 // DestRoot + the part of `source` below the source root. A root too long for its 16-bit length
 // reads as a length that does not cut `source`: the file fails rather than land elsewhere.
-std::string DestinationOf(System& system, const CopyContext& copy, const std::string& source) {
+std::string DestinationOf(SystemServices& system, const CopyContext& copy,
+                          const std::string& source) {
   if (copy.SourceRootLen < 0 || size_t(copy.SourceRootLen) > source.size())
     throw SystemError(system.ErrorText(kErrorInvalidParameter), kErrorInvalidParameter);
   return copy.DestRoot + source.substr(size_t(copy.SourceRootLen));
@@ -52,7 +53,7 @@ void FailListing(Outcome& outcome, const std::string& folder, const std::string&
   outcome.Fail("le dossier " + folder + " n'a pas pu être lu en entier", reason);
 }
 
-std::unique_ptr<FileSearch> StartListing(System& system, FindData& entry, Outcome& outcome,
+std::unique_ptr<FileSearch> StartListing(SystemServices& system, FindData& entry, Outcome& outcome,
                                          const std::string& folder) {
   try {
     return system.FindFirst(folder + "*.*", entry);
@@ -75,7 +76,7 @@ bool NextEntry(FileSearch& search, FindData& entry, Outcome& outcome, const std:
 
 // Why the shell's copy failed, in the system's words; empty when it succeeded. A copy the shell
 // abandoned failed whatever its result says.
-std::string ShellCopyFailure(System& system, const ShellCopyResult& result) {
+std::string ShellCopyFailure(SystemServices& system, const ShellCopyResult& result) {
   if (result.aborted) return system.ErrorText(kErrorCancelled);
   if (result.code == kShellSuccess) return "";
   return system.ErrorText(uint32_t(result.code)) + " (code " + std::to_string(result.code) + ")";
@@ -83,7 +84,7 @@ std::string ShellCopyFailure(System& system, const ShellCopyResult& result) {
 
 }  // namespace
 
-bool CopyThisFile(System& system, CopyContext& copy, Outcome& outcome, Reporter& boxes,
+bool CopyThisFile(SystemServices& system, CopyContext& copy, Outcome& outcome, Reporter& boxes,
                   const std::string& folder, const FindData& entry) {
   std::string source, destination;  // built step by step; the error box shows what exists
   bool copied = false;
@@ -98,7 +99,7 @@ bool CopyThisFile(System& system, CopyContext& copy, Outcome& outcome, Reporter&
         // commands would have made of it. Skipping them saves two console programs per file.
         if (PathExists(system, destination)) {
           try {
-            SetRights(system, outcome, destination);
+            SetRights(system, system, outcome, destination);
             ClearReadOnly(system, destination);  // left so by an older build
           } catch (const SystemError& failure) {
             ReportRightsFailure(boxes, outcome, destination, failure.what());
@@ -127,7 +128,7 @@ bool CopyThisFile(System& system, CopyContext& copy, Outcome& outcome, Reporter&
   return copied;
 }
 
-bool CopyFolder(System& system, CopyContext& copy, Outcome& outcome, Reporter& boxes,
+bool CopyFolder(SystemServices& system, CopyContext& copy, Outcome& outcome, Reporter& boxes,
                 const std::string& folder) {
   FindData entry;
   std::unique_ptr<FileSearch> search = StartListing(system, entry, outcome, folder);

@@ -23,15 +23,15 @@ struct CopyContext {
 // two lines; a file not copied is a failure in `outcome`, with the reason, and `boxes` tells it
 // at once. An existing destination is handed to the Administrators group first. True when the
 // file was copied.
-bool CopyThisFile(System& system, CopyContext& copy, Outcome& outcome, Reporter& boxes,
+bool CopyThisFile(SystemServices& system, CopyContext& copy, Outcome& outcome, Reporter& boxes,
                   const std::string& folder, const FindData& entry);
 
-// Copies the tree below `folder` (ending in a backslash) under `copy.DestRoot`. Names without a dot
-// and names beginning with one are skipped. A folder that cannot be listed (or whose listing
-// breaks off), a name that the ANSI listing could not carry and a link (junction or symbolic link,
-// which is neither followed nor copied) are failures in `outcome`, and the walk goes on. True
-// unless a file of this folder itself failed to copy, which ends the walk of this folder.
-bool CopyFolder(System& system, CopyContext& copy, Outcome& outcome, Reporter& boxes,
+// Copies the tree below `folder` (ending in a backslash) under `copy.DestRoot`, each level with a
+// listing of its own. Names without a dot and names beginning with one are skipped. A folder that
+// cannot be listed (or whose listing breaks off) and a link (junction or symbolic link, which is
+// neither followed nor copied) are failures in `outcome`, and the walk goes on. True unless a file
+// of this folder itself failed to copy, which ends the walk of this folder.
+bool CopyFolder(SystemServices& system, CopyContext& copy, Outcome& outcome, Reporter& boxes,
                 const std::string& folder);
 
 }  // namespace movrix

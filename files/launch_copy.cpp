@@ -35,7 +35,7 @@ std::string Header(const char* title, size_t rule_length) {
 
 // Creates the folder that holds `destination` when it is missing: a system in another language
 // has no fr-FR folder of its own. A folder that cannot be made fails its row only.
-bool MakeFolderOf(System& system, Outcome& outcome, const std::string& destination) {
+bool MakeFolderOf(SystemServices& system, Outcome& outcome, const std::string& destination) {
   const std::string folder = destination.substr(0, destination.find_last_of('\\'));
   try {
     if (!FolderExists(system, folder)) system.CreateFolder(folder);
@@ -49,7 +49,7 @@ bool MakeFolderOf(System& system, Outcome& outcome, const std::string& destinati
 
 // Saves the owner and access list of `destination` before the row first changes it; a row whose
 // security cannot be kept changes nothing.
-bool KeepSecurityOf(System& system, Outcome& outcome, const std::string& destination) {
+bool KeepSecurityOf(SystemServices& system, Outcome& outcome, const std::string& destination) {
   try {
     SaveSecurityOnce(system, destination);
     return true;
@@ -69,7 +69,7 @@ bool ReplacesSystemFiles(const RunState& state) {
 // change, so both stay as they are.
 class CopyPhase {
  public:
-  CopyPhase(System& system, RunState& state, Reporter& boxes)
+  CopyPhase(SystemServices& system, RunState& state, Reporter& boxes)
       : system_(system), state_(state), boxes_(boxes) {}
 
   ProgramFileCopy Run(bool is_64_bit_system) {
@@ -91,7 +91,7 @@ class CopyPhase {
 
   // Replaces the system files of the rows for `bits`, in table order, each row its own step.
   // Every file not replaced is a failure in the run's outcome.
-  void CopySystemFiles(System& system, Bits bits) {
+  void CopySystemFiles(SystemServices& system, Bits bits) {
     for (const SystemFileRow& row : kSystemFileRows) {
       if (row.system != bits) continue;
       step_.Mark(row.step);
@@ -137,7 +137,7 @@ class CopyPhase {
     return std::nullopt;
   }
 
-  System& system_;
+  SystemServices& system_;
   RunState& state_;
   Reporter& boxes_;
   StepMarker step_;
@@ -146,7 +146,7 @@ class CopyPhase {
 
 }  // namespace
 
-ProgramFileCopy Launch_Copy(System& system, RunState& state, Reporter& boxes,
+ProgramFileCopy Launch_Copy(SystemServices& system, RunState& state, Reporter& boxes,
                             bool is_64_bit_system) {
   return CopyPhase(system, state, boxes).Run(is_64_bit_system);
 }

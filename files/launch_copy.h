@@ -20,7 +20,7 @@ struct ProgramFileCopy {
 
 // Copies the trees and system files. Every file, folder and system file that could not be copied
 // is a failure in `state.Outcome`; what a file's copy must tell at once, `boxes` tells.
-ProgramFileCopy Launch_Copy(System& system, RunState& state, Reporter& boxes,
+ProgramFileCopy Launch_Copy(SystemServices& system, RunState& state, Reporter& boxes,
                             bool is_64_bit_system);
 
 }  // namespace movrix

@@ -16,12 +16,12 @@ std::string ReportHeader() {
 
 // True when `folder` or its backup exists. A backup without its folder is a renaming done by an
 // earlier run that stopped before the copy re-created the folder.
-bool FolderOrBackupExists(System& system, const std::string& folder) {
+bool FolderOrBackupExists(FileSystem& system, const std::string& folder) {
   return FolderExists(system, folder + "\\") || FolderExists(system, folder + kBackupSuffix + "\\");
 }
 
 // True when `folder` has no backup yet; an existing backup is never touched.
-bool NeedsBackup(System& system, const std::string& folder) {
+bool NeedsBackup(FileSystem& system, const std::string& folder) {
   return !FolderExists(system, folder + kBackupSuffix + "\\");
 }
 
@@ -29,7 +29,7 @@ bool NeedsBackup(System& system, const std::string& folder) {
 // ("Launch_Folders 4"), "0" to "6", and the points where they change: both stay as they are.
 class RenamingPhase {
  public:
-  RenamingPhase(System& system, const RunState& state, bool is_64_bit)
+  RenamingPhase(FileSystem& system, const RunState& state, bool is_64_bit)
       : system_(system),
         program_(state.ProgramFilesFolder + kMailFolder),
         program_x86_(state.ProgramFilesX86Folder + kMailFolder),
@@ -66,7 +66,7 @@ class RenamingPhase {
     return std::nullopt;
   }
 
-  System& system_;
+  FileSystem& system_;
   const std::string program_;
   const std::string program_x86_;
   const bool is_64_bit_;
@@ -75,7 +75,7 @@ class RenamingPhase {
 
 }  // namespace
 
-FolderRenaming Launch_Folders(System& system, const RunState& state, bool is_64_bit_system) {
+FolderRenaming Launch_Folders(FileSystem& system, const RunState& state, bool is_64_bit_system) {
   return RenamingPhase(system, state, is_64_bit_system).Run();
 }
 

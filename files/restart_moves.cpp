@@ -14,13 +14,13 @@ bool SamePath(std::string pending, const std::string& path) {
 
 }  // namespace
 
-void MoveAtRestartOnce(System& system, const std::string& from, const std::string& to) {
+void MoveAtRestartOnce(FileSystem& system, const std::string& from, const std::string& to) {
   for (const auto& [source, destination] : system.PendingRestartMoves())
     if (SamePath(source, from) && SamePath(destination, to)) return;
   system.MoveAtRestart(from, to);
 }
 
-bool DeletedAtRestart(System& system, const std::string& path) {
+bool DeletedAtRestart(FileSystem& system, const std::string& path) {
   for (const auto& [source, destination] : system.PendingRestartMoves())
     if (destination.empty() && SamePath(source, path)) return true;
   return false;

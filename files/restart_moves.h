@@ -10,10 +10,10 @@ namespace movrix {
 // Has the system move `from` onto `to` at the next restart (delete `from` when `to` is empty),
 // unless that very operation is pending already: a second run before the restart adds nothing.
 // Throws SystemError when the pending operations cannot be read or the move cannot be scheduled.
-void MoveAtRestartOnce(System& system, const std::string& from, const std::string& to);
+void MoveAtRestartOnce(FileSystem& system, const std::string& from, const std::string& to);
 
 // True when the deletion of `path` is pending for the next restart. Throws SystemError when the
 // pending operations cannot be read.
-bool DeletedAtRestart(System& system, const std::string& path);
+bool DeletedAtRestart(FileSystem& system, const std::string& path);
 
 }  // namespace movrix

@@ -14,7 +14,8 @@ namespace movrix {
 // `outcome`; otherwise they run on alongside. Throws SystemError when a command cannot be started,
 // or when an awaited one ends with a code other than 0 (the description names the command and
 // its code).
-void SetRights(System& system, Outcome& outcome, const std::string& path, bool await = false);
+void SetRights(Processes& programs, MessagePump& window, Outcome& outcome, const std::string& path,
+               bool await = false);
 
 // What the step that asked tells and records when the rights step failed for `path`: the report
 // titled "SetRights" with the system's `description`, and `path` not written for want of rights.

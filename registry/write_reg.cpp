@@ -38,7 +38,7 @@ std::string NotWritten(const RegistrationEntry& entry) {
 // it stops ("Write_Reg   Ligne 12").
 class RegistrationPhase {
  public:
-  RegistrationPhase(System& system, Reporter& boxes, Outcome& outcome)
+  RegistrationPhase(Registry& system, Reporter& boxes, Outcome& outcome)
       : system_(system), boxes_(boxes), outcome_(outcome), key_(system) {}
 
   // Writes each list of rows in turn; where it stopped when it could not go on.
@@ -89,7 +89,7 @@ class RegistrationPhase {
     }
   }
 
-  System& system_;
+  Registry& system_;
   Reporter& boxes_;
   Outcome& outcome_;
   ScopedKey key_;
@@ -111,7 +111,7 @@ std::vector<RegistrationEntry> WithoutUserRows(Outcome& outcome) {
 
 }  // namespace
 
-std::optional<Stop> Write_Reg(System& system, Reporter& boxes, bool is_64_bit_system,
+std::optional<Stop> Write_Reg(Registry& system, Reporter& boxes, bool is_64_bit_system,
                               Outcome& outcome, bool user_state_recorded) {
   RegistrationPhase phase(system, boxes, outcome);
   const std::vector<RegistrationEntry> main =
@@ -121,7 +121,7 @@ std::optional<Stop> Write_Reg(System& system, Reporter& boxes, bool is_64_bit_sy
   return phase.Run({&main, &mirror});
 }
 
-std::optional<Stop> WriteRegistrationRows(System& system, Reporter& boxes,
+std::optional<Stop> WriteRegistrationRows(Registry& system, Reporter& boxes,
                                           const std::vector<RegistrationEntry>& entries,
                                           Outcome& outcome) {
   return RegistrationPhase(system, boxes, outcome).Run({&entries});

@@ -44,8 +44,8 @@ TEST_F(FilesTest, RightsStepStartsBothSystemCommandsDirectlyWithThePathWhole) {
   // A legal name that an interpreter would take for commands.
   const std::string path = At("Dossier à espaces\\%CMDCMDLINE%&calc&rem é.dll");
   Outcome outcome;
-  SetRights(system_, outcome, path);
-  SetRights(system_, outcome, path, true);
+  SetRights(system_, system_, outcome, path);
+  SetRights(system_, system_, outcome, path, true);
   ASSERT_EQ(system_.commands.size(), 4u);
   // Never the 32-bit copy, which would see SysWOW64 under the name of system32.
   const std::string folder =
@@ -65,7 +65,7 @@ TEST_F(FilesTest, AnAwaitedRightsCommandStillRunningAfterItsWaitIsAWarning) {
   const std::string path = At("still running.dll");
   Outcome outcome;
   system_.Fail(Call::kProgramEnd, "icacls");
-  SetRights(system_, outcome, path, true);
+  SetRights(system_, system_, outcome, path, true);
   EXPECT_EQ(
       outcome.warnings,
       std::vector<std::string>{"icacls.exe \"" + path +
@@ -81,7 +81,7 @@ TEST_F(FilesTest, ARightsCommandThatCannotStartFailsTheFileWithTheSystemsReason)
   system_.Fail(Call::kStartProgram, "icacls");
   // The step only reports; the one that asked shows the box and fails the file.
   try {
-    SetRights(system_, outcome, path);
+    SetRights(system_, system_, outcome, path);
     ADD_FAILURE() << "no failure";
   } catch (const SystemError& failure) {
     EXPECT_EQ(failure.code(), 5u) << failure.what();
