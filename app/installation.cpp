@@ -4,6 +4,8 @@
 // phase whose changes they describe). RunInstallation, at the end, puts them together.
 #include "app/installation.h"
 
+#include <set>
+
 #include "app/box_reporter.h"
 #include "common/guard.h"
 #include "common/text.h"
@@ -128,8 +130,6 @@ bool RecordFilesBefore(WindowRun& run, const KeptForWayBack& kept, FileRecord& f
         files = *earlier;
         if (state.Identity.CompletedBySystemFiles())
           NoteSystemFilesBefore(run.system, state, state.Identity.is_64_bit, files);
-        state.AddedSystemFiles = files.absent;
-        state.AddedSystemFiles.insert(files.empty.begin(), files.empty.end());
         WriteFileRecord(run.system, kept.file_record, files);
         return true;
       },
@@ -156,8 +156,12 @@ bool CopyProgramFiles(WindowRun& run, const KeptForWayBack& kept) {
   run.Log("== Copier les fichiers programmes");
   FileRecord files;
   if (!RecordFilesBefore(run, kept, files)) return false;
+  // What an earlier installation added where nothing was, or only an empty file, has no original.
+  std::set<std::string> added = files.absent;
+  added.insert(files.empty.begin(), files.empty.end());
   BoxReporter boxes(run.system);
-  ProgramFileCopy copy = Launch_Copy(run.system, run.state, boxes, run.state.Identity.is_64_bit);
+  ProgramFileCopy copy =
+      Launch_Copy(run.system, run.state, boxes, run.state.Identity.is_64_bit, added);
   run.copy_log = std::move(copy.log);
   if (copy.stop) {
     ShowStop(run.system, kCopyTitle, *copy.stop, Icon::kCritical);

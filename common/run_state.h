@@ -3,7 +3,6 @@
 #pragma once
 
 #include <cstdint>
-#include <set>
 #include <string>
 #include <utility>
 #include <vector>
@@ -58,9 +57,6 @@ struct RunState {
   std::string SysWow64Folder;
   // Read once at start-up and by the system identification; every unit reads it from here.
   SystemIdentity Identity;
-  // The system files an installation added where there was nothing, or an empty file: read from
-  // the record of what it wrote, before the copy phase. They have no original to back up.
-  std::set<std::string> AddedSystemFiles;
   // Every phase adds its failures; the run sets how it ended.
   movrix::Outcome Outcome;
 };

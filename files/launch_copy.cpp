@@ -69,8 +69,9 @@ bool ReplacesSystemFiles(const RunState& state) {
 // change, so both stay as they are.
 class CopyPhase {
  public:
-  CopyPhase(SystemServices& system, RunState& state, Reporter& boxes)
-      : system_(system), state_(state), boxes_(boxes) {}
+  CopyPhase(SystemServices& system, RunState& state, Reporter& boxes,
+            const std::set<std::string>& added_system_files)
+      : system_(system), state_(state), boxes_(boxes), added_system_files_(added_system_files) {}
 
   ProgramFileCopy Run(bool is_64_bit_system) {
     ProgramFileCopy result;
@@ -99,7 +100,7 @@ class CopyPhase {
       const std::string destination = FolderOf(state_, row.folder) + row.destination;
       if (!MakeFolderOf(system, state_.Outcome, destination)) continue;
       // What an earlier installation added where nothing was is no original to keep.
-      const bool original = !state_.AddedSystemFiles.count(destination);
+      const bool original = !added_system_files_.count(destination);
       if (original && !KeepSecurityOf(system, state_.Outcome, destination)) continue;
       CopyAdd(system, state_.Outcome, boxes_, source, destination, original);
     }
@@ -140,6 +141,7 @@ class CopyPhase {
   SystemServices& system_;
   RunState& state_;
   Reporter& boxes_;
+  const std::set<std::string>& added_system_files_;
   StepMarker step_;
   CopyContext copy_;
 };
@@ -147,8 +149,9 @@ class CopyPhase {
 }  // namespace
 
 ProgramFileCopy Launch_Copy(SystemServices& system, RunState& state, Reporter& boxes,
-                            bool is_64_bit_system) {
-  return CopyPhase(system, state, boxes).Run(is_64_bit_system);
+                            bool is_64_bit_system,
+                            const std::set<std::string>& added_system_files) {
+  return CopyPhase(system, state, boxes, added_system_files).Run(is_64_bit_system);
 }
 
 }  // namespace movrix

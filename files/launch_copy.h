@@ -3,6 +3,7 @@
 #pragma once
 
 #include <optional>
+#include <set>
 #include <string>
 
 #include "common/guard.h"
@@ -19,8 +20,11 @@ struct ProgramFileCopy {
 };
 
 // Copies the trees and system files. Every file, folder and system file that could not be copied
-// is a failure in `state.Outcome`; what a file's copy must tell at once, `boxes` tells.
+// is a failure in `state.Outcome`; what a file's copy must tell at once, `boxes` tells. The system
+// files of `added_system_files`, which an earlier installation added where there was nothing or
+// an empty file, have no original to back up.
 ProgramFileCopy Launch_Copy(SystemServices& system, RunState& state, Reporter& boxes,
-                            bool is_64_bit_system);
+                            bool is_64_bit_system,
+                            const std::set<std::string>& added_system_files = {});
 
 }  // namespace movrix
