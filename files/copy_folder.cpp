@@ -55,23 +55,21 @@ void FailListing(Outcome& outcome, const std::string& folder, const std::string&
 
 std::unique_ptr<FileSearch> StartListing(SystemServices& system, FindData& entry, Outcome& outcome,
                                          const std::string& folder) {
-  try {
-    return system.FindFirst(folder + "*.*", entry);
-  } catch (const SystemError& failure) {
-    FailListing(outcome, folder, failure.what());
-    return nullptr;
-  }
+  return Guarded([&] { return system.FindFirst(folder + "*.*", entry); },
+                 [&](const std::string& description) {
+                   FailListing(outcome, folder, description);
+                   return std::unique_ptr<FileSearch>();
+                 });
 }
 
 // Fetches the next entry of `folder` into `entry`. False when no entry is left, and when the
 // listing breaks off, which is reported like a folder that cannot be listed.
 bool NextEntry(FileSearch& search, FindData& entry, Outcome& outcome, const std::string& folder) {
-  try {
-    return search.Next(entry);
-  } catch (const SystemError& failure) {
-    FailListing(outcome, folder, failure.what());
-    return false;
-  }
+  return Guarded([&] { return search.Next(entry); },
+                 [&](const std::string& description) {
+                   FailListing(outcome, folder, description);
+                   return false;
+                 });
 }
 
 // Why the shell's copy failed, in the system's words; empty when it succeeded. A copy the shell

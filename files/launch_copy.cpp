@@ -37,27 +37,31 @@ std::string Header(const char* title, size_t rule_length) {
 // has no fr-FR folder of its own. A folder that cannot be made fails its row only.
 bool MakeFolderOf(SystemServices& system, Outcome& outcome, const std::string& destination) {
   const std::string folder = destination.substr(0, destination.find_last_of('\\'));
-  try {
-    if (!FolderExists(system, folder)) system.CreateFolder(folder);
-    return true;
-  } catch (const SystemError& failure) {
-    outcome.Fail(destination + " n'a pas été remplacé",
-                 "le dossier " + folder + " n'a pas pu être créé : " + failure.what());
-    return false;
-  }
+  return Guarded(
+      [&] {
+        if (!FolderExists(system, folder)) system.CreateFolder(folder);
+        return true;
+      },
+      [&](const std::string& description) {
+        outcome.Fail(destination + " n'a pas été remplacé",
+                     "le dossier " + folder + " n'a pas pu être créé : " + description);
+        return false;
+      });
 }
 
 // Saves the owner and access list of `destination` before the row first changes it; a row whose
 // security cannot be kept changes nothing.
 bool KeepSecurityOf(SystemServices& system, Outcome& outcome, const std::string& destination) {
-  try {
-    SaveSecurityOnce(system, destination);
-    return true;
-  } catch (const SystemError& failure) {
-    outcome.Fail(destination + " n'a pas été remplacé",
-                 std::string("ses droits d'origine n'ont pas pu être gardés : ") + failure.what());
-    return false;
-  }
+  return Guarded(
+      [&] {
+        SaveSecurityOnce(system, destination);
+        return true;
+      },
+      [&](const std::string& description) {
+        outcome.Fail(destination + " n'a pas été remplacé",
+                     "ses droits d'origine n'ont pas pu être gardés : " + description);
+        return false;
+      });
 }
 
 bool ReplacesSystemFiles(const RunState& state) {
