@@ -26,7 +26,6 @@ class NativeFiles : public ForwardingServices {
     Wow64Value previous_;
   };
 
-  // Makes `call` with the redirection off.
   template <typename Call>
   auto Native(Call call) {
     const Reverting reverting(next_);

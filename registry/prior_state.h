@@ -35,7 +35,7 @@ class PriorStateStore {
   virtual ~PriorStateStore() = default;
   // How failures name the record.
   virtual std::string Name() const = 0;
-  // True when a record is kept.
+  // A record that is not kept is the first installation's to take, never a damaged one.
   virtual bool Exists() = 0;
   // The record's text. Throws SystemError when it cannot be read.
   virtual std::string Read() = 0;
@@ -117,7 +117,6 @@ class RegistryWayBack {
     kChecked,  // both records are whole and name only rows of the list
   };
 
-  // One line of a record.
   struct Line;
 
   RegistryWayBack(SystemServices& system, std::vector<RegistrationEntry> entries,
