@@ -40,12 +40,7 @@ bool CopyAdd(SystemServices& system, Outcome& outcome, Reporter& boxes, const st
   return Guarded(
       [&] {
         // A system file is in use by the system: its rights must be in place before it is moved.
-        try {
-          SetRights(system, system, outcome, destination, true);
-        } catch (const SystemError& failure) {
-          ReportRightsFailure(boxes, outcome, destination, failure.what());
-          return false;
-        }
+        if (!AwaitRightsOrReport(system, system, boxes, outcome, destination)) return false;
         ReplaceKeepingBackup(system, source, destination, back_up);
         return true;
       },

@@ -98,11 +98,7 @@ std::vector<std::string> MailFolders(const RunState& state, bool is_64_bit) {
 // recorded; the move that follows tells whether it mattered.
 void TakeOver(SystemServices& system, Reporter& boxes, const std::string& path,
               RestoreReport& report) {
-  try {
-    SetRights(system, system, report.outcome(), path, true);
-  } catch (const SystemError& failure) {
-    ReportRightsFailure(boxes, report.outcome(), path, failure.what());
-  }
+  AwaitRightsOrReport(system, system, boxes, report.outcome(), path);
 }
 
 // Someone replaced `file` since the installation, such as a system update: it stays, and so does

@@ -43,6 +43,17 @@ void SetRights(Processes& programs, MessagePump& window, Outcome& outcome, const
                      await);
 }
 
+bool AwaitRightsOrReport(Processes& programs, MessagePump& window, Reporter& boxes,
+                         Outcome& outcome, const std::string& path) {
+  try {
+    SetRights(programs, window, outcome, path, true);
+    return true;
+  } catch (const SystemError& failure) {
+    ReportRightsFailure(boxes, outcome, path, failure.what());
+    return false;
+  }
+}
+
 void ReportRightsFailure(Reporter& boxes, Outcome& outcome, const std::string& path,
                          const std::string& description) {
   boxes.Report("SetRights", description, Icon::kNone);

@@ -22,4 +22,9 @@ void SetRights(Processes& programs, MessagePump& window, Outcome& outcome, const
 void ReportRightsFailure(Reporter& boxes, Outcome& outcome, const std::string& path,
                          const std::string& description);
 
+// The awaited rights step for a file that is about to be moved, whose failure that step reports
+// itself (ReportRightsFailure). False when it failed.
+bool AwaitRightsOrReport(Processes& programs, MessagePump& window, Reporter& boxes,
+                         Outcome& outcome, const std::string& path);
+
 }  // namespace movrix
