@@ -4,6 +4,9 @@
 // phase whose changes they describe). RunInstallation, at the end, puts them together.
 #include "app/installation.h"
 
+#include <set>
+
+#include "app/box_reporter.h"
 #include "common/guard.h"
 #include "common/text.h"
 #include "files/file_exists.h"
@@ -93,12 +96,15 @@ bool RenameMailFolders(WindowRun& run) {
   run.steps +=
       JoinLines({Repeat('=', 51), "Vérifier la présence des dossiers Windows Mail renommés.",
                  "Les renommer s'ils ne le sont pas encore", Repeat('=', 51)});
-  if (!Launch_Folders(run.system, run.state, run.state.Identity.is_64_bit)) {
+  const FolderRenaming renaming =
+      Launch_Folders(run.system, run.state, run.state.Identity.is_64_bit);
+  if (renaming.stop) {
+    ShowStop(run.system, kRenamingTitle, *renaming.stop, Icon::kCritical);
     run.Stop("Le système doit être réparé avant l'installation de Windows Mail", Icon::kInformation,
              kRepairNeededTitle);
     return false;
   }
-  run.steps += run.state.ReportText + kCrLf;
+  run.steps += renaming.report + kCrLf;
   return true;
 }
 
@@ -120,12 +126,10 @@ bool RecordFilesBefore(WindowRun& run, const KeptForWayBack& kept, FileRecord& f
         MakeOwnFolder(run.system, kept);
         std::optional<FileRecord> earlier =
             ReadFileRecord(run.system, kept.file_record, state, state.Identity.is_64_bit);
-        if (!earlier) throw SystemError("Enregistrement endommagé : " + kept.file_record);
+        if (!earlier) throw DataError("Enregistrement endommagé : " + kept.file_record);
         files = *earlier;
         if (state.Identity.CompletedBySystemFiles())
           NoteSystemFilesBefore(run.system, state, state.Identity.is_64_bit, files);
-        state.AddedSystemFiles = files.absent;
-        state.AddedSystemFiles.insert(files.empty.begin(), files.empty.end());
         WriteFileRecord(run.system, kept.file_record, files);
         return true;
       },
@@ -152,7 +156,17 @@ bool CopyProgramFiles(WindowRun& run, const KeptForWayBack& kept) {
   run.Log("== Copier les fichiers programmes");
   FileRecord files;
   if (!RecordFilesBefore(run, kept, files)) return false;
-  if (!Launch_Copy(run.system, run.state, run.state.Identity.is_64_bit)) return false;
+  // What an earlier installation added where nothing was, or only an empty file, has no original.
+  std::set<std::string> added = files.absent;
+  added.insert(files.empty.begin(), files.empty.end());
+  BoxReporter boxes(run.system);
+  ProgramFileCopy copy =
+      Launch_Copy(run.system, run.state, boxes, run.state.Identity.is_64_bit, added);
+  run.copy_log = std::move(copy.log);
+  if (copy.stop) {
+    ShowStop(run.system, kCopyTitle, *copy.stop, Icon::kCritical);
+    return false;
+  }
   RecordWrittenFiles(run, kept, files);
   return true;
 }
@@ -196,8 +210,24 @@ void RecordWrittenRegistry(WindowRun& run, const KeptForWayBack& kept, bool user
   if (user_rows) RecordUserWrittenState(run.system, run.state.Outcome);
 }
 
-// Where the system registers, the registration; on every system, the event source of the kept
-// program. False when the run stopped: the registration or the record has told why.
+// Where the system registers, the registration; on every system, then, the event source of the
+// kept program. False after the box of the write that stopped.
+bool WriteRegistration(WindowRun& run, const KeptForWayBack& kept, bool registers,
+                       bool user_state_recorded) {
+  BoxReporter boxes(run.system);
+  std::optional<Stop> stop;
+  if (registers)
+    stop = Write_Reg(run.system, boxes, run.state.Identity.is_64_bit, run.state.Outcome,
+                     user_state_recorded);
+  if (!stop)
+    stop = WriteRegistrationRows(run.system, boxes, EventSourceRegistration(kept.program),
+                                 run.state.Outcome);
+  if (stop) ShowStop(run.system, kRegistrationTitle, *stop, Icon::kNone);
+  return !stop;
+}
+
+// The registration and the records around it. False when the run stopped: the registration or
+// the record has told why.
 bool CompleteRegistry(WindowRun& run, const KeptForWayBack& kept) {
   run.Log("== Compléter la base de registre");
   if (!RecordRegistryState(run, kept)) return false;
@@ -205,10 +235,7 @@ bool CompleteRegistry(WindowRun& run, const KeptForWayBack& kept) {
   // The installing user's prior state is recorded before the registration writes their rows;
   // without it, their rows are not written.
   const bool user_state_recorded = registers && RecordUserPriorState(run.system, run.state.Outcome);
-  const bool written =
-      (!registers || Write_Reg(run.system, run.state.Identity.is_64_bit, run.state.Outcome,
-                               user_state_recorded)) &&
-      WriteRegistrationRows(run.system, EventSourceRegistration(kept.program), run.state.Outcome);
+  const bool written = WriteRegistration(run, kept, registers, user_state_recorded);
   // Even a registration that stopped half-way records what it wrote, for the way back.
   RecordWrittenRegistry(run, kept, user_state_recorded);
   if (!written) return false;

@@ -2,6 +2,7 @@
 // failure, the sign-in is told to run it again.
 #include "app/per_user.h"
 
+#include "app/box_reporter.h"
 #include "app/run_end.h"
 #include "registry/active_setup.h"
 #include "registry/user_state.h"
@@ -15,8 +16,12 @@ namespace {
 void WriteUserRows(System& system, RunLog& log, Outcome& outcome) {
   log.Line("== Inscrire Windows Mail pour l'utilisateur");
   if (!RecordUserPriorState(system, outcome)) return;
-  if (!WriteRegistrationRows(system, CurrentUserRegistration(), outcome))
+  BoxReporter boxes(system);
+  if (std::optional<Stop> stop =
+          WriteRegistrationRows(system, boxes, CurrentUserRegistration(), outcome)) {
+    ShowStop(system, kRegistrationTitle, *stop, Icon::kNone);
     outcome.Fail("l'inscription s'est arrêtée avant sa fin", "");
+  }
   RecordUserWrittenState(system, outcome);
 }
 

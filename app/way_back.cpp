@@ -3,6 +3,7 @@
 // goes last. Its steps follow in that order; RunWayBack, at the end, puts them together.
 #include "app/way_back.h"
 
+#include "app/box_reporter.h"
 #include "app/installation.h"
 #include "common/guard.h"
 #include "common/sealed_record.h"
@@ -266,7 +267,8 @@ void RunWayBackSteps(WindowRun& run) {
   // sign-in, through the retired component.
   user.Restore(report);
   run.Log("== Rétablir les fichiers système");
-  int left = RestoreSystemFiles(run.system, run.state, is_64_bit, *files, report);
+  BoxReporter boxes(run.system);
+  int left = RestoreSystemFiles(run.system, boxes, run.state, is_64_bit, *files, report);
   run.Log("== Rétablir les dossiers programmes");
   left += RestoreProgramFolders(run.system, run.state, is_64_bit, *files, report);
   CompleteWayBack(run, kept, left, report);

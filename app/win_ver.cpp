@@ -1,5 +1,7 @@
 #include "app/win_ver.h"
 
+#include <optional>
+
 #include "common/guard.h"
 #include "common/scoped_key.h"
 #include "common/text.h"
@@ -33,12 +35,12 @@ std::string ProcessorBitsOf(Machine machine) {
   return "";
 }
 
-// Reads the version key's values; a key the system refuses stops the identification.
-// `window_stays` turns false when a value's box is shown.
-Findings ReadVersionKey(System& system, bool& window_stays, uint32_t key_access) {
+// Reads the version key's values; empty when the system refuses the key, which stops the
+// identification. `window_stays` turns false when a value's box is shown.
+std::optional<Findings> ReadVersionKey(System& system, bool& window_stays, uint32_t key_access) {
   ScopedKey key(system);
   if (system.OpenRegKey(kLocalMachine, kNtVersionKey, key_access, key.Receive()) != kErrorSuccess)
-    FailWithoutDescription();
+    return std::nullopt;
   // A value that cannot be read is told and reads as empty text: the identification goes on, and
   // the window is to be closed after it.
   auto read = [&](const char* name) {
@@ -80,30 +82,36 @@ bool IsServer(const std::string& installation_type) {
   return Contains(installation_type, "Server");
 }
 
-void Identify(System& system, SystemIdentity& identity, WinVerResult& window, bool& window_stays,
-              uint32_t key_access) {
+// Identifies the system into `identity` and `window`; the description of what stopped it, empty
+// when the version key was refused, which the system does not describe.
+std::optional<std::string> Identify(System& system, SystemIdentity& identity, WinVerResult& window,
+                                    bool& window_stays, uint32_t key_access) {
   identity.is_64_bit = false;
   identity.family = WindowsFamily::kOther;
   // Every system the installer accepts is of the NT family, whose version key this is.
-  const Findings found = ReadVersionKey(system, window_stays, key_access);
+  const std::optional<Findings> found = ReadVersionKey(system, window_stays, key_access);
+  if (!found) return std::string();
   const Machine machine = system.NativeMachine();
   window.ProcessorBits = ProcessorBitsOf(machine);
   identity.is_64_bit = machine == Machine::kX64;
-  if (ForTheProgramTrees(machine) && !IsServer(found.installation_type))
-    identity.family = FamilyOf(found.product_name);
+  if (ForTheProgramTrees(machine) && !IsServer(found->installation_type))
+    identity.family = FamilyOf(found->product_name);
   window.txtSys =
-      found.product_name + window.ProcessorBits + kCrLf + kVersionLabel + found.version + kCrLf;
+      found->product_name + window.ProcessorBits + kCrLf + kVersionLabel + found->version + kCrLf;
+  return std::nullopt;
 }
 
 }  // namespace
 
 bool Win_Ver(System& system, SystemIdentity& identity, WinVerResult& window, uint32_t key_access) {
   bool window_stays = true;
-  Guarded([&] { Identify(system, identity, window, window_stays, key_access); },
-          [&](const std::string& description) {
-            system.ShowMessage(description, "Win_Ver", Buttons::kOk, Icon::kCritical);
-            window_stays = false;
-          });
+  const std::optional<std::string> stopped = Guarded(
+      [&] { return Identify(system, identity, window, window_stays, key_access); },
+      [&](const std::string& description) { return std::optional<std::string>(description); });
+  if (stopped) {
+    system.ShowMessage(*stopped, "Win_Ver", Buttons::kOk, Icon::kCritical);
+    window_stays = false;
+  }
   return window_stays;
 }
 

@@ -43,7 +43,7 @@ std::string WindowRun::Verdict() const {
 
 std::string WindowRun::OutputText() const {
   const std::string lines = OutcomeLines(state.Outcome);
-  return steps + state.Copy.CopyLog + (lines.empty() ? "" : kCrLf + lines);
+  return steps + copy_log + (lines.empty() ? "" : kCrLf + lines);
 }
 
 void WindowRun::LogStatus() {

@@ -65,6 +65,8 @@ class WindowRun {
   FrmCopy form;
   // The steps text of the output box, which grows as the phases pass.
   std::string steps;
+  // The copy's log as far as it got, which the output box shows after the steps.
+  std::string copy_log;
 
  private:
   // The text of txtOutput as far as the run got: the steps, the copy log, then every failure and

@@ -3,7 +3,6 @@
 #pragma once
 
 #include <cstdint>
-#include <set>
 #include <string>
 #include <utility>
 #include <vector>
@@ -49,16 +48,6 @@ struct Outcome {
   bool Succeeded() const { return end == RunEnd::kCompleted && failures.empty(); }
 };
 
-// What the tree copy shares between CopyFolder and CopyThisFile.
-struct CopyContext {
-  // Characters of the source root, its final backslash included. Required to be 16-bit signed,
-  // so a root of 32768 characters or more does not fit: CopyThisFile then fails its files.
-  int16_t SourceRootLen = 0;
-  std::string DestRoot;       // destination root, ending in a backslash
-  std::string CopyLog;        // two lines per handled file
-  movrix::FindData FindData;  // the one search record of the whole walk
-};
-
 struct RunState {
   // Written at start-up. Folder texts end in a backslash.
   std::string AppFolder;
@@ -68,12 +57,6 @@ struct RunState {
   std::string SysWow64Folder;
   // Read once at start-up and by the system identification; every unit reads it from here.
   SystemIdentity Identity;
-  // The report of the last phase that left one: the renaming report, then the copy log.
-  std::string ReportText;
-  CopyContext Copy;
-  // The system files an installation added where there was nothing, or an empty file: read from
-  // the record of what it wrote, before the copy phase. They have no original to back up.
-  std::set<std::string> AddedSystemFiles;
   // Every phase adds its failures; the run sets how it ended.
   movrix::Outcome Outcome;
 };

@@ -38,7 +38,7 @@ std::string PassingName(const std::string& path) {
   return path + ".partiel";
 }
 
-void RemoveIfThere(System& system, const std::string& path) {
+void RemoveIfThere(FileSystem& system, const std::string& path) {
   if (system.PathAttributes(path) >= 0) system.RemoveFile(path);
 }
 
@@ -65,7 +65,7 @@ std::optional<std::vector<std::string>> UnsealRecord(const std::string& kind,
   return std::vector<std::string>(lines->begin() + 1, lines->end() - 1);
 }
 
-void WriteRecordFile(System& system, const std::string& path, const std::string& text) {
+void WriteRecordFile(FileSystem& system, const std::string& path, const std::string& text) {
   const std::string passing = PassingName(path);
   RemoveIfThere(system, passing);
   {
@@ -76,7 +76,7 @@ void WriteRecordFile(System& system, const std::string& path, const std::string&
   system.MoveReplacingWrittenThrough(passing, path);
 }
 
-void RemoveRecordFile(System& system, const std::string& path) {
+void RemoveRecordFile(FileSystem& system, const std::string& path) {
   RemoveIfThere(system, PassingName(path));
   RemoveIfThere(system, path);
 }

@@ -24,10 +24,10 @@ std::optional<std::vector<std::string>> UnsealRecord(const std::string& kind,
 // Keeps `text` as the file at `path`, whole or not at all, even across a power cut: written under
 // a passing name, flushed to the disk, then renamed over `path` in one step that is itself written
 // through. Throws SystemError when it cannot.
-void WriteRecordFile(System& system, const std::string& path, const std::string& text);
+void WriteRecordFile(FileSystem& system, const std::string& path, const std::string& text);
 
 // Deletes the record at `path` and whatever a write of it that stopped left under its passing
 // name; a file already gone is no failure. Throws SystemError when one stays.
-void RemoveRecordFile(System& system, const std::string& path);
+void RemoveRecordFile(FileSystem& system, const std::string& path);
 
 }  // namespace movrix

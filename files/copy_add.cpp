@@ -10,7 +10,7 @@ namespace movrix {
 namespace {
 
 // Renames `destination` to its backup name unless a backup exists; true when it did so now.
-bool BackUpOnce(System& system, const std::string& destination) {
+bool BackUpOnce(SystemServices& system, const std::string& destination) {
   const std::string backup = destination + kBackupSuffix;
   // An empty file counts as missing on either side.
   if (FileExists(system, backup) || !FileExists(system, destination)) return false;
@@ -18,8 +18,8 @@ bool BackUpOnce(System& system, const std::string& destination) {
   return true;
 }
 
-void ReplaceKeepingBackup(System& system, const std::string& source, const std::string& destination,
-                          bool back_up) {
+void ReplaceKeepingBackup(SystemServices& system, const std::string& source,
+                          const std::string& destination, bool back_up) {
   const bool backed_up_now = back_up && BackUpOnce(system, destination);
   try {
     // What is still there is an earlier installation's copy, which a read-only source left so.
@@ -35,23 +35,17 @@ void ReplaceKeepingBackup(System& system, const std::string& source, const std::
 
 }  // namespace
 
-bool CopyAdd(System& system, Outcome& outcome, const std::string& source,
+bool CopyAdd(SystemServices& system, Outcome& outcome, Reporter& boxes, const std::string& source,
              const std::string& destination, bool back_up) {
   return Guarded(
       [&] {
         // A system file is in use by the system: its rights must be in place before it is moved.
-        try {
-          SetRights(system, outcome, destination, true);
-        } catch (const SystemError& failure) {
-          ReportRightsFailure(system, outcome, destination, failure.what());
-          return false;
-        }
+        if (!AwaitRightsOrReport(system, system, boxes, outcome, destination)) return false;
         ReplaceKeepingBackup(system, source, destination, back_up);
         return true;
       },
       [&](const std::string& description) {
-        system.ShowMessage("Copie de " + source + " vers " + destination, "CopyAdd", Buttons::kOk,
-                           Icon::kCritical);
+        boxes.Report("CopyAdd", "Copie de " + source + " vers " + destination, Icon::kCritical);
         outcome.Fail(destination + " n'a pas été remplacé", description);
         return false;
       });

@@ -3,6 +3,7 @@
 
 #include <string>
 
+#include "common/reporter.h"
 #include "common/run_state.h"
 #include "platform/system.h"
 
@@ -14,9 +15,9 @@ namespace movrix {
 // across runs; when the copy then fails, the backup taken now is put back (over whatever part of
 // the new file the copy left), so that the system file is never left missing. Without `back_up`
 // (a destination the installation added itself), nothing is backed up. The copy is left without
-// the read-only attribute a source may carry. True when the copy was made; otherwise, after its
-// box, the failure is in `outcome`.
-bool CopyAdd(System& system, Outcome& outcome, const std::string& source,
+// the read-only attribute a source may carry. True when the copy was made; otherwise `boxes` has
+// told the failure at once and it is in `outcome`.
+bool CopyAdd(SystemServices& system, Outcome& outcome, Reporter& boxes, const std::string& source,
              const std::string& destination, bool back_up = true);
 
 }  // namespace movrix

@@ -29,7 +29,8 @@ bool StartsWithDot(const std::string& name) {
 
 // DestRoot + the part of `source` below the source root. A root too long for its 16-bit length
 // reads as a length that does not cut `source`: the file fails rather than land elsewhere.
-std::string DestinationOf(System& system, const CopyContext& copy, const std::string& source) {
+std::string DestinationOf(SystemServices& system, const CopyContext& copy,
+                          const std::string& source) {
   if (copy.SourceRootLen < 0 || size_t(copy.SourceRootLen) > source.size())
     throw SystemError(system.ErrorText(kErrorInvalidParameter), kErrorInvalidParameter);
   return copy.DestRoot + source.substr(size_t(copy.SourceRootLen));
@@ -52,30 +53,28 @@ void FailListing(Outcome& outcome, const std::string& folder, const std::string&
   outcome.Fail("le dossier " + folder + " n'a pas pu être lu en entier", reason);
 }
 
-std::unique_ptr<FileSearch> StartListing(System& system, CopyContext& copy, Outcome& outcome,
+std::unique_ptr<FileSearch> StartListing(SystemServices& system, FindData& entry, Outcome& outcome,
                                          const std::string& folder) {
-  try {
-    return system.FindFirst(folder + "*.*", copy.FindData);
-  } catch (const SystemError& failure) {
-    FailListing(outcome, folder, failure.what());
-    return nullptr;
-  }
+  return Guarded([&] { return system.FindFirst(folder + "*.*", entry); },
+                 [&](const std::string& description) {
+                   FailListing(outcome, folder, description);
+                   return std::unique_ptr<FileSearch>();
+                 });
 }
 
-// Fetches the next entry of `folder` into FindData. False when no entry is left, and when the
+// Fetches the next entry of `folder` into `entry`. False when no entry is left, and when the
 // listing breaks off, which is reported like a folder that cannot be listed.
-bool NextEntry(FileSearch& search, CopyContext& copy, Outcome& outcome, const std::string& folder) {
-  try {
-    return search.Next(copy.FindData);
-  } catch (const SystemError& failure) {
-    FailListing(outcome, folder, failure.what());
-    return false;
-  }
+bool NextEntry(FileSearch& search, FindData& entry, Outcome& outcome, const std::string& folder) {
+  return Guarded([&] { return search.Next(entry); },
+                 [&](const std::string& description) {
+                   FailListing(outcome, folder, description);
+                   return false;
+                 });
 }
 
 // Why the shell's copy failed, in the system's words; empty when it succeeded. A copy the shell
 // abandoned failed whatever its result says.
-std::string ShellCopyFailure(System& system, const ShellCopyResult& result) {
+std::string ShellCopyFailure(SystemServices& system, const ShellCopyResult& result) {
   if (result.aborted) return system.ErrorText(kErrorCancelled);
   if (result.code == kShellSuccess) return "";
   return system.ErrorText(uint32_t(result.code)) + " (code " + std::to_string(result.code) + ")";
@@ -83,12 +82,13 @@ std::string ShellCopyFailure(System& system, const ShellCopyResult& result) {
 
 }  // namespace
 
-bool CopyThisFile(System& system, CopyContext& copy, Outcome& outcome, const std::string& folder) {
+bool CopyThisFile(SystemServices& system, CopyContext& copy, Outcome& outcome, Reporter& boxes,
+                  const std::string& folder, const FindData& entry) {
   std::string source, destination;  // built step by step; the error box shows what exists
   bool copied = false;
   Guarded(
       [&] {
-        source = folder + copy.FindData.name;
+        source = folder + entry.name;
         copy.CopyLog += "de   " + source + kCrLf;
         destination = DestinationOf(system, copy, source);
         copy.CopyLog += "vers " + destination + kCrLf;
@@ -97,11 +97,11 @@ bool CopyThisFile(System& system, CopyContext& copy, Outcome& outcome, const std
         // commands would have made of it. Skipping them saves two console programs per file.
         if (PathExists(system, destination)) {
           try {
-            SetRights(system, outcome, destination);
+            SetRights(system, system, outcome, destination);
             ClearReadOnly(system, destination);  // left so by an older build
           } catch (const SystemError& failure) {
-            ReportRightsFailure(system, outcome, destination, failure.what());
-            system.ShowMessage("Erreur de copie", "CopyThisFile", Buttons::kOk, Icon::kCritical);
+            ReportRightsFailure(boxes, outcome, destination, failure.what());
+            boxes.Report("CopyThisFile", "Erreur de copie", Icon::kCritical);
             return;
           }
         }
@@ -112,12 +112,11 @@ bool CopyThisFile(System& system, CopyContext& copy, Outcome& outcome, const std
         if (!copied) FailFile(outcome, destination, failure);
         // A source from a CD or an ISO image is read-only, and so is its copy: the next run could
         // not copy over it. No copy is left so.
-        if (copied && (copy.FindData.attributes & kAttributeReadOnly))
-          ClearReadOnly(system, destination);
+        if (copied && (entry.attributes & kAttributeReadOnly)) ClearReadOnly(system, destination);
       },
       [&](const std::string& description) {
-        system.ShowMessage("Copie de " + source + kCrLf + " vers " + destination, kProgramTitle,
-                           Buttons::kOk, Icon::kCritical);
+        boxes.Report(kProgramTitle, "Copie de " + source + kCrLf + " vers " + destination,
+                     Icon::kCritical);
         FailFile(outcome,
                  !destination.empty() ? destination
                  : !source.empty()    ? source
@@ -127,23 +126,23 @@ bool CopyThisFile(System& system, CopyContext& copy, Outcome& outcome, const std
   return copied;
 }
 
-bool CopyFolder(System& system, CopyContext& copy, Outcome& outcome, const std::string& folder) {
-  // The search belongs to this level; FindData is shared, so each level refills it from its own
-  // search before reading it again.
-  std::unique_ptr<FileSearch> search = StartListing(system, copy, outcome, folder);
+bool CopyFolder(SystemServices& system, CopyContext& copy, Outcome& outcome, Reporter& boxes,
+                const std::string& folder) {
+  FindData entry;
+  std::unique_ptr<FileSearch> search = StartListing(system, entry, outcome, folder);
   if (!search) return true;
   do {
-    const std::string& name = copy.FindData.name;
+    const std::string& name = entry.name;
     if (StartsWithDot(name)) continue;
-    if (copy.FindData.attributes & kAttributeReparsePoint) {
+    if (entry.attributes & kAttributeReparsePoint) {
       RefuseLink(outcome, folder + name);
-    } else if (copy.FindData.attributes & kAttributeDirectory) {
+    } else if (entry.attributes & kAttributeDirectory) {
       // A failure inside a subfolder ends the walk of that subfolder only.
-      CopyFolder(system, copy, outcome, folder + name + "\\");
-    } else if (HasDot(name) && !CopyThisFile(system, copy, outcome, folder)) {
+      CopyFolder(system, copy, outcome, boxes, folder + name + "\\");
+    } else if (HasDot(name) && !CopyThisFile(system, copy, outcome, boxes, folder, entry)) {
       return false;
     }
-  } while (NextEntry(*search, copy, outcome, folder));
+  } while (NextEntry(*search, entry, outcome, folder));
   return true;
 }
 

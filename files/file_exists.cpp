@@ -14,11 +14,11 @@ constexpr uint32_t kAttributeNormal = 0x80;
 
 }  // namespace
 
-void RequireFileContent(System& system, const std::string& path) {
+void RequireFileContent(FileSystem& system, const std::string& path) {
   if (system.FileLength(path) == 0) throw SystemError(kNoErrorDescription);
 }
 
-bool FileExists(System& system, const std::string& path) {
+bool FileExists(FileSystem& system, const std::string& path) {
   return Guarded(
       [&] {
         RequireFileContent(system, path);
@@ -27,14 +27,14 @@ bool FileExists(System& system, const std::string& path) {
       [](const std::string&) { return false; });
 }
 
-void ClearReadOnly(System& system, const std::string& path) {
+void ClearReadOnly(FileSystem& system, const std::string& path) {
   const int64_t attributes = system.PathAttributes(path);
   if (attributes < 0 || !(attributes & kAttributeReadOnly)) return;
   const uint32_t others = uint32_t(attributes) & ~(kAttributeReadOnly | kAttributeDirectory);
   system.SetPathAttributes(path, others ? others : kAttributeNormal);
 }
 
-bool FolderExists(System& system, const std::string& path) {
+bool FolderExists(FileSystem& system, const std::string& path) {
   const int64_t attributes = system.PathAttributes(path);
   return attributes >= 0 && (attributes & kAttributeDirectory) != 0;
 }

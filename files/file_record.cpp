@@ -94,7 +94,7 @@ bool Take(const std::vector<std::string>& fields, const OwnFiles& own, FileRecor
 
 // The size and SHA-256 of the file at `path`, hashed block by block as one handle reads it: a
 // whole program file held in memory would cost more than reading and hashing it.
-WrittenFile Facts(System& system, const std::string& path) {
+WrittenFile Facts(SystemServices& system, const std::string& path) {
   const std::unique_ptr<ReadableFile> file = system.OpenToRead(path);
   Sha256 digest;
   WrittenFile facts;
@@ -117,7 +117,7 @@ bool Listed(const std::vector<std::string>& list, const std::string& item) {
 // Calls `visit` with the path of every file below `folder` (no final backslash); links are
 // neither followed nor visited, as the installation's copy neither follows nor copies them.
 template <typename Visit>
-void ForEachTreeFile(System& system, const std::string& folder, const Visit& visit) {
+void ForEachTreeFile(SystemServices& system, const std::string& folder, const Visit& visit) {
   FindData data;
   std::unique_ptr<FileSearch> search = system.FindFirst(folder + "\\*", data);
   for (bool more = search != nullptr; more; more = search->Next(data)) {
@@ -132,7 +132,7 @@ void ForEachTreeFile(System& system, const std::string& folder, const Visit& vis
 }
 
 // Notes every file below `folder` (no final backslash).
-void NoteTree(System& system, const std::string& folder, FileRecord& record) {
+void NoteTree(SystemServices& system, const std::string& folder, FileRecord& record) {
   ForEachTreeFile(system, folder,
                   [&](const std::string& path) { record.written[path] = Facts(system, path); });
 }
@@ -147,7 +147,7 @@ bool KnowsTree(const FileRecord& record, const std::string& folder) {
 
 }  // namespace
 
-std::optional<FileRecord> ReadFileRecord(System& system, const std::string& path,
+std::optional<FileRecord> ReadFileRecord(SystemServices& system, const std::string& path,
                                          const RunState& state, bool is_64_bit) {
   if (!PathExists(system, path)) return FileRecord();
   const std::optional<std::vector<std::string>> lines =
@@ -161,7 +161,7 @@ std::optional<FileRecord> ReadFileRecord(System& system, const std::string& path
   return record;
 }
 
-void WriteFileRecord(System& system, const std::string& path, const FileRecord& record) {
+void WriteFileRecord(SystemServices& system, const std::string& path, const FileRecord& record) {
   std::vector<std::string> lines;
   for (const std::string& folder : record.created_folders) lines.push_back("dossier\t" + folder);
   for (const std::string& file : record.absent) lines.push_back("absent\t" + file);
@@ -172,7 +172,7 @@ void WriteFileRecord(System& system, const std::string& path, const FileRecord& 
   WriteRecordFile(system, path, SealRecord(kRecordKind, lines));
 }
 
-void NoteSystemFilesBefore(System& system, const RunState& state, bool is_64_bit,
+void NoteSystemFilesBefore(SystemServices& system, const RunState& state, bool is_64_bit,
                            FileRecord& record) {
   NativeFiles native(system);
   for (const std::string& file : SystemFiles(state, is_64_bit)) {
@@ -191,7 +191,8 @@ void NoteSystemFilesBefore(System& system, const RunState& state, bool is_64_bit
   }
 }
 
-void NoteWrittenFiles(System& system, const RunState& state, bool is_64_bit, FileRecord& record) {
+void NoteWrittenFiles(SystemServices& system, const RunState& state, bool is_64_bit,
+                      FileRecord& record) {
   NoteTree(system, state.ProgramFilesFolder + kMailFolder, record);
   if (is_64_bit) NoteTree(system, state.ProgramFilesX86Folder + kMailFolder, record);
   if (!state.Identity.CompletedBySystemFiles()) return;
@@ -201,7 +202,8 @@ void NoteWrittenFiles(System& system, const RunState& state, bool is_64_bit, Fil
   }
 }
 
-bool HoldsWhatWasWritten(System& system, const FileRecord& record, const std::string& path) {
+bool HoldsWhatWasWritten(SystemServices& system, const FileRecord& record,
+                         const std::string& path) {
   const auto written = record.written.find(path);
   if (written == record.written.end()) return true;
   if (!PathExists(system, path)) return false;
@@ -209,7 +211,7 @@ bool HoldsWhatWasWritten(System& system, const FileRecord& record, const std::st
   return now.size == written->second.size && now.sha256 == written->second.sha256;
 }
 
-std::vector<std::string> TreeDifferences(System& system, const FileRecord& record,
+std::vector<std::string> TreeDifferences(SystemServices& system, const FileRecord& record,
                                          const std::string& folder) {
   std::vector<std::string> differences;
   if (!KnowsTree(record, folder)) return differences;
@@ -222,7 +224,7 @@ std::vector<std::string> TreeDifferences(System& system, const FileRecord& recor
   return differences;
 }
 
-std::vector<std::string> FileDifferences(System& system, const FileRecord& record) {
+std::vector<std::string> FileDifferences(SystemServices& system, const FileRecord& record) {
   NativeFiles native(system);
   std::vector<std::string> differences;
   for (const auto& [path, facts] : record.written) {

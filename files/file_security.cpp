@@ -26,7 +26,7 @@ std::string SavedSecurityPath(const std::string& file) {
   return file + kBackupSuffix + kSecuritySuffix;
 }
 
-void SaveSecurityOnce(System& system, const std::string& file) {
+void SaveSecurityOnce(FileSystem& system, const std::string& file) {
   // The same test as the backup's: an empty file counts as missing on either side.
   if (FileExists(system, file + kBackupSuffix) || !FileExists(system, file)) return;
   if (PathExists(system, SavedSecurityPath(file))) return;
@@ -34,7 +34,7 @@ void SaveSecurityOnce(System& system, const std::string& file) {
                   SealRecord(kRecordKind, {HexOf(system.FileSecurity(file))}));
 }
 
-void CheckSavedSecurity(System& system, const std::string& file, RestoreReport& report) {
+void CheckSavedSecurity(FileSystem& system, const std::string& file, RestoreReport& report) {
   const std::string saved = SavedSecurityPath(file);
   try {
     if (PathExists(system, saved) && !Bytes(system.ReadWholeFile(saved)))
@@ -44,7 +44,7 @@ void CheckSavedSecurity(System& system, const std::string& file, RestoreReport& 
   }
 }
 
-void PutSecurityBack(System& system, const std::string& file, RestoreReport& report) {
+void PutSecurityBack(FileSystem& system, const std::string& file, RestoreReport& report) {
   const std::string saved = SavedSecurityPath(file);
   try {
     // A save that stopped before its record was whole changed nothing on the file, but may have

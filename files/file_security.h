@@ -15,15 +15,15 @@ std::string SavedSecurityPath(const std::string& file);
 
 // Saves the security of `file` before its first change: only when the file has content, has no
 // backup yet and no security is saved for it. Errors reach the caller, before anything changed.
-void SaveSecurityOnce(System& system, const std::string& file);
+void SaveSecurityOnce(FileSystem& system, const std::string& file);
 
 // Names in `report` the security saved for `file` when it is not a whole record of ours or cannot
 // be read: checked before the way back changes anything, like every other record.
-void CheckSavedSecurity(System& system, const std::string& file, RestoreReport& report);
+void CheckSavedSecurity(FileSystem& system, const std::string& file, RestoreReport& report);
 
 // Puts the saved security back on `file`, once its original content is back, then removes the
 // saved copy; nothing when none is saved. A failure is named in `report`, and the saved copy kept
 // for a second attempt.
-void PutSecurityBack(System& system, const std::string& file, RestoreReport& report);
+void PutSecurityBack(FileSystem& system, const std::string& file, RestoreReport& report);
 
 }  // namespace movrix

@@ -33,114 +33,129 @@ std::string Header(const char* title, size_t rule_length) {
   return std::string(title) + kCrLf + Repeat('-', rule_length) + kCrLf;
 }
 
-// Copies the tree below `source_root` under `destination_root`.
-bool CopyTree(System& system, RunState& state, const std::string& source_root,
-              const std::string& destination_root) {
-  // Cut to the required 16 bits as it stands; a root that does not fit fails its files.
-  state.Copy.SourceRootLen = static_cast<int16_t>(source_root.size());
-  state.Copy.DestRoot = destination_root;
-  return CopyFolder(system, state.Copy, state.Outcome, source_root);
-}
-
 // Creates the folder that holds `destination` when it is missing: a system in another language
 // has no fr-FR folder of its own. A folder that cannot be made fails its row only.
-bool MakeFolderOf(System& system, Outcome& outcome, const std::string& destination) {
+bool MakeFolderOf(SystemServices& system, Outcome& outcome, const std::string& destination) {
   const std::string folder = destination.substr(0, destination.find_last_of('\\'));
-  try {
-    if (!FolderExists(system, folder)) system.CreateFolder(folder);
-    return true;
-  } catch (const SystemError& failure) {
-    outcome.Fail(destination + " n'a pas été remplacé",
-                 "le dossier " + folder + " n'a pas pu être créé : " + failure.what());
-    return false;
-  }
+  return Guarded(
+      [&] {
+        if (!FolderExists(system, folder)) system.CreateFolder(folder);
+        return true;
+      },
+      [&](const std::string& description) {
+        outcome.Fail(destination + " n'a pas été remplacé",
+                     "le dossier " + folder + " n'a pas pu être créé : " + description);
+        return false;
+      });
 }
 
 // Saves the owner and access list of `destination` before the row first changes it; a row whose
 // security cannot be kept changes nothing.
-bool KeepSecurityOf(System& system, Outcome& outcome, const std::string& destination) {
-  try {
-    SaveSecurityOnce(system, destination);
-    return true;
-  } catch (const SystemError& failure) {
-    outcome.Fail(destination + " n'a pas été remplacé",
-                 std::string("ses droits d'origine n'ont pas pu être gardés : ") + failure.what());
-    return false;
-  }
-}
-
-// Replaces the system files of the rows for `bits`, in table order, advancing the step marker.
-// Every file not replaced is a failure in the run's outcome.
-void CopySystemFiles(System& system, RunState& state, Bits bits, std::string& step) {
-  for (const SystemFileRow& row : kSystemFileRows) {
-    if (row.system != bits) continue;
-    step = row.step;
-    const std::string source = state.AppFolder + row.source;
-    const std::string destination = FolderOf(state, row.folder) + row.destination;
-    if (!MakeFolderOf(system, state.Outcome, destination)) continue;
-    // What an earlier installation added where nothing was is no original to keep.
-    const bool original = !state.AddedSystemFiles.count(destination);
-    if (original && !KeepSecurityOf(system, state.Outcome, destination)) continue;
-    CopyAdd(system, state.Outcome, source, destination, original);  // reports its own failure
-  }
+bool KeepSecurityOf(SystemServices& system, Outcome& outcome, const std::string& destination) {
+  return Guarded(
+      [&] {
+        SaveSecurityOnce(system, destination);
+        return true;
+      },
+      [&](const std::string& description) {
+        outcome.Fail(destination + " n'a pas été remplacé",
+                     "ses droits d'origine n'ont pas pu être gardés : " + description);
+        return false;
+      });
 }
 
 bool ReplacesSystemFiles(const RunState& state) {
   return state.Identity.CompletedBySystemFiles();
 }
 
-// The step marker only titles the phase's failure box ("Launch_Copy 3"); its values "1" to "10"
-// and the points where they change are required as they are.
-void CopyPhase64(System& system, RunState& state, std::string& step) {
-  CopyContext& copy = state.Copy;
-  copy.CopyLog = Header("Copier les fichiers dans Program Files (x86)", 67);
-  step = "1";
-  if (!CopyTree(system, state, state.AppFolder + "WM_32\\", state.ProgramFilesX86Folder))
-    FailWithoutDescription();
-  copy.CopyLog += kCrLf + Header("Copier les fichiers dans Program Files", 58);
-  step = "2";
-  CopyTree(system, state, state.AppFolder + "WM_64\\", state.ProgramFilesFolder);
-  if (!ReplacesSystemFiles(state)) return;
-  step = "3";
-  // Through NativeFiles, System32Folder names the native 64-bit system folder.
-  NativeFiles native(system);
-  CopySystemFiles(native, state, Bits::k64, step);
-  step = "7";
-  copy.CopyLog += kCrLf + Repeat('=', 12) + kCrLf + Header("Copier les DLL et DLL.MUI", 24) +
-                  JoinLines(kSystemFileLines64);
-}
+// The copy phase of one run. It owns the step it has reached, which titles its box when it stops
+// ("Launch_Copy 3"): the support notes quote the values "1" to "10" and the points where they
+// change, so both stay as they are.
+class CopyPhase {
+ public:
+  CopyPhase(SystemServices& system, RunState& state, Reporter& boxes,
+            const std::set<std::string>& added_system_files)
+      : system_(system), state_(state), boxes_(boxes), added_system_files_(added_system_files) {}
 
-void CopyPhase32(System& system, RunState& state, std::string& step) {
-  CopyContext& copy = state.Copy;
-  copy.CopyLog = Header("Copier les fichiers dans Program Files", 58);
-  step = "8";
-  CopyTree(system, state, state.AppFolder + "WM_32\\", state.ProgramFilesFolder);
-  step = "9";
-  if (!ReplacesSystemFiles(state)) return;
-  CopySystemFiles(system, state, Bits::k32, step);
-  step = "10";
-  copy.CopyLog += kCrLf + Repeat('=', 27) + kCrLf + Header("Copie des DLL et DLL.MUI", 27) +
-                  JoinLines(kSystemFileLines32);
-}
+  ProgramFileCopy Run(bool is_64_bit_system) {
+    ProgramFileCopy result;
+    result.stop = step_.Run([&] { return is_64_bit_system ? Copy64() : Copy32(); });
+    result.log = std::move(copy_.CopyLog);
+    return result;
+  }
+
+ private:
+  // Copies the tree below `source_root` under `destination_root`; false when a file at its top
+  // failed.
+  bool CopyTree(const std::string& source_root, const std::string& destination_root) {
+    // Cut to 16 bits as the copy always counted it; a root that does not fit fails its files.
+    copy_.SourceRootLen = static_cast<int16_t>(source_root.size());
+    copy_.DestRoot = destination_root;
+    return CopyFolder(system_, copy_, state_.Outcome, boxes_, source_root);
+  }
+
+  // Replaces the system files of the rows for `bits`, in table order, each row its own step.
+  // Every file not replaced is a failure in the run's outcome.
+  void CopySystemFiles(SystemServices& system, Bits bits) {
+    for (const SystemFileRow& row : kSystemFileRows) {
+      if (row.system != bits) continue;
+      step_.Mark(row.step);
+      const std::string source = state_.AppFolder + row.source;
+      const std::string destination = FolderOf(state_, row.folder) + row.destination;
+      if (!MakeFolderOf(system, state_.Outcome, destination)) continue;
+      // What an earlier installation added where nothing was is no original to keep.
+      const bool original = !added_system_files_.count(destination);
+      if (original && !KeepSecurityOf(system, state_.Outcome, destination)) continue;
+      CopyAdd(system, state_.Outcome, boxes_, source, destination, original);
+    }
+  }
+
+  std::optional<Stop> Copy64() {
+    copy_.CopyLog = Header("Copier les fichiers dans Program Files (x86)", 67);
+    step_.Mark("1");
+    // A file at the top of the 32-bit tree ends the phase with nothing but its title to show.
+    if (!CopyTree(state_.AppFolder + "WM_32\\", state_.ProgramFilesX86Folder)) return step_.Here();
+    copy_.CopyLog += kCrLf + Header("Copier les fichiers dans Program Files", 58);
+    step_.Mark("2");
+    CopyTree(state_.AppFolder + "WM_64\\", state_.ProgramFilesFolder);
+    if (!ReplacesSystemFiles(state_)) return std::nullopt;
+    step_.Mark("3");
+    // Through NativeFiles, System32Folder names the native 64-bit system folder.
+    NativeFiles native(system_);
+    CopySystemFiles(native, Bits::k64);
+    step_.Mark("7");
+    copy_.CopyLog += kCrLf + Repeat('=', 12) + kCrLf + Header("Copier les DLL et DLL.MUI", 24) +
+                     JoinLines(kSystemFileLines64);
+    return std::nullopt;
+  }
+
+  std::optional<Stop> Copy32() {
+    copy_.CopyLog = Header("Copier les fichiers dans Program Files", 58);
+    step_.Mark("8");
+    CopyTree(state_.AppFolder + "WM_32\\", state_.ProgramFilesFolder);
+    step_.Mark("9");
+    if (!ReplacesSystemFiles(state_)) return std::nullopt;
+    CopySystemFiles(system_, Bits::k32);
+    step_.Mark("10");
+    copy_.CopyLog += kCrLf + Repeat('=', 27) + kCrLf + Header("Copie des DLL et DLL.MUI", 27) +
+                     JoinLines(kSystemFileLines32);
+    return std::nullopt;
+  }
+
+  SystemServices& system_;
+  RunState& state_;
+  Reporter& boxes_;
+  const std::set<std::string>& added_system_files_;
+  StepMarker step_;
+  CopyContext copy_;
+};
 
 }  // namespace
 
-bool Launch_Copy(System& system, RunState& state, bool is_64_bit_system) {
-  std::string step;
-  return Guarded(
-      [&] {
-        state.ReportText.clear();
-        if (is_64_bit_system)
-          CopyPhase64(system, state, step);
-        else
-          CopyPhase32(system, state, step);
-        state.ReportText = state.Copy.CopyLog;
-        return true;
-      },
-      [&](const std::string& description) {
-        system.ShowMessage(description, "Launch_Copy " + step, Buttons::kOk, Icon::kCritical);
-        return false;
-      });
+ProgramFileCopy Launch_Copy(SystemServices& system, RunState& state, Reporter& boxes,
+                            bool is_64_bit_system,
+                            const std::set<std::string>& added_system_files) {
+  return CopyPhase(system, state, boxes, added_system_files).Run(is_64_bit_system);
 }
 
 }  // namespace movrix

@@ -2,16 +2,29 @@
 // system files, each backed up once.
 #pragma once
 
+#include <optional>
+#include <set>
 #include <string>
 
+#include "common/guard.h"
+#include "common/reporter.h"
 #include "common/run_state.h"
 #include "platform/system.h"
 
 namespace movrix {
 
-// Copies the trees and system files; on success `state.ReportText` holds the copy log. Every file,
-// folder and system file that could not be copied is a failure in `state.Outcome`. False after
-// its failure box, with `state.ReportText` empty and `state.Copy.CopyLog` as far as it got.
-bool Launch_Copy(System& system, RunState& state, bool is_64_bit_system);
+// What the copy came to: its log, as far as it got, and where it stopped when it could not go on.
+struct ProgramFileCopy {
+  std::string log;
+  std::optional<Stop> stop;
+};
+
+// Copies the trees and system files. Every file, folder and system file that could not be copied
+// is a failure in `state.Outcome`; what a file's copy must tell at once, `boxes` tells. The system
+// files of `added_system_files`, which an earlier installation added where there was nothing or
+// an empty file, have no original to back up.
+ProgramFileCopy Launch_Copy(SystemServices& system, RunState& state, Reporter& boxes,
+                            bool is_64_bit_system,
+                            const std::set<std::string>& added_system_files = {});
 
 }  // namespace movrix

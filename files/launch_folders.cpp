@@ -14,60 +14,69 @@ std::string ReportHeader() {
          Repeat('-', 92) + kCrLf;
 }
 
-// Fails the phase unless `folder` or its backup exists; no error was raised, so only the step
-// titles the box. A backup without its folder is a renaming done by an earlier run that stopped
-// before the copy re-created the folder.
-void RequireFolder(System& system, const std::string& folder) {
-  if (!FolderExists(system, folder + "\\") && !FolderExists(system, folder + kBackupSuffix + "\\"))
-    FailWithoutDescription();
+// True when `folder` or its backup exists. A backup without its folder is a renaming done by an
+// earlier run that stopped before the copy re-created the folder.
+bool FolderOrBackupExists(FileSystem& system, const std::string& folder) {
+  return FolderExists(system, folder + "\\") || FolderExists(system, folder + kBackupSuffix + "\\");
 }
 
 // True when `folder` has no backup yet; an existing backup is never touched.
-bool NeedsBackup(System& system, const std::string& folder) {
+bool NeedsBackup(FileSystem& system, const std::string& folder) {
   return !FolderExists(system, folder + kBackupSuffix + "\\");
 }
 
-// The step marker only titles the phase's failure box ("Launch_Folders 4"); its values "1" to "6"
-// and the points where they change are required as they are.
-void RenameProgramFolders(System& system, RunState& state, bool is_64_bit, std::string& step) {
-  const std::string program = state.ProgramFilesFolder + kMailFolder;
-  const std::string program_x86 = state.ProgramFilesX86Folder + kMailFolder;
-  step = "1";
-  RequireFolder(system, program);
-  step = "2";
-  if (is_64_bit) RequireFolder(system, program_x86);
-  step = "3";
-  const std::string header = ReportHeader();
-  bool renamed_program = false;
-  if (NeedsBackup(system, program)) {
-    step = "4";
-    system.Rename(program, program + kBackupSuffix);
-    state.ReportText = header + "Renommer le dossier Program Files\\Windows Mail" + kCrLf;
-    renamed_program = true;
+// The renaming of one run. The support notes quote the steps that title its box
+// ("Launch_Folders 4"), "0" to "6", and the points where they change: both stay as they are.
+class RenamingPhase {
+ public:
+  RenamingPhase(FileSystem& system, const RunState& state, bool is_64_bit)
+      : system_(system),
+        program_(state.ProgramFilesFolder + kMailFolder),
+        program_x86_(state.ProgramFilesX86Folder + kMailFolder),
+        is_64_bit_(is_64_bit) {}
+
+  FolderRenaming Run() {
+    FolderRenaming result;
+    result.stop = step_.Run([&] { return Rename(result.report); });
+    return result;
   }
-  if (is_64_bit && NeedsBackup(system, program_x86)) {
-    step = "5";
-    system.Rename(program_x86, program_x86 + kBackupSuffix);
-    if (!renamed_program) state.ReportText = header;
-    state.ReportText +=
-        std::string("Renommer le dossier Program Files (x86)\\Windows Mail") + kCrLf;
+
+ private:
+  // A missing folder stops the phase with no failure of the system to tell: its title alone says
+  // where.
+  std::optional<Stop> Rename(std::string& report) {
+    step_.Mark("1");
+    if (!FolderOrBackupExists(system_, program_)) return step_.Here();
+    step_.Mark("2");
+    if (is_64_bit_ && !FolderOrBackupExists(system_, program_x86_)) return step_.Here();
+    step_.Mark("3");
+    const std::string header = ReportHeader();
+    if (NeedsBackup(system_, program_)) {
+      step_.Mark("4");
+      system_.Rename(program_, program_ + kBackupSuffix);
+      report = header + "Renommer le dossier Program Files\\Windows Mail" + kCrLf;
+    }
+    if (is_64_bit_ && NeedsBackup(system_, program_x86_)) {
+      step_.Mark("5");
+      system_.Rename(program_x86_, program_x86_ + kBackupSuffix);
+      if (report.empty()) report = header;
+      report += std::string("Renommer le dossier Program Files (x86)\\Windows Mail") + kCrLf;
+    }
+    step_.Mark("6");
+    return std::nullopt;
   }
-  step = "6";
-}
+
+  FileSystem& system_;
+  const std::string program_;
+  const std::string program_x86_;
+  const bool is_64_bit_;
+  StepMarker step_{"0"};
+};
 
 }  // namespace
 
-bool Launch_Folders(System& system, RunState& state, bool is_64_bit_system) {
-  std::string step = "0";
-  return Guarded(
-      [&] {
-        RenameProgramFolders(system, state, is_64_bit_system, step);
-        return true;
-      },
-      [&](const std::string& description) {
-        system.ShowMessage(description, "Launch_Folders " + step, Buttons::kOk, Icon::kCritical);
-        return false;
-      });
+FolderRenaming Launch_Folders(FileSystem& system, const RunState& state, bool is_64_bit_system) {
+  return RenamingPhase(system, state, is_64_bit_system).Run();
 }
 
 }  // namespace movrix

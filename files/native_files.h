@@ -11,22 +11,21 @@ namespace movrix {
 // too, and a load that failed so stays failed for the process. Programs started, boxes and the
 // message pump therefore always run with the redirection as it was. The shell's copy is no file
 // call here: it loads the shell's extensions.
-class NativeFiles : public ForwardingSystem {
+class NativeFiles : public ForwardingServices {
   // Puts the redirection back as it was when destroyed, on every way out of the call.
   class Reverting {
    public:
-    explicit Reverting(System& system)
-        : system_(system), previous_(system.DisableWow64Redirection()) {}
-    ~Reverting() { system_.RevertWow64Redirection(previous_); }
+    explicit Reverting(Environment& process)
+        : process_(process), previous_(process.DisableWow64Redirection()) {}
+    ~Reverting() { process_.RevertWow64Redirection(previous_); }
     Reverting(const Reverting&) = delete;
     Reverting& operator=(const Reverting&) = delete;
 
    private:
-    System& system_;
+    Environment& process_;
     Wow64Value previous_;
   };
 
-  // Makes `call` with the redirection off.
   template <typename Call>
   auto Native(Call call) {
     const Reverting reverting(next_);
@@ -34,7 +33,7 @@ class NativeFiles : public ForwardingSystem {
   }
 
  public:
-  explicit NativeFiles(System& system) : ForwardingSystem(system) {}
+  explicit NativeFiles(SystemServices& system) : ForwardingServices(system), next_(system) {}
 
   std::string FileDateShortText(const std::string& path) override {
     return Native([&] { return next_.FileDateShortText(path); });
@@ -90,6 +89,9 @@ class NativeFiles : public ForwardingSystem {
   void PutFileSecurity(const std::string& path, const std::string& descriptor) override {
     Native([&] { next_.PutFileSecurity(path, descriptor); });
   }
+
+ private:
+  SystemServices& next_;
 };
 
 }  // namespace movrix

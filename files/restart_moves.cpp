@@ -14,13 +14,13 @@ bool SamePath(std::string pending, const std::string& path) {
 
 }  // namespace
 
-void MoveAtRestartOnce(System& system, const std::string& from, const std::string& to) {
+void MoveAtRestartOnce(FileSystem& system, const std::string& from, const std::string& to) {
   for (const auto& [source, destination] : system.PendingRestartMoves())
     if (SamePath(source, from) && SamePath(destination, to)) return;
   system.MoveAtRestart(from, to);
 }
 
-void DeleteFolderAtRestart(System& system, const std::string& path) {
+void DeleteFolderAtRestart(FileSystem& system, const std::string& path) {
   // An earlier request may come before the deletion of a copy set aside in the folder since: the
   // folder would not be empty yet when its turn came.
   const std::vector<std::pair<std::string, std::string>> pending = system.PendingRestartMoves();
@@ -29,7 +29,7 @@ void DeleteFolderAtRestart(System& system, const std::string& path) {
   system.MoveAtRestart(path, "");
 }
 
-bool DeletedAtRestart(System& system, const std::string& path) {
+bool DeletedAtRestart(FileSystem& system, const std::string& path) {
   for (const auto& [source, destination] : system.PendingRestartMoves())
     if (destination.empty() && SamePath(source, path)) return true;
   return false;

@@ -28,7 +28,7 @@ struct Entry {
 };
 
 // The entries of `folder` (no final backslash), without "." and "..".
-std::vector<Entry> EntriesOf(System& system, const std::string& folder) {
+std::vector<Entry> EntriesOf(SystemServices& system, const std::string& folder) {
   std::vector<Entry> entries;
   FindData data;
   std::unique_ptr<FileSearch> search = system.FindFirst(folder + "\\*", data);
@@ -49,7 +49,7 @@ bool IsLink(uint32_t attributes) {
 
 // Removes `entry`, deepest first, and adds what stayed to `left`. A folder whose content stayed is
 // not tried; a read-only entry (copied from read-only media, say) loses the attribute first.
-void RemoveEntry(System& system, const Entry& entry, std::vector<Failure>& left) {
+void RemoveEntry(SystemServices& system, const Entry& entry, std::vector<Failure>& left) {
   const size_t left_before = left.size();
   if (IsFolder(entry.attributes) && !IsLink(entry.attributes)) {
     for (const Entry& child : EntriesOf(system, entry.path)) RemoveEntry(system, child, left);
@@ -77,7 +77,7 @@ bool WaitsForRestart(const Outcome& outcome, const std::string& folder) {
 
 // Puts `original` at `path`, where nothing is: on failure, what was set aside as `aside` (if
 // anything) goes back, so that `path` is never left empty. Errors reach the caller.
-void PutInPlace(System& system, const std::string& original, const std::string& path,
+void PutInPlace(SystemServices& system, const std::string& original, const std::string& path,
                 const std::string& aside) {
   try {
     system.Rename(original, path);
@@ -94,14 +94,11 @@ std::vector<std::string> MailFolders(const RunState& state, bool is_64_bit) {
   return folders;
 }
 
-// Hands `path` to the Administrators group before it is moved. A failure has its box and is
+// Hands `path` to the Administrators group before it is moved. A failure is told at once and
 // recorded; the move that follows tells whether it mattered.
-void TakeOver(System& system, const std::string& path, RestoreReport& report) {
-  try {
-    SetRights(system, report.outcome(), path, true);
-  } catch (const SystemError& failure) {
-    ReportRightsFailure(system, report.outcome(), path, failure.what());
-  }
+void TakeOver(SystemServices& system, Reporter& boxes, const std::string& path,
+              RestoreReport& report) {
+  AwaitRightsOrReport(system, system, boxes, report.outcome(), path);
 }
 
 // Someone replaced `file` since the installation, such as a system update: it stays, and so does
@@ -116,8 +113,8 @@ void LeaveReplaced(const std::string& file, const std::string& backup, RestoreRe
 // True when the installed `folder` holds a file the installation did not write there, or one that
 // changed since, as after a feature update of the system: the folder is someone else's and stays,
 // with its backup, and a warning names its first differences.
-bool FolderReplacedSince(System& system, const FileRecord& record, const std::string& folder,
-                         RestoreReport& report) {
+bool FolderReplacedSince(SystemServices& system, const FileRecord& record,
+                         const std::string& folder, RestoreReport& report) {
   if (!PathExists(system, folder)) return false;
   const std::vector<std::string> differences = TreeDifferences(system, record, folder);
   if (differences.empty()) return false;
@@ -133,8 +130,8 @@ bool FolderReplacedSince(System& system, const FileRecord& record, const std::st
 // renamed, never overwritten. The original is then back at once, and only the deletion of the
 // aside copy, a name nobody else uses, may wait for the restart: nothing that waits can ever
 // undo a later installation. False when the file was left as someone else's.
-bool RestoreSystemFile(System& system, const std::string& file, const FileRecord& record,
-                       RestoreReport& report) {
+bool RestoreSystemFile(SystemServices& system, Reporter& boxes, const std::string& file,
+                       const FileRecord& record, RestoreReport& report) {
   const std::string backup = file + kBackupSuffix;
   if (PathExists(system, backup)) {
     const bool installed = PathExists(system, file);
@@ -142,8 +139,8 @@ bool RestoreSystemFile(System& system, const std::string& file, const FileRecord
       LeaveReplaced(file, backup, report);
       return false;
     }
-    if (installed) TakeOver(system, file, report);
-    TakeOver(system, backup, report);
+    if (installed) TakeOver(system, boxes, file, report);
+    TakeOver(system, boxes, backup, report);
     const std::string aside = installed ? MoveAside(system, file) : "";
     PutInPlace(system, backup, file, aside);
     report.Done("Fichier système rétabli : " + file);
@@ -155,14 +152,14 @@ bool RestoreSystemFile(System& system, const std::string& file, const FileRecord
 
 // Deletes a file the installation added where nothing was, or puts the empty file back that was
 // there. False when the file was left as someone else's.
-bool RemoveAddedFile(System& system, const std::string& file, const FileRecord& record,
-                     RestoreReport& report) {
+bool RemoveAddedFile(SystemServices& system, Reporter& boxes, const std::string& file,
+                     const FileRecord& record, RestoreReport& report) {
   if (!PathExists(system, file)) return true;
   if (!HoldsWhatWasWritten(system, record, file)) {
     LeaveReplaced(file, "", report);
     return false;
   }
-  TakeOver(system, file, report);
+  TakeOver(system, boxes, file, report);
   const std::string aside = MoveAside(system, file);
   if (record.empty.count(file)) system.OpenToAppend(file, true);
   report.Done("Fichier ajouté par l'installation supprimé : " + file);
@@ -172,7 +169,7 @@ bool RemoveAddedFile(System& system, const std::string& file, const FileRecord& 
 
 // Removes the folders the installation created, deepest first, once they are empty. One that
 // still holds a copy set aside goes at the restart, after it; one that holds anything else stays.
-void RemoveCreatedFolders(System& system, const FileRecord& record, RestoreReport& report) {
+void RemoveCreatedFolders(SystemServices& system, const FileRecord& record, RestoreReport& report) {
   for (auto folder = record.created_folders.rbegin(); folder != record.created_folders.rend();
        ++folder) {
     try {
@@ -191,7 +188,8 @@ void RemoveCreatedFolders(System& system, const FileRecord& record, RestoreRepor
 
 // Adds to `copies` each copy set aside beside `path` (no final backslash) whose deletion is not
 // pending for the restart.
-void AddAsideCopiesOf(System& system, const std::string& path, std::vector<std::string>& copies) {
+void AddAsideCopiesOf(SystemServices& system, const std::string& path,
+                      std::vector<std::string>& copies) {
   const std::string folder = path.substr(0, path.find_last_of('\\') + 1);
   FindData data;
   std::unique_ptr<FileSearch> search = system.FindFirst(path + kAsideSuffix + "*", data);
@@ -202,8 +200,8 @@ void AddAsideCopiesOf(System& system, const std::string& path, std::vector<std::
 
 }  // namespace
 
-std::vector<std::string> LeftAsideCopies(System& system, const RunState& state, bool is_64_bit,
-                                         const std::string& program) {
+std::vector<std::string> LeftAsideCopies(SystemServices& system, const RunState& state,
+                                         bool is_64_bit, const std::string& program) {
   std::vector<std::string> copies;
   // Through NativeFiles, System32Folder names the native 64-bit system folder.
   NativeFiles native(system);
@@ -215,7 +213,7 @@ std::vector<std::string> LeftAsideCopies(System& system, const RunState& state, 
   return copies;
 }
 
-void DeleteLeftAsideCopies(System& system, const RunState& state, bool is_64_bit,
+void DeleteLeftAsideCopies(SystemServices& system, const RunState& state, bool is_64_bit,
                            const std::string& program, RestoreReport& report) {
   NativeFiles native(system);
   for (const std::string& copy : LeftAsideCopies(system, state, is_64_bit, program)) {
@@ -228,14 +226,14 @@ void DeleteLeftAsideCopies(System& system, const RunState& state, bool is_64_bit
   }
 }
 
-std::vector<Failure> RemoveTree(System& system, const std::string& path) {
+std::vector<Failure> RemoveTree(SystemServices& system, const std::string& path) {
   std::vector<Failure> left;
   const int64_t attributes = system.PathAttributes(path);
   if (attributes >= 0) RemoveEntry(system, {path, uint32_t(attributes)}, left);
   return left;
 }
 
-std::string MoveAside(System& system, const std::string& path) {
+std::string MoveAside(SystemServices& system, const std::string& path) {
   int number = 1;
   while (PathExists(system, path + kAsideSuffix + std::to_string(number))) ++number;
   const std::string aside = path + kAsideSuffix + std::to_string(number);
@@ -243,7 +241,7 @@ std::string MoveAside(System& system, const std::string& path) {
   return aside;
 }
 
-bool DeleteAsideNowOrAtRestart(System& system, const std::string& aside) {
+bool DeleteAsideNowOrAtRestart(SystemServices& system, const std::string& aside) {
   try {
     ClearReadOnly(system, aside);
     system.RemoveFile(aside);
@@ -255,7 +253,7 @@ bool DeleteAsideNowOrAtRestart(System& system, const std::string& aside) {
   return false;
 }
 
-void DeleteAside(System& system, const std::string& aside, RestoreReport& report) {
+void DeleteAside(SystemServices& system, const std::string& aside, RestoreReport& report) {
   try {
     if (!DeleteAsideNowOrAtRestart(system, aside)) report.Schedule(aside);
   } catch (const SystemError& failure) {
@@ -263,7 +261,7 @@ void DeleteAside(System& system, const std::string& aside, RestoreReport& report
   }
 }
 
-int64_t TreeSize(System& system, const std::string& folder) {
+int64_t TreeSize(SystemServices& system, const std::string& folder) {
   int64_t size = 0;
   for (const Entry& entry : EntriesOf(system, folder)) {
     if (IsLink(entry.attributes)) continue;
@@ -273,14 +271,14 @@ int64_t TreeSize(System& system, const std::string& folder) {
   return size;
 }
 
-bool HasFolderBackups(System& system, const RunState& state, bool is_64_bit) {
+bool HasFolderBackups(SystemServices& system, const RunState& state, bool is_64_bit) {
   for (const std::string& folder : MailFolders(state, is_64_bit)) {
     if (FolderExists(system, folder + kBackupSuffix + "\\")) return true;
   }
   return false;
 }
 
-int RestoreProgramFolders(System& system, const RunState& state, bool is_64_bit,
+int RestoreProgramFolders(SystemServices& system, const RunState& state, bool is_64_bit,
                           const FileRecord& record, RestoreReport& report) {
   int left = 0;
   for (const std::string& folder : MailFolders(state, is_64_bit)) {
@@ -306,7 +304,7 @@ int RestoreProgramFolders(System& system, const RunState& state, bool is_64_bit,
   return left;
 }
 
-bool HasSystemFileBackups(System& system, const RunState& state, bool is_64_bit) {
+bool HasSystemFileBackups(SystemServices& system, const RunState& state, bool is_64_bit) {
   // Through NativeFiles, System32Folder names the native 64-bit system folder.
   NativeFiles native(system);
   for (const std::string& file : SystemFiles(state, is_64_bit)) {
@@ -316,7 +314,7 @@ bool HasSystemFileBackups(System& system, const RunState& state, bool is_64_bit)
   return false;
 }
 
-void CheckSavedSecurities(System& system, const RunState& state, bool is_64_bit,
+void CheckSavedSecurities(SystemServices& system, const RunState& state, bool is_64_bit,
                           RestoreReport& report) {
   // Through NativeFiles, System32Folder names the native 64-bit system folder.
   NativeFiles native(system);
@@ -324,15 +322,16 @@ void CheckSavedSecurities(System& system, const RunState& state, bool is_64_bit,
     CheckSavedSecurity(native, file, report);
 }
 
-int RestoreSystemFiles(System& system, const RunState& state, bool is_64_bit,
-                       const FileRecord& record, RestoreReport& report) {
+int RestoreSystemFiles(SystemServices& system, Reporter& boxes, const RunState& state,
+                       bool is_64_bit, const FileRecord& record, RestoreReport& report) {
   // Through NativeFiles, System32Folder names the native 64-bit system folder.
   NativeFiles native(system);
   int left = 0;
   for (const std::string& file : SystemFiles(state, is_64_bit)) {
     try {
-      const bool restored = record.Added(file) ? RemoveAddedFile(native, file, record, report)
-                                               : RestoreSystemFile(native, file, record, report);
+      const bool restored = record.Added(file)
+                                ? RemoveAddedFile(native, boxes, file, record, report)
+                                : RestoreSystemFile(native, boxes, file, record, report);
       left += !restored;
     } catch (const SystemError& failure) {
       report.Fail("fichier non rétabli", file, failure.what());

@@ -16,12 +16,12 @@ constexpr uint32_t kCommandWaitMilliseconds = 30000;
 // command that outlives its wait is left running; the file may then be written before its rights
 // are in place, which the log must tell. One that ended with a failure leaves the rights as they
 // were: its file is not to be written.
-void StartSystemCommand(System& system, Outcome& outcome, const char* program,
-                        const std::string& arguments, bool await) {
+void StartSystemCommand(Processes& programs, MessagePump& window, Outcome& outcome,
+                        const char* program, const std::string& arguments, bool await) {
   const std::optional<uint32_t> exit_code =
-      system.StartProgram(system.NativeSystemFolder() + "\\" + program, arguments,
-                          await ? kCommandWaitMilliseconds : 0);
-  system.ProcessPendingMessages();
+      programs.StartProgram(programs.NativeSystemFolder() + "\\" + program, arguments,
+                            await ? kCommandWaitMilliseconds : 0);
+  window.ProcessPendingMessages();
   const std::string command = std::string(program) + " " + arguments;
   if (!await) return;
   if (!exit_code) {
@@ -35,15 +35,28 @@ void StartSystemCommand(System& system, Outcome& outcome, const char* program,
 
 }  // namespace
 
-void SetRights(System& system, Outcome& outcome, const std::string& path, bool await) {
+void SetRights(Processes& programs, MessagePump& window, Outcome& outcome, const std::string& path,
+               bool await) {
   const std::string quoted = "\"" + path + "\"";
-  StartSystemCommand(system, outcome, "takeown.exe", "/a /f " + quoted, await);
-  StartSystemCommand(system, outcome, "icacls.exe", quoted + kAdministratorsFullControl, await);
+  StartSystemCommand(programs, window, outcome, "takeown.exe", "/a /f " + quoted, await);
+  StartSystemCommand(programs, window, outcome, "icacls.exe", quoted + kAdministratorsFullControl,
+                     await);
 }
 
-void ReportRightsFailure(System& system, Outcome& outcome, const std::string& path,
+bool AwaitRightsOrReport(Processes& programs, MessagePump& window, Reporter& boxes,
+                         Outcome& outcome, const std::string& path) {
+  try {
+    SetRights(programs, window, outcome, path, true);
+    return true;
+  } catch (const SystemError& failure) {
+    ReportRightsFailure(boxes, outcome, path, failure.what());
+    return false;
+  }
+}
+
+void ReportRightsFailure(Reporter& boxes, Outcome& outcome, const std::string& path,
                          const std::string& description) {
-  system.ShowMessage(description, "SetRights", Buttons::kOk, Icon::kNone);
+  boxes.Report("SetRights", description, Icon::kNone);
   outcome.Fail(path + " n'a pas été écrit, faute de droits", description);
 }
 

@@ -3,6 +3,7 @@
 
 #include <string>
 
+#include "common/reporter.h"
 #include "common/run_state.h"
 #include "platform/system.h"
 
@@ -13,11 +14,17 @@ namespace movrix {
 // `outcome`; otherwise they run on alongside. Throws SystemError when a command cannot be started,
 // or when an awaited one ends with a code other than 0 (the description names the command and
 // its code).
-void SetRights(System& system, Outcome& outcome, const std::string& path, bool await = false);
+void SetRights(Processes& programs, MessagePump& window, Outcome& outcome, const std::string& path,
+               bool await = false);
 
-// What the step that asked shows and records when the rights step failed for `path`: the box
+// What the step that asked tells and records when the rights step failed for `path`: the report
 // titled "SetRights" with the system's `description`, and `path` not written for want of rights.
-void ReportRightsFailure(System& system, Outcome& outcome, const std::string& path,
+void ReportRightsFailure(Reporter& boxes, Outcome& outcome, const std::string& path,
                          const std::string& description);
+
+// The awaited rights step for a file that is about to be moved, whose failure that step reports
+// itself (ReportRightsFailure). False when it failed.
+bool AwaitRightsOrReport(Processes& programs, MessagePump& window, Reporter& boxes,
+                         Outcome& outcome, const std::string& path);
 
 }  // namespace movrix

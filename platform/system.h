@@ -213,54 +213,36 @@ struct SystemIdentity {
   }
 };
 
-class System {
+// How the system words its own error codes: every facet whose calls hand back raw codes has it.
+class ErrorTexts {
  public:
-  virtual ~System() = default;
+  virtual ~ErrorTexts() = default;
 
-  // ---- Environment, identity, language ----
-  // Value of an environment variable; empty text when it is not set.
-  virtual std::string GetEnv(const std::string& name) = 0;
-  // `text` with each %NAME% of a variable this process has replaced by its value
-  // (ExpandEnvironmentStrings); a name that no variable has stays as written. Throws SystemError
-  // when it cannot be expanded.
-  virtual std::string ExpandEnvironment(const std::string& text) = 0;
-  // The local application-data folder of the account the process runs as, from its own profile
-  // (the shell's folder for the process's token, not the variable LOCALAPPDATA, which a caller may
-  // have set to some other user's folder), without a final backslash. Throws SystemError when the
-  // account has no such folder.
-  virtual std::string OwnLocalAppDataFolder() = 0;
-  virtual uint16_t SystemDefaultLangId() = 0;
-  // How the process's token holds the built-in Administrators group. Under UAC an administrator
-  // who did not choose "Run as administrator" holds it for denying access only: every write the
-  // group alone allows then fails.
-  virtual AdministratorsGroup AdministratorsInToken() = 0;
-  // Full path of the running executable.
-  virtual std::string ExecutablePath() = 0;
-  // The last-modification date of a file in the system's short date format. Throws SystemError
-  // when the file cannot be read.
-  virtual std::string FileDateShortText(const std::string& path) = 0;
-  // The local date and time, "YYYY-MM-DD HH:MM:SS".
-  virtual std::string LocalTimeText() = 0;
-  // Makes `drive_root` (such as "E:\") the current drive.
-  virtual void SetCurrentDrive(const std::string& drive_root) = 0;
-  // Makes `folder` the current folder of its drive; the current drive itself is unchanged.
-  virtual void SetCurrentFolderOfDrive(const std::string& folder) = 0;
+  // The system's description of an error code (FormatMessage), in the system's language.
+  virtual std::string ErrorText(uint32_t code) = 0;
+};
 
-  // ---- Files and folders ----
+// Files and folders: their content, names, listing, moves (the restart's among them) and access
+// lists.
+class FileSystem : public virtual ErrorTexts {
+ public:
+  virtual ~FileSystem() = default;
+
   // Length in bytes of a file. Throws SystemError when the file cannot be queried.
   virtual int64_t FileLength(const std::string& path) = 0;
+
   // Attributes of a path (a final backslash is allowed); -1 when the path does not exist.
   // Throws SystemError on other failures, such as an unreachable drive.
   virtual int64_t PathAttributes(const std::string& path) = 0;
+
   // Starts a listing of `pattern` (a folder followed by a wildcard) and fills `first`.
   // Null when nothing matches or the folder does not exist; throws SystemError when the folder
   // cannot be listed (access denied, a path too long).
   virtual std::unique_ptr<FileSearch> FindFirst(const std::string& pattern, FindData& first) = 0;
+
   // Renames a file or folder within its parent. Throws SystemError on failure.
   virtual void Rename(const std::string& from, const std::string& to) = 0;
-  // The full path of `path`, a relative one taken from the current folder (GetFullPathName).
-  // Throws SystemError when it cannot be made.
-  virtual std::string FullPath(const std::string& path) = 0;
+
   // Opens the file at `path` to append to it, sharing it with other readers and writers. When
   // `path` names a link, the link itself is opened, never what it points to. With `must_be_new`
   // only a file that does not exist yet is created; otherwise an existing file is opened or a
@@ -268,37 +250,44 @@ class System {
   // existing file that had to be new).
   virtual std::unique_ptr<AppendableFile> OpenToAppend(const std::string& path,
                                                        bool must_be_new) = 0;
+
   // Creates one folder whose parent exists. Throws SystemError on failure.
   virtual void CreateFolder(const std::string& path) = 0;
+
   // Copies a file over any existing one. Throws SystemError on failure.
   virtual void CopyFileOver(const std::string& from, const std::string& to) = 0;
+
   // The shell's copy of one file (FO_COPY, silent, no confirmation); creates every missing folder
   // of the destination. `unattended` (a run nobody watches) also keeps the shell's error boxes
   // and its questions about new folders away.
   virtual ShellCopyResult ShellCopyFile(const std::string& from, const std::string& to,
                                         bool unattended) = 0;
-  // Switches WOW64 file-system redirection off for this thread and hands back the value that
-  // restores it.
-  virtual Wow64Value DisableWow64Redirection() = 0;
-  virtual void RevertWow64Redirection(Wow64Value value) = 0;
+
   // The whole content of a file. Throws SystemError when it cannot be read.
   virtual std::string ReadWholeFile(const std::string& path) = 0;
+
   // Opens the file at `path` for reading it through once, in order (sharing as ReadWholeFile).
   // Throws SystemError when it cannot be opened.
   virtual std::unique_ptr<ReadableFile> OpenToRead(const std::string& path) = 0;
+
   // Deletes one file, or one symbolic link itself. Throws SystemError on failure.
   virtual void RemoveFile(const std::string& path) = 0;
+
   // Deletes one empty folder, or one folder link itself. Throws SystemError on failure.
   virtual void RemoveFolder(const std::string& path) = 0;
+
   // Moves a file onto `to` in one step, replacing any file there (MoveFileEx with
   // MOVEFILE_REPLACE_EXISTING). Throws SystemError, with the system's code, on failure.
   virtual void MoveReplacing(const std::string& from, const std::string& to) = 0;
+
   // The same move, returning only once it is on the disk (MOVEFILE_WRITE_THROUGH as well).
   virtual void MoveReplacingWrittenThrough(const std::string& from, const std::string& to) = 0;
+
   // Has the system move `from` onto `to` at the next restart, replacing any file there, or delete
   // `from` then when `to` is empty (MoveFileEx with MOVEFILE_DELAY_UNTIL_REBOOT). Throws
   // SystemError when it cannot be scheduled.
   virtual void MoveAtRestart(const std::string& from, const std::string& to) = 0;
+
   // The moves and deletions the system carries out at the next restart, in order: each source
   // and destination as MoveFileEx recorded them (an NT path such as "\??\C:\x", a destination
   // that replaces marked by a leading "!", an empty one for a deletion). Throws SystemError when
@@ -307,19 +296,66 @@ class System {
 
   // Sets the attributes of a file or folder (SetFileAttributes). Throws SystemError on failure.
   virtual void SetPathAttributes(const std::string& path, uint32_t attributes) = 0;
+
+  // The last-modification date of a file in the system's short date format. Throws SystemError
+  // when the file cannot be read.
+  virtual std::string FileDateShortText(const std::string& path) = 0;
+
   // The owner, group and access list of a file, as one self-relative security descriptor
   // (GetFileSecurity). Throws SystemError when they cannot be read.
   virtual std::string FileSecurity(const std::string& path) = 0;
+
   // Gives a file the owner, group and access list of a descriptor that FileSecurity handed out,
   // whoever the owner is (SetFileSecurity, with the rights to restore files and take ownership).
   // Throws SystemError on failure.
   virtual void PutFileSecurity(const std::string& path, const std::string& descriptor) = 0;
+};
 
-  // ---- Commands and messages ----
+// The registry; its calls return the system's status itself.
+class Registry : public virtual ErrorTexts {
+ public:
+  virtual ~Registry() = default;
+
+  // RegOpenKeyEx and RegCreateKeyEx (options 0, no class, no security attributes): every
+  // missing key of the path is created.
+  virtual int32_t OpenRegKey(KeyHandle root, const std::string& path, uint32_t access,
+                             KeyHandle& result) = 0;
+
+  virtual int32_t CreateRegKey(KeyHandle root, const std::string& path, uint32_t access,
+                               KeyHandle& result) = 0;
+
+  // With `data` null, asks for the size only. Otherwise reads at most `size` bytes into `data`.
+  // `size` receives the byte count of the value.
+  virtual int32_t QueryRegValue(KeyHandle key, const std::string& name, uint32_t& type,
+                                std::string* data, uint32_t& size) = 0;
+
+  // Writes the first `size` bytes of `data` (which holds at least that many).
+  virtual int32_t SetRegValue(KeyHandle key, const std::string& name, uint32_t type,
+                              const std::string& data, uint32_t size) = 0;
+
+  virtual int32_t CloseRegKey(KeyHandle key) = 0;
+
+  // RegDeleteValue on the open `key`.
+  virtual int32_t DeleteRegValue(KeyHandle key, const std::string& name) = 0;
+
+  // RegDeleteKeyEx: deletes `path` below `root`, which must have no subkeys, in the registry view
+  // that `access` names (its WOW64 bits).
+  virtual int32_t DeleteRegKey(KeyHandle root, const std::string& path, uint32_t access) = 0;
+
+  // RegQueryInfoKey: how many subkeys and values the open `key` holds.
+  virtual int32_t CountRegKeyContents(KeyHandle key, uint32_t& subkeys, uint32_t& values) = 0;
+};
+
+// Programs: starting them, finding and ending them, and the locks between runs.
+class Processes : public virtual ErrorTexts {
+ public:
+  virtual ~Processes() = default;
+
   // The folder of the system's own native programs, without a final backslash: the system folder
   // (GetSystemDirectory), or for a 32-bit process on a 64-bit system its alias Sysnative, through
   // which that process starts the 64-bit programs whatever the redirection.
   virtual std::string NativeSystemFolder() = 0;
+
   // Starts the program at the full path `program` with `arguments`, without a console window;
   // no interpreter and no search are involved. Waits at most `wait_milliseconds` for it to end
   // (0: not at all). Hands back its exit code once it ended within the wait; empty when it was
@@ -327,12 +363,18 @@ class System {
   virtual std::optional<uint32_t> StartProgram(const std::string& program,
                                                const std::string& arguments,
                                                uint32_t wait_milliseconds) = 0;
-  // Lets the window system process the pending messages once.
-  virtual void ProcessPendingMessages() = 0;
+
+  // Starts the program at the full path `program` with `arguments` with administrator rights
+  // (ShellExecuteEx, verb "runas": the system asks the user), waits for its end and hands back
+  // its exit code; empty when the user refused. Throws SystemError when it cannot be started.
+  virtual std::optional<uint32_t> RunElevated(const std::string& program,
+                                              const std::string& arguments) = 0;
+
   // Takes the lock named `name` (a named mutex; a name that starts with "Global\" reaches every
   // session). Null when it cannot be taken: another process holds it, or an object of that name
   // is in the way.
   virtual std::unique_ptr<HeldLock> TakeNamedLock(const std::string& name) = 0;
+
   // Takes the lock `name` in the private namespace of that name whose boundary is the
   // Administrators group; the namespace and the mutex in it let only administrators and the
   // system open them, whichever of them made them first, so that no other user can hold or block
@@ -340,42 +382,83 @@ class System {
   // system makes no boundary descriptors, and with the system's code (kErrorAccessDenied among
   // them) when the namespace or the mutex cannot be made or opened.
   virtual std::unique_ptr<HeldLock> TakeAdministratorsLock(const std::string& name) = 0;
-  // Starts the program at the full path `program` with `arguments` with administrator rights
-  // (ShellExecuteEx, verb "runas": the system asks the user), waits for its end and hands back
-  // its exit code; empty when the user refused. Throws SystemError when it cannot be started.
-  virtual std::optional<uint32_t> RunElevated(const std::string& program,
-                                              const std::string& arguments) = 0;
 
-  // ---- Registry (statuses as the system returns them) ----
-  // RegOpenKeyEx and RegCreateKeyEx (options 0, no class, no security attributes): every
-  // missing key of the path is created.
-  virtual int32_t OpenRegKey(KeyHandle root, const std::string& path, uint32_t access,
-                             KeyHandle& result) = 0;
-  virtual int32_t CreateRegKey(KeyHandle root, const std::string& path, uint32_t access,
-                               KeyHandle& result) = 0;
-  // With `data` null, asks for the size only. Otherwise reads at most `size` bytes into `data`.
-  // `size` receives the byte count of the value.
-  virtual int32_t QueryRegValue(KeyHandle key, const std::string& name, uint32_t& type,
-                                std::string* data, uint32_t& size) = 0;
-  // Writes the first `size` bytes of `data` (which holds at least that many).
-  virtual int32_t SetRegValue(KeyHandle key, const std::string& name, uint32_t type,
-                              const std::string& data, uint32_t size) = 0;
-  virtual int32_t CloseRegKey(KeyHandle key) = 0;
-  // RegDeleteValue on the open `key`.
-  virtual int32_t DeleteRegValue(KeyHandle key, const std::string& name) = 0;
-  // RegDeleteKeyEx: deletes `path` below `root`, which must have no subkeys, in the registry view
-  // that `access` names (its WOW64 bits).
-  virtual int32_t DeleteRegKey(KeyHandle root, const std::string& path, uint32_t access) = 0;
-  // RegQueryInfoKey: how many subkeys and values the open `key` holds.
-  virtual int32_t CountRegKeyContents(KeyHandle key, uint32_t& subkeys, uint32_t& values) = 0;
-
-  // ---- Processes ----
   // Null when no snapshot can be taken.
   virtual std::unique_ptr<ProcessSnapshot> SnapshotProcesses() = 0;
+
   // Opens the process `id` to ask it to close, wait for its end and terminate it
   // (SYNCHRONIZE | PROCESS_TERMINATE | PROCESS_QUERY_LIMITED_INFORMATION). Null when it cannot be
   // opened, such as when it has already ended.
   virtual std::unique_ptr<ProcessHandle> OpenProcessToEnd(int32_t id) = 0;
+};
+
+// What this process was given and set for itself: its variables, its own file and folders, its
+// current drive and folder, and the redirection of its file calls.
+class Environment {
+ public:
+  virtual ~Environment() = default;
+
+  // Value of an environment variable; empty text when it is not set.
+  virtual std::string GetEnv(const std::string& name) = 0;
+
+  // `text` with each %NAME% of a variable this process has replaced by its value
+  // (ExpandEnvironmentStrings); a name that no variable has stays as written. Throws SystemError
+  // when it cannot be expanded.
+  virtual std::string ExpandEnvironment(const std::string& text) = 0;
+
+  // The local application-data folder of the account the process runs as, from its own profile
+  // (the shell's folder for the process's token, not the variable LOCALAPPDATA, which a caller may
+  // have set to some other user's folder), without a final backslash. Throws SystemError when the
+  // account has no such folder.
+  virtual std::string OwnLocalAppDataFolder() = 0;
+
+  // Full path of the running executable.
+  virtual std::string ExecutablePath() = 0;
+
+  // The full path of `path`, a relative one taken from the current folder (GetFullPathName).
+  // Throws SystemError when it cannot be made.
+  virtual std::string FullPath(const std::string& path) = 0;
+
+  // Makes `drive_root` (such as "E:\") the current drive.
+  virtual void SetCurrentDrive(const std::string& drive_root) = 0;
+
+  // Makes `folder` the current folder of its drive; the current drive itself is unchanged.
+  virtual void SetCurrentFolderOfDrive(const std::string& folder) = 0;
+
+  // Switches WOW64 file-system redirection off for this thread and hands back the value that
+  // restores it.
+  virtual Wow64Value DisableWow64Redirection() = 0;
+
+  virtual void RevertWow64Redirection(Wow64Value value) = 0;
+};
+
+// What the system says of itself and of the account the process runs as, its clock and its
+// random source, and the event log it keeps.
+class Identity {
+ public:
+  virtual ~Identity() = default;
+
+  // The system's folders and what it says of itself (SystemIdentity). Throws SystemError when
+  // the system cannot tell.
+  virtual SystemIdentity ReadIdentity() = 0;
+
+  // The architecture of the system itself: IsWow64Process2's native machine where the system has
+  // it, else IsWow64Process and GetNativeSystemInfo. Throws SystemError when it cannot tell.
+  virtual Machine NativeMachine() = 0;
+
+  virtual uint16_t SystemDefaultLangId() = 0;
+
+  // How the process's token holds the built-in Administrators group. Under UAC an administrator
+  // who did not choose "Run as administrator" holds it for denying access only: every write the
+  // group alone allows then fails.
+  virtual AdministratorsGroup AdministratorsInToken() = 0;
+
+  // The local date and time, "YYYY-MM-DD HH:MM:SS".
+  virtual std::string LocalTimeText() = 0;
+
+  // `count` bytes from the system's cryptographic random source, that nobody can foresee.
+  // Throws SystemError when it fails.
+  virtual std::string RandomBytes(size_t count) = 0;
 
   // Writes one entry to the Application event log for the event source `source`
   // (RegisterEventSource, ReportEvent, DeregisterEventSource): the message `event_id` of the
@@ -383,31 +466,51 @@ class System {
   // SystemError when the entry cannot be written.
   virtual void WriteEventLogEntry(const std::string& source, EventKind kind, uint32_t event_id,
                                   const std::vector<std::string>& inserts) = 0;
+};
 
-  // The system's description of an error code (FormatMessage), in the system's language.
-  virtual std::string ErrorText(uint32_t code) = 0;
-  // The system's folders and what it says of itself (SystemIdentity). Throws SystemError when
-  // the system cannot tell.
-  virtual SystemIdentity ReadIdentity() = 0;
-  // The architecture of the system itself: IsWow64Process2's native machine where the system has
-  // it, else IsWow64Process and GetNativeSystemInfo. Throws SystemError when it cannot tell.
-  virtual Machine NativeMachine() = 0;
-  // `count` bytes from the system's cryptographic random source, that nobody can foresee.
-  // Throws SystemError when it fails.
-  virtual std::string RandomBytes(size_t count) = 0;
+// The window system's messages, which must flow while a program started runs: apart from the
+// user interface, so that a step that lets them flow still cannot show anything.
+class MessagePump {
+ public:
+  virtual ~MessagePump() = default;
 
-  // ---- Window system ----
+  // Lets the window system process the pending messages once.
+  virtual void ProcessPendingMessages() = 0;
+};
+
+// What the user sees and answers: message boxes, the window, and whether anyone can see them.
+class UserInterface : public virtual MessagePump {
+ public:
+  virtual ~UserInterface() = default;
+
   virtual Answer ShowMessage(const std::string& text, const std::string& title, Buttons buttons,
                              Icon icon) = 0;
+
   // Shows the window described by `form` and runs it until the user closes it.
   virtual void RunWindow(const FormContent& form) = 0;
+
   // True when the process runs in session 0, the services' session: whatever its window station
   // says, no user sees it or answers a box there. False when the session cannot be told.
   virtual bool InServicesSession() = 0;
+
   // False when the process's window station is not visible (its UOI_FLAGS lack WSF_VISIBLE), as
   // for a service in session 0: nobody could see a window or answer a box there. True when the
   // flags cannot be read, as on systems that show every window station.
   virtual bool WindowStationVisible() = 0;
 };
+
+// Every facet but the user interface: what the helpers below a phase (files/, registry/,
+// process/) take when they need more than one or two facets, so that none of them can show a box
+// or run the window.
+class SystemServices : public virtual FileSystem,
+                       public virtual Registry,
+                       public virtual Processes,
+                       public virtual Environment,
+                       public virtual Identity,
+                       public virtual MessagePump {};
+
+// The whole system, which the entry point and the tests hand to a run: each unit passes on only
+// the facets its helpers use.
+class System : public virtual SystemServices, public virtual UserInterface {};
 
 }  // namespace movrix

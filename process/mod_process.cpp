@@ -18,7 +18,7 @@ bool ClosedOnRequest(ProcessHandle& process) {
 
 }  // namespace
 
-std::vector<FoundProcess> FindProcesses(System& system, const std::string& exe_name) {
+std::vector<FoundProcess> FindProcesses(Processes& system, const std::string& exe_name) {
   std::vector<FoundProcess> found;
   std::unique_ptr<ProcessSnapshot> snapshot = system.SnapshotProcesses();
   if (!snapshot) return found;

@@ -21,7 +21,7 @@ struct FoundProcess {
 // Every process in a snapshot whose executable name equals `exe_name`, ignoring case and comparing
 // whole names, each opened while the snapshot is walked: one user's sign-in may run it beside
 // another's. None when no snapshot can be taken.
-std::vector<FoundProcess> FindProcesses(System& system, const std::string& exe_name);
+std::vector<FoundProcess> FindProcesses(Processes& system, const std::string& exe_name);
 
 // How a found program came to its end.
 enum class Ending {

@@ -33,7 +33,7 @@ bool ParseVersion(const std::string& version, std::array<unsigned long, 4>& part
 }
 
 // A text value of the open `key` without its terminator; empty when it cannot be read.
-std::string ReadText(System& system, KeyHandle key, const std::string& name) {
+std::string ReadText(Registry& system, KeyHandle key, const std::string& name) {
   uint32_t type = 0;
   std::string data;
   if (ReadKeyValue(system, key, name, type, data) != kErrorSuccess || type != kRegSz) return "";
@@ -43,7 +43,7 @@ std::string ReadText(System& system, KeyHandle key, const std::string& name) {
 // Writes the component with `stub_path`. Its version rises whenever the StubPath changes, so
 // that every user runs the new one once; rewriting the same StubPath keeps the version, so that
 // nobody runs it again for nothing.
-void WriteComponent(System& system, const std::string& stub_path) {
+void WriteComponent(Registry& system, const std::string& stub_path) {
   const std::string key_name = "HKLM\\" + std::string(kActiveSetupKey);
   ScopedKey key(system);
   ThrowUnlessSuccess(system, OpenKey(system, kLocalMachine, kActiveSetupKey, key.Receive(), true),
@@ -84,15 +84,15 @@ std::string NextComponentVersion(const std::string& version) {
          std::to_string(parts[2]) + "," + std::to_string(parts[3]);
 }
 
-void WriteActiveSetupComponent(System& system, const std::string& program) {
+void WriteActiveSetupComponent(Registry& system, const std::string& program) {
   WriteComponent(system, Quoted(program) + " /utilisateur");
 }
 
-void RetireActiveSetupComponent(System& system, const std::string& program) {
+void RetireActiveSetupComponent(Registry& system, const std::string& program) {
   WriteComponent(system, Quoted(program) + " /utilisateur" + kUninstallSwitch);
 }
 
-bool ActiveSetupComponentInstalls(System& system) {
+bool ActiveSetupComponentInstalls(Registry& system) {
   ScopedKey key(system);
   if (system.OpenRegKey(kLocalMachine, kActiveSetupKey, kKeyReadAccess, key.Receive()) !=
       kErrorSuccess)

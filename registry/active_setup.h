@@ -19,16 +19,16 @@ inline constexpr const char* kUserComponentKey =
     "Software\\Microsoft\\Active Setup\\Installed Components\\Movrix18";
 
 // True when the component exists and still makes every user run their part, not its way back.
-bool ActiveSetupComponentInstalls(System& system);
+bool ActiveSetupComponentInstalls(Registry& system);
 
 // Writes the component that makes every user run `"<program>" /utilisateur` once. Throws
 // SystemError, naming the key or value, at the first that cannot be written.
-void WriteActiveSetupComponent(System& system, const std::string& program);
+void WriteActiveSetupComponent(Registry& system, const std::string& program);
 
 // Turns the component into the one that undoes each user's rows: `"<program>" /utilisateur
 // /desinstaller`, run once by every user at their next sign-in. The program must stay at
 // `program` for that. Throws SystemError as the writing does.
-void RetireActiveSetupComponent(System& system, const std::string& program);
+void RetireActiveSetupComponent(Registry& system, const std::string& program);
 
 // The version that follows `version` ("a,b,c,d", its last number raised); the first version when
 // `version` is not of that form or lower than it.

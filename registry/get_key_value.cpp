@@ -4,7 +4,7 @@
 #include "registry/mod_key.h"
 
 namespace movrix {
-std::string GetKeyValue(System& system, KeyHandle key, const std::string& value_name) {
+std::string GetKeyValue(Registry& system, KeyHandle key, const std::string& value_name) {
   uint32_t type = 0;
   std::string data;
   // A value with no data has no terminator to drop.

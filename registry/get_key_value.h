@@ -11,6 +11,6 @@ namespace movrix {
 // its data as text less its last byte (the terminator of a string value). A missing value, an
 // unusable handle or a value with no data gives empty text. A failure of the system is thrown
 // to the caller.
-std::string GetKeyValue(System& system, KeyHandle key, const std::string& value_name);
+std::string GetKeyValue(Registry& system, KeyHandle key, const std::string& value_name);
 
 }  // namespace movrix

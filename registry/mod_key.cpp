@@ -2,6 +2,7 @@
 
 #include <limits>
 
+#include "common/guard.h"
 #include "common/scoped_key.h"
 
 namespace movrix {
@@ -32,13 +33,13 @@ std::string AsText(const Variant& value) {
 
 int32_t CheckedInt32(int64_t number) {
   if (number < std::numeric_limits<int32_t>::min() || number > std::numeric_limits<int32_t>::max())
-    throw SystemError(kOverflow);
+    throw DataError(kOverflow);
   return int32_t(number);
 }
 
 // A DWORD row always carries a number; any other datum is a fault of its row.
 int32_t AsInt32(const Variant& value) {
-  if (value.kind != Variant::Kind::kNumber) throw SystemError(kTypeMismatch);
+  if (value.kind != Variant::Kind::kNumber) throw DataError(kTypeMismatch);
   return CheckedInt32(value.number);
 }
 
@@ -54,7 +55,7 @@ std::string OneBytePerCharacter(const std::string& text) {
   std::string bytes;
   for (size_t at = 0; at < text.size();) {
     const char32_t code = NextCodePoint(text, at);
-    if (code > 0xFF) throw SystemError(kOverflow);
+    if (code > 0xFF) throw DataError(kOverflow);
     bytes += char(code);
   }
   return bytes;
@@ -85,7 +86,7 @@ StoredForm StoredFormOf(uint32_t type, const Variant& value) {
 
 }  // namespace
 
-int32_t OpenKey(System& system, KeyHandle root, const std::string& path, KeyHandle& result,
+int32_t OpenKey(Registry& system, KeyHandle root, const std::string& path, KeyHandle& result,
                 bool create) {
   const int32_t opened = system.OpenRegKey(root, path, kKeyAccess, result);
   if (!create || opened == kErrorSuccess) return opened;
@@ -94,7 +95,7 @@ int32_t OpenKey(System& system, KeyHandle root, const std::string& path, KeyHand
   return created != kErrorSuccess ? created : reopened;
 }
 
-int32_t CreateKey(System& system, KeyHandle root, const std::string& path) {
+int32_t CreateKey(Registry& system, KeyHandle root, const std::string& path) {
   KeyHandle created = kNoKey;
   const int32_t status = system.CreateRegKey(root, path, kKeyAccess, created);
   // The caller opens the key itself.
@@ -107,27 +108,19 @@ std::string StoredData(uint32_t type, const Variant& value) {
   return form.data.substr(0, form.size);
 }
 
-void ShowKeyNotCreated(System& system) {
-  system.ShowMessage("Impossible de créer la clef", "CreateKey", Buttons::kOk, Icon::kNone);
-}
-
-int32_t SetKeyValue(System& system, KeyHandle key, const std::string& name, uint32_t type,
+int32_t SetKeyValue(Registry& system, KeyHandle key, const std::string& name, uint32_t type,
                     const Variant& value) {
   if (type > kRegDword) return kErrorSuccess;
   StoredForm form = StoredFormOf(type, value);
   return system.SetRegValue(key, name, type, form.data, form.size);
 }
 
-void ThrowUnlessSuccess(System& system, int32_t status, const std::string& name) {
+void ThrowUnlessSuccess(Registry& system, int32_t status, const std::string& name) {
   if (status != kErrorSuccess)
     throw SystemError(name + " : " + system.ErrorText(uint32_t(status)), uint32_t(status));
 }
 
-void ShowValueFault(System& system, const SystemError& fault) {
-  system.ShowMessage(fault.what(), "SetKeyValue", Buttons::kOk, Icon::kNone);
-}
-
-int32_t ReadKeyValue(System& system, KeyHandle key, const std::string& name, uint32_t& type,
+int32_t ReadKeyValue(Registry& system, KeyHandle key, const std::string& name, uint32_t& type,
                      std::string& data) {
   uint32_t size = 0;
   const int32_t status = system.QueryRegValue(key, name, type, nullptr, size);
@@ -135,7 +128,7 @@ int32_t ReadKeyValue(System& system, KeyHandle key, const std::string& name, uin
   return system.QueryRegValue(key, name, type, &data, size);
 }
 
-bool KeyExists(System& system, KeyHandle root, const std::string& path) {
+bool KeyExists(Registry& system, KeyHandle root, const std::string& path) {
   ScopedKey key(system);
   // Reading is all a test of existence needs, and all some callers have.
   return system.OpenRegKey(root, path, kKeyReadAccess, key.Receive()) == kErrorSuccess;

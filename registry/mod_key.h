@@ -34,40 +34,34 @@ inline std::string KeyName(KeyHandle root, const std::string& path) {
 // Reads the type and whole data of the value `name` (empty: the default value) of the open `key`:
 // its size first, then its data. Returns the system's status, kErrorFileNotFound when the value
 // does not exist.
-int32_t ReadKeyValue(System& system, KeyHandle key, const std::string& name, uint32_t& type,
+int32_t ReadKeyValue(Registry& system, KeyHandle key, const std::string& name, uint32_t& type,
                      std::string& data);
 
 // Opens `path` below `root` with the access mask 0x13F into `result`; when that fails and
 // `create` is set, creates the key and opens it again. Returns the system's status of the key:
 // that of the creation when the creation failed, otherwise that of the last opening. A key that
 // could be neither opened nor created leaves `result` unset; its caller tells the user.
-int32_t OpenKey(System& system, KeyHandle root, const std::string& path, KeyHandle& result,
+int32_t OpenKey(Registry& system, KeyHandle root, const std::string& path, KeyHandle& result,
                 bool create);
 
 // Creates `path` below `root` with every missing key on the way. Returns the system's status.
-int32_t CreateKey(System& system, KeyHandle root, const std::string& path);
-
-// The box of a key that could be neither opened nor created, as the phase that asked shows it.
-void ShowKeyNotCreated(System& system);
+int32_t CreateKey(Registry& system, KeyHandle root, const std::string& path);
 
 // True when `path` below `root` exists (in the 64-bit view on a 64-bit system).
-bool KeyExists(System& system, KeyHandle root, const std::string& path);
+bool KeyExists(Registry& system, KeyHandle root, const std::string& path);
 
 // Writes one value (empty name: the default value) of type code `type` into the open `key`.
-// Returns the system's status; type codes above 4 write nothing and return 0. Throws
-// SystemError when the datum cannot be stored as its type asks (its description says why).
-int32_t SetKeyValue(System& system, KeyHandle key, const std::string& name, uint32_t type,
+// Returns the system's status; type codes above 4 write nothing and return 0. Throws DataError
+// when the datum cannot be stored as its type asks (its description says why).
+int32_t SetKeyValue(Registry& system, KeyHandle key, const std::string& name, uint32_t type,
                     const Variant& value);
 
 // The data SetKeyValue stores for `value` as `type` (a type code of 4 at most), as the registry
-// then reads it back. Throws SystemError as SetKeyValue does.
+// then reads it back. Throws DataError as SetKeyValue does.
 std::string StoredData(uint32_t type, const Variant& value);
 
 // Throws a SystemError for any `status` but success, with its code and a description that names
 // `name` (the key or value concerned) before the system's words.
-void ThrowUnlessSuccess(System& system, int32_t status, const std::string& name);
-
-// The box of a value SetKeyValue refused, as the phase that asked shows it.
-void ShowValueFault(System& system, const SystemError& fault);
+void ThrowUnlessSuccess(Registry& system, int32_t status, const std::string& name);
 
 }  // namespace movrix

@@ -35,7 +35,7 @@ class PriorStateStore {
   virtual ~PriorStateStore() = default;
   // How failures name the record.
   virtual std::string Name() const = 0;
-  // True when a record is kept.
+  // A record that is not kept is the first installation's to take, never a damaged one.
   virtual bool Exists() = 0;
   // The record's text. Throws SystemError when it cannot be read.
   virtual std::string Read() = 0;
@@ -46,14 +46,15 @@ class PriorStateStore {
 // A machine record: the file at `path`, written under a passing name, flushed, then renamed.
 class PriorStateFile : public PriorStateStore {
  public:
-  PriorStateFile(System& system, std::string path) : system_(system), path_(std::move(path)) {}
+  PriorStateFile(SystemServices& system, std::string path)
+      : system_(system), path_(std::move(path)) {}
   std::string Name() const override { return path_; }
   bool Exists() override;
   std::string Read() override;
   void Write(const std::string& text) override;
 
  private:
-  System& system_;
+  SystemServices& system_;
   std::string path_;
 };
 
@@ -67,7 +68,7 @@ class UserPriorStateKey : public PriorStateStore {
   static constexpr const char* kValue = "registre";
   static constexpr const char* kWrittenValue = "registre installe";
 
-  explicit UserPriorStateKey(System& system, const char* value = kValue)
+  explicit UserPriorStateKey(SystemServices& system, const char* value = kValue)
       : system_(system), value_(value) {}
   std::string Name() const override;
   bool Exists() override;
@@ -81,7 +82,7 @@ class UserPriorStateKey : public PriorStateStore {
   // Deletes the parent key when nothing else is left in it. Throws SystemError when it cannot.
   void RemoveEmptyParent();
 
-  System& system_;
+  SystemServices& system_;
   const char* value_;
 };
 
@@ -90,7 +91,7 @@ class UserPriorStateKey : public PriorStateStore {
 // and data of each value of `entries` that exists. Keys are only read, so that a key that
 // administrators may not change costs only its own rows. Throws SystemError when a key or value
 // cannot be read or the record cannot be kept; the entries must not be written then.
-void RecordPriorState(System& system, const std::vector<RegistrationEntry>& entries,
+void RecordPriorState(SystemServices& system, const std::vector<RegistrationEntry>& entries,
                       PriorStateStore& prior);
 
 // Records in `written`, replacing any earlier record, the type and data that each value of
@@ -98,13 +99,13 @@ void RecordPriorState(System& system, const std::vector<RegistrationEntry>& entr
 // installation stopped anywhere in the registration then leaves both records for the way back. A
 // value whose row writes nothing is recorded as it is now. Throws SystemError when a value cannot
 // be read or the record cannot be kept.
-void RecordStateToWrite(System& system, const std::vector<RegistrationEntry>& entries,
+void RecordStateToWrite(SystemServices& system, const std::vector<RegistrationEntry>& entries,
                         PriorStateStore& written);
 
 // Records in `written`, replacing any earlier record, the type and data that each value of
 // `entries` holds now that the registration has written it. Throws SystemError when a value cannot
 // be read or the record cannot be kept.
-void RecordWrittenState(System& system, const std::vector<RegistrationEntry>& entries,
+void RecordWrittenState(SystemServices& system, const std::vector<RegistrationEntry>& entries,
                         PriorStateStore& written);
 
 // The way back of one list of entries, from its two records.
@@ -116,11 +117,10 @@ class RegistryWayBack {
     kChecked,  // both records are whole and name only rows of the list
   };
 
-  // One line of a record.
   struct Line;
 
-  RegistryWayBack(System& system, std::vector<RegistrationEntry> entries, PriorStateStore& prior,
-                  PriorStateStore& written);
+  RegistryWayBack(SystemServices& system, std::vector<RegistrationEntry> entries,
+                  PriorStateStore& prior, PriorStateStore& written);
   ~RegistryWayBack();
 
   // Reads and checks both records, changing nothing. A refused record is named in `report`.
@@ -140,7 +140,7 @@ class RegistryWayBack {
  private:
   Records Checked(RestoreReport& report);
 
-  System& system_;
+  SystemServices& system_;
   std::vector<RegistrationEntry> entries_;
   PriorStateStore& prior_;
   PriorStateStore& written_;

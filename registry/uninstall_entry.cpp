@@ -13,7 +13,7 @@ std::string EntryName() {
 
 }  // namespace
 
-void WriteUninstallEntry(System& system, const std::string& program, const std::string& folder,
+void WriteUninstallEntry(Registry& system, const std::string& program, const std::string& folder,
                          uint32_t size_kb) {
   const std::string quoted = "\"" + program + "\"";
   const struct {
@@ -41,7 +41,7 @@ void WriteUninstallEntry(System& system, const std::string& program, const std::
                        EntryName() + "\\" + value.name);
 }
 
-void RemoveUninstallEntry(System& system, RestoreReport& report) {
+void RemoveUninstallEntry(Registry& system, RestoreReport& report) {
   const int32_t status = system.DeleteRegKey(kLocalMachine, kUninstallKey, kKeyAccess);
   if (status == kErrorSuccess)
     report.Done("Entrée supprimée de Programmes et fonctionnalités");

@@ -16,10 +16,10 @@ inline constexpr const char* kUninstallKey =
 // Writes the entry for the uninstaller `program` (a full path) kept in `folder` (ending in a
 // backslash), the installation taking `size_kb` kilobytes. Throws SystemError, naming the key or
 // value, at the first that cannot be written.
-void WriteUninstallEntry(System& system, const std::string& program, const std::string& folder,
+void WriteUninstallEntry(Registry& system, const std::string& program, const std::string& folder,
                          uint32_t size_kb);
 
 // Deletes the entry; a failure is named in `report`.
-void RemoveUninstallEntry(System& system, RestoreReport& report);
+void RemoveUninstallEntry(Registry& system, RestoreReport& report);
 
 }  // namespace movrix

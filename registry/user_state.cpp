@@ -5,7 +5,7 @@
 
 namespace movrix {
 
-bool RecordUserPriorState(System& system, Outcome& outcome) {
+bool RecordUserPriorState(SystemServices& system, Outcome& outcome) {
   return Guarded(
       [&] {
         const std::vector<RegistrationEntry> entries = CurrentUserRegistration();
@@ -21,7 +21,7 @@ bool RecordUserPriorState(System& system, Outcome& outcome) {
       });
 }
 
-void RecordUserWrittenState(System& system, Outcome& outcome) {
+void RecordUserWrittenState(SystemServices& system, Outcome& outcome) {
   Guarded(
       [&] {
         UserPriorStateKey store(system, UserPriorStateKey::kWrittenValue);
@@ -32,7 +32,7 @@ void RecordUserWrittenState(System& system, Outcome& outcome) {
       });
 }
 
-UserWayBack::UserWayBack(System& system)
+UserWayBack::UserWayBack(SystemServices& system)
     : prior_(system),
       written_(system, UserPriorStateKey::kWrittenValue),
       way_back_(system, CurrentUserRegistration(), prior_, written_) {}

@@ -34,60 +34,67 @@ std::string NotWritten(const RegistrationEntry& entry) {
   return value + " de " + KeyName(entry) + " n'a pas été écrite";
 }
 
-// Writes the values of rows [first, end) into the open `key`; each one that fails is a failure in
-// `outcome`. A datum its type cannot hold has its box, then its failure.
-void WriteValues(System& system, KeyHandle key, const std::vector<RegistrationEntry>& entries,
-                 size_t first, size_t end, Outcome& outcome) {
-  for (size_t i = first; i < end; ++i) {
-    const RegistrationEntry& entry = entries[i];
-    if (entry.key_only) continue;
-    try {
-      const int32_t status = SetKeyValue(system, key, entry.name, entry.type, entry.value);
-      if (status != kErrorSuccess)
-        outcome.Fail(NotWritten(entry), system.ErrorText(uint32_t(status)));
-    } catch (const SystemError& fault) {
-      ShowValueFault(system, fault);
-      outcome.Fail(NotWritten(entry), "la donnée ne convient pas au type de la valeur");
+// The registration of one run. It owns the block it has reached, whose number titles its box when
+// it stops ("Write_Reg   Ligne 12").
+class RegistrationPhase {
+ public:
+  RegistrationPhase(Registry& system, Reporter& boxes, Outcome& outcome)
+      : system_(system), boxes_(boxes), outcome_(outcome), key_(system) {}
+
+  // Writes each list of rows in turn; where it stopped when it could not go on.
+  std::optional<Stop> Run(std::initializer_list<const std::vector<RegistrationEntry>*> lists) {
+    return step_.Run([&]() -> std::optional<Stop> {
+      for (const std::vector<RegistrationEntry>* entries : lists) WriteBlocks(*entries);
+      return std::nullopt;
+    });
+  }
+
+ private:
+  // Writes the values of rows [first, end) into the open key; each one that fails is a failure in
+  // the outcome. A datum its type cannot hold is told at once, then recorded.
+  void WriteValues(const std::vector<RegistrationEntry>& entries, size_t first, size_t end) {
+    for (size_t i = first; i < end; ++i) {
+      const RegistrationEntry& entry = entries[i];
+      if (entry.key_only) continue;
+      try {
+        const int32_t status =
+            SetKeyValue(system_, key_.get(), entry.name, entry.type, entry.value);
+        if (status != kErrorSuccess)
+          outcome_.Fail(NotWritten(entry), system_.ErrorText(uint32_t(status)));
+      } catch (const DataError& fault) {
+        boxes_.Report("SetKeyValue", fault.what(), Icon::kNone);
+        outcome_.Fail(NotWritten(entry), "la donnée ne convient pas au type de la valeur");
+      }
     }
   }
-}
 
-// Opens (creating when missing) each key of `entries` in turn, writes its values and closes it.
-// `step` follows the block being written.
-void WriteBlocks(System& system, const std::vector<RegistrationEntry>& entries, uint8_t& step,
-                 ScopedKey& key, Outcome& outcome) {
-  for (size_t first = 0; first < entries.size();) {
-    const RegistrationEntry& entry = entries[first];
-    const size_t end = EndOfKey(entries, first);
-    step = entry.step;
-    const int32_t status = OpenKey(system, entry.root, entry.key, key.Receive(), true);
-    // A key that could be neither opened nor created is told to the user; the sequence goes on
-    // without writing into it.
-    if (key.valid()) {
-      WriteValues(system, key.get(), entries, first, end, outcome);
-      key.Close();
-    } else {
-      ShowKeyNotCreated(system);
-      outcome.Fail("la clé " + KeyName(entry) + " n'a pas été créée",
-                   system.ErrorText(uint32_t(status)));
+  // Opens (creating when missing) each key of `entries` in turn, writes its values and closes it.
+  // A key that could be neither opened nor created is told at once; the sequence goes on without
+  // writing into it.
+  void WriteBlocks(const std::vector<RegistrationEntry>& entries) {
+    for (size_t first = 0; first < entries.size();) {
+      const RegistrationEntry& entry = entries[first];
+      const size_t end = EndOfKey(entries, first);
+      step_.Mark(std::to_string(entry.step));
+      const int32_t status = OpenKey(system_, entry.root, entry.key, key_.Receive(), true);
+      if (key_.valid()) {
+        WriteValues(entries, first, end);
+        key_.Close();
+      } else {
+        boxes_.Report("CreateKey", "Impossible de créer la clef", Icon::kNone);
+        outcome_.Fail("la clé " + KeyName(entry) + " n'a pas été créée",
+                      system_.ErrorText(uint32_t(status)));
+      }
+      first = end;
     }
-    first = end;
   }
-}
 
-// Runs `write` (which follows the block being written in its step) guarded: a fault shows its
-// box, titled with the step, and stops the sequence. The title, with its three spaces before
-// "Ligne", is required as it is.
-template <typename Write>
-bool GuardedSequence(System& system, Write&& write) {
-  uint8_t step = 0;
-  return Guarded([&] { return write(step); },
-                 [&](const std::string& description) {
-                   system.ShowMessage(description, "Write_Reg   Ligne " + std::to_string(step),
-                                      Buttons::kOk, Icon::kNone);
-                   return false;
-                 });
-}
+  Registry& system_;
+  Reporter& boxes_;
+  Outcome& outcome_;
+  ScopedKey key_;
+  StepMarker step_{"0"};
+};
 
 // The main blocks without the HKEY_CURRENT_USER rows, each of which is a failure in `outcome`.
 std::vector<RegistrationEntry> WithoutUserRows(Outcome& outcome) {
@@ -104,24 +111,20 @@ std::vector<RegistrationEntry> WithoutUserRows(Outcome& outcome) {
 
 }  // namespace
 
-bool Write_Reg(System& system, bool is_64_bit_system, Outcome& outcome, bool user_state_recorded) {
-  return GuardedSequence(system, [&](uint8_t& step) {
-    ScopedKey key(system);
-    const std::vector<RegistrationEntry> main =
-        user_state_recorded ? MainRegistration() : WithoutUserRows(outcome);
-    WriteBlocks(system, main, step, key, outcome);
-    if (is_64_bit_system) WriteBlocks(system, Wow64Registration(), step, key, outcome);
-    return true;
-  });
+std::optional<Stop> Write_Reg(Registry& system, Reporter& boxes, bool is_64_bit_system,
+                              Outcome& outcome, bool user_state_recorded) {
+  RegistrationPhase phase(system, boxes, outcome);
+  const std::vector<RegistrationEntry> main =
+      user_state_recorded ? MainRegistration() : WithoutUserRows(outcome);
+  if (!is_64_bit_system) return phase.Run({&main});
+  const std::vector<RegistrationEntry> mirror = Wow64Registration();
+  return phase.Run({&main, &mirror});
 }
 
-bool WriteRegistrationRows(System& system, const std::vector<RegistrationEntry>& entries,
-                           Outcome& outcome) {
-  return GuardedSequence(system, [&](uint8_t& step) {
-    ScopedKey key(system);
-    WriteBlocks(system, entries, step, key, outcome);
-    return true;
-  });
+std::optional<Stop> WriteRegistrationRows(Registry& system, Reporter& boxes,
+                                          const std::vector<RegistrationEntry>& entries,
+                                          Outcome& outcome) {
+  return RegistrationPhase(system, boxes, outcome).Run({&entries});
 }
 
 }  // namespace movrix

@@ -18,7 +18,8 @@ struct KernelHandleTraits {
 };
 using KernelHandle = ScopedHandle<KernelHandleTraits>;
 
-// A folder listing of FindFirstFileA, closed by FindClose.
+// A folder listing of FindFirstFileW (every name whole, whatever the code page), closed by
+// FindClose.
 struct SearchHandleTraits {
   using Handle = HANDLE;
   static Handle Invalid() { return INVALID_HANDLE_VALUE; }

@@ -266,7 +266,8 @@ class FormWindow {
     return size;
   }
 
-  // Text and background colours of a control from its layout row.
+  // A control whose layout row names a colour gets it (the red status line); the others keep the
+  // system's colours, which the user chose.
   LRESULT ColourControl(HDC dc, HWND control) {
     int index = GetDlgCtrlID(control) - kFirstControlId;
     if (index < 0 || size_t(index) >= Layout().control_count) return 0;

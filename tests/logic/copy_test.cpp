@@ -10,7 +10,8 @@ namespace {
 using LaunchCopyTest = PhaseTest;
 
 TEST_F(LaunchCopyTest, Windows10On64BitReplacesTwelveSystemFilesKeepingABackupOfEach) {
-  ASSERT_TRUE(Launch_Copy(system_, state_, true));
+  const ProgramFileCopy copy = Launch_Copy(system_, state_, boxes_, true);
+  ASSERT_EQ(copy.stop, std::nullopt);
   EXPECT_EQ(system_.BoxLines(), "");
   EXPECT_EQ(Read(At("Program Files (x86)\\Windows Mail\\WinMail.exe")), "WM_32");
   EXPECT_EQ(Read(At("Program Files\\Windows Mail\\WinMail.exe")), "WM_64");
@@ -20,7 +21,7 @@ TEST_F(LaunchCopyTest, Windows10On64BitReplacesTwelveSystemFilesKeepingABackupOf
       EXPECT_EQ(System(folder, file + ".orlo"), "original " + file) << folder << "\\" << file;
     }
   }
-  const std::string& log = state_.ReportText;
+  const std::string& log = copy.log;
   const std::string head =
       Lines({"Copier les fichiers dans Program Files (x86)", std::string(67, '-'),
              "de   " + At("Setup\\WM_32\\Windows Mail\\WinMail.exe"),
@@ -43,40 +44,40 @@ TEST_F(LaunchCopyTest, Windows10On64BitReplacesTwelveSystemFilesKeepingABackupOf
 }
 
 TEST_F(LaunchCopyTest, ASecondRunReplacesTheSystemFilesAndKeepsTheFirstBackup) {
-  ASSERT_TRUE(Launch_Copy(system_, state_, true));
+  ASSERT_EQ(Launch_Copy(system_, state_, boxes_, true).stop, std::nullopt);
   Write(At("Setup\\system32\\msoeacct.dll"), "newer");
-  ASSERT_TRUE(Launch_Copy(system_, state_, true));
+  ASSERT_EQ(Launch_Copy(system_, state_, boxes_, true).stop, std::nullopt);
   EXPECT_EQ(System("system32", "msoeacct.dll"), "newer");
   EXPECT_EQ(System("system32", "msoeacct.dll.orlo"), "original msoeacct.dll");
 }
 
 TEST_F(LaunchCopyTest, Windows7CopiesTheTreesOnly) {
   state_.Identity.family = WindowsFamily::kWindows7;
-  ASSERT_TRUE(Launch_Copy(system_, state_, true));
+  const ProgramFileCopy copy = Launch_Copy(system_, state_, boxes_, true);
   EXPECT_EQ(Read(At("Program Files\\Windows Mail\\WinMail.exe")), "WM_64");
   EXPECT_EQ(System("system32", "msoeacct.dll"), "original msoeacct.dll");
   EXPECT_EQ(System("system32", "msoeacct.dll.orlo"), "<missing>");
-  EXPECT_EQ(state_.ReportText.find("DLL"), std::string::npos);
+  EXPECT_EQ(copy.log.find("DLL"), std::string::npos);
 }
 
 TEST_F(LaunchCopyTest, A32BitWindows8FillsSystem32FromTheSyswow64Sources) {
   state_.Identity.family = WindowsFamily::kWindows8;
-  ASSERT_TRUE(Launch_Copy(system_, state_, false));
+  const ProgramFileCopy copy = Launch_Copy(system_, state_, boxes_, false);
   EXPECT_EQ(System("system32", "msoeacct.dll"), "new msoeacct.dll") << "from syswow64";
   EXPECT_EQ(System("syswow64", "msoeacct.dll"), "original msoeacct.dll");
-  EXPECT_EQ(state_.ReportText.rfind("Copier les fichiers dans Program Files\r\n", 0), 0u)
-      << state_.ReportText;
-  EXPECT_NE(state_.ReportText.find(Lines(
+  EXPECT_EQ(copy.log.rfind("Copier les fichiers dans Program Files\r\n", 0), 0u)
+      << copy.log;
+  EXPECT_NE(copy.log.find(Lines(
                 {"", std::string(27, '='), "Copie des DLL et DLL.MUI", std::string(27, '-')})),
             std::string::npos);
-  EXPECT_EQ(state_.ReportText.substr(state_.ReportText.size() - 43),
+  EXPECT_EQ(copy.log.substr(copy.log.size() - 43),
             "copie de inetres.dll sous System32\\fr-FR\\\r\n");
 }
 
 TEST_F(LaunchCopyTest, AMissingWM64CopiesNothingAndMissingFrFRFoldersAreMade) {
   Remove(At("Setup\\WM_64"));
   Remove(At("Windows\\syswow64\\fr-FR"));
-  ASSERT_TRUE(Launch_Copy(system_, state_, true));
+  ASSERT_EQ(Launch_Copy(system_, state_, boxes_, true).stop, std::nullopt);
   EXPECT_EQ(System("syswow64", "fr-FR\\inetres.dll.mui"), "new fr-FR\\inetres.dll.mui");
   EXPECT_EQ(Read(At("Program Files\\Windows Mail\\WinMail.exe")), "<missing>");
   EXPECT_EQ(system_.BoxLines(), "");
@@ -84,7 +85,7 @@ TEST_F(LaunchCopyTest, AMissingWM64CopiesNothingAndMissingFrFRFoldersAreMade) {
 
 TEST_F(LaunchCopyTest, AMissingSystemFileSourceFailsItsRowOnlyWithTheOriginalInPlace) {
   Remove(At("Setup\\syswow64\\fr-FR\\inetres.dll.mui"));
-  EXPECT_TRUE(Launch_Copy(system_, state_, true));
+  EXPECT_EQ(Launch_Copy(system_, state_, boxes_, true).stop, std::nullopt);
   EXPECT_EQ(System("syswow64", "fr-FR\\inetres.dll.mui"), "original fr-FR\\inetres.dll.mui");
   EXPECT_EQ(System("syswow64", "fr-FR\\inetres.dll.mui.orlo"), "<missing>");
   EXPECT_EQ(System("syswow64", "fr-FR\\acctres.dll.mui"), "new fr-FR\\acctres.dll.mui");
@@ -99,14 +100,15 @@ TEST_F(LaunchCopyTest, AMissingSystemFileSourceFailsItsRowOnlyWithTheOriginalInP
 TEST_F(LaunchCopyTest, AFileFailingAtTheTopOfATreeEndsThePhaseWithAnEmptyBox) {
   Write(At("Setup\\WM_32\\top.dll"), "t");
   system_.Fail(Call::kShellCopyFile, "top.dll");
-  EXPECT_FALSE(Launch_Copy(system_, state_, true));
-  EXPECT_EQ(system_.BoxLines(), "Launch_Copy 1||critical\n");
+  const ProgramFileCopy copy = Launch_Copy(system_, state_, boxes_, true);
+  ASSERT_NE(copy.stop, std::nullopt);
+  EXPECT_EQ(copy.stop->step + "|" + copy.stop->description, "1|");
 }
 
 TEST_F(LaunchCopyTest, ASystemFolderThatCannotBeMadeFailsItsOwnRowsOnly) {
   Remove(At("Windows\\syswow64\\fr-FR"));
   Write(At("Windows\\syswow64\\fr-FR"), "a file in the way");
-  EXPECT_TRUE(Launch_Copy(system_, state_, true));
+  EXPECT_EQ(Launch_Copy(system_, state_, boxes_, true).stop, std::nullopt);
   const std::string not_made = " n'a pas été remplacé: le dossier " +
                                At("Windows\\syswow64\\fr-FR") +
                                " n'a pas pu être créé : " + DescribeError(183) + "\n";
@@ -118,13 +120,13 @@ TEST_F(LaunchCopyTest, ASystemFolderThatCannotBeMadeFailsItsOwnRowsOnly) {
 TEST_F(LaunchCopyTest, CopyAddTakesNoBackupOfAnEmptyFileAndKeepsTheOriginalWhenRightsFail) {
   Outcome outcome;
   Write(At("Windows\\system32\\acctres.dll"), "");
-  EXPECT_TRUE(CopyAdd(system_, outcome, At("Setup\\system32\\acctres.dll"),
+  EXPECT_TRUE(CopyAdd(system_, outcome, boxes_, At("Setup\\system32\\acctres.dll"),
                       At("Windows\\system32\\acctres.dll")));
   EXPECT_EQ(System("system32", "acctres.dll"), "new acctres.dll");
   EXPECT_EQ(System("system32", "acctres.dll.orlo"), "<missing>");
 
   system_.Fail(Call::kStartProgram, "system32\\inetres.dll\"");
-  EXPECT_FALSE(CopyAdd(system_, outcome, At("Setup\\system32\\inetres.dll"),
+  EXPECT_FALSE(CopyAdd(system_, outcome, boxes_, At("Setup\\system32\\inetres.dll"),
                        At("Windows\\system32\\inetres.dll")));
   EXPECT_EQ(System("system32", "inetres.dll"), "original inetres.dll");
   EXPECT_EQ(system_.boxes.size(), 1u) << "only the rights step's own box";
@@ -138,7 +140,7 @@ TEST_F(LaunchCopyTest, CopyAddTakesNoBackupOfAnEmptyFileAndKeepsTheOriginalWhenR
 TEST_F(LaunchCopyTest, AFailedReplacementPutsBackTheBackupItTook) {
   Remove(At("Setup\\system32\\msoeacct.dll"));
   system_.Fail(Call::kCopyFileOver, "system32\\msidcrl30.dll");
-  ASSERT_TRUE(Launch_Copy(system_, state_, true));
+  ASSERT_EQ(Launch_Copy(system_, state_, boxes_, true).stop, std::nullopt);
   for (const std::string file : {"msoeacct.dll", "msidcrl30.dll"}) {
     EXPECT_EQ(System("system32", file), "original " + file);
     EXPECT_EQ(System("system32", file + ".orlo"), "<missing>");

@@ -6,6 +6,7 @@
 
 #include <string>
 
+#include "app/box_reporter.h"
 #include "common/run_state.h"
 #include "common/text.h"
 #include "tests/logic/test_system.h"
@@ -86,6 +87,7 @@ class LogicTest : public ::testing::Test {
   static void Remove(const std::string& path);
 
   TestSystem system_;
+  BoxReporter boxes_{system_};
   std::string root_;
 };
 

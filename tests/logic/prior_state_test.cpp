@@ -43,7 +43,7 @@ TEST_F(PriorStateTest,
   // The installation writes every entry but the locked one, and a second one finds the record
   // already taken.
   Outcome outcome;
-  ASSERT_TRUE(WriteRegistrationRows(system_, entries, outcome));
+  ASSERT_EQ(WriteRegistrationRows(system_, boxes_, entries, outcome), std::nullopt);
   EXPECT_EQ(outcome.failures.size(), 1u) << SortedFailures(outcome);
   RecordPriorState(system_, entries, prior);
   RecordWrittenState(system_, entries, written);
@@ -107,7 +107,7 @@ TEST_F(PriorStateTest, EveryTypeComesBackByteForByteThroughTheMachinesRecordAndT
     }
     RecordPriorState(system_, entries, *store);
     Outcome outcome;
-    ASSERT_TRUE(WriteRegistrationRows(system_, entries, outcome));
+    ASSERT_EQ(WriteRegistrationRows(system_, boxes_, entries, outcome), std::nullopt);
     EXPECT_EQ(StoredBytes(HKEY_CURRENT_USER, keys[1], "mot"), "1:" + Utf16Bytes("✉ 😀") + nul2);
     RecordWrittenState(system_, entries, *written);
     RestoreReport report(outcome);
@@ -132,7 +132,7 @@ TEST_F(PriorStateTest, AMissingDamagedOrForgedRecordIsRefusedWholeAndNothingIsRe
   PriorStateFile prior(system_, At("prior.txt")), written(system_, At("written.txt"));
   RecordPriorState(system_, entries, prior);
   Outcome outcome;
-  ASSERT_TRUE(WriteRegistrationRows(system_, entries, outcome));
+  ASSERT_EQ(WriteRegistrationRows(system_, boxes_, entries, outcome), std::nullopt);
   RecordWrittenState(system_, entries, written);
   const std::string good = Read(At("prior.txt"));
   // The same record with a line of a machine key added, sealed as the program seals it.

@@ -27,10 +27,10 @@ TEST_F(WriteRegTest, EveryListedValueIsWrittenAndOnlyA64BitSystemGetsTheMirror) 
   ASSERT_GT(listing_.size(), 290u);
   const std::string mirror = "Wow6432Node\\CLSID\\" + std::string(kMirroredClass);
   Outcome outcome;
-  ASSERT_TRUE(Write_Reg(system_, false, outcome));
+  ASSERT_EQ(Write_Reg(system_, boxes_, false, outcome), std::nullopt);
   EXPECT_EQ(Stored(HKEY_CLASSES_ROOT, mirror, ""), "<no key>");
   Put(HKEY_CLASSES_ROOT, "mailto", "Kept", "yes");
-  ASSERT_TRUE(Write_Reg(system_, true, outcome));
+  ASSERT_EQ(Write_Reg(system_, boxes_, true, outcome), std::nullopt);
   EXPECT_EQ(SortedFailures(outcome), "");
   ExpectRegistryAsListed(listing_);
   // The machine's classes are written where they are the machine's, whatever the user has.
@@ -44,7 +44,7 @@ TEST_F(WriteRegTest, EachKeyAndValueThatCannotBeWrittenIsNamedWithTheSystemsReas
   system_.Fail(Call::kCreateRegKey, "WindowsMail.Url.mailto");
   system_.Fail(Call::kSetRegValue, "EditFlags");
   Outcome outcome;
-  EXPECT_TRUE(Write_Reg(system_, true, outcome));
+  EXPECT_EQ(Write_Reg(system_, boxes_, true, outcome), std::nullopt);
   EXPECT_NE(system_.BoxLines().find("CreateKey|Impossible de créer la clef|none\n"),
             std::string::npos);
   size_t keys = 0, values = 0;

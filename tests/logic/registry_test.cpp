@@ -35,7 +35,7 @@ TEST_F(RegistryTest, EachTypeIsStoredInItsOwnForm) {
   Outcome outcome;
   const RegistrationEntry bad{1,         kCurrentUser, Key() + "\\a\\b",    "bad",
                               kRegDword, false,        Variant::Text("12a")};
-  EXPECT_TRUE(WriteRegistrationRows(system_, {bad}, outcome));
+  EXPECT_EQ(WriteRegistrationRows(system_, boxes_, {bad}, outcome), std::nullopt);
   EXPECT_EQ(system_.BoxLines(), "SetKeyValue|Incompatibilité de type|none\n");
   ASSERT_EQ(outcome.failures.size(), 1u);
   EXPECT_EQ(outcome.failures[0].reason, "la donnée ne convient pas au type de la valeur");

@@ -11,21 +11,18 @@ using LaunchFoldersTest = PhaseTest;
 TEST_F(LaunchFoldersTest, AFirstRunRenamesEachFolderAndReportsIt) {
   const std::string header =
       Lines({"Renommer le ou les dossiers programmes Windows Mail", std::string(92, '-')});
-  ASSERT_TRUE(Launch_Folders(system_, state_, true));
-  EXPECT_EQ(state_.ReportText,
+  EXPECT_EQ(Launch_Folders(system_, state_, true).report,
             header + Lines({"Renommer le dossier Program Files\\Windows Mail",
                             "Renommer le dossier Program Files (x86)\\Windows Mail"}));
   EXPECT_TRUE(FolderExists(system_, At("Program Files (x86)\\Windows Mail.orlo")));
 }
 
 TEST_F(LaunchFoldersTest, ALaterRunLeavesTheBackupsAloneEvenWithAFolderMissing) {
-  ASSERT_TRUE(Launch_Folders(system_, state_, true));
+  ASSERT_EQ(Launch_Folders(system_, state_, true).stop, std::nullopt);
   Write(At("Program Files (x86)\\Windows Mail.orlo\\kept.txt"), "the system's own");
   MakeFolder(At("Program Files (x86)\\Windows Mail"));
-  RunState second = state_;
-  second.ReportText.clear();
-  ASSERT_TRUE(Launch_Folders(system_, second, true));
-  EXPECT_EQ(second.ReportText, "");
+  const FolderRenaming second = Launch_Folders(system_, state_, true);
+  EXPECT_TRUE(!second.stop && second.report.empty()) << second.report;
   EXPECT_TRUE(FolderExists(system_, At("Program Files (x86)\\Windows Mail")));
   EXPECT_EQ(Read(At("Program Files (x86)\\Windows Mail.orlo\\kept.txt")), "the system's own");
   EXPECT_EQ(system_.BoxLines(), "");
@@ -33,17 +30,14 @@ TEST_F(LaunchFoldersTest, ALaterRunLeavesTheBackupsAloneEvenWithAFolderMissing) 
 
 TEST_F(LaunchFoldersTest, FailuresAreTitledByTheirStep) {
   Write(At("Program Files\\Windows Mail.orlo"), "a file is no backup");
-  EXPECT_FALSE(Launch_Folders(system_, state_, true));
+  EXPECT_EQ(Launch_Folders(system_, state_, true).stop.value_or(Stop()).step, "4");
   MakeFolder(At("Other"));
   state_.ProgramFilesX86Folder = At("Other\\");
-  EXPECT_FALSE(Launch_Folders(system_, state_, true));
+  const Stop no_x86 = Launch_Folders(system_, state_, true).stop.value_or(Stop{"none", ""});
+  EXPECT_EQ(no_x86.step + "|" + no_x86.description, "2|");
   state_.ProgramFilesFolder = At("Other\\");
-  EXPECT_FALSE(Launch_Folders(system_, state_, false));
-  const std::string boxes = system_.BoxLines();
-  EXPECT_EQ(boxes.substr(0, boxes.find('|')), "Launch_Folders 4");
-  EXPECT_NE(boxes.find("\nLaunch_Folders 2||critical\nLaunch_Folders 1||critical\n"),
-            std::string::npos)
-      << boxes;
+  EXPECT_EQ(Launch_Folders(system_, state_, false).stop.value_or(Stop()).step, "1");
+  EXPECT_EQ(system_.BoxLines(), "");
 }
 
 }  // namespace

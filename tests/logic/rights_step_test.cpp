@@ -13,8 +13,8 @@ TEST_F(RightsStepTest, RightsStepStartsBothSystemCommandsDirectlyWithThePathWhol
   // A legal name that an interpreter would take for commands.
   const std::string path = At("Dossier à espaces\\%CMDCMDLINE%&calc&rem é.dll");
   Outcome outcome;
-  SetRights(system_, outcome, path);
-  SetRights(system_, outcome, path, true);
+  SetRights(system_, system_, outcome, path);
+  SetRights(system_, system_, outcome, path, true);
   ASSERT_EQ(system_.commands.size(), 4u);
   // Never the 32-bit copy, which would see SysWOW64 under the name of system32.
   const std::string folder =
@@ -34,7 +34,7 @@ TEST_F(RightsStepTest, AnAwaitedRightsCommandStillRunningAfterItsWaitIsAWarning)
   const std::string path = At("still running.dll");
   Outcome outcome;
   system_.Fail(Call::kProgramEnd, "icacls");
-  SetRights(system_, outcome, path, true);
+  SetRights(system_, system_, outcome, path, true);
   EXPECT_EQ(
       outcome.warnings,
       std::vector<std::string>{"icacls.exe \"" + path +
@@ -50,13 +50,13 @@ TEST_F(RightsStepTest, ARightsCommandThatCannotStartFailsTheFileWithTheSystemsRe
   system_.Fail(Call::kStartProgram, "icacls");
   // The step only reports; the one that asked shows the box and fails the file.
   try {
-    SetRights(system_, outcome, path);
+    SetRights(system_, system_, outcome, path);
     ADD_FAILURE() << "no failure";
   } catch (const SystemError& failure) {
     EXPECT_EQ(failure.code(), 5u) << failure.what();
   }
   EXPECT_EQ(system_.BoxLines() + SortedFailures(outcome), "");
-  EXPECT_FALSE(CopyAdd(system_, outcome, At("new.dll"), path, true));
+  EXPECT_FALSE(CopyAdd(system_, outcome, boxes_, At("new.dll"), path, true));
   EXPECT_EQ(system_.BoxLines(), "SetRights|" + DescribeError(5) + "|none\n");
   EXPECT_EQ(SortedFailures(outcome),
             path + " n'a pas été écrit, faute de droits: " + DescribeError(5) + "\n");
@@ -69,7 +69,7 @@ TEST_F(RightsStepTest, AnAwaitedRightsCommandThatFailsLeavesItsFileUnwrittenAndN
   Write(path, "original");
   Outcome outcome;
   system_.Fail(Call::kProgramExitCode, "takeown", 1);
-  EXPECT_FALSE(CopyAdd(system_, outcome, At("new.dll"), path, true));
+  EXPECT_FALSE(CopyAdd(system_, outcome, boxes_, At("new.dll"), path, true));
   const std::string reason = "takeown.exe /a /f \"" + path + "\" a échoué (code de sortie 1)";
   EXPECT_EQ(system_.BoxLines(), "SetRights|" + reason + "|none\n");
   EXPECT_EQ(SortedFailures(outcome),

@@ -12,7 +12,7 @@ class CopyFolderTest : public LogicTest {
   bool CopySource() {
     copy_.SourceRootLen = int16_t(At("Source\\").size());
     copy_.DestRoot = At("Dest\\");
-    return CopyFolder(system_, copy_, outcome_, At("Source\\"));
+    return CopyFolder(system_, copy_, outcome_, boxes_, At("Source\\"));
   }
   std::string LogOf(const std::string& relative) {
     return Lines({"de   " + At("Source\\" + relative), "vers " + At("Dest\\" + relative)});
@@ -104,7 +104,7 @@ TEST_F(CopyFolderTest, ARootLongerThanItsSixteenBitLengthFailsTheFileAndCopiesNo
   Write(At("Source\\a.dll"), "x");
   copy_.SourceRootLen = -1;  // a root of 65535 characters
   copy_.DestRoot = At("Dest\\");
-  EXPECT_FALSE(CopyFolder(system_, copy_, outcome_, At("Source\\")));
+  EXPECT_FALSE(CopyFolder(system_, copy_, outcome_, boxes_, At("Source\\")));
   EXPECT_EQ(SortedFailures(outcome_),
             At("Source\\a.dll") + " n'a pas été copié: " + DescribeError(87) + "\n");
   EXPECT_EQ(system_.BoxLines(),
