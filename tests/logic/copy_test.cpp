@@ -65,8 +65,7 @@ TEST_F(LaunchCopyTest, A32BitWindows8FillsSystem32FromTheSyswow64Sources) {
   const ProgramFileCopy copy = Launch_Copy(system_, state_, boxes_, false);
   EXPECT_EQ(System("system32", "msoeacct.dll"), "new msoeacct.dll") << "from syswow64";
   EXPECT_EQ(System("syswow64", "msoeacct.dll"), "original msoeacct.dll");
-  EXPECT_EQ(copy.log.rfind("Copier les fichiers dans Program Files\r\n", 0), 0u)
-      << copy.log;
+  EXPECT_EQ(copy.log.rfind("Copier les fichiers dans Program Files\r\n", 0), 0u) << copy.log;
   EXPECT_NE(copy.log.find(Lines(
                 {"", std::string(27, '='), "Copie des DLL et DLL.MUI", std::string(27, '-')})),
             std::string::npos);

@@ -4,6 +4,7 @@
 
 #include <windows.h>
 
+#include <map>
 #include <memory>
 #include <tuple>
 #include <vector>
@@ -60,6 +61,26 @@ class FormLoadTest : public LogicTest {
 
 class UninstallTest : public FormLoadTest {
  protected:
+  // Every file with its content and every folder ("<folder>") below the system's folders: what a
+  // run changed. Nothing there may be left read-only.
+  std::map<std::string, std::string> MachineFiles() {
+    std::map<std::string, std::string> files;
+    for (const char* folder : {"PF", "PF (x86)", "Windows"}) Collect(At(folder), files);
+    return files;
+  }
+  void Collect(const std::string& folder, std::map<std::string, std::string>& files) {
+    FindData entry;
+    std::unique_ptr<FileSearch> search = system_.FindFirst(folder + "\\*", entry);
+    if (!search) return;
+    do {
+      if (entry.name == "." || entry.name == "..") continue;
+      const std::string path = folder + "\\" + entry.name;
+      EXPECT_FALSE(entry.attributes & kAttributeReadOnly) << path << " was left read-only";
+      files[path] = entry.attributes & kAttributeDirectory ? "<folder>" : Read(path);
+      if (entry.attributes & kAttributeDirectory) Collect(path, files);
+    } while (search->Next(entry));
+  }
+
   UninstallTest() {
     for (const char* folder : {"system32\\", "syswow64\\"}) {
       for (const char* file : kSystemFiles) Write(At("Windows\\") + folder + file, "original");

@@ -4,7 +4,6 @@
 #include <windows.h>
 
 #include <map>
-#include <stdexcept>
 
 #include "app/run_end.h"
 #include "files/file_exists.h"
@@ -16,10 +15,8 @@
 namespace movrix::testing {
 namespace {
 
-// What a stop throws: no phase of the program catches it, as nothing runs after a kill.
-struct Stopped : std::logic_error {
-  Stopped() : std::logic_error("stopped") {}
-};
+// What a stop throws: nothing of the program catches it, as nothing runs after a kill.
+struct Stopped {};
 
 // Counts the calls that change the machine and stops the run at the chosen one, before it is
 // made. The rights commands are not started: Wine has none, and they would only slow the hundreds
@@ -31,77 +28,44 @@ class StopAtChange : public ForwardingSystem {
   // whose rows are like the first one's, 'f' for the others.
   const std::string& changes() const { return changes_; }
 
-  void Rename(const std::string& from, const std::string& to) override {
-    Change(KindOf(from));
-    next_.Rename(from, to);
+  using Text = const std::string&;
+  void Rename(Text from, Text to) override { next_.Rename(Changing(from), to); }
+  std::unique_ptr<AppendableFile> OpenToAppend(Text path, bool must_be_new) override {
+    return next_.OpenToAppend(Changing(path), must_be_new);
   }
-  std::unique_ptr<AppendableFile> OpenToAppend(const std::string& path, bool must_be_new) override {
-    Change(KindOf(path));
-    return next_.OpenToAppend(path, must_be_new);
+  void CreateFolder(Text path) override { next_.CreateFolder(Changing(path)); }
+  void CopyFileOver(Text from, Text to) override { next_.CopyFileOver(from, Changing(to)); }
+  ShellCopyResult ShellCopyFile(Text from, Text to, bool unattended) override {
+    return next_.ShellCopyFile(from, Changing(to), unattended);
   }
-  void CreateFolder(const std::string& path) override {
-    Change(KindOf(path));
-    next_.CreateFolder(path);
+  void RemoveFile(Text path) override { next_.RemoveFile(Changing(path)); }
+  void RemoveFolder(Text path) override { next_.RemoveFolder(Changing(path)); }
+  void MoveReplacing(Text from, Text to) override { next_.MoveReplacing(Changing(from), to); }
+  void MoveReplacingWrittenThrough(Text from, Text to) override {
+    next_.MoveReplacingWrittenThrough(Changing(from), to);
   }
-  void CopyFileOver(const std::string& from, const std::string& to) override {
-    Change(KindOf(to));
-    next_.CopyFileOver(from, to);
+  void MoveAtRestart(Text from, Text to) override { next_.MoveAtRestart(Changing(from), to); }
+  void SetPathAttributes(Text path, uint32_t attributes) override {
+    next_.SetPathAttributes(Changing(path), attributes);
   }
-  ShellCopyResult ShellCopyFile(const std::string& from, const std::string& to,
-                                bool unattended) override {
-    Change(KindOf(to));
-    return next_.ShellCopyFile(from, to, unattended);
+  void PutFileSecurity(Text path, Text descriptor) override {
+    next_.PutFileSecurity(Changing(path), descriptor);
   }
-  void RemoveFile(const std::string& path) override {
-    Change(KindOf(path));
-    next_.RemoveFile(path);
-  }
-  void RemoveFolder(const std::string& path) override {
-    Change(KindOf(path));
-    next_.RemoveFolder(path);
-  }
-  void MoveReplacing(const std::string& from, const std::string& to) override {
-    Change(KindOf(from));
-    next_.MoveReplacing(from, to);
-  }
-  void MoveReplacingWrittenThrough(const std::string& from, const std::string& to) override {
-    Change(KindOf(from));
-    next_.MoveReplacingWrittenThrough(from, to);
-  }
-  void MoveAtRestart(const std::string& from, const std::string& to) override {
-    Change(KindOf(from));
-    next_.MoveAtRestart(from, to);
-  }
-  void SetPathAttributes(const std::string& path, uint32_t attributes) override {
-    Change(KindOf(path));
-    next_.SetPathAttributes(path, attributes);
-  }
-  void PutFileSecurity(const std::string& path, const std::string& descriptor) override {
-    Change(KindOf(path));
-    next_.PutFileSecurity(path, descriptor);
-  }
-  std::optional<uint32_t> StartProgram(const std::string&, const std::string& arguments,
-                                       uint32_t wait_milliseconds) override {
-    Change(KindOf(arguments));
+  std::optional<uint32_t> StartProgram(Text, Text arguments, uint32_t wait_milliseconds) override {
+    Changing(arguments);
     return wait_milliseconds ? std::optional<uint32_t>(0) : std::nullopt;
   }
-  int32_t CreateRegKey(KeyHandle root, const std::string& path, uint32_t access,
-                       KeyHandle& result) override {
-    Change('r');
-    return next_.CreateRegKey(root, path, access, result);
+  int32_t CreateRegKey(KeyHandle root, Text path, uint32_t access, KeyHandle& result) override {
+    return next_.CreateRegKey(Changing(root), path, access, result);
   }
-  int32_t SetRegValue(KeyHandle key, const std::string& name, uint32_t type,
-                      const std::string& data, uint32_t size) override {
-    Change('r');
-    return next_.SetRegValue(key, name, type, data, size);
+  int32_t SetRegValue(KeyHandle key, Text name, uint32_t type, Text data, uint32_t size) override {
+    return next_.SetRegValue(Changing(key), name, type, data, size);
   }
-  int32_t DeleteRegValue(KeyHandle key, const std::string& name) override {
-    Change('r');
-    return next_.DeleteRegValue(key, name);
+  int32_t DeleteRegValue(KeyHandle key, Text name) override {
+    return next_.DeleteRegValue(Changing(key), name);
   }
-  int32_t DeleteRegKey(KeyHandle root, const std::string& path, uint32_t access) override {
-    Change('r');
-    return next_.DeleteRegKey(root, path, access);
+  int32_t DeleteRegKey(KeyHandle root, Text path, uint32_t access) override {
+    return next_.DeleteRegKey(Changing(root), path, access);
   }
 
  private:
@@ -113,6 +77,15 @@ class StopAtChange : public ForwardingSystem {
         if (Contains(path, folder + std::string(file))) return 's';
     return 'f';
   }
+  // Counts the change of `path` or `key`, or stops the run there, before the call; passes it on.
+  const std::string& Changing(const std::string& path) {
+    Change(KindOf(path));
+    return path;
+  }
+  KeyHandle Changing(KeyHandle key) {
+    Change('r');
+    return key;
+  }
   void Change(char kind) {
     changes_ += kind;
     if (int(changes_.size()) == stop_at_) throw Stopped();
@@ -123,31 +96,17 @@ class StopAtChange : public ForwardingSystem {
 
 class StoppedRunTest : public UninstallTest {
  protected:
-  // Every file of the system's folders with its content, and every value the installation
-  // writes or keeps for the way back.
+  // The files and folders of the system's folders, and every value the installation writes or
+  // keeps for the way back.
   std::map<std::string, std::string> Machine() {
-    std::map<std::string, std::string> machine;
-    for (const char* folder : {"PF", "PF (x86)", "Windows"}) Collect(At(folder), machine);
+    std::map<std::string, std::string> machine = MachineFiles();
     for (const Listed& value : listing_)
       machine[value.root + "\\" + value.key + "|" + value.name] =
           Stored(Root(value.root), value.key, value.name);
-    for (const char* name : {"DisplayName", "UninstallString"})
-      machine[std::string("entry|") + name] = Stored(HKEY_LOCAL_MACHINE, kUninstallKey, name);
-    for (const char* name : {"StubPath", "IsInstalled"})
-      machine[std::string("component|") + name] = Stored(HKEY_LOCAL_MACHINE, kActiveSetupKey, name);
+    for (const char* key : {kUninstallKey, kActiveSetupKey})
+      machine[std::string(key) + "|"] = Stored(HKEY_LOCAL_MACHINE, key, "StubPath");
     machine["user records"] = Stored(HKEY_CURRENT_USER, UserPriorStateKey::kParentKey, "");
     return machine;
-  }
-  void Collect(const std::string& folder, std::map<std::string, std::string>& files) {
-    FindData entry;
-    std::unique_ptr<FileSearch> search = system_.FindFirst(folder + "\\*", entry);
-    if (!search) return;
-    do {
-      if (entry.name == "." || entry.name == "..") continue;
-      const std::string path = folder + "\\" + entry.name;
-      files[path] = entry.attributes & kAttributeDirectory ? "<folder>" : Read(path);
-      if (entry.attributes & kAttributeDirectory) Collect(path, files);
-    } while (search->Next(entry));
   }
 
   // Carries out the deletions the runs asked for at the restart, in their order, as the system
@@ -179,17 +138,17 @@ class StoppedRunTest : public UninstallTest {
   // Runs the installation then the way back on `layer`; true when it was stopped.
   bool InstallAndWayBack(System& layer, const std::string& kept) {
     runs_on_ = &layer;
+    bool stopped = false;
     try {
       system_.executable = At("Setup\\Movrix18.exe");
       EXPECT_EQ(Start(false, true).ExitCode(), kExitInstalled) << system_.BoxLines();
       system_.executable = kept;
       EXPECT_EQ(Start(true, true).ExitCode(), kExitInstalled) << system_.BoxLines();
     } catch (const Stopped&) {
-      runs_on_ = &system_;
-      return true;
+      stopped = true;
     }
     runs_on_ = &system_;
-    return false;
+    return stopped;
   }
 
   // Where to stop, from the changes of a whole run: at every change but those that only repeat
@@ -227,7 +186,7 @@ TEST_F(StoppedRunTest, AStopAtAnyChangeOfTheInstallationOrTheWayBackIsFinishedBy
     // back at their next sign-in.
     const std::map<std::string, std::string> kept_for_users = Machine();
     for (const auto& [what, state] : kept_for_users)
-      if (what.rfind(At("PF\\Movrix18"), 0) == 0 || what.rfind("component|", 0) == 0)
+      if (what.rfind(At("PF\\Movrix18"), 0) == 0 || what == std::string(kActiveSetupKey) + "|")
         before[what] = state;
     ASSERT_EQ(kept_for_users, before);
     for (const int stop_at : StopPoints(counter.changes())) {

@@ -28,8 +28,6 @@ TEST(SwitchesTest, AreReadIgnoringCaseWithEitherPrefix) {
       {{"/LOG=C:\\Logs\" /S"}, true, "", "", "C:\\Logs\" /S"},
       {{"/journal=C:\\Logs\"  -silencieux /z"}, true, "", "/z", "C:\\Logs\"  -silencieux /z"},
       {{"/LOG=C:\\a<b.log"}, false, "", "", "C:\\a<b.log"},
-      {{"/LOG=C:\\a>b.log"}, false, "", "", "C:\\a>b.log"},
-      {{"/LOG=C:\\a|b.log"}, false, "", "", "C:\\a|b.log"},
       {{"/LOG=C:\\*.log", "/LOG=C:\\b.log"}, false, "C:\\b.log", "", "C:\\*.log"},
       {{"/LOG=C:\\?.log"}, false, "", "", "C:\\?.log"},
       {{"-UNINSTALL", "/s"}, true, "", "", "", true},

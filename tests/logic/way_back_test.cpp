@@ -177,39 +177,6 @@ TEST_F(WayBackTest, OnWindows7TheRunningKeptProgramIsSetAsideBeforeItsDeletionWa
   EXPECT_FALSE(EntryExists());
 }
 
-// A reader holding a record open, as any user may: that step fails with its reason, everything
-// stays where the entry points, and a rerun once the reader has gone finishes without the records
-// the first run already deleted.
-TEST_F(WayBackTest, ARecordHeldOpenFailsItsStepAndARerunFinishesWithoutIt) {
-  const std::string kept = At("PF\\Movrix18\\Movrix18.exe");
-  const std::string record = At("PF\\Movrix18\\fichiers-installes.txt");
-  for (const bool windows7 : {false, true}) {
-    SCOPED_TRACE(windows7 ? "Windows 7" : "Windows 10");
-    std::optional<PinnedVersionValue> version;
-    if (windows7) version.emplace("ProductName", "Microsoft Windows 7");
-    RegDeleteKeyExA(HKEY_LOCAL_MACHINE, kActiveSetupKey, KEY_WOW64_64KEY, 0);
-    system_.executable = At("Setup\\Movrix18.exe");
-    ASSERT_EQ(Start().ExitCode(), 0) << system_.BoxLines();
-    if (windows7) system_.executable = kept;
-    HANDLE reader = CreateFileA(record.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
-                                OPEN_EXISTING, 0, nullptr);
-    ASSERT_NE(reader, INVALID_HANDLE_VALUE);
-    WindowRun& run = Start(true, true);
-    EXPECT_EQ(run.ExitCode(), kExitFailed);
-    EXPECT_TRUE(Contains(run.form.text(kTxtOutput), "ÉCHEC : fichier non supprimé : " + record))
-        << run.form.text(kTxtOutput);
-    EXPECT_TRUE(EntryExists());
-    EXPECT_EQ(Read(kept), "exe") << "the program the entry points at";
-    CloseHandle(reader);
-    WindowRun& rerun = Start(true, true);
-    EXPECT_EQ(rerun.ExitCode(), 0) << rerun.form.text(kTxtOutput);
-    EXPECT_FALSE(EntryExists());
-    EXPECT_EQ(Read(record), "<missing>");
-    EXPECT_EQ(Read(At("PF\\Movrix18\\desinstallation.txt")), "<missing>");
-    EXPECT_EQ(Read(At("Windows\\system32\\msoeacct.dll")), "original");
-  }
-}
-
 // A folder the installation created, left for the restart because a library in it was in use,
 // and filled again by a reinstallation before that restart: it is still one to remove.
 TEST_F(WayBackTest, AFolderCreatedStaysCreatedThroughAReinstallationBeforeTheRestart) {
@@ -224,30 +191,6 @@ TEST_F(WayBackTest, AFolderCreatedStaysCreatedThroughAReinstallationBeforeTheRes
   Remove(folder + "\\acctres.dll.mui.supprimer-1");
   EXPECT_EQ(Start(true, true).ExitCode(), 0);
   EXPECT_FALSE(FolderExists(system_, folder));
-}
-
-// An installation killed half-way through its registration: both records were sealed before its
-// first value, and the way back undoes what it wrote.
-TEST_F(WayBackTest, AnInstallationKilledDuringItsRegistrationIsUndone) {
-  struct Killed : ForwardingSystem {
-    using ForwardingSystem::ForwardingSystem;
-    int32_t SetRegValue(KeyHandle key, const std::string& name, uint32_t type,
-                        const std::string& data, uint32_t size) override {
-      if (++writes > 200) throw std::logic_error("killed");
-      return next_.SetRegValue(key, name, type, data, size);
-    }
-    int writes = 0;
-  } killed{system_};
-  const std::string client = "SOFTWARE\\Clients\\Mail\\Windows Mail";
-  Put(HKEY_LOCAL_MACHINE, client, "", "Autre messagerie");
-  runs_on_ = &killed;
-  EXPECT_THROW(Start(), std::logic_error);
-  runs_on_ = &system_;
-  ASSERT_EQ(Stored(HKEY_LOCAL_MACHINE, client, ""), "1:Windows Mail" + std::string(1, '\0'));
-  WindowRun& run = Start(true, true);
-  EXPECT_EQ(run.ExitCode(), 0) << run.form.text(kTxtOutput);
-  EXPECT_EQ(Stored(HKEY_LOCAL_MACHINE, client, ""), "1:Autre messagerie" + std::string(1, '\0'));
-  EXPECT_EQ(Read(At("Windows\\system32\\msoeacct.dll")), "original");
 }
 
 // What a run stopped between setting a copy aside and deleting it left: the check counts it, and
