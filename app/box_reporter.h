@@ -4,6 +4,7 @@
 
 #include <string>
 
+#include "common/box_titles.h"
 #include "common/guard.h"
 #include "common/reporter.h"
 #include "platform/system.h"
@@ -20,12 +21,6 @@ class BoxReporter : public Reporter {
  private:
   UserInterface& window_;
 };
-
-// The titles of the phases' boxes, which the step they stopped at completes. Support notes quote
-// them, the three spaces before "Ligne" included.
-inline constexpr const char* kRenamingTitle = "Launch_Folders ";
-inline constexpr const char* kCopyTitle = "Launch_Copy ";
-inline constexpr const char* kRegistrationTitle = "Write_Reg   Ligne ";
 
 // The box of a phase that stopped: its title names the phase and then the step it reached.
 inline void ShowStop(UserInterface& window, const std::string& phase_title, const Stop& stop,

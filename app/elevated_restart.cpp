@@ -2,9 +2,9 @@
 // and the log of the run so restarted, in a folder only administrators write.
 #include "app/elevated_restart.h"
 
-#include "app/form_load.h"
 #include "app/installation.h"
 #include "app/run_end.h"
+#include "app/start_up.h"
 #include "app/switches.h"
 #include "common/guard.h"
 #include "common/text.h"
@@ -28,7 +28,7 @@ std::string RestartLogFolder(System& system) {
   SetFolderValues(state, system.ReadIdentity());
   const KeptForWayBack kept(state);
   if (FolderExists(system, kept.folder)) return kept.folder;
-  return state.Identity.windows + "\\Temp\\";
+  return state.identity.windows + "\\Temp\\";
 }
 
 // What the name of the log of a restarted run holds, that the run waiting for it looks for.

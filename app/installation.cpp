@@ -7,20 +7,21 @@
 #include <set>
 
 #include "app/box_reporter.h"
+#include "common/box_titles.h"
 #include "common/guard.h"
 #include "common/text.h"
+#include "files/copy_program_files.h"
 #include "files/file_exists.h"
 #include "files/file_record.h"
-#include "files/launch_copy.h"
-#include "files/launch_folders.h"
+#include "files/rename_mail_folders.h"
 #include "files/restore.h"
 #include "registry/active_setup.h"
 #include "registry/event_source.h"
-#include "registry/mod_key.h"
+#include "registry/key_io.h"
 #include "registry/prior_state.h"
 #include "registry/uninstall_entry.h"
 #include "registry/user_state.h"
-#include "registry/write_reg.h"
+#include "registry/write_registration.h"
 
 namespace movrix {
 namespace {
@@ -34,7 +35,7 @@ constexpr const char* kRepairNeededTitle = "MVX";
 // partial tree would install nothing and still be taken for an installation.
 bool HoldsProgram(WindowRun& run, const char* tree) {
   const int64_t attributes =
-      run.system.PathAttributes(run.state.AppFolder + tree + "\\Windows Mail\\WinMail.exe");
+      run.system.PathAttributes(run.state.app_folder + tree + "\\Windows Mail\\WinMail.exe");
   return attributes >= 0 && (attributes & kAttributeDirectory) == 0;
 }
 
@@ -50,7 +51,7 @@ bool BothPresent(WindowRun& run, bool first, bool second, const char* neither, c
 // Every program tree the system needs: WM_32 on any system, WM_64 as well on a 64-bit one.
 bool TreesPresent(WindowRun& run) {
   return BothPresent(
-      run, HoldsProgram(run, "WM_32"), !run.state.Identity.is_64_bit || HoldsProgram(run, "WM_64"),
+      run, HoldsProgram(run, "WM_32"), !run.state.identity.is_64_bit || HoldsProgram(run, "WM_64"),
       "Le dossiers WM_32 et WM_64 n'ont pas été installés.",
       "Le dossier WM_32 n'a pas été installé.", "Le dossier WM_64 n'a pas été installé.");
 }
@@ -59,7 +60,7 @@ bool TreesPresent(WindowRun& run) {
 // after a box saying why not.
 bool LibrarySourcePresent(WindowRun& run, const char* folder) {
   try {
-    RequireFileContent(run.system, run.state.AppFolder + folder + "\\msidcrl30.dll");
+    RequireFileContent(run.system, run.state.app_folder + folder + "\\msidcrl30.dll");
     return true;
   } catch (const SystemError& failure) {
     run.system.ShowMessage(failure.what(), kProgramTitle, Buttons::kOk, Icon::kNone);
@@ -86,7 +87,7 @@ bool LibrariesPresent32(WindowRun& run) {
 
 bool SourcesPresent(WindowRun& run) {
   if (!TreesPresent(run)) return false;
-  return run.state.Identity.is_64_bit ? LibrariesPresent64(run) : LibrariesPresent32(run);
+  return run.state.identity.is_64_bit ? LibrariesPresent64(run) : LibrariesPresent32(run);
 }
 
 // ---- The renaming ------------------------------------------------------------------------------
@@ -97,7 +98,7 @@ bool RenameMailFolders(WindowRun& run) {
       JoinLines({Repeat('=', 51), "Vérifier la présence des dossiers Windows Mail renommés.",
                  "Les renommer s'ils ne le sont pas encore", Repeat('=', 51)});
   const FolderRenaming renaming =
-      Launch_Folders(run.system, run.state, run.state.Identity.is_64_bit);
+      RenameMailFolders(run.system, run.state, run.state.identity.is_64_bit);
   if (renaming.stop) {
     ShowStop(run.system, kRenamingTitle, *renaming.stop, Icon::kCritical);
     run.Stop("Le système doit être réparé avant l'installation de Windows Mail", Icon::kInformation,
@@ -125,17 +126,16 @@ bool RecordFilesBefore(WindowRun& run, const KeptForWayBack& kept, FileRecord& f
       [&] {
         MakeOwnFolder(run.system, kept);
         std::optional<FileRecord> earlier =
-            ReadFileRecord(run.system, kept.file_record, state, state.Identity.is_64_bit);
+            ReadFileRecord(run.system, kept.file_record, state, state.identity.is_64_bit);
         if (!earlier) throw DataError("Enregistrement endommagé : " + kept.file_record);
         files = *earlier;
-        if (state.Identity.CompletedBySystemFiles())
-          NoteSystemFilesBefore(run.system, state, state.Identity.is_64_bit, files);
+        if (state.identity.CompletedBySystemFiles())
+          NoteSystemFilesBefore(run.system, state, state.identity.is_64_bit, files);
         WriteFileRecord(run.system, kept.file_record, files);
         return true;
       },
       [&](const std::string& description) {
-        run.system.ShowMessage(description, "Enregistrer les fichiers installés", Buttons::kOk,
-                               Icon::kCritical);
+        run.system.ShowMessage(description, kFileRecordTitle, Buttons::kOk, Icon::kCritical);
         return false;
       });
 }
@@ -143,10 +143,10 @@ bool RecordFilesBefore(WindowRun& run, const KeptForWayBack& kept, FileRecord& f
 // After the copy, the installed files; a failure goes to the outcome.
 void RecordWrittenFiles(WindowRun& run, const KeptForWayBack& kept, FileRecord& files) {
   try {
-    NoteWrittenFiles(run.system, run.state, run.state.Identity.is_64_bit, files);
+    NoteWrittenFiles(run.system, run.state, run.state.identity.is_64_bit, files);
     WriteFileRecord(run.system, kept.file_record, files);
   } catch (const SystemError& failure) {
-    run.state.Outcome.Fail("enregistrement des fichiers installés non écrit : " + kept.file_record,
+    run.state.outcome.Fail("enregistrement des fichiers installés non écrit : " + kept.file_record,
                            failure.what());
   }
 }
@@ -161,7 +161,7 @@ bool CopyProgramFiles(WindowRun& run, const KeptForWayBack& kept) {
   added.insert(files.empty.begin(), files.empty.end());
   BoxReporter boxes(run.system);
   ProgramFileCopy copy =
-      Launch_Copy(run.system, run.state, boxes, run.state.Identity.is_64_bit, added);
+      CopyProgramFiles(run.system, run.state, boxes, run.state.identity.is_64_bit, added);
   run.copy_log = std::move(copy.log);
   if (copy.stop) {
     ShowStop(run.system, kCopyTitle, *copy.stop, Icon::kCritical);
@@ -180,7 +180,7 @@ bool RecordRegistryState(WindowRun& run, const KeptForWayBack& kept) {
       [&] {
         MakeOwnFolder(run.system, kept);
         const std::vector<RegistrationEntry> entries =
-            MachineRegistration(run.state.Identity, kept.program);
+            MachineRegistration(run.state.identity, kept.program);
         PriorStateFile record(run.system, kept.registry_record);
         RecordPriorState(run.system, entries, record);
         PriorStateFile written(run.system, kept.written_record);
@@ -188,8 +188,7 @@ bool RecordRegistryState(WindowRun& run, const KeptForWayBack& kept) {
         return true;
       },
       [&](const std::string& description) {
-        run.system.ShowMessage(description, "Enregistrer l'état du registre", Buttons::kOk,
-                               Icon::kCritical);
+        run.system.ShowMessage(description, kRegistryRecordTitle, Buttons::kOk, Icon::kCritical);
         return false;
       });
 }
@@ -200,14 +199,14 @@ void RecordWrittenRegistry(WindowRun& run, const KeptForWayBack& kept, bool user
   Guarded(
       [&] {
         PriorStateFile record(run.system, kept.written_record);
-        RecordWrittenState(run.system, MachineRegistration(run.state.Identity, kept.program),
+        RecordWrittenState(run.system, MachineRegistration(run.state.identity, kept.program),
                            record);
       },
       [&](const std::string& description) {
-        run.state.Outcome.Fail("valeurs écrites non enregistrées : " + kept.written_record,
+        run.state.outcome.Fail("valeurs écrites non enregistrées : " + kept.written_record,
                                description);
       });
-  if (user_rows) RecordUserWrittenState(run.system, run.state.Outcome);
+  if (user_rows) RecordUserWrittenState(run.system, run.state.outcome);
 }
 
 // Where the system registers, the registration; on every system, then, the event source of the
@@ -217,11 +216,11 @@ bool WriteRegistration(WindowRun& run, const KeptForWayBack& kept, bool register
   BoxReporter boxes(run.system);
   std::optional<Stop> stop;
   if (registers)
-    stop = Write_Reg(run.system, boxes, run.state.Identity.is_64_bit, run.state.Outcome,
-                     user_state_recorded);
+    stop = WriteRegistration(run.system, boxes, run.state.identity.is_64_bit, run.state.outcome,
+                             user_state_recorded);
   if (!stop)
     stop = WriteRegistrationRows(run.system, boxes, EventSourceRegistration(kept.program),
-                                 run.state.Outcome);
+                                 run.state.outcome);
   if (stop) ShowStop(run.system, kRegistrationTitle, *stop, Icon::kNone);
   return !stop;
 }
@@ -231,10 +230,10 @@ bool WriteRegistration(WindowRun& run, const KeptForWayBack& kept, bool register
 bool CompleteRegistry(WindowRun& run, const KeptForWayBack& kept) {
   run.Log("== Compléter la base de registre");
   if (!RecordRegistryState(run, kept)) return false;
-  const bool registers = run.state.Identity.CompletedBySystemFiles();
+  const bool registers = run.state.identity.CompletedBySystemFiles();
   // The installing user's prior state is recorded before the registration writes their rows;
   // without it, their rows are not written.
-  const bool user_state_recorded = registers && RecordUserPriorState(run.system, run.state.Outcome);
+  const bool user_state_recorded = registers && RecordUserPriorState(run.system, run.state.outcome);
   const bool written = WriteRegistration(run, kept, registers, user_state_recorded);
   // Even a registration that stopped half-way records what it wrote, for the way back.
   RecordWrittenRegistry(run, kept, user_state_recorded);
@@ -246,7 +245,7 @@ bool CompleteRegistry(WindowRun& run, const KeptForWayBack& kept) {
 
 // The steps' last lines, which name the system the copy was for.
 void AppendCopySteps(WindowRun& run) {
-  const SystemIdentity& identity = run.state.Identity;
+  const SystemIdentity& identity = run.state.identity;
   std::string system_line = "dans le(s) dossier(s) programmes de Windows ";
   system_line += !identity.CompletedBySystemFiles()            ? "7"
                  : identity.family == WindowsFamily::kWindows8 ? "W8"
@@ -299,7 +298,7 @@ bool KeepProgramCopy(WindowRun& run, const KeptForWayBack& kept) {
         return true;
       },
       [&](const std::string& description) {
-        run.state.Outcome.Fail("programme non gardé pour la désinstallation : " + kept.program,
+        run.state.outcome.Fail("programme non gardé pour la désinstallation : " + kept.program,
                                description);
         return false;
       });
@@ -311,7 +310,7 @@ void RegisterForEveryUser(WindowRun& run, const KeptForWayBack& kept) {
   run.Log("== Inscrire Windows Mail pour chaque utilisateur");
   Guarded([&] { WriteActiveSetupComponent(run.system, kept.program); },
           [&](const std::string& description) {
-            run.state.Outcome.Fail("composant non écrit", description);
+            run.state.outcome.Fail("composant non écrit", description);
           });
 }
 
@@ -321,13 +320,13 @@ void RegisterUninstaller(WindowRun& run, const KeptForWayBack& kept) {
   Guarded(
       [&] {
         int64_t bytes = run.system.FileLength(kept.program);
-        bytes += TreeSize(run.system, state.ProgramFilesFolder + kMailFolder);
-        if (state.Identity.is_64_bit)
-          bytes += TreeSize(run.system, state.ProgramFilesX86Folder + kMailFolder);
+        bytes += TreeSize(run.system, state.program_files_folder + kMailFolder);
+        if (state.identity.is_64_bit)
+          bytes += TreeSize(run.system, state.program_files_x86_folder + kMailFolder);
         WriteUninstallEntry(run.system, kept.program, kept.folder, uint32_t(bytes / 1024 + 1));
       },
       [&](const std::string& description) {
-        run.state.Outcome.Fail("entrée de Programmes et fonctionnalités non écrite", description);
+        run.state.outcome.Fail("entrée de Programmes et fonctionnalités non écrite", description);
       });
 }
 
@@ -335,27 +334,27 @@ void RunInstallSteps(WindowRun& run) {
   if (!RightsAndSystemAccepted(run) || !SourcesPresent(run)) return;
   const KeptForWayBack kept(run.state);
   // What a way back that stopped set aside goes first: no run ends well while any is left.
-  RestoreReport leftovers(run.state.Outcome);
-  DeleteLeftAsideCopies(run.system, run.state, run.state.Identity.is_64_bit, kept.program,
+  RestoreReport leftovers(run.state.outcome);
+  DeleteLeftAsideCopies(run.system, run.state, run.state.identity.is_64_bit, kept.program,
                         leftovers);
   if (!RenameMailFolders(run)) return;
   if (!CopyProgramFiles(run, kept)) return run.Halt();
   if (!CompleteRegistry(run, kept)) return run.Halt();
   AppendCopySteps(run);
   // The program is kept for the way back, for every user's sign-in and for the event viewer.
-  if (KeepProgramCopy(run, kept) && run.state.Identity.CompletedBySystemFiles())
+  if (KeepProgramCopy(run, kept) && run.state.identity.CompletedBySystemFiles())
     RegisterForEveryUser(run, kept);
-  run.state.Outcome.end = RunEnd::kCompleted;
+  run.state.outcome.end = RunEnd::kCompleted;
   // Only a complete installation gets its way back registered; a failure there makes it
   // incomplete.
-  if (run.state.Outcome.Succeeded()) RegisterUninstaller(run, kept);
+  if (run.state.outcome.Succeeded()) RegisterUninstaller(run, kept);
   run.ShowOutcome();
 }
 
 }  // namespace
 
 KeptForWayBack::KeptForWayBack(const RunState& state)
-    : folder(state.ProgramFilesFolder + kProgramTitle + "\\"),
+    : folder(state.program_files_folder + kProgramTitle + "\\"),
       program(folder + "Movrix18.exe"),
       registry_record(folder + "registre-origine.txt"),
       written_record(folder + "registre-installe.txt"),
@@ -367,7 +366,7 @@ bool MachineInstallationFound(System& system, const RunState& state) {
   for (const std::string& record :
        {kept.registry_record, kept.file_record, kept.written_record, kept.progress_record})
     if (PathExists(system, record)) return true;
-  const bool is_64_bit = state.Identity.is_64_bit;
+  const bool is_64_bit = state.identity.is_64_bit;
   return HasFolderBackups(system, state, is_64_bit) ||
          HasSystemFileBackups(system, state, is_64_bit) ||
          KeyExists(system, kLocalMachine, kUninstallKey) || ActiveSetupComponentInstalls(system);
@@ -378,7 +377,7 @@ void RunInstallation(WindowRun& run) {
   // then stops with its description rather than ending the program unannounced.
   Guarded([&] { RunInstallSteps(run); },
           [&](const std::string& description) {
-            run.Stop(description, Icon::kCritical, "RunInstall");
+            run.Stop(description, Icon::kCritical, kInstallationTitle);
           });
 }
 

@@ -6,7 +6,7 @@
 #include "app/run_end.h"
 #include "registry/active_setup.h"
 #include "registry/user_state.h"
-#include "registry/write_reg.h"
+#include "registry/write_registration.h"
 
 namespace movrix {
 namespace {

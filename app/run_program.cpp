@@ -3,12 +3,12 @@
 #include <exception>
 
 #include "app/elevated_restart.h"
-#include "app/form_load.h"
 #include "app/logged_system.h"
 #include "app/per_user.h"
 #include "app/run_end.h"
 #include "app/run_event.h"
 #include "app/run_verify.h"
+#include "app/start_up.h"
 #include "app/switches.h"
 #include "common/guard.h"
 #include "common/version.h"
@@ -108,7 +108,7 @@ int RunSteps(System& system, RunLog& log, const std::vector<std::string>& argume
                     kExitAnotherRun);
   }
   WindowRun run(system, &log, {silent, switches.uninstall, switches.close_mail});
-  Form_Load(run);
+  StartUp(run);
   run.form.Show(system);
   return run.ExitCode();
 }

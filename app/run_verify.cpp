@@ -9,15 +9,15 @@
 #include <string>
 #include <vector>
 
-#include "app/form_load.h"
+#include "app/identify_windows.h"
 #include "app/installation.h"
 #include "app/run_end.h"
-#include "app/win_ver.h"
+#include "app/start_up.h"
 #include "files/file_exists.h"
 #include "files/file_record.h"
 #include "files/restore.h"
 #include "registry/active_setup.h"
-#include "registry/mod_key.h"
+#include "registry/key_io.h"
 #include "registry/prior_state.h"
 #include "registry/uninstall_entry.h"
 
@@ -70,7 +70,7 @@ std::vector<std::string> FileRecordDifferences(System& system, const std::string
     if (!PathExists(system, record_path))
       return {"aucun enregistrement des fichiers installés : " + record_path};
     if (const std::optional<FileRecord> record =
-            ReadFileRecord(system, record_path, state, state.Identity.is_64_bit))
+            ReadFileRecord(system, record_path, state, state.identity.is_64_bit))
       return FileDifferences(system, *record);
     return {"enregistrement endommagé : " + record_path};
   } catch (const SystemError& failure) {
@@ -95,17 +95,17 @@ std::vector<std::string> MachineRegistryDifferences(System& system, const KeptFo
 Differences MachineDifferences(System& system) {
   RunState state;
   SetFolderValues(state, system.ReadIdentity());
-  WinVerResult window;
-  if (!Win_Ver(system, state.Identity, window, kKeyReadAccess))
+  WindowsDescription window;
+  if (!IdentifyWindows(system, state.identity, window, kKeyReadAccess))
     return std::vector<std::string>{"le système n'a pas pu être identifié"};
   if (!MachineInstallationFound(system, state)) return std::nullopt;
   const KeptForWayBack kept(state);
-  const bool registers = state.Identity.CompletedBySystemFiles();
+  const bool registers = state.identity.CompletedBySystemFiles();
   std::vector<std::string> differences = CompletionDifferences(system, registers);
   Append(differences, FileRecordDifferences(system, kept.file_record, state));
-  Append(differences, MachineRegistryDifferences(system, kept, state.Identity));
+  Append(differences, MachineRegistryDifferences(system, kept, state.identity));
   for (const std::string& copy :
-       LeftAsideCopies(system, state, state.Identity.is_64_bit, kept.program))
+       LeftAsideCopies(system, state, state.identity.is_64_bit, kept.program))
     differences.push_back("copie mise de côté, jamais supprimée : " + copy);
   return differences;
 }

@@ -5,6 +5,7 @@
 
 #include "app/box_reporter.h"
 #include "app/installation.h"
+#include "common/box_titles.h"
 #include "common/guard.h"
 #include "common/sealed_record.h"
 #include "common/text.h"
@@ -13,7 +14,7 @@
 #include "files/restart_moves.h"
 #include "files/restore.h"
 #include "registry/active_setup.h"
-#include "registry/mod_key.h"
+#include "registry/key_io.h"
 #include "registry/prior_state.h"
 #include "registry/uninstall_entry.h"
 #include "registry/user_state.h"
@@ -47,7 +48,7 @@ bool SomethingInstalled(WindowRun& run) {
   if (MachineInstallationFound(run.system, run.state) || UserPriorStateKey(run.system).Exists() ||
       UserPriorStateKey(run.system, UserPriorStateKey::kWrittenValue).Exists())
     return true;
-  run.state.Outcome.end = RunEnd::kNothingInstalled;
+  run.state.outcome.end = RunEnd::kNothingInstalled;
   run.Stop(kNothingInstalled, Icon::kInformation);
   return false;
 }
@@ -58,7 +59,7 @@ std::optional<FileRecord> LoadFileRecord(WindowRun& run, const KeptForWayBack& k
                                          RestoreReport& report) {
   try {
     if (std::optional<FileRecord> files =
-            ReadFileRecord(run.system, kept.file_record, run.state, run.state.Identity.is_64_bit))
+            ReadFileRecord(run.system, kept.file_record, run.state, run.state.identity.is_64_bit))
       return files;
     report.Fail("enregistrement endommagé", kept.file_record, "");
   } catch (const SystemError& failure) {
@@ -73,7 +74,7 @@ bool RegistryRecordsUsable(WindowRun& run, const KeptForWayBack& kept, RegistryW
                            UserWayBack& user, RestoreReport& report) {
   // Where the installation keeps a machine record, its entry or its component means that the
   // registration ran: without the record, nothing could tell what was there before it.
-  const bool registered = run.state.Identity.CompletedBySystemFiles() &&
+  const bool registered = run.state.identity.CompletedBySystemFiles() &&
                           (KeyExists(run.system, kLocalMachine, kUninstallKey) ||
                            ActiveSetupComponentInstalls(run.system));
   if (machine.Load(report) == RegistryWayBack::Records::kNone && registered)
@@ -85,10 +86,10 @@ bool RegistryRecordsUsable(WindowRun& run, const KeptForWayBack& kept, RegistryW
 // False when the user said No: the run has then ended.
 bool UserAgrees(WindowRun& run) {
   if (run.options.silent ||
-      run.system.ShowMessage(kUninstallQuestion, "Désinstaller Windows Mail", Buttons::kYesNo,
+      run.system.ShowMessage(kUninstallQuestion, kUninstallQuestionTitle, Buttons::kYesNo,
                              Icon::kQuestion) == Answer::kYes)
     return true;
-  run.state.Outcome.end = RunEnd::kUserRefused;
+  run.state.outcome.end = RunEnd::kUserRefused;
   run.Halt();
   return false;
 }
@@ -223,7 +224,7 @@ void CompleteWayBack(WindowRun& run, const KeptForWayBack& kept, int left, Resto
 
 void ShowWayBackOutcome(WindowRun& run, const RestoreReport& report) {
   run.steps = UninstallSteps() + JoinLines(report.done());
-  run.state.Outcome.end = RunEnd::kCompleted;
+  run.state.outcome.end = RunEnd::kCompleted;
   run.ShowOutcome();
 }
 
@@ -231,22 +232,22 @@ void ShowWayBackOutcome(WindowRun& run, const RestoreReport& report) {
 // is left to remove, and the records it may already have deleted are not needed for that.
 void FinishBrokenOffWayBack(WindowRun& run, const KeptForWayBack& kept) {
   if (!UserAgrees(run)) return;
-  RestoreReport report(run.state.Outcome);
+  RestoreReport report(run.state.outcome);
   run.Log("== Terminer la désinstallation interrompue");
-  DeleteLeftAsideCopies(run.system, run.state, run.state.Identity.is_64_bit, kept.program, report);
+  DeleteLeftAsideCopies(run.system, run.state, run.state.identity.is_64_bit, kept.program, report);
   RemoveOwnTraces(run, kept, report);
   ShowWayBackOutcome(run, report);
 }
 
 void RunWayBackSteps(WindowRun& run) {
   if (!RightsAndSystemAccepted(run) || !SomethingInstalled(run)) return;
-  const bool is_64_bit = run.state.Identity.is_64_bit;
+  const bool is_64_bit = run.state.identity.is_64_bit;
   const KeptForWayBack kept(run.state);
   if (RestoredEarlier(run.system, kept)) return FinishBrokenOffWayBack(run, kept);
-  RestoreReport report(run.state.Outcome);
+  RestoreReport report(run.state.outcome);
   PriorStateFile prior(run.system, kept.registry_record);
   PriorStateFile written(run.system, kept.written_record);
-  RegistryWayBack machine(run.system, MachineRegistration(run.state.Identity, kept.program), prior,
+  RegistryWayBack machine(run.system, MachineRegistration(run.state.identity, kept.program), prior,
                           written);
   UserWayBack user(run.system);
   const std::optional<FileRecord> files = LoadFileRecord(run, kept, report);
@@ -280,7 +281,7 @@ void RunWayBackSteps(WindowRun& run) {
 void RunWayBack(WindowRun& run) {
   Guarded([&] { RunWayBackSteps(run); },
           [&](const std::string& description) {
-            run.Stop(description, Icon::kCritical, "RunUninstall");
+            run.Stop(description, Icon::kCritical, kWayBackTitle);
           });
 }
 

@@ -1,17 +1,17 @@
 #include "app/window_run.h"
 
+#include "app/identify_windows.h"
 #include "app/run_end.h"
-#include "app/win_ver.h"
 
 namespace movrix {
 namespace {
 
 // Identifies the system: its family and width in the run's identity, its description in txtSys.
 void IdentifySystem(WindowRun& run) {
-  WinVerResult shown;
-  shown.txtSys = run.form.text(kTxtSys);
-  if (!Win_Ver(run.system, run.state.Identity, shown)) run.form.Unload();
-  run.form.SetText(kTxtSys, shown.txtSys);
+  WindowsDescription shown;
+  shown.system_text = run.form.text(kTxtSys);
+  if (!IdentifyWindows(run.system, run.state.identity, shown)) run.form.Unload();
+  run.form.SetText(kTxtSys, shown.system_text);
 }
 
 }  // namespace
@@ -29,20 +29,20 @@ void WindowRun::Halt() {
 void WindowRun::ShowOutcome() {
   // The red line says the verdict whenever its own text would not be true: after anything short
   // of a complete installation, and after an uninstallation.
-  form.ShowEnd(OutputText(), Verdict(), options.uninstall || !state.Outcome.Succeeded());
+  form.ShowEnd(OutputText(), Verdict(), options.uninstall || !state.outcome.Succeeded());
   LogStatus();
 }
 
 int WindowRun::ExitCode() const {
-  return ExitCodeOf(state.Outcome);
+  return ExitCodeOf(state.outcome);
 }
 
 std::string WindowRun::Verdict() const {
-  return VerdictOf(state.Outcome, options.uninstall);
+  return VerdictOf(state.outcome, options.uninstall);
 }
 
 std::string WindowRun::OutputText() const {
-  const std::string lines = OutcomeLines(state.Outcome);
+  const std::string lines = OutcomeLines(state.outcome);
   return steps + copy_log + (lines.empty() ? "" : kCrLf + lines);
 }
 
@@ -60,7 +60,7 @@ bool RightsAndSystemAccepted(WindowRun& run) {
   IdentifySystem(run);
   const std::string& description = run.form.text(kTxtSys);
   run.Log("Système : " + description.substr(0, description.find(kCrLf)));
-  if (run.state.Identity.family != WindowsFamily::kOther) return true;
+  if (run.state.identity.family != WindowsFamily::kOther) return true;
   run.Stop("Le système n'est ni Windows 7, ni Windows 8, ni Windows 10");
   return false;
 }

@@ -6,7 +6,7 @@
 
 #include <string>
 
-#include "app/frm_copy.h"
+#include "app/main_window.h"
 #include "app/run_log.h"
 #include "common/run_state.h"
 #include "common/text.h"
@@ -62,7 +62,7 @@ class WindowRun {
   System& system;
   const RunOptions options;
   RunState state;
-  FrmCopy form;
+  MainWindow form;
   // The steps text of the output box, which grows as the phases pass.
   std::string steps;
   // The copy's log as far as it got, which the output box shows after the steps.

@@ -1,5 +1,5 @@
-// Times the registration on the real registry of the prefix it runs in: Write_Reg on a 64-bit
-// system, a first time (every key new) and a second time (every key there), and prints each
+// Times the registration on the real registry of the prefix it runs in: WriteRegistration on a
+// 64-bit system, a first time (every key new) and a second time (every key there), and prints each
 // duration in milliseconds with the number of failures, one run per line:
 //   first <milliseconds> <failures>
 //   again <milliseconds> <failures>
@@ -11,16 +11,16 @@
 
 #include "app/box_reporter.h"
 #include "platform/win32/win32_system.h"
-#include "registry/write_reg.h"
+#include "registry/write_registration.h"
 
 namespace {
 
-// One timed Write_Reg; false when it stopped or left a failure.
+// One timed WriteRegistration; false when it stopped or left a failure.
 bool TimeOneRun(movrix::System& system, const char* name) {
   movrix::Outcome outcome;
   const DWORD started = GetTickCount();
   movrix::BoxReporter boxes(system);
-  const bool completed = !movrix::Write_Reg(system, boxes, true, outcome);
+  const bool completed = !movrix::WriteRegistration(system, boxes, true, outcome);
   const DWORD took = GetTickCount() - started;
   std::printf("%s %lu %zu\n", name, took, outcome.failures.size());
   return completed && outcome.failures.empty();

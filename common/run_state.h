@@ -50,15 +50,15 @@ struct Outcome {
 
 struct RunState {
   // Written at start-up. Folder texts end in a backslash.
-  std::string AppFolder;
-  std::string ProgramFilesFolder;
-  std::string ProgramFilesX86Folder;
-  std::string System32Folder;
-  std::string SysWow64Folder;
+  std::string app_folder;
+  std::string program_files_folder;
+  std::string program_files_x86_folder;
+  std::string system32_folder;
+  std::string syswow64_folder;
   // Read once at start-up and by the system identification; every unit reads it from here.
-  SystemIdentity Identity;
+  SystemIdentity identity;
   // Every phase adds its failures; the run sets how it ended.
-  movrix::Outcome Outcome;
+  movrix::Outcome outcome;
 };
 
 }  // namespace movrix

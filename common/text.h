@@ -6,13 +6,11 @@
 #include <optional>
 #include <string>
 
+#include "common/box_titles.h"
+
 namespace movrix {
 
 inline constexpr const char* kCrLf = "\r\n";
-
-// The program's title: the start of the window caption, and the title of a message box that names
-// no procedure.
-inline constexpr const char* kProgramTitle = "Movrix18";
 
 // `count` copies of `c`: the framing lines of the reports.
 inline std::string Repeat(char c, size_t count) {

@@ -1,6 +1,7 @@
 // The replacement of one system file, with its one-time backup.
 #include "files/copy_add.h"
 
+#include "common/box_titles.h"
 #include "common/guard.h"
 #include "files/backup.h"
 #include "files/file_exists.h"
@@ -13,7 +14,7 @@ namespace {
 bool BackUpOnce(SystemServices& system, const std::string& destination) {
   const std::string backup = destination + kBackupSuffix;
   // An empty file counts as missing on either side.
-  if (FileExists(system, backup) || !FileExists(system, destination)) return false;
+  if (HasContent(system, backup) || !HasContent(system, destination)) return false;
   system.Rename(destination, backup);
   return true;
 }
@@ -45,7 +46,8 @@ bool CopyAdd(SystemServices& system, Outcome& outcome, Reporter& boxes, const st
         return true;
       },
       [&](const std::string& description) {
-        boxes.Report("CopyAdd", "Copie de " + source + " vers " + destination, Icon::kCritical);
+        boxes.Report(kSystemFileTitle, "Copie de " + source + " vers " + destination,
+                     Icon::kCritical);
         outcome.Fail(destination + " n'a pas été remplacé", description);
         return false;
       });

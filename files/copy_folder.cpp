@@ -2,6 +2,7 @@
 // CopyThisFile, which logs it, takes its destination over and copies it through the shell.
 #include "files/copy_folder.h"
 
+#include "common/box_titles.h"
 #include "common/guard.h"
 #include "common/text.h"
 #include "files/file_exists.h"
@@ -27,13 +28,13 @@ bool StartsWithDot(const std::string& name) {
   return !name.empty() && name[0] == '.';
 }
 
-// DestRoot + the part of `source` below the source root. A root too long for its 16-bit length
-// reads as a length that does not cut `source`: the file fails rather than land elsewhere.
+// destination_root + the part of `source` below the source root. A root too long for its 16-bit
+// length reads as a length that does not cut `source`: the file fails rather than land elsewhere.
 std::string DestinationOf(SystemServices& system, const CopyContext& copy,
                           const std::string& source) {
-  if (copy.SourceRootLen < 0 || size_t(copy.SourceRootLen) > source.size())
+  if (copy.source_root_length < 0 || size_t(copy.source_root_length) > source.size())
     throw SystemError(system.ErrorText(kErrorInvalidParameter), kErrorInvalidParameter);
-  return copy.DestRoot + source.substr(size_t(copy.SourceRootLen));
+  return copy.destination_root + source.substr(size_t(copy.source_root_length));
 }
 
 // Records that the file at `path` was not copied, and why.
@@ -89,9 +90,9 @@ bool CopyThisFile(SystemServices& system, CopyContext& copy, Outcome& outcome, R
   Guarded(
       [&] {
         source = folder + entry.name;
-        copy.CopyLog += "de   " + source + kCrLf;
+        copy.copy_log += "de   " + source + kCrLf;
         destination = DestinationOf(system, copy, source);
-        copy.CopyLog += "vers " + destination + kCrLf;
+        copy.copy_log += "vers " + destination + kCrLf;
         // A destination that does not exist yet (every one, on a first installation) has nothing
         // to take over: the copy creates it as the administrator's own, which is what the
         // commands would have made of it. Skipping them saves two console programs per file.
@@ -101,7 +102,7 @@ bool CopyThisFile(SystemServices& system, CopyContext& copy, Outcome& outcome, R
             ClearReadOnly(system, destination);  // left so by an older build
           } catch (const SystemError& failure) {
             ReportRightsFailure(boxes, outcome, destination, failure.what());
-            boxes.Report("CopyThisFile", "Erreur de copie", Icon::kCritical);
+            boxes.Report(kCopyFileTitle, "Erreur de copie", Icon::kCritical);
             return;
           }
         }

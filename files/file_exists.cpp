@@ -18,7 +18,7 @@ void RequireFileContent(FileSystem& system, const std::string& path) {
   if (system.FileLength(path) == 0) throw SystemError(kNoErrorDescription);
 }
 
-bool FileExists(FileSystem& system, const std::string& path) {
+bool HasContent(FileSystem& system, const std::string& path) {
   return Guarded(
       [&] {
         RequireFileContent(system, path);

@@ -19,7 +19,7 @@ inline bool PathExists(FileSystem& system, const std::string& path) {
 }
 
 // True when the file exists and is longer than 0 bytes; false otherwise, an ordinary answer.
-bool FileExists(FileSystem& system, const std::string& path);
+bool HasContent(FileSystem& system, const std::string& path);
 
 // True when `path` (a final backslash allowed) names an existing folder. Guards nothing: errors
 // of the listing reach the caller.

@@ -5,8 +5,8 @@
 #include "common/text.h"
 #include "files/backup.h"
 #include "files/file_exists.h"
-#include "files/launch_folders.h"
 #include "files/native_files.h"
+#include "files/rename_mail_folders.h"
 #include "files/restart_moves.h"
 #include "files/system_file_table.h"
 
@@ -68,8 +68,8 @@ OwnFiles OwnFilesOf(const RunState& state, bool is_64_bit) {
     own.system_files.insert(file);
     own.folders.insert(FolderOfFile(file));
   }
-  own.trees.push_back(state.ProgramFilesFolder + kMailFolder + "\\");
-  if (is_64_bit) own.trees.push_back(state.ProgramFilesX86Folder + kMailFolder + "\\");
+  own.trees.push_back(state.program_files_folder + kMailFolder + "\\");
+  if (is_64_bit) own.trees.push_back(state.program_files_x86_folder + kMailFolder + "\\");
   return own;
 }
 
@@ -193,9 +193,9 @@ void NoteSystemFilesBefore(SystemServices& system, const RunState& state, bool i
 
 void NoteWrittenFiles(SystemServices& system, const RunState& state, bool is_64_bit,
                       FileRecord& record) {
-  NoteTree(system, state.ProgramFilesFolder + kMailFolder, record);
-  if (is_64_bit) NoteTree(system, state.ProgramFilesX86Folder + kMailFolder, record);
-  if (!state.Identity.CompletedBySystemFiles()) return;
+  NoteTree(system, state.program_files_folder + kMailFolder, record);
+  if (is_64_bit) NoteTree(system, state.program_files_x86_folder + kMailFolder, record);
+  if (!state.identity.CompletedBySystemFiles()) return;
   NativeFiles native(system);
   for (const std::string& file : SystemFiles(state, is_64_bit)) {
     if (PathExists(native, file)) record.written[file] = Facts(native, file);

@@ -28,7 +28,7 @@ std::string SavedSecurityPath(const std::string& file) {
 
 void SaveSecurityOnce(FileSystem& system, const std::string& file) {
   // The same test as the backup's: an empty file counts as missing on either side.
-  if (FileExists(system, file + kBackupSuffix) || !FileExists(system, file)) return;
+  if (HasContent(system, file + kBackupSuffix) || !HasContent(system, file)) return;
   if (PathExists(system, SavedSecurityPath(file))) return;
   WriteRecordFile(system, SavedSecurityPath(file),
                   SealRecord(kRecordKind, {HexOf(system.FileSecurity(file))}));

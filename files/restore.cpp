@@ -5,8 +5,8 @@
 #include "files/backup.h"
 #include "files/file_exists.h"
 #include "files/file_security.h"
-#include "files/launch_folders.h"
 #include "files/native_files.h"
+#include "files/rename_mail_folders.h"
 #include "files/restart_moves.h"
 #include "files/set_rights.h"
 #include "files/system_file_table.h"
@@ -89,8 +89,8 @@ void PutInPlace(SystemServices& system, const std::string& original, const std::
 
 // The "Windows Mail" folders of this system: Program Files, and Program Files (x86) on 64-bit.
 std::vector<std::string> MailFolders(const RunState& state, bool is_64_bit) {
-  std::vector<std::string> folders = {state.ProgramFilesFolder + kMailFolder};
-  if (is_64_bit) folders.push_back(state.ProgramFilesX86Folder + kMailFolder);
+  std::vector<std::string> folders = {state.program_files_folder + kMailFolder};
+  if (is_64_bit) folders.push_back(state.program_files_x86_folder + kMailFolder);
   return folders;
 }
 
@@ -203,7 +203,7 @@ void AddAsideCopiesOf(SystemServices& system, const std::string& path,
 std::vector<std::string> LeftAsideCopies(SystemServices& system, const RunState& state,
                                          bool is_64_bit, const std::string& program) {
   std::vector<std::string> copies;
-  // Through NativeFiles, System32Folder names the native 64-bit system folder.
+  // Through NativeFiles, system32_folder names the native 64-bit system folder.
   NativeFiles native(system);
   for (const std::string& file : SystemFiles(state, is_64_bit))
     AddAsideCopiesOf(native, file, copies);
@@ -305,7 +305,7 @@ int RestoreProgramFolders(SystemServices& system, const RunState& state, bool is
 }
 
 bool HasSystemFileBackups(SystemServices& system, const RunState& state, bool is_64_bit) {
-  // Through NativeFiles, System32Folder names the native 64-bit system folder.
+  // Through NativeFiles, system32_folder names the native 64-bit system folder.
   NativeFiles native(system);
   for (const std::string& file : SystemFiles(state, is_64_bit)) {
     if (PathExists(native, file + kBackupSuffix) || PathExists(native, SavedSecurityPath(file)))
@@ -316,7 +316,7 @@ bool HasSystemFileBackups(SystemServices& system, const RunState& state, bool is
 
 void CheckSavedSecurities(SystemServices& system, const RunState& state, bool is_64_bit,
                           RestoreReport& report) {
-  // Through NativeFiles, System32Folder names the native 64-bit system folder.
+  // Through NativeFiles, system32_folder names the native 64-bit system folder.
   NativeFiles native(system);
   for (const std::string& file : SystemFiles(state, is_64_bit))
     CheckSavedSecurity(native, file, report);
@@ -324,7 +324,7 @@ void CheckSavedSecurities(SystemServices& system, const RunState& state, bool is
 
 int RestoreSystemFiles(SystemServices& system, Reporter& boxes, const RunState& state,
                        bool is_64_bit, const FileRecord& record, RestoreReport& report) {
-  // Through NativeFiles, System32Folder names the native 64-bit system folder.
+  // Through NativeFiles, system32_folder names the native 64-bit system folder.
   NativeFiles native(system);
   int left = 0;
   for (const std::string& file : SystemFiles(state, is_64_bit)) {

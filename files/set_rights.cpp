@@ -1,6 +1,8 @@
 // The rights step: the Administrators group takes a path over before it is written.
 #include "files/set_rights.h"
 
+#include "common/box_titles.h"
+
 namespace movrix {
 namespace {
 
@@ -56,7 +58,7 @@ bool AwaitRightsOrReport(Processes& programs, MessagePump& window, Reporter& box
 
 void ReportRightsFailure(Reporter& boxes, Outcome& outcome, const std::string& path,
                          const std::string& description) {
-  boxes.Report("SetRights", description, Icon::kNone);
+  boxes.Report(kRightsTitle, description, Icon::kNone);
   outcome.Fail(path + " n'a pas été écrit, faute de droits", description);
 }
 

@@ -16,7 +16,7 @@ enum class SystemFolder { kSystem32, kSysWow64 };
 struct SystemFileRow {
   Bits system;
   const char* step;
-  const char* source;  // relative to AppFolder
+  const char* source;  // relative to app_folder
   SystemFolder folder;
   const char* destination;  // relative to `folder`
 };
@@ -53,7 +53,7 @@ inline constexpr SystemFileRow kSystemFileRows[] = {
 
 // The system folder a row's destination lies in.
 inline const std::string& FolderOf(const RunState& state, SystemFolder folder) {
-  return folder == SystemFolder::kSystem32 ? state.System32Folder : state.SysWow64Folder;
+  return folder == SystemFolder::kSystem32 ? state.system32_folder : state.syswow64_folder;
 }
 
 // The rows of a 64-bit system, or of a 32-bit one.

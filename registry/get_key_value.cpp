@@ -1,7 +1,7 @@
 #include "registry/get_key_value.h"
 
 #include "common/text.h"
-#include "registry/mod_key.h"
+#include "registry/key_io.h"
 
 namespace movrix {
 std::string GetKeyValue(Registry& system, KeyHandle key, const std::string& value_name) {

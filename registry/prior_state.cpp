@@ -10,7 +10,7 @@
 #include "common/sealed_record.h"
 #include "common/text.h"
 #include "registry/event_source.h"
-#include "registry/mod_key.h"
+#include "registry/key_io.h"
 
 namespace movrix {
 namespace {

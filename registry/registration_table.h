@@ -14,7 +14,7 @@
 #include <vector>
 
 #include "platform/system.h"
-#include "registry/mod_key.h"
+#include "registry/key_io.h"
 
 namespace movrix {
 

@@ -2,7 +2,7 @@
 
 #include "common/scoped_key.h"
 #include "common/version.h"
-#include "registry/mod_key.h"
+#include "registry/key_io.h"
 
 namespace movrix {
 namespace {

@@ -1,16 +1,16 @@
 // The copy phase on a system laid out in a scratch folder.
 #include "files/copy_add.h"
+#include "files/copy_program_files.h"
 #include "files/file_exists.h"
-#include "files/launch_copy.h"
 #include "tests/logic/phase_fixture.h"
 
 namespace movrix::testing {
 namespace {
 
-using LaunchCopyTest = PhaseTest;
+using CopyProgramFilesTest = PhaseTest;
 
-TEST_F(LaunchCopyTest, Windows10On64BitReplacesTwelveSystemFilesKeepingABackupOfEach) {
-  const ProgramFileCopy copy = Launch_Copy(system_, state_, boxes_, true);
+TEST_F(CopyProgramFilesTest, Windows10On64BitReplacesTwelveSystemFilesKeepingABackupOfEach) {
+  const ProgramFileCopy copy = CopyProgramFiles(system_, state_, boxes_, true);
   ASSERT_EQ(copy.stop, std::nullopt);
   EXPECT_EQ(system_.BoxLines(), "");
   EXPECT_EQ(Read(At("Program Files (x86)\\Windows Mail\\WinMail.exe")), "WM_32");
@@ -43,26 +43,26 @@ TEST_F(LaunchCopyTest, Windows10On64BitReplacesTwelveSystemFilesKeepingABackupOf
     EXPECT_EQ(command.wait, 30000u) << command.arguments;
 }
 
-TEST_F(LaunchCopyTest, ASecondRunReplacesTheSystemFilesAndKeepsTheFirstBackup) {
-  ASSERT_EQ(Launch_Copy(system_, state_, boxes_, true).stop, std::nullopt);
+TEST_F(CopyProgramFilesTest, ASecondRunReplacesTheSystemFilesAndKeepsTheFirstBackup) {
+  ASSERT_EQ(CopyProgramFiles(system_, state_, boxes_, true).stop, std::nullopt);
   Write(At("Setup\\system32\\msoeacct.dll"), "newer");
-  ASSERT_EQ(Launch_Copy(system_, state_, boxes_, true).stop, std::nullopt);
+  ASSERT_EQ(CopyProgramFiles(system_, state_, boxes_, true).stop, std::nullopt);
   EXPECT_EQ(System("system32", "msoeacct.dll"), "newer");
   EXPECT_EQ(System("system32", "msoeacct.dll.orlo"), "original msoeacct.dll");
 }
 
-TEST_F(LaunchCopyTest, Windows7CopiesTheTreesOnly) {
-  state_.Identity.family = WindowsFamily::kWindows7;
-  const ProgramFileCopy copy = Launch_Copy(system_, state_, boxes_, true);
+TEST_F(CopyProgramFilesTest, Windows7CopiesTheTreesOnly) {
+  state_.identity.family = WindowsFamily::kWindows7;
+  const ProgramFileCopy copy = CopyProgramFiles(system_, state_, boxes_, true);
   EXPECT_EQ(Read(At("Program Files\\Windows Mail\\WinMail.exe")), "WM_64");
   EXPECT_EQ(System("system32", "msoeacct.dll"), "original msoeacct.dll");
   EXPECT_EQ(System("system32", "msoeacct.dll.orlo"), "<missing>");
   EXPECT_EQ(copy.log.find("DLL"), std::string::npos);
 }
 
-TEST_F(LaunchCopyTest, A32BitWindows8FillsSystem32FromTheSyswow64Sources) {
-  state_.Identity.family = WindowsFamily::kWindows8;
-  const ProgramFileCopy copy = Launch_Copy(system_, state_, boxes_, false);
+TEST_F(CopyProgramFilesTest, A32BitWindows8FillsSystem32FromTheSyswow64Sources) {
+  state_.identity.family = WindowsFamily::kWindows8;
+  const ProgramFileCopy copy = CopyProgramFiles(system_, state_, boxes_, false);
   EXPECT_EQ(System("system32", "msoeacct.dll"), "new msoeacct.dll") << "from syswow64";
   EXPECT_EQ(System("syswow64", "msoeacct.dll"), "original msoeacct.dll");
   EXPECT_EQ(copy.log.rfind("Copier les fichiers dans Program Files\r\n", 0), 0u) << copy.log;
@@ -73,50 +73,50 @@ TEST_F(LaunchCopyTest, A32BitWindows8FillsSystem32FromTheSyswow64Sources) {
             "copie de inetres.dll sous System32\\fr-FR\\\r\n");
 }
 
-TEST_F(LaunchCopyTest, AMissingWM64CopiesNothingAndMissingFrFRFoldersAreMade) {
+TEST_F(CopyProgramFilesTest, AMissingWM64CopiesNothingAndMissingFrFRFoldersAreMade) {
   Remove(At("Setup\\WM_64"));
   Remove(At("Windows\\syswow64\\fr-FR"));
-  ASSERT_EQ(Launch_Copy(system_, state_, boxes_, true).stop, std::nullopt);
+  ASSERT_EQ(CopyProgramFiles(system_, state_, boxes_, true).stop, std::nullopt);
   EXPECT_EQ(System("syswow64", "fr-FR\\inetres.dll.mui"), "new fr-FR\\inetres.dll.mui");
   EXPECT_EQ(Read(At("Program Files\\Windows Mail\\WinMail.exe")), "<missing>");
   EXPECT_EQ(system_.BoxLines(), "");
 }
 
-TEST_F(LaunchCopyTest, AMissingSystemFileSourceFailsItsRowOnlyWithTheOriginalInPlace) {
+TEST_F(CopyProgramFilesTest, AMissingSystemFileSourceFailsItsRowOnlyWithTheOriginalInPlace) {
   Remove(At("Setup\\syswow64\\fr-FR\\inetres.dll.mui"));
-  EXPECT_EQ(Launch_Copy(system_, state_, boxes_, true).stop, std::nullopt);
+  EXPECT_EQ(CopyProgramFiles(system_, state_, boxes_, true).stop, std::nullopt);
   EXPECT_EQ(System("syswow64", "fr-FR\\inetres.dll.mui"), "original fr-FR\\inetres.dll.mui");
   EXPECT_EQ(System("syswow64", "fr-FR\\inetres.dll.mui.orlo"), "<missing>");
   EXPECT_EQ(System("syswow64", "fr-FR\\acctres.dll.mui"), "new fr-FR\\acctres.dll.mui");
-  const std::string destination = state_.SysWow64Folder + "fr-FR\\inetres.dll.mui";
+  const std::string destination = state_.syswow64_folder + "fr-FR\\inetres.dll.mui";
   EXPECT_EQ(system_.BoxLines(), "CopyAdd|Copie de " +
                                     At("Setup\\syswow64\\fr-FR\\inetres.dll.mui") + " vers " +
                                     destination + "|critical\n");
-  EXPECT_EQ(SortedFailures(state_.Outcome),
+  EXPECT_EQ(SortedFailures(state_.outcome),
             destination + " n'a pas été remplacé: " + DescribeError(2) + "\n");
 }
 
-TEST_F(LaunchCopyTest, AFileFailingAtTheTopOfATreeEndsThePhaseWithAnEmptyBox) {
+TEST_F(CopyProgramFilesTest, AFileFailingAtTheTopOfATreeEndsThePhaseWithAnEmptyBox) {
   Write(At("Setup\\WM_32\\top.dll"), "t");
   system_.Fail(Call::kShellCopyFile, "top.dll");
-  const ProgramFileCopy copy = Launch_Copy(system_, state_, boxes_, true);
+  const ProgramFileCopy copy = CopyProgramFiles(system_, state_, boxes_, true);
   ASSERT_NE(copy.stop, std::nullopt);
   EXPECT_EQ(copy.stop->step + "|" + copy.stop->description, "1|");
 }
 
-TEST_F(LaunchCopyTest, ASystemFolderThatCannotBeMadeFailsItsOwnRowsOnly) {
+TEST_F(CopyProgramFilesTest, ASystemFolderThatCannotBeMadeFailsItsOwnRowsOnly) {
   Remove(At("Windows\\syswow64\\fr-FR"));
   Write(At("Windows\\syswow64\\fr-FR"), "a file in the way");
-  EXPECT_EQ(Launch_Copy(system_, state_, boxes_, true).stop, std::nullopt);
+  EXPECT_EQ(CopyProgramFiles(system_, state_, boxes_, true).stop, std::nullopt);
   const std::string not_made = " n'a pas été remplacé: le dossier " +
                                At("Windows\\syswow64\\fr-FR") +
                                " n'a pas pu être créé : " + DescribeError(183) + "\n";
-  EXPECT_EQ(SortedFailures(state_.Outcome),
+  EXPECT_EQ(SortedFailures(state_.outcome),
             At("Windows\\syswow64\\fr-FR\\acctres.dll.mui") + not_made +
                 At("Windows\\syswow64\\fr-FR\\inetres.dll.mui") + not_made);
 }
 
-TEST_F(LaunchCopyTest, CopyAddTakesNoBackupOfAnEmptyFileAndKeepsTheOriginalWhenRightsFail) {
+TEST_F(CopyProgramFilesTest, CopyAddTakesNoBackupOfAnEmptyFileAndKeepsTheOriginalWhenRightsFail) {
   Outcome outcome;
   Write(At("Windows\\system32\\acctres.dll"), "");
   EXPECT_TRUE(CopyAdd(system_, outcome, boxes_, At("Setup\\system32\\acctres.dll"),
@@ -136,16 +136,16 @@ TEST_F(LaunchCopyTest, CopyAddTakesNoBackupOfAnEmptyFileAndKeepsTheOriginalWhenR
 
 // A copy that fails at once, or part-way with a piece of the new file left, puts back the backup
 // it took. Each box comes with the redirection on, though the rows run with it off.
-TEST_F(LaunchCopyTest, AFailedReplacementPutsBackTheBackupItTook) {
+TEST_F(CopyProgramFilesTest, AFailedReplacementPutsBackTheBackupItTook) {
   Remove(At("Setup\\system32\\msoeacct.dll"));
   system_.Fail(Call::kCopyFileOver, "system32\\msidcrl30.dll");
-  ASSERT_EQ(Launch_Copy(system_, state_, boxes_, true).stop, std::nullopt);
+  ASSERT_EQ(CopyProgramFiles(system_, state_, boxes_, true).stop, std::nullopt);
   for (const std::string file : {"msoeacct.dll", "msidcrl30.dll"}) {
     EXPECT_EQ(System("system32", file), "original " + file);
     EXPECT_EQ(System("system32", file + ".orlo"), "<missing>");
   }
   const std::string system32 = At("Windows\\system32\\");
-  EXPECT_EQ(SortedFailures(state_.Outcome),
+  EXPECT_EQ(SortedFailures(state_.outcome),
             system32 + "msidcrl30.dll n'a pas été remplacé: " + DescribeError(5) + "\n" + system32 +
                 "msoeacct.dll n'a pas été remplacé: " + DescribeError(2) + "\n");
   ASSERT_EQ(system_.boxes.size(), 2u) << system_.BoxLines();

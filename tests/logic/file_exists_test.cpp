@@ -11,9 +11,9 @@ using FileExistsTest = LogicTest;
 TEST_F(FileExistsTest, AFileExistsOnlyWhenItHoldsSomethingAndOnlyAMissingOneHasASystemReason) {
   Write(At("full.dll"), "x");
   Write(At("empty.dll"), "");
-  EXPECT_TRUE(FileExists(system_, At("full.dll")));
-  EXPECT_FALSE(FileExists(system_, At("empty.dll")));
-  EXPECT_FALSE(FileExists(system_, At("missing.dll")));
+  EXPECT_TRUE(HasContent(system_, At("full.dll")));
+  EXPECT_FALSE(HasContent(system_, At("empty.dll")));
+  EXPECT_FALSE(HasContent(system_, At("missing.dll")));
   // Why not, as the phase's box says it: an empty file raised no error, a missing one did.
   auto why_not = [&](const char* name) {
     try {

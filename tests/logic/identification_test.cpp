@@ -1,5 +1,5 @@
 // The identification of the system, from the version key of the prefix's registry.
-#include "app/win_ver.h"
+#include "app/identify_windows.h"
 #include "tests/logic/fixture.h"
 
 namespace movrix::testing {
@@ -7,24 +7,24 @@ namespace {
 
 // The identification reads the version key of the running system; each case pins the values it
 // needs there.
-class WinVerTest : public LogicTest {
+class IdentifyWindowsTest : public LogicTest {
  protected:
   // Identifies a system of this product name on this processor; "7", "8", "10" or "-", and txtSys.
   std::string Identify(const std::string& product, Machine machine) {
     PinnedVersionValue name("ProductName", product);
     system_.machine = machine;
     SystemIdentity identity;
-    WinVerResult window;
-    EXPECT_TRUE(Win_Ver(system_, identity, window));
+    WindowsDescription window;
+    EXPECT_TRUE(IdentifyWindows(system_, identity, window));
     static const char* const kFamilies[] = {"-", "7", "8", "10"};
     return kFamilies[int(identity.family)] + std::string(identity.is_64_bit ? "/64|" : "/32|") +
-           window.txtSys;
+           window.system_text;
   }
   PinnedVersionValue version_{"CurrentVersion", "6.3"}, build_{"CurrentBuildNumber", "19045"},
       service_pack_{"CSDVersion", ""}, installation_{"InstallationType", "Client"};
 };
 
-TEST_F(WinVerTest, TheFirstMatchingProductTestAndTheSystemsOwnProcessorDecide) {
+TEST_F(IdentifyWindowsTest, TheFirstMatchingProductTestAndTheSystemsOwnProcessorDecide) {
   const std::string version = "\r\nVersion          6.3.19045 \r\n";
   // Whoever starts the program sets the environment: its processor says nothing.
   system_.environment["PROCESSOR_IDENTIFIER"] = "x86 Family 6";
@@ -43,23 +43,24 @@ TEST_F(WinVerTest, TheFirstMatchingProductTestAndTheSystemsOwnProcessorDecide) {
   EXPECT_EQ(system_.BoxLines(), "");
 }
 
-TEST_F(WinVerTest, AServerEditionIsNoneOfTheFamiliesWhateverItsNameHolds) {
+TEST_F(IdentifyWindowsTest, AServerEditionIsNoneOfTheFamiliesWhateverItsNameHolds) {
   PinnedVersionValue server("InstallationType", "Server");
   EXPECT_EQ(Identify("Windows Server 2008 R2 Standard", Machine::kX64),
             "-/64|Windows Server 2008 R2 Standard 64 bits\r\nVersion          6.3.19045 \r\n");
 }
 
-TEST_F(WinVerTest, AnUnreadableKeyOrValueShowsItsBoxAndClosesTheWindow) {
+TEST_F(IdentifyWindowsTest, AnUnreadableKeyOrValueShowsItsBoxAndClosesTheWindow) {
   SystemIdentity identity;
-  WinVerResult window;
+  WindowsDescription window;
   // A value that cannot be read: GetKeyValue's box, and the identification reads on.
   system_.Fail(Call::kQueryRegValue, "CurrentBuildNumber");
-  EXPECT_FALSE(Win_Ver(system_, identity, window));
+  EXPECT_FALSE(IdentifyWindows(system_, identity, window));
   EXPECT_EQ(system_.BoxLines(), "Movrix18|" + DescribeError(5) + "|none\n");
-  EXPECT_EQ(window.txtSys.substr(window.txtSys.find("Version")), "Version          6.3. \r\n");
+  EXPECT_EQ(window.system_text.substr(window.system_text.find("Version")),
+            "Version          6.3. \r\n");
   system_.boxes.clear();
   system_.Fail(Call::kOpenRegKey, "Windows NT");
-  EXPECT_FALSE(Win_Ver(system_, identity, window));
+  EXPECT_FALSE(IdentifyWindows(system_, identity, window));
   EXPECT_EQ(system_.BoxLines(), "Win_Ver||critical\n");
 }
 

@@ -6,7 +6,7 @@
 #include "app/run_end.h"
 #include "files/file_exists.h"
 #include "registry/active_setup.h"
-#include "registry/mod_key.h"
+#include "registry/key_io.h"
 #include "registry/prior_state.h"
 #include "registry/uninstall_entry.h"
 #include "tests/logic/registry_listing.h"
@@ -15,16 +15,16 @@
 namespace movrix::testing {
 namespace {
 
-using InstallationTest = FormLoadTest;
+using InstallationTest = RunTest;
 
 TEST_F(InstallationTest, AFirstAndASecondRunOnWindows10ShowTheStepsThenTheCopyLog) {
   WindowRun& run = Start();
   ASSERT_EQ(system_.BoxLines(), "");
   ASSERT_TRUE(system_.shown_window.has_value());
   EXPECT_EQ(run.form.caption(), BuildCaption(system_.FileDateShortText(At("Setup\\Movrix18.exe"))));
-  EXPECT_EQ(run.state.AppFolder, At("Setup\\"));
-  EXPECT_EQ(run.state.ProgramFilesX86Folder, At("PF (x86)\\"));
-  EXPECT_EQ(run.state.SysWow64Folder, At("Windows\\syswow64\\"));
+  EXPECT_EQ(run.state.app_folder, At("Setup\\"));
+  EXPECT_EQ(run.state.program_files_x86_folder, At("PF (x86)\\"));
+  EXPECT_EQ(run.state.syswow64_folder, At("Windows\\syswow64\\"));
   EXPECT_EQ(run.form.text(kTxtOK),
             "Les fichiers programmes de Windows Mail ont été correctement installés.\r\n"
             "Il vous suffit, si vous ne l'avez pas déjà fait, de lancer Quillset");
@@ -71,7 +71,8 @@ TEST_F(InstallationTest, AnyFailureMakesBothStatusLinesSaySoAndTheOutputNamesEac
   EXPECT_EQ(run.form.text(kTxtOK),
             "L'installation de Windows Mail est incomplète.\r\n"
             "Les erreurs sont indiquées dans le journal ci-dessous.");
-  EXPECT_EQ(system_.shown_window->texts[kText1], "L'installation de Windows Mail est incomplète.");
+  EXPECT_EQ(system_.shown_window->texts[kStatusLine],
+            "L'installation de Windows Mail est incomplète.");
   EXPECT_EQ(run.ExitCode(), kExitFailed);
   const std::string& output = run.form.text(kTxtOutput);
   for (const std::string& line :
@@ -92,7 +93,7 @@ TEST_F(InstallationTest, ASilentRunStoppedByAPhaseStillLogsItsOutputAndStatus) {
   ASSERT_EQ(log.Open(system_, At("run.log")), "");
   LoggedSystem silent(system_, log, true);
   WindowRun run(silent, &log, {true});
-  Form_Load(run);
+  StartUp(run);
   run.form.Show(silent);
   EXPECT_EQ(run.ExitCode(), kExitFailed);
   EXPECT_EQ(system_.boxes.size(), 0u) << system_.BoxLines();
@@ -192,7 +193,7 @@ TEST_F(InstallationTest, WithoutTheUsersPriorStateNoneOfTheirRowsIsWrittenAndEac
   EXPECT_EQ(Stored(HKEY_CURRENT_USER, "Software\\Clients\\Mail", ""),
             "1:Autre messagerie" + std::string(1, '\0'));
   int rows_named = 0;
-  for (const Failure& failure : run.state.Outcome.failures)
+  for (const Failure& failure : run.state.outcome.failures)
     rows_named += Contains(failure.what, " de HKCU\\") &&
                   failure.reason == "l'état antérieur de l'utilisateur n'a pas pu être enregistré";
   EXPECT_EQ(rows_named, 6) << run.form.text(kTxtOutput);

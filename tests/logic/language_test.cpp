@@ -1,7 +1,7 @@
 // The system languages the start-up accepts.
 #include <gtest/gtest.h>
 
-#include "app/form_load.h"
+#include "app/start_up.h"
 
 namespace movrix::testing {
 namespace {

@@ -10,12 +10,12 @@ namespace movrix::testing {
 class PhaseTest : public LogicTest {
  protected:
   PhaseTest() {
-    state_.AppFolder = At("Setup\\");
-    state_.ProgramFilesFolder = At("Program Files\\");
-    state_.ProgramFilesX86Folder = At("Program Files (x86)\\");
-    state_.System32Folder = At("Windows\\system32\\");
-    state_.SysWow64Folder = At("Windows\\syswow64\\");
-    state_.Identity.family = WindowsFamily::kWindows10;
+    state_.app_folder = At("Setup\\");
+    state_.program_files_folder = At("Program Files\\");
+    state_.program_files_x86_folder = At("Program Files (x86)\\");
+    state_.system32_folder = At("Windows\\system32\\");
+    state_.syswow64_folder = At("Windows\\syswow64\\");
+    state_.identity.family = WindowsFamily::kWindows10;
     for (const char* tree : {"WM_32", "WM_64"})
       Write(At("Setup\\") + tree + "\\Windows Mail\\WinMail.exe", tree);
     for (const char* folder : {"system32", "syswow64"}) {

@@ -8,8 +8,8 @@
 #include <tuple>
 
 #include "common/sealed_record.h"
-#include "registry/mod_key.h"
-#include "registry/write_reg.h"
+#include "registry/key_io.h"
+#include "registry/write_registration.h"
 #include "tests/logic/registry_fixture.h"
 #include "tests/logic/registry_listing.h"
 

@@ -3,7 +3,7 @@
 
 #include <algorithm>
 
-#include "process/mod_process.h"
+#include "process/running_program.h"
 #include "tests/logic/fixture.h"
 
 namespace movrix::testing {

@@ -2,8 +2,8 @@
 #include <windows.h>
 
 #include "registry/get_key_value.h"
-#include "registry/mod_key.h"
-#include "registry/write_reg.h"
+#include "registry/key_io.h"
+#include "registry/write_registration.h"
 #include "tests/logic/registry_fixture.h"
 #include "tests/logic/registry_listing.h"
 

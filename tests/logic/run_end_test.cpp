@@ -8,7 +8,7 @@
 namespace movrix::testing {
 namespace {
 
-using RunEndTest = FormLoadTest;
+using RunEndTest = RunTest;
 
 // The one line of `log` that starts with `head`, without its end; "<none>" when there is none,
 // "<several>" when there are more.

@@ -9,7 +9,7 @@
 #include <tuple>
 #include <vector>
 
-#include "app/form_load.h"
+#include "app/start_up.h"
 #include "registry/active_setup.h"
 #include "registry/prior_state.h"
 #include "registry/uninstall_entry.h"
@@ -17,9 +17,9 @@
 
 namespace movrix::testing {
 
-class FormLoadTest : public LogicTest {
+class RunTest : public LogicTest {
  protected:
-  FormLoadTest() {
+  RunTest() {
     system_.executable = At("Setup\\Movrix18.exe");
     system_.identity = {At("PF"), At("PF (x86)"), At("Windows")};
     system_.machine = Machine::kX64;
@@ -27,7 +27,7 @@ class FormLoadTest : public LogicTest {
   }
   // The entry, the component and the user's records that its runs leave are the real ones: each
   // test takes its own away, as it does its scratch folder.
-  ~FormLoadTest() override {
+  ~RunTest() override {
     for (const char* key : {kUninstallKey, kActiveSetupKey})
       RegDeleteKeyExA(HKEY_LOCAL_MACHINE, key, KEY_WOW64_64KEY, 0);
     RegDeleteTreeA(HKEY_CURRENT_USER, UserPriorStateKey::kParentKey);
@@ -49,7 +49,7 @@ class FormLoadTest : public LogicTest {
   // Starts the program; the window, if it is still loaded, is recorded and closed with OK.
   WindowRun& Start(bool uninstall = false, bool silent = false) {
     runs_.push_back(std::make_unique<WindowRun>(*runs_on_, nullptr, RunOptions{silent, uninstall}));
-    Form_Load(*runs_.back());
+    StartUp(*runs_.back());
     runs_.back()->form.Show(system_);
     return *runs_.back();
   }
@@ -59,7 +59,7 @@ class FormLoadTest : public LogicTest {
   PinnedVersionValue product_{"ProductName", "Microsoft Windows 10"};
 };
 
-class UninstallTest : public FormLoadTest {
+class UninstallTest : public RunTest {
  protected:
   // Every file with its content and every folder ("<folder>") below the system's folders: what a
   // run changed. Nothing there may be left read-only.

@@ -12,7 +12,7 @@
 namespace movrix::testing {
 namespace {
 
-using StartUpTest = FormLoadTest;
+using StartUpTest = RunTest;
 
 const std::string kRefusedAdmin =
     "Movrix doit être lancé en mode Administrateur. Il va être fermé. !\r\n\r\n"
@@ -73,11 +73,11 @@ TEST_F(StartUpTest, TheFoldersComeFromTheSystemWhateverTheEnvironmentSays) {
   char windows[MAX_PATH] = {};
   GetWindowsDirectoryA(windows, MAX_PATH);
   // A 32-bit process on a 64-bit system too gets the native Program Files.
-  EXPECT_EQ(state.ProgramFilesFolder, "C:\\Program Files\\");
-  EXPECT_EQ(state.ProgramFilesX86Folder,
+  EXPECT_EQ(state.program_files_folder, "C:\\Program Files\\");
+  EXPECT_EQ(state.program_files_x86_folder,
             Is64BitSystem() ? "C:\\Program Files (x86)\\" : "C:\\Program Files\\");
-  EXPECT_EQ(state.System32Folder, std::string(windows) + "\\system32\\");
-  EXPECT_EQ(state.SysWow64Folder, std::string(windows) + "\\syswow64\\");
+  EXPECT_EQ(state.system32_folder, std::string(windows) + "\\system32\\");
+  EXPECT_EQ(state.syswow64_folder, std::string(windows) + "\\syswow64\\");
 }
 
 TEST_F(StartUpTest, YesEndsOnlyTheWinMailThatWasFoundAndNeverTheProgramThatTookItsId) {
@@ -108,7 +108,7 @@ TEST_F(StartUpTest, EveryWinMailIsEndedAndTheLogNamesThoseNotClosedOnRequest) {
     RunLog log;
     EXPECT_EQ(log.Open(system_, At("journal.txt")), "");
     WindowRun run(system_, &log, {});
-    Form_Load(run);
+    StartUp(run);
     return Read(At("journal.txt"));
   };
   {

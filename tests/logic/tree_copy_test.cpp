@@ -10,8 +10,8 @@ class CopyFolderTest : public LogicTest {
  protected:
   // Copies the tree under Source\ to Dest\ and returns the result.
   bool CopySource() {
-    copy_.SourceRootLen = int16_t(At("Source\\").size());
-    copy_.DestRoot = At("Dest\\");
+    copy_.source_root_length = int16_t(At("Source\\").size());
+    copy_.destination_root = At("Dest\\");
     return CopyFolder(system_, copy_, outcome_, boxes_, At("Source\\"));
   }
   std::string LogOf(const std::string& relative) {
@@ -29,8 +29,8 @@ TEST_F(CopyFolderTest, NestedFoldersLandUnderTheDestinationWithTwoLogLinesPerFil
   EXPECT_TRUE(CopySource());
   EXPECT_EQ(Read(At("Dest\\" + deep)), "deep");
   EXPECT_EQ(Read(At("Dest\\top.exe")), "top");
-  EXPECT_EQ(copy_.CopyLog.size(), (LogOf(deep) + LogOf("top.exe")).size());
-  EXPECT_NE(copy_.CopyLog.find(LogOf(deep)), std::string::npos) << copy_.CopyLog;
+  EXPECT_EQ(copy_.copy_log.size(), (LogOf(deep) + LogOf("top.exe")).size());
+  EXPECT_NE(copy_.copy_log.find(LogOf(deep)), std::string::npos) << copy_.copy_log;
   EXPECT_EQ(SortedFailures(outcome_), "");
   EXPECT_EQ(system_.commands.size(), 0u) << "new destinations have no rights to take over";
   EXPECT_EQ(system_.BoxLines(), "");
@@ -54,8 +54,8 @@ TEST_F(CopyFolderTest, DotNamesAndDotlessNamesAreSkippedAndTheWalkGoesOn) {
   Write(At("Source\\a\\WinMail.exe"), "w");
   Write(At("Source\\z.exe"), "z");
   EXPECT_TRUE(CopySource());
-  EXPECT_EQ(copy_.CopyLog.size(), (LogOf("a\\WinMail.exe") + LogOf("z.exe")).size())
-      << copy_.CopyLog;
+  EXPECT_EQ(copy_.copy_log.size(), (LogOf("a\\WinMail.exe") + LogOf("z.exe")).size())
+      << copy_.copy_log;
   EXPECT_EQ(Read(At("Dest\\a\\WinMail.exe")), "w");
   EXPECT_EQ(Read(At("Dest\\z.exe")), "z");
   EXPECT_EQ(Read(At("Dest\\.hidden.dll")), "<missing>");
@@ -86,7 +86,7 @@ TEST_F(CopyFolderTest, UnreadableFoldersAndLinksAreFailuresAndTheWalkGoesOn) {
 
 TEST_F(CopyFolderTest, AMissingRootCopiesNothing) {
   EXPECT_TRUE(CopySource());
-  EXPECT_EQ(copy_.CopyLog, "");
+  EXPECT_EQ(copy_.copy_log, "");
   EXPECT_EQ(SortedFailures(outcome_), "");
 }
 
@@ -94,7 +94,7 @@ TEST_F(CopyFolderTest, AFailedCopyIsLoggedAndNamedWithItsReasonWithoutABox) {
   Write(At("Source\\locked.dll"), "x");
   system_.Fail(Call::kShellCopyFile, "locked.dll");
   EXPECT_FALSE(CopySource());
-  EXPECT_EQ(copy_.CopyLog, LogOf("locked.dll"));
+  EXPECT_EQ(copy_.copy_log, LogOf("locked.dll"));
   EXPECT_EQ(SortedFailures(outcome_),
             At("Dest\\locked.dll") + " n'a pas été copié: " + DescribeError(5) + " (code 5)\n");
   EXPECT_EQ(system_.BoxLines(), "");
@@ -102,8 +102,8 @@ TEST_F(CopyFolderTest, AFailedCopyIsLoggedAndNamedWithItsReasonWithoutABox) {
 
 TEST_F(CopyFolderTest, ARootLongerThanItsSixteenBitLengthFailsTheFileAndCopiesNothing) {
   Write(At("Source\\a.dll"), "x");
-  copy_.SourceRootLen = -1;  // a root of 65535 characters
-  copy_.DestRoot = At("Dest\\");
+  copy_.source_root_length = -1;  // a root of 65535 characters
+  copy_.destination_root = At("Dest\\");
   EXPECT_FALSE(CopyFolder(system_, copy_, outcome_, boxes_, At("Source\\")));
   EXPECT_EQ(SortedFailures(outcome_),
             At("Source\\a.dll") + " n'a pas été copié: " + DescribeError(87) + "\n");

@@ -65,7 +65,7 @@ TEST_F(WayBackTest, AfterOneQuestionEverythingReturnsAtOnceAndOnlyAFileInUseWait
   EXPECT_EQ(Read(aside), "new");
   EXPECT_NE(run.form.text(kTxtOutput).find("Au prochain redémarrage : " + aside + "\r\n"),
             std::string::npos);
-  EXPECT_EQ(run.form.text(kText1),
+  EXPECT_EQ(run.form.text(kStatusLine),
             "Windows Mail sera entièrement désinstallé au prochain redémarrage.");
   for (const char* folder : {"system32\\", "syswow64\\"}) {
     for (const char* file : kSystemFiles) {
@@ -126,7 +126,7 @@ TEST_F(WayBackTest, ReadOnlyFilesGoAndOnlyASharingViolationWaitsForTheRestart) {
   for (const std::string& source : sources)
     SetFileAttributesA(source.c_str(), FILE_ATTRIBUTE_NORMAL);
   EXPECT_EQ(run.ExitCode(), kExitFailed);
-  EXPECT_EQ(SortedFailures(run.state.Outcome),
+  EXPECT_EQ(SortedFailures(run.state.outcome),
             "fichier non rétabli : " + denied + ": " + DescribeError(5) + "\n");
   EXPECT_EQ(Read(denied), "new");
   EXPECT_EQ(system_.moves_at_restart.size(), 2u) << "the aside copies of acctres.dll";
@@ -146,7 +146,7 @@ TEST_F(WayBackTest, WithWindowsMailRunningNothingChangesAndATreeThatStaysIsSetAs
   system_.Fail(Call::kRemoveFile, "PF\\Windows Mail.supprimer-1\\WinMail.exe", 32);
   WindowRun& run = Start(true, true);
   EXPECT_EQ(Read(At("PF\\Windows Mail\\mine.txt")), "the system's own");
-  EXPECT_EQ(SortedFailures(run.state.Outcome),
+  EXPECT_EQ(SortedFailures(run.state.outcome),
             "non supprimé : " + At("PF\\Windows Mail.supprimer-1\\WinMail.exe") + ": " +
                 DescribeError(32) + "\n");
   EXPECT_TRUE(EntryExists());
@@ -264,7 +264,7 @@ TEST_F(WayBackTest, AFileOrFolderReplacedSinceStaysWithItsBackupAndTheRestComesB
     EXPECT_EQ(RunProgram(system_, {"/utilisateur", "/desinstaller"}), 0) << "the StubPath";
     system_.executable = At("Setup\\Movrix18.exe");
     EXPECT_EQ(Stored(HKEY_CURRENT_USER, "Software\\Clients\\Mail", ""), user_client);
-    EXPECT_TRUE(Contains(run.form.text(kText1), c.left)) << run.form.text(kText1);
+    EXPECT_TRUE(Contains(run.form.text(kStatusLine), c.left)) << run.form.text(kStatusLine);
     EXPECT_FALSE(Contains(run.form.text(kTxtOK), "retrouvé son état")) << run.form.text(kTxtOK);
     EXPECT_EQ(Stored(HKEY_LOCAL_MACHINE, client + "\\Autre", "Réglage"),
               "1:le sien" + std::string(1, '\0'));

@@ -1,5 +1,5 @@
 // The program-file copy phase: the program trees, then on Windows 8 and 10 the system files.
-#include "files/launch_copy.h"
+#include "files/copy_program_files.h"
 
 #include "common/guard.h"
 #include "common/text.h"
@@ -65,7 +65,7 @@ bool KeepSecurityOf(SystemServices& system, Outcome& outcome, const std::string&
 }
 
 bool ReplacesSystemFiles(const RunState& state) {
-  return state.Identity.CompletedBySystemFiles();
+  return state.identity.CompletedBySystemFiles();
 }
 
 // The copy phase of one run. It owns the step it has reached, which titles its box when it stops
@@ -80,7 +80,7 @@ class CopyPhase {
   ProgramFileCopy Run(bool is_64_bit_system) {
     ProgramFileCopy result;
     result.stop = step_.Run([&] { return is_64_bit_system ? Copy64() : Copy32(); });
-    result.log = std::move(copy_.CopyLog);
+    result.log = std::move(copy_.copy_log);
     return result;
   }
 
@@ -89,9 +89,9 @@ class CopyPhase {
   // failed.
   bool CopyTree(const std::string& source_root, const std::string& destination_root) {
     // Cut to 16 bits as the copy always counted it; a root that does not fit fails its files.
-    copy_.SourceRootLen = static_cast<int16_t>(source_root.size());
-    copy_.DestRoot = destination_root;
-    return CopyFolder(system_, copy_, state_.Outcome, boxes_, source_root);
+    copy_.source_root_length = static_cast<int16_t>(source_root.size());
+    copy_.destination_root = destination_root;
+    return CopyFolder(system_, copy_, state_.outcome, boxes_, source_root);
   }
 
   // Replaces the system files of the rows for `bits`, in table order, each row its own step.
@@ -100,45 +100,46 @@ class CopyPhase {
     for (const SystemFileRow& row : kSystemFileRows) {
       if (row.system != bits) continue;
       step_.Mark(row.step);
-      const std::string source = state_.AppFolder + row.source;
+      const std::string source = state_.app_folder + row.source;
       const std::string destination = FolderOf(state_, row.folder) + row.destination;
-      if (!MakeFolderOf(system, state_.Outcome, destination)) continue;
+      if (!MakeFolderOf(system, state_.outcome, destination)) continue;
       // What an earlier installation added where nothing was is no original to keep.
       const bool original = !added_system_files_.count(destination);
-      if (original && !KeepSecurityOf(system, state_.Outcome, destination)) continue;
-      CopyAdd(system, state_.Outcome, boxes_, source, destination, original);
+      if (original && !KeepSecurityOf(system, state_.outcome, destination)) continue;
+      CopyAdd(system, state_.outcome, boxes_, source, destination, original);
     }
   }
 
   std::optional<Stop> Copy64() {
-    copy_.CopyLog = Header("Copier les fichiers dans Program Files (x86)", 67);
+    copy_.copy_log = Header("Copier les fichiers dans Program Files (x86)", 67);
     step_.Mark("1");
     // A file at the top of the 32-bit tree ends the phase with nothing but its title to show.
-    if (!CopyTree(state_.AppFolder + "WM_32\\", state_.ProgramFilesX86Folder)) return step_.Here();
-    copy_.CopyLog += kCrLf + Header("Copier les fichiers dans Program Files", 58);
+    if (!CopyTree(state_.app_folder + "WM_32\\", state_.program_files_x86_folder))
+      return step_.Here();
+    copy_.copy_log += kCrLf + Header("Copier les fichiers dans Program Files", 58);
     step_.Mark("2");
-    CopyTree(state_.AppFolder + "WM_64\\", state_.ProgramFilesFolder);
+    CopyTree(state_.app_folder + "WM_64\\", state_.program_files_folder);
     if (!ReplacesSystemFiles(state_)) return std::nullopt;
     step_.Mark("3");
-    // Through NativeFiles, System32Folder names the native 64-bit system folder.
+    // Through NativeFiles, system32_folder names the native 64-bit system folder.
     NativeFiles native(system_);
     CopySystemFiles(native, Bits::k64);
     step_.Mark("7");
-    copy_.CopyLog += kCrLf + Repeat('=', 12) + kCrLf + Header("Copier les DLL et DLL.MUI", 24) +
-                     JoinLines(kSystemFileLines64);
+    copy_.copy_log += kCrLf + Repeat('=', 12) + kCrLf + Header("Copier les DLL et DLL.MUI", 24) +
+                      JoinLines(kSystemFileLines64);
     return std::nullopt;
   }
 
   std::optional<Stop> Copy32() {
-    copy_.CopyLog = Header("Copier les fichiers dans Program Files", 58);
+    copy_.copy_log = Header("Copier les fichiers dans Program Files", 58);
     step_.Mark("8");
-    CopyTree(state_.AppFolder + "WM_32\\", state_.ProgramFilesFolder);
+    CopyTree(state_.app_folder + "WM_32\\", state_.program_files_folder);
     step_.Mark("9");
     if (!ReplacesSystemFiles(state_)) return std::nullopt;
     CopySystemFiles(system_, Bits::k32);
     step_.Mark("10");
-    copy_.CopyLog += kCrLf + Repeat('=', 27) + kCrLf + Header("Copie des DLL et DLL.MUI", 27) +
-                     JoinLines(kSystemFileLines32);
+    copy_.copy_log += kCrLf + Repeat('=', 27) + kCrLf + Header("Copie des DLL et DLL.MUI", 27) +
+                      JoinLines(kSystemFileLines32);
     return std::nullopt;
   }
 
@@ -152,9 +153,9 @@ class CopyPhase {
 
 }  // namespace
 
-ProgramFileCopy Launch_Copy(SystemServices& system, RunState& state, Reporter& boxes,
-                            bool is_64_bit_system,
-                            const std::set<std::string>& added_system_files) {
+ProgramFileCopy CopyProgramFiles(SystemServices& system, RunState& state, Reporter& boxes,
+                                 bool is_64_bit_system,
+                                 const std::set<std::string>& added_system_files) {
   return CopyPhase(system, state, boxes, added_system_files).Run(is_64_bit_system);
 }
 

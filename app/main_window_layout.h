@@ -6,11 +6,11 @@
 namespace movrix {
 
 // Positions of the controls in the layout table, in creation order.
-enum FrmCopyControl : int {
+enum MainWindowControl : int {
   kFrame1,
   kCommand1,
   kText2,
-  kText1,
+  kStatusLine,
   kFraSys,
   kTxtSys,
   kTxtOutput,
@@ -19,9 +19,9 @@ enum FrmCopyControl : int {
   kLblSubtitle,
   kImgLogo,
   kLblStatus,
-  kFrmCopyControlCount
+  kMainWindowControlCount
 };
 
-extern const FormLayout kFrmCopyLayout;
+extern const FormLayout kMainWindowLayout;
 
 }  // namespace movrix

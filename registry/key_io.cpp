@@ -1,4 +1,4 @@
-#include "registry/mod_key.h"
+#include "registry/key_io.h"
 
 #include <limits>
 

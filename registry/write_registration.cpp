@@ -1,12 +1,13 @@
-#include "registry/write_reg.h"
+#include "registry/write_registration.h"
 
 #include <string>
 #include <vector>
 
+#include "common/box_titles.h"
 #include "common/guard.h"
 #include "common/scoped_key.h"
 #include "common/text.h"
-#include "registry/mod_key.h"
+#include "registry/key_io.h"
 #include "registry/registration_table.h"
 
 namespace movrix {
@@ -62,7 +63,7 @@ class RegistrationPhase {
         if (status != kErrorSuccess)
           outcome_.Fail(NotWritten(entry), system_.ErrorText(uint32_t(status)));
       } catch (const DataError& fault) {
-        boxes_.Report("SetKeyValue", fault.what(), Icon::kNone);
+        boxes_.Report(kValueTitle, fault.what(), Icon::kNone);
         outcome_.Fail(NotWritten(entry), "la donnée ne convient pas au type de la valeur");
       }
     }
@@ -81,7 +82,7 @@ class RegistrationPhase {
         WriteValues(entries, first, end);
         key_.Close();
       } else {
-        boxes_.Report("CreateKey", "Impossible de créer la clef", Icon::kNone);
+        boxes_.Report(kKeyTitle, "Impossible de créer la clef", Icon::kNone);
         outcome_.Fail("la clé " + KeyName(entry) + " n'a pas été créée",
                       system_.ErrorText(uint32_t(status)));
       }
@@ -111,8 +112,8 @@ std::vector<RegistrationEntry> WithoutUserRows(Outcome& outcome) {
 
 }  // namespace
 
-std::optional<Stop> Write_Reg(Registry& system, Reporter& boxes, bool is_64_bit_system,
-                              Outcome& outcome, bool user_state_recorded) {
+std::optional<Stop> WriteRegistration(Registry& system, Reporter& boxes, bool is_64_bit_system,
+                                      Outcome& outcome, bool user_state_recorded) {
   RegistrationPhase phase(system, boxes, outcome);
   const std::vector<RegistrationEntry> main =
       user_state_recorded ? MainRegistration() : WithoutUserRows(outcome);

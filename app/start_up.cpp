@@ -1,15 +1,16 @@
 // Start-up reads top to bottom in the order it acts; the installation and the way back each
 // follow in a file of their own.
-#include "app/form_load.h"
+#include "app/start_up.h"
 
 #include <algorithm>
 #include <array>
 
 #include "app/installation.h"
 #include "app/way_back.h"
+#include "common/box_titles.h"
 #include "common/guard.h"
 #include "common/version.h"
-#include "process/mod_process.h"
+#include "process/running_program.h"
 
 namespace movrix {
 namespace {
@@ -75,7 +76,7 @@ bool MailEndedOrNotRunning(WindowRun& run) {
   if (mails.empty()) return true;
   if (AskToEndMail(run) == Answer::kNo) {
     // In silent mode the question takes No; the run ends for deployment tools to retry later.
-    run.state.Outcome.end = run.options.silent ? RunEnd::kMailLeftRunning : RunEnd::kUserRefused;
+    run.state.outcome.end = run.options.silent ? RunEnd::kMailLeftRunning : RunEnd::kUserRefused;
     run.Halt();
     return false;
   }
@@ -88,11 +89,11 @@ void FixAppFolder(WindowRun& run) {
   const std::string folder = FolderOf(run.system.ExecutablePath());
   try {
     if (folder.size() == 3) {
-      run.state.AppFolder = folder;
+      run.state.app_folder = folder;
       run.system.SetCurrentDrive(folder);
     } else {
-      run.state.AppFolder = folder + "\\";
-      run.system.SetCurrentFolderOfDrive(run.state.AppFolder);
+      run.state.app_folder = folder + "\\";
+      run.system.SetCurrentFolderOfDrive(run.state.app_folder);
     }
   } catch (const SystemError&) {
     // Every path the installer uses is absolute; the current folder is a courtesy only.
@@ -101,14 +102,14 @@ void FixAppFolder(WindowRun& run) {
 
 // True when the system default language is accepted.
 bool CheckLanguage(WindowRun& run) {
-  run.state.Identity.language = run.system.SystemDefaultLangId();
-  return IsAcceptedLanguage(run.state.Identity.language);
+  run.state.identity.language = run.system.SystemDefaultLangId();
+  return IsAcceptedLanguage(run.state.identity.language);
 }
 
 void ShowCaption(WindowRun& run) {
   std::string date_text = kUnknownDate;
   try {
-    date_text = run.system.FileDateShortText(run.state.AppFolder +
+    date_text = run.system.FileDateShortText(run.state.app_folder +
                                              BaseNameOf(run.system.ExecutablePath()) + ".exe");
   } catch (const SystemError&) {
     // The date only decorates the caption; the installation does not depend on it.
@@ -127,7 +128,7 @@ bool ComputeFolderValues(WindowRun& run) {
         return true;
       },
       [&](const std::string& description) {
-        run.Stop(description, Icon::kCritical, "Form_Load");
+        run.Stop(description, Icon::kCritical, kStartUpTitle);
         return false;
       });
 }
@@ -144,21 +145,21 @@ std::string BuildCaption(const std::string& date_text) {
 }
 
 void SetFolderValues(RunState& state, const SystemIdentity& identity) {
-  state.Identity.program_files = identity.program_files;
-  state.Identity.program_files_x86 = identity.program_files_x86;
-  state.Identity.windows = identity.windows;
-  state.ProgramFilesFolder = identity.program_files + "\\";
-  state.ProgramFilesX86Folder = identity.program_files_x86 + "\\";
-  state.System32Folder = identity.windows + "\\system32\\";
-  state.SysWow64Folder = identity.windows + "\\syswow64\\";
+  state.identity.program_files = identity.program_files;
+  state.identity.program_files_x86 = identity.program_files_x86;
+  state.identity.windows = identity.windows;
+  state.program_files_folder = identity.program_files + "\\";
+  state.program_files_x86_folder = identity.program_files_x86 + "\\";
+  state.system32_folder = identity.windows + "\\system32\\";
+  state.syswow64_folder = identity.windows + "\\syswow64\\";
 }
 
-void Form_Load(WindowRun& run) {
+void StartUp(WindowRun& run) {
   if (!MailEndedOrNotRunning(run)) return;
   FixAppFolder(run);
   if (!CheckLanguage(run)) {
     return run.Stop("Movrix non compatible avec la langue de Windows ou Système corrompu",
-                    Icon::kCritical, "Form_Load");
+                    Icon::kCritical, kStartUpTitle);
   }
   ShowCaption(run);
   if (!ComputeFolderValues(run)) return;

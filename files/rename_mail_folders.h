@@ -21,6 +21,6 @@ struct FolderRenaming {
 };
 
 // Renames each "Windows Mail" program folder to "Windows Mail.orlo" unless that backup exists.
-FolderRenaming Launch_Folders(FileSystem& system, const RunState& state, bool is_64_bit_system);
+FolderRenaming RenameMailFolders(FileSystem& system, const RunState& state, bool is_64_bit_system);
 
 }  // namespace movrix

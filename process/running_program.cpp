@@ -1,4 +1,4 @@
-#include "process/mod_process.h"
+#include "process/running_program.h"
 
 #include "common/text.h"
 

@@ -11,7 +11,7 @@ namespace movrix {
 // The load handler: the Windows Mail guard, the program folder, the language check, the caption
 // and the folder values; then the installation, or the way back when asked. Every stop closes the
 // window.
-void Form_Load(WindowRun& run);
+void StartUp(WindowRun& run);
 
 // True when `lang_id` is one of the English and French system languages the installer accepts.
 bool IsAcceptedLanguage(uint16_t lang_id);

@@ -20,11 +20,11 @@ struct ProgramFileCopy {
 };
 
 // Copies the trees and system files. Every file, folder and system file that could not be copied
-// is a failure in `state.Outcome`; what a file's copy must tell at once, `boxes` tells. The system
+// is a failure in `state.outcome`; what a file's copy must tell at once, `boxes` tells. The system
 // files of `added_system_files`, which an earlier installation added where there was nothing or
 // an empty file, have no original to back up.
-ProgramFileCopy Launch_Copy(SystemServices& system, RunState& state, Reporter& boxes,
-                            bool is_64_bit_system,
-                            const std::set<std::string>& added_system_files = {});
+ProgramFileCopy CopyProgramFiles(SystemServices& system, RunState& state, Reporter& boxes,
+                                 bool is_64_bit_system,
+                                 const std::set<std::string>& added_system_files = {});
 
 }  // namespace movrix

@@ -1,4 +1,4 @@
-#include "app/frm_copy_layout.h"
+#include "app/main_window_layout.h"
 
 #include "app/resource_ids.h"
 
@@ -54,10 +54,10 @@ constexpr ControlSpec kControls[] = {
 };
 // clang-format on
 
-static_assert(sizeof kControls / sizeof kControls[0] == kFrmCopyControlCount);
+static_assert(sizeof kControls / sizeof kControls[0] == kMainWindowControlCount);
 
 }  // namespace
 
-const FormLayout kFrmCopyLayout{11745, 5430, kControls, kFrmCopyControlCount, kIconResourceId};
+const FormLayout kMainWindowLayout{11745, 5430, kControls, kMainWindowControlCount, kIconResourceId};
 
 }  // namespace movrix

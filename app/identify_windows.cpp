@@ -1,7 +1,8 @@
-#include "app/win_ver.h"
+#include "app/identify_windows.h"
 
 #include <optional>
 
+#include "common/box_titles.h"
 #include "common/guard.h"
 #include "common/scoped_key.h"
 #include "common/text.h"
@@ -84,32 +85,34 @@ bool IsServer(const std::string& installation_type) {
 
 // Identifies the system into `identity` and `window`; the description of what stopped it, empty
 // when the version key was refused, which the system does not describe.
-std::optional<std::string> Identify(System& system, SystemIdentity& identity, WinVerResult& window,
-                                    bool& window_stays, uint32_t key_access) {
+std::optional<std::string> Identify(System& system, SystemIdentity& identity,
+                                    WindowsDescription& window, bool& window_stays,
+                                    uint32_t key_access) {
   identity.is_64_bit = false;
   identity.family = WindowsFamily::kOther;
   // Every system the installer accepts is of the NT family, whose version key this is.
   const std::optional<Findings> found = ReadVersionKey(system, window_stays, key_access);
   if (!found) return std::string();
   const Machine machine = system.NativeMachine();
-  window.ProcessorBits = ProcessorBitsOf(machine);
+  window.processor_bits = ProcessorBitsOf(machine);
   identity.is_64_bit = machine == Machine::kX64;
   if (ForTheProgramTrees(machine) && !IsServer(found->installation_type))
     identity.family = FamilyOf(found->product_name);
-  window.txtSys =
-      found->product_name + window.ProcessorBits + kCrLf + kVersionLabel + found->version + kCrLf;
+  window.system_text =
+      found->product_name + window.processor_bits + kCrLf + kVersionLabel + found->version + kCrLf;
   return std::nullopt;
 }
 
 }  // namespace
 
-bool Win_Ver(System& system, SystemIdentity& identity, WinVerResult& window, uint32_t key_access) {
+bool IdentifyWindows(System& system, SystemIdentity& identity, WindowsDescription& window,
+                     uint32_t key_access) {
   bool window_stays = true;
   const std::optional<std::string> stopped = Guarded(
       [&] { return Identify(system, identity, window, window_stays, key_access); },
       [&](const std::string& description) { return std::optional<std::string>(description); });
   if (stopped) {
-    system.ShowMessage(*stopped, "Win_Ver", Buttons::kOk, Icon::kCritical);
+    system.ShowMessage(*stopped, kIdentificationTitle, Buttons::kOk, Icon::kCritical);
     window_stays = false;
   }
   return window_stays;

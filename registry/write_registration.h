@@ -18,11 +18,11 @@ namespace movrix {
 // written, each a failure: what the user had there could never come back. A key not made and a
 // datum its type cannot hold are told through `boxes` at once. Returns where a failure stopped
 // it, the step being the number of the block it was writing.
-std::optional<Stop> Write_Reg(Registry& system, Reporter& boxes, bool is_64_bit_system,
-                              Outcome& outcome, bool user_state_recorded = true);
+std::optional<Stop> WriteRegistration(Registry& system, Reporter& boxes, bool is_64_bit_system,
+                                      Outcome& outcome, bool user_state_recorded = true);
 
-// Writes some rows of the registration (in their order) as Write_Reg writes its blocks, with the
-// same reports and the same failures in `outcome`.
+// Writes some rows of the registration (in their order) as WriteRegistration writes its blocks,
+// with the same reports and the same failures in `outcome`.
 std::optional<Stop> WriteRegistrationRows(Registry& system, Reporter& boxes,
                                           const std::vector<RegistrationEntry>& entries,
                                           Outcome& outcome);

@@ -5,18 +5,18 @@
 
 #include <string>
 
-#include "app/frm_copy_layout.h"
+#include "app/main_window_layout.h"
 #include "platform/system.h"
 
 namespace movrix {
 
-class FrmCopy {
+class MainWindow {
  public:
   // Every control shows its text from the layout.
-  FrmCopy();
+  MainWindow();
 
   void SetCaption(std::string caption) { content_.caption = std::move(caption); }
-  void SetText(FrmCopyControl control, std::string text) {
+  void SetText(MainWindowControl control, std::string text) {
     content_.texts[control] = std::move(text);
   }
   // The end of a run that went through: the output box, then txtOK with `verdict`. With
@@ -29,7 +29,7 @@ class FrmCopy {
   void Show(System& system);
 
   const std::string& caption() const { return content_.caption; }
-  const std::string& text(FrmCopyControl control) const { return content_.texts[control]; }
+  const std::string& text(MainWindowControl control) const { return content_.texts[control]; }
 
  private:
   FormContent content_;

@@ -9,11 +9,11 @@
 namespace movrix {
 
 // What the identification leaves in the window.
-struct WinVerResult {
+struct WindowsDescription {
   // " 32 bits", " 64 bits", or " ARM64": the processor of the system itself.
-  std::string ProcessorBits;
-  // The text of txtSys: the product name with ProcessorBits, then the version line.
-  std::string txtSys;
+  std::string processor_bits;
+  // The text of txtSys: the product name with processor_bits, then the version line.
+  std::string system_text;
 };
 
 // Identifies the system from its native processor and the version key of HKEY_LOCAL_MACHINE, read
@@ -25,7 +25,7 @@ struct WinVerResult {
 // key is opened with `key_access`: the installation's own mask, or only the right to read it for a
 // run that may lack the rights to change it. Returns false after any box: the window is then to be
 // closed, though the identification may have gone on.
-bool Win_Ver(System& system, SystemIdentity& identity, WinVerResult& window,
-             uint32_t key_access = kKeyAccess);
+bool IdentifyWindows(System& system, SystemIdentity& identity, WindowsDescription& window,
+                     uint32_t key_access = kKeyAccess);
 
 }  // namespace movrix

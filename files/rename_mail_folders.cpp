@@ -1,5 +1,5 @@
 // The folder renaming phase.
-#include "files/launch_folders.h"
+#include "files/rename_mail_folders.h"
 
 #include "common/guard.h"
 #include "common/text.h"
@@ -31,8 +31,8 @@ class RenamingPhase {
  public:
   RenamingPhase(FileSystem& system, const RunState& state, bool is_64_bit)
       : system_(system),
-        program_(state.ProgramFilesFolder + kMailFolder),
-        program_x86_(state.ProgramFilesX86Folder + kMailFolder),
+        program_(state.program_files_folder + kMailFolder),
+        program_x86_(state.program_files_x86_folder + kMailFolder),
         is_64_bit_(is_64_bit) {}
 
   FolderRenaming Run() {
@@ -75,7 +75,7 @@ class RenamingPhase {
 
 }  // namespace
 
-FolderRenaming Launch_Folders(FileSystem& system, const RunState& state, bool is_64_bit_system) {
+FolderRenaming RenameMailFolders(FileSystem& system, const RunState& state, bool is_64_bit_system) {
   return RenamingPhase(system, state, is_64_bit_system).Run();
 }
 
