@@ -130,7 +130,7 @@ bool RecordFilesBefore(WindowRun& run, const KeptForWayBack& kept, FileRecord& f
         if (!earlier) throw DataError("Enregistrement endommagé : " + kept.file_record);
         files = *earlier;
         if (state.identity.CompletedBySystemFiles())
-          NoteSystemFilesBefore(run.system, state, state.identity.is_64_bit, files);
+          NoteSystemFilesBefore(run.system, run.system, state, state.identity.is_64_bit, files);
         WriteFileRecord(run.system, kept.file_record, files);
         return true;
       },
@@ -143,7 +143,7 @@ bool RecordFilesBefore(WindowRun& run, const KeptForWayBack& kept, FileRecord& f
 // After the copy, the installed files; a failure goes to the outcome.
 void RecordWrittenFiles(WindowRun& run, const KeptForWayBack& kept, FileRecord& files) {
   try {
-    NoteWrittenFiles(run.system, run.state, run.state.identity.is_64_bit, files);
+    NoteWrittenFiles(run.system, run.system, run.state, run.state.identity.is_64_bit, files);
     WriteFileRecord(run.system, kept.file_record, files);
   } catch (const SystemError& failure) {
     run.state.outcome.Fail("enregistrement des fichiers installés non écrit : " + kept.file_record,
@@ -335,8 +335,8 @@ void RunInstallSteps(WindowRun& run) {
   const KeptForWayBack kept(run.state);
   // What a way back that stopped set aside goes first: no run ends well while any is left.
   RestoreReport leftovers(run.state.outcome);
-  DeleteLeftAsideCopies(run.system, run.state, run.state.identity.is_64_bit, kept.program,
-                        leftovers);
+  DeleteLeftAsideCopies(run.system, run.system, run.state, run.state.identity.is_64_bit,
+                        kept.program, leftovers);
   if (!RenameMailFolders(run)) return;
   if (!CopyProgramFiles(run, kept)) return run.Halt();
   if (!CompleteRegistry(run, kept)) return run.Halt();
@@ -368,7 +368,7 @@ bool MachineInstallationFound(System& system, const RunState& state) {
     if (PathExists(system, record)) return true;
   const bool is_64_bit = state.identity.is_64_bit;
   return HasFolderBackups(system, state, is_64_bit) ||
-         HasSystemFileBackups(system, state, is_64_bit) ||
+         HasSystemFileBackups(system, system, state, is_64_bit) ||
          KeyExists(system, kLocalMachine, kUninstallKey) || ActiveSetupComponentInstalls(system);
 }
 

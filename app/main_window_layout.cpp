@@ -58,6 +58,7 @@ static_assert(sizeof kControls / sizeof kControls[0] == kMainWindowControlCount)
 
 }  // namespace
 
-const FormLayout kMainWindowLayout{11745, 5430, kControls, kMainWindowControlCount, kIconResourceId};
+const FormLayout kMainWindowLayout{11745, 5430, kControls, kMainWindowControlCount,
+                                   kIconResourceId};
 
 }  // namespace movrix

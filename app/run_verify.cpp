@@ -71,7 +71,7 @@ std::vector<std::string> FileRecordDifferences(System& system, const std::string
       return {"aucun enregistrement des fichiers installés : " + record_path};
     if (const std::optional<FileRecord> record =
             ReadFileRecord(system, record_path, state, state.identity.is_64_bit))
-      return FileDifferences(system, *record);
+      return FileDifferences(system, system, *record);
     return {"enregistrement endommagé : " + record_path};
   } catch (const SystemError& failure) {
     return {"enregistrement illisible : " + record_path + " : " + failure.what()};
@@ -105,7 +105,7 @@ Differences MachineDifferences(System& system) {
   Append(differences, FileRecordDifferences(system, kept.file_record, state));
   Append(differences, MachineRegistryDifferences(system, kept, state.identity));
   for (const std::string& copy :
-       LeftAsideCopies(system, state, state.identity.is_64_bit, kept.program))
+       LeftAsideCopies(system, system, state, state.identity.is_64_bit, kept.program))
     differences.push_back("copie mise de côté, jamais supprimée : " + copy);
   return differences;
 }

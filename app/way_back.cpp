@@ -208,11 +208,11 @@ void RemoveOwnTraces(WindowRun& run, const KeptForWayBack& kept, RestoreReport& 
 }
 
 // What the installer kept for the way back goes last, and only once nothing is left to retry.
-// `left` files or folders left as someone else's keep their backups, the records that tell them
-// apart and the entry; every user still gets their values back.
-void CompleteWayBack(WindowRun& run, const KeptForWayBack& kept, int left, RestoreReport& report) {
+// Files or folders left as someone else's keep their backups, the records that tell them apart and
+// the entry; every user still gets their values back.
+void CompleteWayBack(WindowRun& run, const KeptForWayBack& kept, RestoreReport& report) {
   if (report.Failed()) return;
-  if (left > 0) {
+  if (report.LeftAnyAsFound()) {
     if (KeyExists(run.system, kLocalMachine, kActiveSetupKey)) RetireComponent(run, kept, report);
     return;
   }
@@ -234,7 +234,8 @@ void FinishBrokenOffWayBack(WindowRun& run, const KeptForWayBack& kept) {
   if (!UserAgrees(run)) return;
   RestoreReport report(run.state.outcome);
   run.Log("== Terminer la désinstallation interrompue");
-  DeleteLeftAsideCopies(run.system, run.state, run.state.identity.is_64_bit, kept.program, report);
+  DeleteLeftAsideCopies(run.system, run.system, run.state, run.state.identity.is_64_bit,
+                        kept.program, report);
   RemoveOwnTraces(run, kept, report);
   ShowWayBackOutcome(run, report);
 }
@@ -251,7 +252,7 @@ void RunWayBackSteps(WindowRun& run) {
                           written);
   UserWayBack user(run.system);
   const std::optional<FileRecord> files = LoadFileRecord(run, kept, report);
-  CheckSavedSecurities(run.system, run.state, is_64_bit, report);
+  CheckSavedSecurities(run.system, run.system, run.state, is_64_bit, report);
   // A record that is missing or cannot be trusted stops the way back before anything changes:
   // the entry and every record stay for a run that can finish it.
   if (!RegistryRecordsUsable(run, kept, machine, user, report) || !files) {
@@ -261,7 +262,7 @@ void RunWayBackSteps(WindowRun& run) {
   if (!UserAgrees(run)) return;
 
   // What a run that stopped set aside goes first: no run ends well while any is left.
-  DeleteLeftAsideCopies(run.system, run.state, is_64_bit, kept.program, report);
+  DeleteLeftAsideCopies(run.system, run.system, run.state, is_64_bit, kept.program, report);
   run.Log("== Rétablir la base de registre");
   machine.Restore(report);
   // The user who uninstalls gets their own state back at once; every other user at their next
@@ -269,10 +270,10 @@ void RunWayBackSteps(WindowRun& run) {
   user.Restore(report);
   run.Log("== Rétablir les fichiers système");
   BoxReporter boxes(run.system);
-  int left = RestoreSystemFiles(run.system, boxes, run.state, is_64_bit, *files, report);
+  RestoreSystemFiles(run.system, boxes, run.state, is_64_bit, *files, report);
   run.Log("== Rétablir les dossiers programmes");
-  left += RestoreProgramFolders(run.system, run.state, is_64_bit, *files, report);
-  CompleteWayBack(run, kept, left, report);
+  RestoreProgramFolders(run.system, run.state, is_64_bit, *files, report);
+  CompleteWayBack(run, kept, report);
   ShowWayBackOutcome(run, report);
 }
 

@@ -22,6 +22,13 @@ class RestoreReport {
   void Fail(const std::string& what, const std::string& where, const std::string& reason) {
     outcome_.Fail(what + " : " + where, reason);
   }
+  // Records `path`, which someone else's change makes the way back leave as it found it, and the
+  // warning that says so.
+  void LeaveAsFound(const std::string& path, const std::string& warning) {
+    outcome_.warnings.push_back(warning);
+    outcome_.left_as_found.push_back(path);
+  }
+  bool LeftAnyAsFound() const { return !outcome_.left_as_found.empty(); }
   // Records a file the system replaces or deletes at the next restart.
   void Schedule(const std::string& path) { outcome_.at_restart.push_back(path); }
   bool Failed() const { return !outcome_.failures.empty(); }

@@ -11,7 +11,7 @@ namespace movrix {
 namespace {
 
 // Renames `destination` to its backup name unless a backup exists; true when it did so now.
-bool BackUpOnce(SystemServices& system, const std::string& destination) {
+bool BackUpOnce(FileSystem& system, const std::string& destination) {
   const std::string backup = destination + kBackupSuffix;
   // An empty file counts as missing on either side.
   if (HasContent(system, backup) || !HasContent(system, destination)) return false;
@@ -19,7 +19,7 @@ bool BackUpOnce(SystemServices& system, const std::string& destination) {
   return true;
 }
 
-void ReplaceKeepingBackup(SystemServices& system, const std::string& source,
+void ReplaceKeepingBackup(FileSystem& system, const std::string& source,
                           const std::string& destination, bool back_up) {
   const bool backed_up_now = back_up && BackUpOnce(system, destination);
   try {
@@ -36,12 +36,14 @@ void ReplaceKeepingBackup(SystemServices& system, const std::string& source,
 
 }  // namespace
 
-bool CopyAdd(SystemServices& system, Outcome& outcome, Reporter& boxes, const std::string& source,
+bool CopyAdd(ReplacingFiles replacing, Outcome& outcome, Reporter& boxes, const std::string& source,
              const std::string& destination, bool back_up) {
+  FileSystem& system = replacing.files;
   return Guarded(
       [&] {
         // A system file is in use by the system: its rights must be in place before it is moved.
-        if (!AwaitRightsOrReport(system, system, boxes, outcome, destination)) return false;
+        if (!AwaitRightsOrReport(replacing.programs, replacing.window, boxes, outcome, destination))
+          return false;
         ReplaceKeepingBackup(system, source, destination, back_up);
         return true;
       },

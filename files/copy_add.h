@@ -5,6 +5,7 @@
 
 #include "common/reporter.h"
 #include "common/run_state.h"
+#include "files/replacing_files.h"
 #include "platform/system.h"
 
 namespace movrix {
@@ -17,7 +18,7 @@ namespace movrix {
 // (a destination the installation added itself), nothing is backed up. The copy is left without
 // the read-only attribute a source may carry. True when the copy was made; otherwise `boxes` has
 // told the failure at once and it is in `outcome`.
-bool CopyAdd(SystemServices& system, Outcome& outcome, Reporter& boxes, const std::string& source,
+bool CopyAdd(ReplacingFiles replacing, Outcome& outcome, Reporter& boxes, const std::string& source,
              const std::string& destination, bool back_up = true);
 
 }  // namespace movrix

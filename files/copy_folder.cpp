@@ -30,8 +30,7 @@ bool StartsWithDot(const std::string& name) {
 
 // destination_root + the part of `source` below the source root. A root too long for its 16-bit
 // length reads as a length that does not cut `source`: the file fails rather than land elsewhere.
-std::string DestinationOf(SystemServices& system, const CopyContext& copy,
-                          const std::string& source) {
+std::string DestinationOf(FileSystem& system, const CopyContext& copy, const std::string& source) {
   if (copy.source_root_length < 0 || size_t(copy.source_root_length) > source.size())
     throw SystemError(system.ErrorText(kErrorInvalidParameter), kErrorInvalidParameter);
   return copy.destination_root + source.substr(size_t(copy.source_root_length));
@@ -54,7 +53,7 @@ void FailListing(Outcome& outcome, const std::string& folder, const std::string&
   outcome.Fail("le dossier " + folder + " n'a pas pu être lu en entier", reason);
 }
 
-std::unique_ptr<FileSearch> StartListing(SystemServices& system, FindData& entry, Outcome& outcome,
+std::unique_ptr<FileSearch> StartListing(FileSystem& system, FindData& entry, Outcome& outcome,
                                          const std::string& folder) {
   return Guarded([&] { return system.FindFirst(folder + "*.*", entry); },
                  [&](const std::string& description) {
@@ -75,7 +74,7 @@ bool NextEntry(FileSearch& search, FindData& entry, Outcome& outcome, const std:
 
 // Why the shell's copy failed, in the system's words; empty when it succeeded. A copy the shell
 // abandoned failed whatever its result says.
-std::string ShellCopyFailure(SystemServices& system, const ShellCopyResult& result) {
+std::string ShellCopyFailure(FileSystem& system, const ShellCopyResult& result) {
   if (result.aborted) return system.ErrorText(kErrorCancelled);
   if (result.code == kShellSuccess) return "";
   return system.ErrorText(uint32_t(result.code)) + " (code " + std::to_string(result.code) + ")";
@@ -83,8 +82,9 @@ std::string ShellCopyFailure(SystemServices& system, const ShellCopyResult& resu
 
 }  // namespace
 
-bool CopyThisFile(SystemServices& system, CopyContext& copy, Outcome& outcome, Reporter& boxes,
+bool CopyThisFile(ReplacingFiles replacing, CopyContext& copy, Outcome& outcome, Reporter& boxes,
                   const std::string& folder, const FindData& entry) {
+  FileSystem& system = replacing.files;
   std::string source, destination;  // built step by step; the error box shows what exists
   bool copied = false;
   Guarded(
@@ -98,7 +98,7 @@ bool CopyThisFile(SystemServices& system, CopyContext& copy, Outcome& outcome, R
         // commands would have made of it. Skipping them saves two console programs per file.
         if (PathExists(system, destination)) {
           try {
-            SetRights(system, system, outcome, destination);
+            SetRights(replacing.programs, replacing.window, outcome, destination);
             ClearReadOnly(system, destination);  // left so by an older build
           } catch (const SystemError& failure) {
             ReportRightsFailure(boxes, outcome, destination, failure.what());
@@ -127,8 +127,9 @@ bool CopyThisFile(SystemServices& system, CopyContext& copy, Outcome& outcome, R
   return copied;
 }
 
-bool CopyFolder(SystemServices& system, CopyContext& copy, Outcome& outcome, Reporter& boxes,
+bool CopyFolder(ReplacingFiles replacing, CopyContext& copy, Outcome& outcome, Reporter& boxes,
                 const std::string& folder) {
+  FileSystem& system = replacing.files;
   FindData entry;
   std::unique_ptr<FileSearch> search = StartListing(system, entry, outcome, folder);
   if (!search) return true;
@@ -139,8 +140,8 @@ bool CopyFolder(SystemServices& system, CopyContext& copy, Outcome& outcome, Rep
       RefuseLink(outcome, folder + name);
     } else if (entry.attributes & kAttributeDirectory) {
       // A failure inside a subfolder ends the walk of that subfolder only.
-      CopyFolder(system, copy, outcome, boxes, folder + name + "\\");
-    } else if (HasDot(name) && !CopyThisFile(system, copy, outcome, boxes, folder, entry)) {
+      CopyFolder(replacing, copy, outcome, boxes, folder + name + "\\");
+    } else if (HasDot(name) && !CopyThisFile(replacing, copy, outcome, boxes, folder, entry)) {
       return false;
     }
   } while (NextEntry(*search, entry, outcome, folder));

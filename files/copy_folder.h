@@ -5,6 +5,7 @@
 
 #include "common/reporter.h"
 #include "common/run_state.h"
+#include "files/replacing_files.h"
 #include "platform/system.h"
 
 namespace movrix {
@@ -23,7 +24,7 @@ struct CopyContext {
 // logging two lines; a file not copied is a failure in `outcome`, with the reason, and `boxes`
 // tells it at once. An existing destination is handed to the Administrators group first. True when
 // the file was copied.
-bool CopyThisFile(SystemServices& system, CopyContext& copy, Outcome& outcome, Reporter& boxes,
+bool CopyThisFile(ReplacingFiles replacing, CopyContext& copy, Outcome& outcome, Reporter& boxes,
                   const std::string& folder, const FindData& entry);
 
 // Copies the tree below `folder` (ending in a backslash) under `copy.destination_root`, each level
@@ -31,7 +32,7 @@ bool CopyThisFile(SystemServices& system, CopyContext& copy, Outcome& outcome, R
 // that cannot be listed (or whose listing breaks off) and a link (junction or symbolic link, which
 // is neither followed nor copied) are failures in `outcome`, and the walk goes on. True unless a
 // file of this folder itself failed to copy, which ends the walk of this folder.
-bool CopyFolder(SystemServices& system, CopyContext& copy, Outcome& outcome, Reporter& boxes,
+bool CopyFolder(ReplacingFiles replacing, CopyContext& copy, Outcome& outcome, Reporter& boxes,
                 const std::string& folder);
 
 }  // namespace movrix

@@ -35,7 +35,7 @@ std::string Header(const char* title, size_t rule_length) {
 
 // Creates the folder that holds `destination` when it is missing: a system in another language
 // has no fr-FR folder of its own. A folder that cannot be made fails its row only.
-bool MakeFolderOf(SystemServices& system, Outcome& outcome, const std::string& destination) {
+bool MakeFolderOf(FileSystem& system, Outcome& outcome, const std::string& destination) {
   const std::string folder = destination.substr(0, destination.find_last_of('\\'));
   return Guarded(
       [&] {
@@ -51,7 +51,7 @@ bool MakeFolderOf(SystemServices& system, Outcome& outcome, const std::string& d
 
 // Saves the owner and access list of `destination` before the row first changes it; a row whose
 // security cannot be kept changes nothing.
-bool KeepSecurityOf(SystemServices& system, Outcome& outcome, const std::string& destination) {
+bool KeepSecurityOf(FileSystem& system, Outcome& outcome, const std::string& destination) {
   return Guarded(
       [&] {
         SaveSecurityOnce(system, destination);
@@ -73,7 +73,7 @@ bool ReplacesSystemFiles(const RunState& state) {
 // change, so both stay as they are.
 class CopyPhase {
  public:
-  CopyPhase(SystemServices& system, RunState& state, Reporter& boxes,
+  CopyPhase(ReplacingFiles system, RunState& state, Reporter& boxes,
             const std::set<std::string>& added_system_files)
       : system_(system), state_(state), boxes_(boxes), added_system_files_(added_system_files) {}
 
@@ -96,16 +96,16 @@ class CopyPhase {
 
   // Replaces the system files of the rows for `bits`, in table order, each row its own step.
   // Every file not replaced is a failure in the run's outcome.
-  void CopySystemFiles(SystemServices& system, Bits bits) {
+  void CopySystemFiles(ReplacingFiles system, Bits bits) {
     for (const SystemFileRow& row : kSystemFileRows) {
       if (row.system != bits) continue;
       step_.Mark(row.step);
       const std::string source = state_.app_folder + row.source;
       const std::string destination = FolderOf(state_, row.folder) + row.destination;
-      if (!MakeFolderOf(system, state_.outcome, destination)) continue;
+      if (!MakeFolderOf(system.files, state_.outcome, destination)) continue;
       // What an earlier installation added where nothing was is no original to keep.
       const bool original = !added_system_files_.count(destination);
-      if (original && !KeepSecurityOf(system, state_.outcome, destination)) continue;
+      if (original && !KeepSecurityOf(system.files, state_.outcome, destination)) continue;
       CopyAdd(system, state_.outcome, boxes_, source, destination, original);
     }
   }
@@ -122,8 +122,8 @@ class CopyPhase {
     if (!ReplacesSystemFiles(state_)) return std::nullopt;
     step_.Mark("3");
     // Through NativeFiles, system32_folder names the native 64-bit system folder.
-    NativeFiles native(system_);
-    CopySystemFiles(native, Bits::k64);
+    NativeFiles native(system_.files, system_.process);
+    CopySystemFiles(system_.With(native), Bits::k64);
     step_.Mark("7");
     copy_.copy_log += kCrLf + Repeat('=', 12) + kCrLf + Header("Copier les DLL et DLL.MUI", 24) +
                       JoinLines(kSystemFileLines64);
@@ -143,7 +143,7 @@ class CopyPhase {
     return std::nullopt;
   }
 
-  SystemServices& system_;
+  ReplacingFiles system_;
   RunState& state_;
   Reporter& boxes_;
   const std::set<std::string>& added_system_files_;
@@ -153,7 +153,7 @@ class CopyPhase {
 
 }  // namespace
 
-ProgramFileCopy CopyProgramFiles(SystemServices& system, RunState& state, Reporter& boxes,
+ProgramFileCopy CopyProgramFiles(ReplacingFiles system, RunState& state, Reporter& boxes,
                                  bool is_64_bit_system,
                                  const std::set<std::string>& added_system_files) {
   return CopyPhase(system, state, boxes, added_system_files).Run(is_64_bit_system);

@@ -9,6 +9,7 @@
 #include "common/guard.h"
 #include "common/reporter.h"
 #include "common/run_state.h"
+#include "files/replacing_files.h"
 #include "platform/system.h"
 
 namespace movrix {
@@ -23,7 +24,7 @@ struct ProgramFileCopy {
 // is a failure in `state.outcome`; what a file's copy must tell at once, `boxes` tells. The system
 // files of `added_system_files`, which an earlier installation added where there was nothing or
 // an empty file, have no original to back up.
-ProgramFileCopy CopyProgramFiles(SystemServices& system, RunState& state, Reporter& boxes,
+ProgramFileCopy CopyProgramFiles(ReplacingFiles system, RunState& state, Reporter& boxes,
                                  bool is_64_bit_system,
                                  const std::set<std::string>& added_system_files = {});
 

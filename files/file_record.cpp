@@ -94,7 +94,7 @@ bool Take(const std::vector<std::string>& fields, const OwnFiles& own, FileRecor
 
 // The size and SHA-256 of the file at `path`, hashed block by block as one handle reads it: a
 // whole program file held in memory would cost more than reading and hashing it.
-WrittenFile Facts(SystemServices& system, const std::string& path) {
+WrittenFile Facts(FileSystem& system, const std::string& path) {
   const std::unique_ptr<ReadableFile> file = system.OpenToRead(path);
   Sha256 digest;
   WrittenFile facts;
@@ -117,7 +117,7 @@ bool Listed(const std::vector<std::string>& list, const std::string& item) {
 // Calls `visit` with the path of every file below `folder` (no final backslash); links are
 // neither followed nor visited, as the installation's copy neither follows nor copies them.
 template <typename Visit>
-void ForEachTreeFile(SystemServices& system, const std::string& folder, const Visit& visit) {
+void ForEachTreeFile(FileSystem& system, const std::string& folder, const Visit& visit) {
   FindData data;
   std::unique_ptr<FileSearch> search = system.FindFirst(folder + "\\*", data);
   for (bool more = search != nullptr; more; more = search->Next(data)) {
@@ -132,7 +132,7 @@ void ForEachTreeFile(SystemServices& system, const std::string& folder, const Vi
 }
 
 // Notes every file below `folder` (no final backslash).
-void NoteTree(SystemServices& system, const std::string& folder, FileRecord& record) {
+void NoteTree(FileSystem& system, const std::string& folder, FileRecord& record) {
   ForEachTreeFile(system, folder,
                   [&](const std::string& path) { record.written[path] = Facts(system, path); });
 }
@@ -147,7 +147,7 @@ bool KnowsTree(const FileRecord& record, const std::string& folder) {
 
 }  // namespace
 
-std::optional<FileRecord> ReadFileRecord(SystemServices& system, const std::string& path,
+std::optional<FileRecord> ReadFileRecord(FileSystem& system, const std::string& path,
                                          const RunState& state, bool is_64_bit) {
   if (!PathExists(system, path)) return FileRecord();
   const std::optional<std::vector<std::string>> lines =
@@ -161,7 +161,7 @@ std::optional<FileRecord> ReadFileRecord(SystemServices& system, const std::stri
   return record;
 }
 
-void WriteFileRecord(SystemServices& system, const std::string& path, const FileRecord& record) {
+void WriteFileRecord(FileSystem& system, const std::string& path, const FileRecord& record) {
   std::vector<std::string> lines;
   for (const std::string& folder : record.created_folders) lines.push_back("dossier\t" + folder);
   for (const std::string& file : record.absent) lines.push_back("absent\t" + file);
@@ -172,9 +172,9 @@ void WriteFileRecord(SystemServices& system, const std::string& path, const File
   WriteRecordFile(system, path, SealRecord(kRecordKind, lines));
 }
 
-void NoteSystemFilesBefore(SystemServices& system, const RunState& state, bool is_64_bit,
-                           FileRecord& record) {
-  NativeFiles native(system);
+void NoteSystemFilesBefore(FileSystem& system, Environment& process, const RunState& state,
+                           bool is_64_bit, FileRecord& record) {
+  NativeFiles native(system, process);
   for (const std::string& file : SystemFiles(state, is_64_bit)) {
     const std::string folder = FolderOfFile(file);
     // A folder a way back created and left for the restart to delete is still one it created.
@@ -191,19 +191,18 @@ void NoteSystemFilesBefore(SystemServices& system, const RunState& state, bool i
   }
 }
 
-void NoteWrittenFiles(SystemServices& system, const RunState& state, bool is_64_bit,
-                      FileRecord& record) {
+void NoteWrittenFiles(FileSystem& system, Environment& process, const RunState& state,
+                      bool is_64_bit, FileRecord& record) {
   NoteTree(system, state.program_files_folder + kMailFolder, record);
   if (is_64_bit) NoteTree(system, state.program_files_x86_folder + kMailFolder, record);
   if (!state.identity.CompletedBySystemFiles()) return;
-  NativeFiles native(system);
+  NativeFiles native(system, process);
   for (const std::string& file : SystemFiles(state, is_64_bit)) {
     if (PathExists(native, file)) record.written[file] = Facts(native, file);
   }
 }
 
-bool HoldsWhatWasWritten(SystemServices& system, const FileRecord& record,
-                         const std::string& path) {
+bool HoldsWhatWasWritten(FileSystem& system, const FileRecord& record, const std::string& path) {
   const auto written = record.written.find(path);
   if (written == record.written.end()) return true;
   if (!PathExists(system, path)) return false;
@@ -211,7 +210,7 @@ bool HoldsWhatWasWritten(SystemServices& system, const FileRecord& record,
   return now.size == written->second.size && now.sha256 == written->second.sha256;
 }
 
-std::vector<std::string> TreeDifferences(SystemServices& system, const FileRecord& record,
+std::vector<std::string> TreeDifferences(FileSystem& system, const FileRecord& record,
                                          const std::string& folder) {
   std::vector<std::string> differences;
   if (!KnowsTree(record, folder)) return differences;
@@ -224,8 +223,9 @@ std::vector<std::string> TreeDifferences(SystemServices& system, const FileRecor
   return differences;
 }
 
-std::vector<std::string> FileDifferences(SystemServices& system, const FileRecord& record) {
-  NativeFiles native(system);
+std::vector<std::string> FileDifferences(FileSystem& system, Environment& process,
+                                         const FileRecord& record) {
+  NativeFiles native(system, process);
   std::vector<std::string> differences;
   for (const auto& [path, facts] : record.written) {
     // A file that cannot be read is not known to hold what was written; the others still count.

@@ -5,13 +5,13 @@
 
 namespace movrix {
 
-// Forwards every call, and makes each file call with WOW64 file-system redirection switched off
-// for that call alone, so that a path in the system folder names the native 64-bit folder. Only
-// the file calls: while the redirection is off the loader takes libraries from the 64-bit folder
-// too, and a load that failed so stays failed for the process. Programs started, boxes and the
-// message pump therefore always run with the redirection as it was. The shell's copy is no file
-// call here: it loads the shell's extensions.
-class NativeFiles : public ForwardingServices {
+// Makes each file call with WOW64 file-system redirection switched off for that call alone, so
+// that a path in the system folder names the native 64-bit folder. Only the file calls, and a file
+// facet is all it is: while the redirection is off the loader takes libraries from the 64-bit
+// folder too, and a load that failed so stays failed for the process. Programs started, boxes and
+// the message pump therefore always run with the redirection as it was. The shell's copy is no
+// file call here: it loads the shell's extensions.
+class NativeFiles : public ForwardingFileSystem {
   // Puts the redirection back as it was when destroyed, on every way out of the call.
   class Reverting {
    public:
@@ -28,12 +28,15 @@ class NativeFiles : public ForwardingServices {
 
   template <typename Call>
   auto Native(Call call) {
-    const Reverting reverting(next_);
+    const Reverting reverting(process_);
     return call();
   }
 
  public:
-  explicit NativeFiles(SystemServices& system) : ForwardingServices(system), next_(system) {}
+  NativeFiles(FileSystem& files, Environment& process)
+      : ForwardingFileSystem(files), next_(files), process_(process) {}
+
+  std::string ErrorText(uint32_t code) override { return next_.ErrorText(code); }
 
   std::string FileDateShortText(const std::string& path) override {
     return Native([&] { return next_.FileDateShortText(path); });
@@ -91,7 +94,8 @@ class NativeFiles : public ForwardingServices {
   }
 
  private:
-  SystemServices& next_;
+  FileSystem& next_;
+  Environment& process_;
 };
 
 }  // namespace movrix

@@ -28,7 +28,7 @@ struct Entry {
 };
 
 // The entries of `folder` (no final backslash), without "." and "..".
-std::vector<Entry> EntriesOf(SystemServices& system, const std::string& folder) {
+std::vector<Entry> EntriesOf(FileSystem& system, const std::string& folder) {
   std::vector<Entry> entries;
   FindData data;
   std::unique_ptr<FileSearch> search = system.FindFirst(folder + "\\*", data);
@@ -49,7 +49,7 @@ bool IsLink(uint32_t attributes) {
 
 // Removes `entry`, deepest first, and adds what stayed to `left`. A folder whose content stayed is
 // not tried; a read-only entry (copied from read-only media, say) loses the attribute first.
-void RemoveEntry(SystemServices& system, const Entry& entry, std::vector<Failure>& left) {
+void RemoveEntry(FileSystem& system, const Entry& entry, std::vector<Failure>& left) {
   const size_t left_before = left.size();
   if (IsFolder(entry.attributes) && !IsLink(entry.attributes)) {
     for (const Entry& child : EntriesOf(system, entry.path)) RemoveEntry(system, child, left);
@@ -77,7 +77,7 @@ bool WaitsForRestart(const Outcome& outcome, const std::string& folder) {
 
 // Puts `original` at `path`, where nothing is: on failure, what was set aside as `aside` (if
 // anything) goes back, so that `path` is never left empty. Errors reach the caller.
-void PutInPlace(SystemServices& system, const std::string& original, const std::string& path,
+void PutInPlace(FileSystem& system, const std::string& original, const std::string& path,
                 const std::string& aside) {
   try {
     system.Rename(original, path);
@@ -96,9 +96,9 @@ std::vector<std::string> MailFolders(const RunState& state, bool is_64_bit) {
 
 // Hands `path` to the Administrators group before it is moved. A failure is told at once and
 // recorded; the move that follows tells whether it mattered.
-void TakeOver(SystemServices& system, Reporter& boxes, const std::string& path,
+void TakeOver(Processes& programs, MessagePump& window, Reporter& boxes, const std::string& path,
               RestoreReport& report) {
-  AwaitRightsOrReport(system, system, boxes, report.outcome(), path);
+  AwaitRightsOrReport(programs, window, boxes, report.outcome(), path);
 }
 
 // Someone replaced `file` since the installation, such as a system update: it stays, and so does
@@ -106,15 +106,14 @@ void TakeOver(SystemServices& system, Reporter& boxes, const std::string& path,
 void LeaveReplaced(const std::string& file, const std::string& backup, RestoreReport& report) {
   std::string warning = file + " a changé depuis l'installation : laissé tel quel";
   if (!backup.empty()) warning += ", avec sa sauvegarde " + backup;
-  report.outcome().warnings.push_back(warning);
-  report.outcome().left_as_found.push_back(file);
+  report.LeaveAsFound(file, warning);
 }
 
 // True when the installed `folder` holds a file the installation did not write there, or one that
 // changed since, as after a feature update of the system: the folder is someone else's and stays,
 // with its backup, and a warning names its first differences.
-bool FolderReplacedSince(SystemServices& system, const FileRecord& record,
-                         const std::string& folder, RestoreReport& report) {
+bool FolderReplacedSince(FileSystem& system, const FileRecord& record, const std::string& folder,
+                         RestoreReport& report) {
   if (!PathExists(system, folder)) return false;
   const std::vector<std::string> differences = TreeDifferences(system, record, folder);
   if (differences.empty()) return false;
@@ -129,47 +128,46 @@ bool FolderReplacedSince(SystemServices& system, const FileRecord& record,
 // The installed file is set aside, not replaced: the system lets a library it has loaded be
 // renamed, never overwritten. The original is then back at once, and only the deletion of the
 // aside copy, a name nobody else uses, may wait for the restart: nothing that waits can ever
-// undo a later installation. False when the file was left as someone else's.
-bool RestoreSystemFile(SystemServices& system, Reporter& boxes, const std::string& file,
-                       const FileRecord& record, RestoreReport& report) {
+// undo a later installation.
+void RestoreSystemFile(FileSystem& system, Processes& programs, MessagePump& window,
+                       Reporter& boxes, const std::string& file, const FileRecord& record,
+                       RestoreReport& report) {
   const std::string backup = file + kBackupSuffix;
   if (PathExists(system, backup)) {
     const bool installed = PathExists(system, file);
     if (installed && !HoldsWhatWasWritten(system, record, file)) {
       LeaveReplaced(file, backup, report);
-      return false;
+      return;
     }
-    if (installed) TakeOver(system, boxes, file, report);
-    TakeOver(system, boxes, backup, report);
+    if (installed) TakeOver(programs, window, boxes, file, report);
+    TakeOver(programs, window, boxes, backup, report);
     const std::string aside = installed ? MoveAside(system, file) : "";
     PutInPlace(system, backup, file, aside);
     report.Done("Fichier système rétabli : " + file);
     if (installed) DeleteAside(system, aside, report);
   }
   PutSecurityBack(system, file, report);
-  return true;
 }
 
 // Deletes a file the installation added where nothing was, or puts the empty file back that was
-// there. False when the file was left as someone else's.
-bool RemoveAddedFile(SystemServices& system, Reporter& boxes, const std::string& file,
-                     const FileRecord& record, RestoreReport& report) {
-  if (!PathExists(system, file)) return true;
+// there.
+void RemoveAddedFile(FileSystem& system, Processes& programs, MessagePump& window, Reporter& boxes,
+                     const std::string& file, const FileRecord& record, RestoreReport& report) {
+  if (!PathExists(system, file)) return;
   if (!HoldsWhatWasWritten(system, record, file)) {
     LeaveReplaced(file, "", report);
-    return false;
+    return;
   }
-  TakeOver(system, boxes, file, report);
+  TakeOver(programs, window, boxes, file, report);
   const std::string aside = MoveAside(system, file);
   if (record.empty.count(file)) system.OpenToAppend(file, true);
   report.Done("Fichier ajouté par l'installation supprimé : " + file);
   DeleteAside(system, aside, report);
-  return true;
 }
 
 // Removes the folders the installation created, deepest first, once they are empty. One that
 // still holds a copy set aside goes at the restart, after it; one that holds anything else stays.
-void RemoveCreatedFolders(SystemServices& system, const FileRecord& record, RestoreReport& report) {
+void RemoveCreatedFolders(FileSystem& system, const FileRecord& record, RestoreReport& report) {
   for (auto folder = record.created_folders.rbegin(); folder != record.created_folders.rend();
        ++folder) {
     try {
@@ -188,7 +186,7 @@ void RemoveCreatedFolders(SystemServices& system, const FileRecord& record, Rest
 
 // Adds to `copies` each copy set aside beside `path` (no final backslash) whose deletion is not
 // pending for the restart.
-void AddAsideCopiesOf(SystemServices& system, const std::string& path,
+void AddAsideCopiesOf(FileSystem& system, const std::string& path,
                       std::vector<std::string>& copies) {
   const std::string folder = path.substr(0, path.find_last_of('\\') + 1);
   FindData data;
@@ -200,11 +198,12 @@ void AddAsideCopiesOf(SystemServices& system, const std::string& path,
 
 }  // namespace
 
-std::vector<std::string> LeftAsideCopies(SystemServices& system, const RunState& state,
-                                         bool is_64_bit, const std::string& program) {
+std::vector<std::string> LeftAsideCopies(FileSystem& system, Environment& process,
+                                         const RunState& state, bool is_64_bit,
+                                         const std::string& program) {
   std::vector<std::string> copies;
   // Through NativeFiles, system32_folder names the native 64-bit system folder.
-  NativeFiles native(system);
+  NativeFiles native(system, process);
   for (const std::string& file : SystemFiles(state, is_64_bit))
     AddAsideCopiesOf(native, file, copies);
   for (const std::string& folder : MailFolders(state, is_64_bit))
@@ -213,10 +212,10 @@ std::vector<std::string> LeftAsideCopies(SystemServices& system, const RunState&
   return copies;
 }
 
-void DeleteLeftAsideCopies(SystemServices& system, const RunState& state, bool is_64_bit,
-                           const std::string& program, RestoreReport& report) {
-  NativeFiles native(system);
-  for (const std::string& copy : LeftAsideCopies(system, state, is_64_bit, program)) {
+void DeleteLeftAsideCopies(FileSystem& system, Environment& process, const RunState& state,
+                           bool is_64_bit, const std::string& program, RestoreReport& report) {
+  NativeFiles native(system, process);
+  for (const std::string& copy : LeftAsideCopies(system, process, state, is_64_bit, program)) {
     if (!FolderExists(native, copy + "\\")) {
       DeleteAside(native, copy, report);
       continue;
@@ -226,14 +225,14 @@ void DeleteLeftAsideCopies(SystemServices& system, const RunState& state, bool i
   }
 }
 
-std::vector<Failure> RemoveTree(SystemServices& system, const std::string& path) {
+std::vector<Failure> RemoveTree(FileSystem& system, const std::string& path) {
   std::vector<Failure> left;
   const int64_t attributes = system.PathAttributes(path);
   if (attributes >= 0) RemoveEntry(system, {path, uint32_t(attributes)}, left);
   return left;
 }
 
-std::string MoveAside(SystemServices& system, const std::string& path) {
+std::string MoveAside(FileSystem& system, const std::string& path) {
   int number = 1;
   while (PathExists(system, path + kAsideSuffix + std::to_string(number))) ++number;
   const std::string aside = path + kAsideSuffix + std::to_string(number);
@@ -241,7 +240,7 @@ std::string MoveAside(SystemServices& system, const std::string& path) {
   return aside;
 }
 
-bool DeleteAsideNowOrAtRestart(SystemServices& system, const std::string& aside) {
+bool DeleteAsideNowOrAtRestart(FileSystem& system, const std::string& aside) {
   try {
     ClearReadOnly(system, aside);
     system.RemoveFile(aside);
@@ -253,7 +252,7 @@ bool DeleteAsideNowOrAtRestart(SystemServices& system, const std::string& aside)
   return false;
 }
 
-void DeleteAside(SystemServices& system, const std::string& aside, RestoreReport& report) {
+void DeleteAside(FileSystem& system, const std::string& aside, RestoreReport& report) {
   try {
     if (!DeleteAsideNowOrAtRestart(system, aside)) report.Schedule(aside);
   } catch (const SystemError& failure) {
@@ -261,7 +260,7 @@ void DeleteAside(SystemServices& system, const std::string& aside, RestoreReport
   }
 }
 
-int64_t TreeSize(SystemServices& system, const std::string& folder) {
+int64_t TreeSize(FileSystem& system, const std::string& folder) {
   int64_t size = 0;
   for (const Entry& entry : EntriesOf(system, folder)) {
     if (IsLink(entry.attributes)) continue;
@@ -271,24 +270,20 @@ int64_t TreeSize(SystemServices& system, const std::string& folder) {
   return size;
 }
 
-bool HasFolderBackups(SystemServices& system, const RunState& state, bool is_64_bit) {
+bool HasFolderBackups(FileSystem& system, const RunState& state, bool is_64_bit) {
   for (const std::string& folder : MailFolders(state, is_64_bit)) {
     if (FolderExists(system, folder + kBackupSuffix + "\\")) return true;
   }
   return false;
 }
 
-int RestoreProgramFolders(SystemServices& system, const RunState& state, bool is_64_bit,
-                          const FileRecord& record, RestoreReport& report) {
-  int left = 0;
+void RestoreProgramFolders(FileSystem& system, const RunState& state, bool is_64_bit,
+                           const FileRecord& record, RestoreReport& report) {
   for (const std::string& folder : MailFolders(state, is_64_bit)) {
     const std::string backup = folder + kBackupSuffix;
     if (!FolderExists(system, backup + "\\")) continue;
     try {
-      if (FolderReplacedSince(system, record, folder, report)) {
-        ++left;
-        continue;
-      }
+      if (FolderReplacedSince(system, record, folder, report)) continue;
       // Set aside whole first: a file in use then stops the renaming before anything is gone,
       // never the deletion half-way.
       const std::string aside = PathExists(system, folder) ? MoveAside(system, folder) : "";
@@ -301,12 +296,12 @@ int RestoreProgramFolders(SystemServices& system, const RunState& state, bool is
       report.Fail("dossier non rétabli", folder, failure.what());
     }
   }
-  return left;
 }
 
-bool HasSystemFileBackups(SystemServices& system, const RunState& state, bool is_64_bit) {
+bool HasSystemFileBackups(FileSystem& system, Environment& process, const RunState& state,
+                          bool is_64_bit) {
   // Through NativeFiles, system32_folder names the native 64-bit system folder.
-  NativeFiles native(system);
+  NativeFiles native(system, process);
   for (const std::string& file : SystemFiles(state, is_64_bit)) {
     if (PathExists(native, file + kBackupSuffix) || PathExists(native, SavedSecurityPath(file)))
       return true;
@@ -314,31 +309,29 @@ bool HasSystemFileBackups(SystemServices& system, const RunState& state, bool is
   return false;
 }
 
-void CheckSavedSecurities(SystemServices& system, const RunState& state, bool is_64_bit,
-                          RestoreReport& report) {
+void CheckSavedSecurities(FileSystem& system, Environment& process, const RunState& state,
+                          bool is_64_bit, RestoreReport& report) {
   // Through NativeFiles, system32_folder names the native 64-bit system folder.
-  NativeFiles native(system);
+  NativeFiles native(system, process);
   for (const std::string& file : SystemFiles(state, is_64_bit))
     CheckSavedSecurity(native, file, report);
 }
 
-int RestoreSystemFiles(SystemServices& system, Reporter& boxes, const RunState& state,
-                       bool is_64_bit, const FileRecord& record, RestoreReport& report) {
+void RestoreSystemFiles(ReplacingFiles system, Reporter& boxes, const RunState& state,
+                        bool is_64_bit, const FileRecord& record, RestoreReport& report) {
   // Through NativeFiles, system32_folder names the native 64-bit system folder.
-  NativeFiles native(system);
-  int left = 0;
+  NativeFiles native(system.files, system.process);
   for (const std::string& file : SystemFiles(state, is_64_bit)) {
     try {
-      const bool restored = record.Added(file)
-                                ? RemoveAddedFile(native, boxes, file, record, report)
-                                : RestoreSystemFile(native, boxes, file, record, report);
-      left += !restored;
+      if (record.Added(file))
+        RemoveAddedFile(native, system.programs, system.window, boxes, file, record, report);
+      else
+        RestoreSystemFile(native, system.programs, system.window, boxes, file, record, report);
     } catch (const SystemError& failure) {
       report.Fail("fichier non rétabli", file, failure.what());
     }
   }
   RemoveCreatedFolders(native, record, report);
-  return left;
 }
 
 }  // namespace movrix

@@ -10,6 +10,7 @@
 #include "common/restore_report.h"
 #include "common/run_state.h"
 #include "files/file_record.h"
+#include "files/replacing_files.h"
 #include "platform/system.h"
 
 namespace movrix {
@@ -17,53 +18,54 @@ namespace movrix {
 // Removes the file or folder tree at `path` (no final backslash), deepest first, read-only entries
 // included. A link is removed itself, never followed. Nothing there is no failure. Returns what
 // stayed, each entry with the system's reason; a folder stays with its content.
-std::vector<Failure> RemoveTree(SystemServices& system, const std::string& path);
+std::vector<Failure> RemoveTree(FileSystem& system, const std::string& path);
 
 // Renames `path` (no final backslash) to a name beside it that nothing has, and returns that name.
 // Throws SystemError when it cannot be renamed, such as a file another program holds open.
-std::string MoveAside(SystemServices& system, const std::string& path);
+std::string MoveAside(FileSystem& system, const std::string& path);
 
 // Deletes the file set aside as `aside`; one that something still holds, such as a library a
 // program has loaded or a running program, is deleted at the next restart. True when it is gone
 // now, false when it goes at the restart. Throws SystemError when it can be neither.
-bool DeleteAsideNowOrAtRestart(SystemServices& system, const std::string& aside);
+bool DeleteAsideNowOrAtRestart(FileSystem& system, const std::string& aside);
 
 // The same, for the way back: a deletion left to the restart is recorded in `report`, and one
 // that cannot be scheduled is a failure there.
-void DeleteAside(SystemServices& system, const std::string& aside, RestoreReport& report);
+void DeleteAside(FileSystem& system, const std::string& aside, RestoreReport& report);
 
 // Every copy set aside for its deletion (".supprimer-N") that a run which stopped left beside this
 // system's system files, its "Windows Mail" folders or `program`, and whose deletion is not
 // pending for the restart. Errors reach the caller.
-std::vector<std::string> LeftAsideCopies(SystemServices& system, const RunState& state,
-                                         bool is_64_bit, const std::string& program);
+std::vector<std::string> LeftAsideCopies(FileSystem& system, Environment& process,
+                                         const RunState& state, bool is_64_bit,
+                                         const std::string& program);
 
 // Deletes each copy that LeftAsideCopies finds, a folder whole; a file something still holds goes
 // at the restart. What stays is named in `report`.
-void DeleteLeftAsideCopies(SystemServices& system, const RunState& state, bool is_64_bit,
-                           const std::string& program, RestoreReport& report);
+void DeleteLeftAsideCopies(FileSystem& system, Environment& process, const RunState& state,
+                           bool is_64_bit, const std::string& program, RestoreReport& report);
 
 // The bytes of the files below `folder` (no final backslash); links are not followed.
-int64_t TreeSize(SystemServices& system, const std::string& folder);
+int64_t TreeSize(FileSystem& system, const std::string& folder);
 
 // True when a Program Files folder of this system holds a "Windows Mail" backup.
-bool HasFolderBackups(SystemServices& system, const RunState& state, bool is_64_bit);
+bool HasFolderBackups(FileSystem& system, const RunState& state, bool is_64_bit);
 
 // For each Program Files folder with a "Windows Mail" backup: sets the installed folder aside,
 // renames the backup back, then removes the aside folder; what stayed of it is named in `report`.
 // An installed folder holding a file that the installation did not write there (`record`), or one
 // that changed since, is someone else's: it stays, with its backup, and a warning names its first
-// differences. Returns how many folders were left so. The user's mail store, under the user
-// profiles, is not touched.
-int RestoreProgramFolders(SystemServices& system, const RunState& state, bool is_64_bit,
-                          const FileRecord& record, RestoreReport& report);
+// differences, both in `report`. The user's mail store, under the user profiles, is not touched.
+void RestoreProgramFolders(FileSystem& system, const RunState& state, bool is_64_bit,
+                           const FileRecord& record, RestoreReport& report);
 
 // True when a system file of this system's rows has a backup, or its original security saved.
-bool HasSystemFileBackups(SystemServices& system, const RunState& state, bool is_64_bit);
+bool HasSystemFileBackups(FileSystem& system, Environment& process, const RunState& state,
+                          bool is_64_bit);
 
 // Names in `report` each saved security of this system's rows that cannot be trusted.
-void CheckSavedSecurities(SystemServices& system, const RunState& state, bool is_64_bit,
-                          RestoreReport& report);
+void CheckSavedSecurities(FileSystem& system, Environment& process, const RunState& state,
+                          bool is_64_bit, RestoreReport& report);
 
 // Puts each system file with a backup back from it, after handing both to the Administrators
 // group (awaited), then its original owner and access list. The installed file is set aside and
@@ -72,8 +74,8 @@ void CheckSavedSecurities(SystemServices& system, const RunState& state, bool is
 // A file that no longer holds what the installation wrote (`record`) was replaced by someone else:
 // it stays, with its backup, and a warning names both. A file the installation added where nothing
 // was is deleted, and the folders it created go once empty. A rights step that fails is told
-// through `boxes` at once. Returns how many files were left so.
-int RestoreSystemFiles(SystemServices& system, Reporter& boxes, const RunState& state,
-                       bool is_64_bit, const FileRecord& record, RestoreReport& report);
+// through `boxes` at once.
+void RestoreSystemFiles(ReplacingFiles system, Reporter& boxes, const RunState& state,
+                        bool is_64_bit, const FileRecord& record, RestoreReport& report);
 
 }  // namespace movrix

@@ -199,35 +199,27 @@ class ForwardingUserInterface : public virtual UserInterface {
   UserInterface& ui_;
 };
 
-// Every facet but the user interface: the base of a layer under the helpers, which take no more.
-class ForwardingServices : public virtual SystemServices,
-                           public ForwardingFileSystem,
-                           public ForwardingRegistry,
-                           public ForwardingProcesses,
-                           public ForwardingEnvironment,
-                           public ForwardingIdentity,
-                           public ForwardingMessagePump {
+class ForwardingSystem : public System,
+                         public ForwardingFileSystem,
+                         public ForwardingRegistry,
+                         public ForwardingProcesses,
+                         public ForwardingEnvironment,
+                         public ForwardingIdentity,
+                         public ForwardingMessagePump,
+                         public ForwardingUserInterface {
  public:
-  explicit ForwardingServices(SystemServices& next)
+  explicit ForwardingSystem(System& next)
       : ForwardingFileSystem(next),
         ForwardingRegistry(next),
         ForwardingProcesses(next),
         ForwardingEnvironment(next),
         ForwardingIdentity(next),
         ForwardingMessagePump(next),
-        services_(next) {}
+        ForwardingUserInterface(next),
+        next_(next) {}
 
   // The one function that several facets share: forwarded once, here.
-  std::string ErrorText(uint32_t code) override { return services_.ErrorText(code); }
-
- private:
-  SystemServices& services_;
-};
-
-class ForwardingSystem : public System, public ForwardingServices, public ForwardingUserInterface {
- public:
-  explicit ForwardingSystem(System& next)
-      : ForwardingServices(next), ForwardingUserInterface(next), next_(next) {}
+  std::string ErrorText(uint32_t code) override { return next_.ErrorText(code); }
 
  protected:
   System& next_;

@@ -499,18 +499,14 @@ class UserInterface : public virtual MessagePump {
   virtual bool WindowStationVisible() = 0;
 };
 
-// Every facet but the user interface: what the helpers below a phase (files/, registry/,
-// process/) take when they need more than one or two facets, so that none of them can show a box
-// or run the window.
-class SystemServices : public virtual FileSystem,
-                       public virtual Registry,
-                       public virtual Processes,
-                       public virtual Environment,
-                       public virtual Identity,
-                       public virtual MessagePump {};
-
 // The whole system, which the entry point and the tests hand to a run: each unit passes on only
-// the facets its helpers use.
-class System : public virtual SystemServices, public virtual UserInterface {};
+// the facets its helpers use, so that none below a phase (files/, registry/, process/) can show a
+// box or run the window.
+class System : public virtual FileSystem,
+               public virtual Registry,
+               public virtual Processes,
+               public virtual Environment,
+               public virtual Identity,
+               public virtual UserInterface {};
 
 }  // namespace movrix

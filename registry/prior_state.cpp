@@ -53,7 +53,7 @@ std::vector<std::string> Fields(const std::string& line) {
 // A key opened for the time of a scope; `status` says whether it could be.
 class OpenedKey : public ScopedKey {
  public:
-  OpenedKey(SystemServices& system, const KeyRef& key, uint32_t access, bool create = false)
+  OpenedKey(Registry& system, const KeyRef& key, uint32_t access, bool create = false)
       : ScopedKey(system) {
     status_ = create ? system.CreateRegKey(key.root, key.path, access, Receive())
                      : system.OpenRegKey(key.root, key.path, access, Receive());
@@ -67,7 +67,7 @@ class OpenedKey : public ScopedKey {
 };
 
 // Throws the system's description of `status` for `what`.
-[[noreturn]] void ThrowStatus(SystemServices& system, const std::string& what, int32_t status) {
+[[noreturn]] void ThrowStatus(Registry& system, const std::string& what, int32_t status) {
   throw SystemError(what + " : " + system.ErrorText(uint32_t(status)), uint32_t(status));
 }
 
@@ -188,7 +188,7 @@ std::vector<Line> LinesOf(const std::vector<RegistrationEntry>& entries, bool wi
 
 // Fills the state `line` names as the registry holds it now, only reading. Returns the system's
 // status: kErrorSuccess whether or not the key or value exists.
-int32_t ReadState(SystemServices& system, Line& line) {
+int32_t ReadState(Registry& system, Line& line) {
   OpenedKey key(system, line.key, kKeyReadAccess);
   line.exists = key.status() == kErrorSuccess;
   if (key.status() == kErrorFileNotFound) return kErrorSuccess;
@@ -199,7 +199,7 @@ int32_t ReadState(SystemServices& system, Line& line) {
 }
 
 // The sealed record of the state of `lines` as the registry holds it now.
-std::string StateRecord(SystemServices& system, const char* kind, std::vector<Line> lines) {
+std::string StateRecord(Registry& system, const char* kind, std::vector<Line> lines) {
   std::vector<std::string> texts;
   for (Line& line : lines) {
     const int32_t status = ReadState(system, line);
@@ -210,7 +210,7 @@ std::string StateRecord(SystemServices& system, const char* kind, std::vector<Li
 }
 
 // Puts one value back as it was; true when it is.
-bool RestoreValue(SystemServices& system, const Line& line, RestoreReport& report) {
+bool RestoreValue(Registry& system, const Line& line, RestoreReport& report) {
   OpenedKey key(system, line.key, kKeyAccess, line.exists);
   int32_t status = key.status();
   if (!line.exists && status == kErrorFileNotFound) return true;
@@ -228,7 +228,7 @@ bool RestoreValue(SystemServices& system, const Line& line, RestoreReport& repor
 // Deletes the key `ref` when nothing is left in it; a key that something else has filled since
 // stays. The system's status: kErrorSuccess when the key is gone, was gone already, or stays
 // because it is not empty.
-int32_t DeleteIfEmpty(SystemServices& system, const KeyRef& ref) {
+int32_t DeleteIfEmpty(Registry& system, const KeyRef& ref) {
   {
     OpenedKey key(system, ref, kKeyReadAccess);
     if (key.status() == kErrorFileNotFound) return kErrorSuccess;
@@ -242,7 +242,7 @@ int32_t DeleteIfEmpty(SystemServices& system, const KeyRef& ref) {
 }
 
 // Deletes a key the first installation created, once it is empty.
-void RemoveCreatedKey(SystemServices& system, const KeyRef& ref, RestoreReport& report) {
+void RemoveCreatedKey(Registry& system, const KeyRef& ref, RestoreReport& report) {
   const int32_t status = DeleteIfEmpty(system, ref);
   if (status != kErrorSuccess)
     report.Fail("clé non supprimée", KeyName(ref), system.ErrorText(uint32_t(status)));
@@ -357,17 +357,17 @@ void UserPriorStateKey::RemoveEmptyParent() {
   if (status != kErrorSuccess) ThrowStatus(system_, KeyName({kCurrentUser, kParentKey}), status);
 }
 
-void RecordPriorState(SystemServices& system, const std::vector<RegistrationEntry>& entries,
+void RecordPriorState(Registry& system, const std::vector<RegistrationEntry>& entries,
                       PriorStateStore& prior) {
   if (!prior.Exists()) prior.Write(StateRecord(system, kPriorKind, LinesOf(entries, true)));
 }
 
-void RecordWrittenState(SystemServices& system, const std::vector<RegistrationEntry>& entries,
+void RecordWrittenState(Registry& system, const std::vector<RegistrationEntry>& entries,
                         PriorStateStore& written) {
   written.Write(StateRecord(system, kWrittenKind, LinesOf(entries, false)));
 }
 
-void RecordStateToWrite(SystemServices& system, const std::vector<RegistrationEntry>& entries,
+void RecordStateToWrite(Registry& system, const std::vector<RegistrationEntry>& entries,
                         PriorStateStore& written) {
   std::vector<std::string> texts;
   for (const RegistrationEntry& entry : entries) {
@@ -389,7 +389,7 @@ void RecordStateToWrite(SystemServices& system, const std::vector<RegistrationEn
   written.Write(SealRecord(kWrittenKind, texts));
 }
 
-RegistryWayBack::RegistryWayBack(SystemServices& system, std::vector<RegistrationEntry> entries,
+RegistryWayBack::RegistryWayBack(Registry& system, std::vector<RegistrationEntry> entries,
                                  PriorStateStore& prior, PriorStateStore& written)
     : system_(system), entries_(std::move(entries)), prior_(prior), written_(written) {}
 

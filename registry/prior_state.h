@@ -46,15 +46,14 @@ class PriorStateStore {
 // A machine record: the file at `path`, written under a passing name, flushed, then renamed.
 class PriorStateFile : public PriorStateStore {
  public:
-  PriorStateFile(SystemServices& system, std::string path)
-      : system_(system), path_(std::move(path)) {}
+  PriorStateFile(FileSystem& system, std::string path) : system_(system), path_(std::move(path)) {}
   std::string Name() const override { return path_; }
   bool Exists() override;
   std::string Read() override;
   void Write(const std::string& text) override;
 
  private:
-  SystemServices& system_;
+  FileSystem& system_;
   std::string path_;
 };
 
@@ -68,7 +67,7 @@ class UserPriorStateKey : public PriorStateStore {
   static constexpr const char* kValue = "registre";
   static constexpr const char* kWrittenValue = "registre installe";
 
-  explicit UserPriorStateKey(SystemServices& system, const char* value = kValue)
+  explicit UserPriorStateKey(Registry& system, const char* value = kValue)
       : system_(system), value_(value) {}
   std::string Name() const override;
   bool Exists() override;
@@ -82,7 +81,7 @@ class UserPriorStateKey : public PriorStateStore {
   // Deletes the parent key when nothing else is left in it. Throws SystemError when it cannot.
   void RemoveEmptyParent();
 
-  SystemServices& system_;
+  Registry& system_;
   const char* value_;
 };
 
@@ -91,7 +90,7 @@ class UserPriorStateKey : public PriorStateStore {
 // and data of each value of `entries` that exists. Keys are only read, so that a key that
 // administrators may not change costs only its own rows. Throws SystemError when a key or value
 // cannot be read or the record cannot be kept; the entries must not be written then.
-void RecordPriorState(SystemServices& system, const std::vector<RegistrationEntry>& entries,
+void RecordPriorState(Registry& system, const std::vector<RegistrationEntry>& entries,
                       PriorStateStore& prior);
 
 // Records in `written`, replacing any earlier record, the type and data that each value of
@@ -99,13 +98,13 @@ void RecordPriorState(SystemServices& system, const std::vector<RegistrationEntr
 // installation stopped anywhere in the registration then leaves both records for the way back. A
 // value whose row writes nothing is recorded as it is now. Throws SystemError when a value cannot
 // be read or the record cannot be kept.
-void RecordStateToWrite(SystemServices& system, const std::vector<RegistrationEntry>& entries,
+void RecordStateToWrite(Registry& system, const std::vector<RegistrationEntry>& entries,
                         PriorStateStore& written);
 
 // Records in `written`, replacing any earlier record, the type and data that each value of
 // `entries` holds now that the registration has written it. Throws SystemError when a value cannot
 // be read or the record cannot be kept.
-void RecordWrittenState(SystemServices& system, const std::vector<RegistrationEntry>& entries,
+void RecordWrittenState(Registry& system, const std::vector<RegistrationEntry>& entries,
                         PriorStateStore& written);
 
 // The way back of one list of entries, from its two records.
@@ -119,8 +118,8 @@ class RegistryWayBack {
 
   struct Line;
 
-  RegistryWayBack(SystemServices& system, std::vector<RegistrationEntry> entries,
-                  PriorStateStore& prior, PriorStateStore& written);
+  RegistryWayBack(Registry& system, std::vector<RegistrationEntry> entries, PriorStateStore& prior,
+                  PriorStateStore& written);
   ~RegistryWayBack();
 
   // Reads and checks both records, changing nothing. A refused record is named in `report`.
@@ -140,7 +139,7 @@ class RegistryWayBack {
  private:
   Records Checked(RestoreReport& report);
 
-  SystemServices& system_;
+  Registry& system_;
   std::vector<RegistrationEntry> entries_;
   PriorStateStore& prior_;
   PriorStateStore& written_;

@@ -5,7 +5,7 @@
 
 namespace movrix {
 
-bool RecordUserPriorState(SystemServices& system, Outcome& outcome) {
+bool RecordUserPriorState(Registry& system, Outcome& outcome) {
   return Guarded(
       [&] {
         const std::vector<RegistrationEntry> entries = CurrentUserRegistration();
@@ -21,7 +21,7 @@ bool RecordUserPriorState(SystemServices& system, Outcome& outcome) {
       });
 }
 
-void RecordUserWrittenState(SystemServices& system, Outcome& outcome) {
+void RecordUserWrittenState(Registry& system, Outcome& outcome) {
   Guarded(
       [&] {
         UserPriorStateKey store(system, UserPriorStateKey::kWrittenValue);
@@ -32,7 +32,7 @@ void RecordUserWrittenState(SystemServices& system, Outcome& outcome) {
       });
 }
 
-UserWayBack::UserWayBack(SystemServices& system)
+UserWayBack::UserWayBack(Registry& system)
     : prior_(system),
       written_(system, UserPriorStateKey::kWrittenValue),
       way_back_(system, CurrentUserRegistration(), prior_, written_) {}

@@ -13,15 +13,15 @@ namespace movrix {
 // Records the current user's prior state once, and what the registration will write for them;
 // false, the failure in `outcome`, when it cannot be: the rows must not be written then, or that
 // state would be lost.
-bool RecordUserPriorState(SystemServices& system, Outcome& outcome);
+bool RecordUserPriorState(Registry& system, Outcome& outcome);
 
 // Records what the registration wrote into the current user's hive; a failure goes to `outcome`.
-void RecordUserWrittenState(SystemServices& system, Outcome& outcome);
+void RecordUserWrittenState(Registry& system, Outcome& outcome);
 
 // The current user's records and their way back.
 class UserWayBack {
  public:
-  explicit UserWayBack(SystemServices& system);
+  explicit UserWayBack(Registry& system);
   // Reads and checks the user's records, changing nothing; a refused one is named in `report`.
   RegistryWayBack::Records Load(RestoreReport& report) { return way_back_.Load(report); }
   // Only once Load() has checked both records: puts back the user's prior state, then removes

@@ -12,7 +12,7 @@ TEST_F(NativeFilesTest, NativeFileCallsReachTheNativeSystemFolderAndOnlyForTheCa
   SKIP_UNLESS_WOW64();
   const std::string probe = system_.GetEnv("windir") + "\\system32\\movrix-probe.txt";
   Write(At("probe.txt"), "native");
-  NativeFiles native(system_);
+  NativeFiles native(system_, system_);
   native.CopyFileOver(At("probe.txt"), probe);
   EXPECT_EQ(native.ReadWholeFile(probe), "native");
   EXPECT_EQ(Read(probe), "<missing>") << "a 32-bit process sees SysWOW64 as system32";
