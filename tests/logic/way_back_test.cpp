@@ -169,6 +169,13 @@ TEST_F(WayBackTest, OnWindows7TheRunningKeptProgramIsSetAsideBeforeItsDeletionWa
   ASSERT_EQ(Start().ExitCode(), 0);
   const std::string kept = At("PF\\Movrix18\\Movrix18.exe");
   system_.executable = kept;
+  // A record that cannot go, as one a reader holds: the program stays where the entry points.
+  system_.Fail(Call::kRemoveFile, "fichiers-installes.txt");
+  EXPECT_EQ(Start(true, true).ExitCode(), 1603);
+  EXPECT_NE(Read(kept), "<missing>");
+  EXPECT_TRUE(EntryExists());
+  EXPECT_EQ(system_.moves_at_restart, std::vector<std::string>{});
+  system_.ForgetFailures();
   EXPECT_EQ(Start(true, true).ExitCode(), 0);
   EXPECT_EQ(system_.moves_at_restart,
             (std::vector<std::string>{kept + ".supprimer-1 -> ", At("PF\\Movrix18 -> ")}));
