@@ -2,8 +2,9 @@
 // (takeown.exe, icacls.exe), seeded into every prefix template: the main job, the benchmark and
 // the tests all run the installer, which starts both. It records how it was called and succeeds:
 // one line "<exe name> <command line>" appended to C:\movrix_commands.log.
-// Several copies may run at once, so each line goes out in a single write
-// on a handle opened for appending only.
+// Several copies run at once (the installer does not wait for the copy's commands): they take
+// turns through a mutex, and each writes its line whole at the end it finds, so that no line is
+// lost or cut whatever the file system makes of simultaneous appends.
 #include <windows.h>
 
 #include <string>
@@ -18,26 +19,31 @@ std::string ModuleFileName() {
   return slash == std::string::npos ? full : full.substr(slash + 1);
 }
 
-HANDLE OpenLogForAppend() {
-  // Another copy may hold the file for a moment; retry briefly.
-  for (int attempt = 0; attempt < 200; ++attempt) {
-    HANDLE h = CreateFileA("C:\\movrix_commands.log", FILE_APPEND_DATA,
-                           FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
-                           OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (h != INVALID_HANDLE_VALUE) return h;
+void AppendToLog(const std::string& line) {
+  // A reader (the tests) may hold the file for a moment; retry for as long as a loaded machine
+  // may make it.
+  for (int attempt = 0; attempt < 3000; ++attempt) {
+    HANDLE log = CreateFileA("C:\\movrix_commands.log", GENERIC_WRITE,
+                             FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                             OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (log != INVALID_HANDLE_VALUE) {
+      DWORD written = 0;
+      SetFilePointer(log, 0, nullptr, FILE_END);
+      WriteFile(log, line.data(), static_cast<DWORD>(line.size()), &written, nullptr);
+      CloseHandle(log);
+      return;
+    }
     Sleep(10);
   }
-  return INVALID_HANDLE_VALUE;
 }
 
 }  // namespace
 
 int main() {
-  std::string line = ModuleFileName() + " " + GetCommandLineA() + "\r\n";
-  HANDLE log = OpenLogForAppend();
-  if (log == INVALID_HANDLE_VALUE) return 0;  // the real command would not fail either
-  DWORD written = 0;
-  WriteFile(log, line.data(), static_cast<DWORD>(line.size()), &written, nullptr);
-  CloseHandle(log);
-  return 0;
+  HANDLE turn = CreateMutexA(nullptr, FALSE, "movrix_commands_log");
+  WaitForSingleObject(turn, INFINITE);  // abandoned by a copy that died is still ours to take
+  AppendToLog(ModuleFileName() + " " + GetCommandLineA() + "\r\n");
+  ReleaseMutex(turn);
+  CloseHandle(turn);
+  return 0;  // the real command would not fail either
 }
