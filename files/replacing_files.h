@@ -12,8 +12,8 @@ namespace movrix {
 // all, and shows no box: it has no user interface.
 struct ReplacingFiles {
   // Not explicit: a caller hands its whole system, and the step sees these four facets of it.
-  template <typename Services,
-            typename = std::enable_if_t<!std::is_same_v<Services, ReplacingFiles>>>
+  template <typename Services, typename = std::enable_if_t<
+                                   !std::is_same_v<std::remove_cv_t<Services>, ReplacingFiles>>>
   ReplacingFiles(Services& services) : ReplacingFiles(services, services, services, services) {}
 
   // The same facets, but for the files, which `other_files` stands for, such as their native view.
