@@ -267,8 +267,13 @@ def _clone(source: Path, target: Path) -> None:
             path = Path(folder) / name
             if path.is_symlink():
                 os.symlink(os.readlink(path), here / name)
+            elif name in files and _is_wine_library(path):
+                try:
+                    os.link(path, here / name)
+                except OSError:  # a file system without hard links gets a copy
+                    shutil.copy2(path, here / name)
             elif name in files:
-                (os.link if _is_wine_library(path) else shutil.copy2)(path, here / name)
+                shutil.copy2(path, here / name)
 
 
 @contextlib.contextmanager
